@@ -1,0 +1,57 @@
+# Set-up, build, render and test on a Debian 12 machine. `make render` and `make test` install the
+# Debian packages the project needs (when missing), configure and build, then render or test.
+
+PRESET    ?= release
+BUILD_DIR := build/$(PRESET)
+RENDERS   := renders
+JOBS      ?= $(shell nproc)
+
+# Debian packages the build and tests need.
+PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
+            libopenimageio-dev libcli11-dev clang-format
+
+.PHONY: all deps configure build render test test-asan test-tsan bench format clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q "install ok installed" || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing Debian packages:$$missing"; \
+	    echo "Install them as root: sudo apt-get install$$missing"; exit 1; \
+	  fi; \
+	fi
+
+configure: deps
+	cmake --preset $(PRESET)
+
+build: configure
+	cmake --build --preset $(PRESET) -j $(JOBS)
+
+render: build
+	@./tools/render-defaults.sh $(BUILD_DIR) $(RENDERS)
+
+test: build
+	ctest --preset $(PRESET) -j $(JOBS)
+
+test-asan:
+	$(MAKE) test PRESET=asan
+
+test-tsan:
+	$(MAKE) test PRESET=tsan
+
+bench: build
+	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+
+format:
+	git ls-files '*.h' '*.cpp' | xargs clang-format -i
+
+clean:
+	rm -rf build $(RENDERS)
