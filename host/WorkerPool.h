@@ -1,0 +1,53 @@
+#pragma once
+
+// The threads behind the iterate suites: a fixed set of persistent workers that share out the
+// iterations of one call at a time.
+
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace OfflineHost {
+
+class WorkerPool {
+public:
+    // A task receives the index of the worker running it (0 to threadCount() - 1) and the
+    // iteration; its result is a host error code, 0 for none.
+    using Task = std::function<int(int threadIndex, int iteration)>;
+
+    // Starts `threads` workers (at least 1); throws HostError for fewer.
+    explicit WorkerPool(int threads);
+    // Waits for the running call, then stops the workers.
+    ~WorkerPool();
+
+    WorkerPool(const WorkerPool&) = delete;
+    WorkerPool& operator=(const WorkerPool&) = delete;
+
+    int threadCount() const { return static_cast<int>(_threads.size()); }
+
+    // Runs task once for every iteration 0 to iterations - 1, spread over the workers, and
+    // returns when all are done: the first non-zero result in time order, or 0. Every iteration
+    // runs even after one has failed. Calls from several threads take turns; a call from one of
+    // this pool's own workers runs its iterations inline on that worker.
+    int run(int iterations, const Task& task);
+
+private:
+    void _work(int index);
+
+    std::vector<std::thread> _threads;
+    std::mutex _callMutex; // one run() at a time
+    std::mutex _mutex;     // guards everything below
+    std::condition_variable _wake;
+    std::condition_variable _finished;
+    const Task* _task = nullptr;
+    int _iterations = 0;
+    int _next = 0;
+    int _done = 0;
+    int _firstError = 0;
+    unsigned long _generation = 0;
+    bool _stopping = false;
+};
+
+} // namespace OfflineHost
