@@ -1,0 +1,27 @@
+#include "Shapes/OndrelCircle.h"
+
+#include "Shapes/OndrelCommonParams.h"
+#include "Shapes/OndrelEffect.h"
+#include "Shapes/OndrelEntryPoints.h"
+
+namespace Ondrel::Circle {
+namespace {
+
+constexpr auto params =
+    paramTable(std::array{floatSlider("Radius", 100, {0, 3000}, {0, 100}, oneDecimal, twirly),
+                          point("Center", 50, 50, twirly)},
+               transformParams, styleParams(20));
+static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
+
+constexpr std::array graying{modeGraying(Mode)};
+
+constexpr EffectDescription effect{Registration::circle, params, graying, {}};
+
+} // namespace
+} // namespace Ondrel::Circle
+
+ONDREL_EXPORT PF_Err EntryPointFuncCircle(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                          PF_ParamDef* params[], PF_LayerDef* /*output*/,
+                                          void* extra) {
+    return Ondrel::dispatchCommand(Ondrel::Circle::effect, cmd, in_data, out_data, params, extra);
+}

@@ -1,0 +1,37 @@
+#include "Shapes/OndrelRectangle.h"
+
+#include "Shapes/OndrelCommonParams.h"
+#include "Shapes/OndrelEffect.h"
+#include "Shapes/OndrelEntryPoints.h"
+
+namespace Ondrel::Rectangle {
+namespace {
+
+constexpr auto params =
+    paramTable(std::array{popup("Controlled By", "Two Points|Width & Height", 1, twirly),
+                          point("Point 1", 25, 25, twirly), point("Point 2", 75, 75, twirly),
+                          point("Center", 50, 50, twirly),
+                          floatSlider("Width", 400, {0, 20000}, {0, 500}, oneDecimal, twirly),
+                          floatSlider("Height", 300, {0, 20000}, {0, 500}, oneDecimal, twirly)},
+               transformParams, styleParams(20));
+static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode") &&
+              isNamed(params, ControlledBy, "Controlled By") && isNamed(params, Height, "Height"));
+
+constexpr std::array graying{
+    GrayingRule{ControlledBy,
+                {Point1, Point2, Center, Width, Height},
+                {IndexSet{Center, Width, Height}, IndexSet{Point1, Point2}},
+                2},
+    modeGraying(Mode)};
+
+constexpr EffectDescription effect{Registration::rectangle, params, graying, {}};
+
+} // namespace
+} // namespace Ondrel::Rectangle
+
+ONDREL_EXPORT PF_Err EntryPointFuncRectangle(PF_Cmd cmd, PF_InData* in_data, PF_OutData* out_data,
+                                             PF_ParamDef* params[], PF_LayerDef* /*output*/,
+                                             void* extra) {
+    return Ondrel::dispatchCommand(Ondrel::Rectangle::effect, cmd, in_data, out_data, params,
+                                   extra);
+}
