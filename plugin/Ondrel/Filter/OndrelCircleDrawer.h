@@ -1,0 +1,47 @@
+// Renders a filled and/or stroked circle, placed by centre, radius and the shape transform, into a
+// scratch layer covering the circle's region.
+#pragma once
+
+#include "Ondrel/OndrelGeneral.h"
+#include "Ondrel/OndrelLayer.h"
+#include "Ondrel/Pimpl.h"
+
+#include <memory>
+#include <string>
+
+namespace Ondrel {
+
+class CircleDrawer {
+public:
+    // Zero-filled by the effect before the fields are set.
+    struct Parameter {
+        double radius;
+        Vector<double> center;
+        Vector<double> anchorPoint;
+        Vector<double> position;
+        double rotation; // radians
+        double scale;    // signed, 1 = 100 %
+        int mode;        // 1 fill, 2 stroke, 3 fill and stroke
+        double strokeWidth;
+        ColorFloat<float> fillColor;
+        ColorFloat<float> strokeColor;
+        double opacity; // for the effect's composite only
+        int blendMode;  // for the effect's composite only
+    };
+
+    explicit CircleDrawer(const Parameter& parameter);
+
+    // Call once, before drawing: places the circle in the coordinates of the returned rectangle
+    // of source, the part of the source world the circle can touch.
+    Rect calcRegion(Layer& source);
+    // Draws band index of count of destination for the pass "draw"; safe to run on several
+    // threads at once for different bands.
+    void execute(const std::string& name, Layer& source, Layer& destination, int index,
+                 int count) const;
+
+private:
+    class Impl;
+    std::unique_ptr<ImplHolderBase> m_impl;
+};
+
+} // namespace Ondrel
