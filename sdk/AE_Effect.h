@@ -265,7 +265,15 @@ typedef struct {
     PF_FpShort alpha, red, green, blue;
 } PF_PixelFloat, PF_Pixel32;
 
+/* A deep-colour-aware module defines PF_DEEP_COLOR_AWARE to 1 before including this header
+ * and gets the world's pixel base as bytes, since it may hold any of the pixel types. */
+#if defined(PF_DEEP_COLOR_AWARE) && PF_DEEP_COLOR_AWARE
+typedef char PF_PixBuf;
+typedef char* PF_PixelPtr;
+#else
+typedef PF_Pixel PF_PixBuf;
 typedef PF_Pixel* PF_PixelPtr;
+#endif
 
 /* ---- Pixel worlds ---------------------------------------------------------------------------- */
 
