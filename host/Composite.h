@@ -10,7 +10,7 @@
 // least width times the pixel size; otherwise the call returns PF_Err_BAD_CALLBACK_PARAM and
 // writes nothing. Source and destination may be the same world or overlap in memory.
 
-#include "AE_Effect.h"
+#include "AE_EffectCB.h"
 
 namespace OfflineHost {
 
