@@ -1,0 +1,50 @@
+// Renders a thick straight line between two points, with butt or round caps, its body filled
+// and/or outlined by a stroke, placed by the shape transform, into a scratch layer covering the
+// line's region.
+#pragma once
+
+#include "Ondrel/OndrelGeneral.h"
+#include "Ondrel/OndrelLayer.h"
+#include "Ondrel/Pimpl.h"
+
+#include <memory>
+#include <string>
+
+namespace Ondrel {
+
+class LineDrawer {
+public:
+    // Zero-filled by the effect before the fields are set.
+    struct Parameter {
+        int cap;          // 1 butt, anything else round
+        double thickness; // the body's whole width
+        Vector<double> point1;
+        Vector<double> point2;
+        Vector<double> anchorPoint;
+        Vector<double> position;
+        double rotation; // radians
+        double scale;    // signed, 1 = 100 %
+        int mode;        // 1 fill, 2 stroke, 3 fill and stroke
+        double strokeWidth;
+        ColorFloat<float> fillColor;
+        ColorFloat<float> strokeColor;
+        double opacity; // for the effect's composite only
+        int blendMode;  // for the effect's composite only
+    };
+
+    explicit LineDrawer(const Parameter& parameter);
+
+    // Call once, before drawing: places the line in the coordinates of the returned rectangle of
+    // source, the part of the source world the line can touch.
+    Rect calcRegion(Layer& source);
+    // Draws band index of count of destination for the pass "draw"; safe to run on several
+    // threads at once for different bands.
+    void execute(const std::string& name, Layer& source, Layer& destination, int index,
+                 int count) const;
+
+private:
+    class Impl;
+    std::unique_ptr<ImplHolderBase> m_impl;
+};
+
+} // namespace Ondrel

@@ -1,0 +1,112 @@
+#include "Ondrel/Filter/OndrelRectangleDrawer.h"
+
+#include "Ondrel/Filter/OndrelButtBand.h"
+#include "Ondrel/Filter/OndrelShapeDrawer.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace Ondrel {
+
+class RectangleDrawer::Impl : public RectangleDrawer::Parameter, public ShapeDrawerBase<Impl> {
+public:
+    static constexpr FillBlend fillBlend = FillBlend::store;
+
+    // Drawn as a band from the middle of one side to the middle of the opposite side. All fill
+    // ramps lie outside the edges, so corners on whole pixels cover their pixels fully; the
+    // stroke's ramps lie inside its band.
+    static constexpr ButtRamps buttRamps{1.0, 1.0, 1.0, 0.0};
+
+    // Set by calcRegion, in scratch-layer pixels.
+    std::array<Vector<double>, 4> corners{}; // going round the rectangle
+    Vector<double> startPoint;               // middle of the side from corner 3 to corner 0
+    Vector<double> direction;                // unit, from corner 0 to corner 1
+    Vector<double> sideDirection;            // unit, from corner 0 to corner 3
+    double length = 0.0;
+    double halfHeight = 0.0;
+
+    explicit Impl(const Parameter& parameter) : Parameter(parameter) {}
+
+    Rect calcRegion(Layer& source) {
+        _placeCorners();
+        const ShapeTransform transform = ShapeTransform::of(*this);
+        strokeWidth = transform.scaleLength(strokeWidth);
+        const Vector<double> origin = toDouble(source.getOrigin());
+        for (Vector<double>& corner : corners) {
+            corner = transform.apply(corner);
+            corner -= origin;
+        }
+
+        // The whole stroke width, although only half of it lies outside the edges.
+        const double margin = mode == 1 ? 0.0 : strokeWidth;
+        Extent extent = Extent::seededBy(source);
+        for (const Vector<double>& corner : corners) {
+            extent.include(corner, margin);
+        }
+        const Rect region = regionOf(extent, source);
+
+        const Vector<double> leftTop = toDouble(region.getLeftTop());
+        for (Vector<double>& corner : corners) {
+            corner -= leftTop;
+        }
+        direction = corners[1];
+        direction -= corners[0];
+        length = direction.length();
+        direction.normalize();
+        sideDirection = corners[3];
+        sideDirection -= corners[0];
+        halfHeight = sideDirection.length() / 2.0;
+        sideDirection.normalize();
+        startPoint = corners[0];
+        startPoint += corners[3];
+        startPoint /= 2.0;
+        return region;
+    }
+
+    Coverage coverageAt(double x, double y) const {
+        Vector<double> q(x, y);
+        q -= startPoint;
+        const double t = q.dot(direction);
+        const double n = std::abs(q.dot(sideDirection));
+        return ButtBand{length, halfHeight, strokeWidth, buttRamps}.coverageAt(t, n);
+    }
+
+private:
+    // The untransformed corners, clockwise on screen from the top left. A controlledBy that
+    // names neither form leaves them all at (0, 0).
+    void _placeCorners() {
+        if (controlledBy == 2) {
+            const double w = width / 2.0;
+            const double h = height / 2.0;
+            corners = {center, center, center, center};
+            corners[0] += Vector<double>(-w, -h);
+            corners[1] += Vector<double>(w, -h);
+            corners[2] += Vector<double>(w, h);
+            corners[3] += Vector<double>(-w, h);
+        } else if (controlledBy == 1) {
+            const double minX = std::min(point1.x, point2.x);
+            const double minY = std::min(point1.y, point2.y);
+            const double maxX = std::max(point1.x, point2.x);
+            const double maxY = std::max(point1.y, point2.y);
+            corners = {Vector<double>(minX, minY), Vector<double>(maxX, minY),
+                       Vector<double>(maxX, maxY), Vector<double>(minX, maxY)};
+        } else {
+            corners.fill(Vector<double>());
+        }
+    }
+};
+
+RectangleDrawer::RectangleDrawer(const Parameter& parameter)
+    : m_impl(makeImplHolder<Impl>(parameter)) {}
+
+Rect RectangleDrawer::calcRegion(Layer& source) {
+    return heldObject<Impl>(*m_impl).calcRegion(source);
+}
+
+void RectangleDrawer::execute(const std::string& name, Layer& source, Layer& destination, int index,
+                              int count) const {
+    heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
+}
+
+} // namespace Ondrel

@@ -1,0 +1,53 @@
+// Renders a filled and/or stroked rectangle, given by two opposite corners or by its centre and
+// size and placed by the shape transform, into a scratch layer covering the rectangle's region.
+#pragma once
+
+#include "Ondrel/OndrelGeneral.h"
+#include "Ondrel/OndrelLayer.h"
+#include "Ondrel/Pimpl.h"
+
+#include <memory>
+#include <string>
+
+namespace Ondrel {
+
+class RectangleDrawer {
+public:
+    // Zero-filled by the effect before the fields are set. Both ways of giving the rectangle
+    // may be filled; controlledBy picks one.
+    struct Parameter {
+        int controlledBy; // 1 point1 and point2, 2 center, width and height
+        Vector<double> point1;
+        Vector<double> point2;
+        Vector<double> center;
+        double width;
+        double height;
+        Vector<double> anchorPoint;
+        Vector<double> position;
+        double rotation; // radians
+        double scale;    // signed, 1 = 100 %
+        int mode;        // 1 fill, 2 stroke, 3 fill and stroke
+        double strokeWidth;
+        ColorFloat<float> fillColor;
+        ColorFloat<float> strokeColor;
+        double opacity; // for the effect's composite only
+        int blendMode;  // for the effect's composite only
+    };
+
+    explicit RectangleDrawer(const Parameter& parameter);
+
+    // Call once, before drawing: places the rectangle in the coordinates of the returned
+    // rectangle of source, the part of the source world the rectangle can touch. The result
+    // always lies in the world, and is never empty for a world with pixels.
+    Rect calcRegion(Layer& source);
+    // Draws band index of count of destination for the pass "draw"; safe to run on several
+    // threads at once for different bands.
+    void execute(const std::string& name, Layer& source, Layer& destination, int index,
+                 int count) const;
+
+private:
+    class Impl;
+    std::unique_ptr<ImplHolderBase> m_impl;
+};
+
+} // namespace Ondrel
