@@ -1,0 +1,49 @@
+// Renders a filled and/or stroked triangle through three points, placed by the shape transform,
+// into a scratch layer covering the triangle's region.
+#pragma once
+
+#include "Ondrel/OndrelGeneral.h"
+#include "Ondrel/OndrelLayer.h"
+#include "Ondrel/Pimpl.h"
+
+#include <memory>
+#include <string>
+
+namespace Ondrel {
+
+class TriangleDrawer {
+public:
+    // Zero-filled by the effect before the fields are set.
+    struct Parameter {
+        Vector<double> point1;
+        Vector<double> point2;
+        Vector<double> point3;
+        Vector<double> anchorPoint;
+        Vector<double> position;
+        double rotation; // radians
+        double scale;    // signed, 1 = 100 %
+        int mode;        // 1 fill, 2 stroke, 3 fill and stroke
+        double strokeWidth;
+        ColorFloat<float> fillColor;
+        ColorFloat<float> strokeColor;
+        double opacity; // for the effect's composite only
+        int blendMode;  // for the effect's composite only
+    };
+
+    explicit TriangleDrawer(const Parameter& parameter);
+
+    // Call once, before drawing: places the triangle in the coordinates of the returned rectangle
+    // of source, the part of the source world the triangle can touch. Three collinear or
+    // coincident points enclose nothing and give an empty rectangle.
+    Rect calcRegion(Layer& source);
+    // Draws band index of count of destination for the pass "draw"; safe to run on several
+    // threads at once for different bands.
+    void execute(const std::string& name, Layer& source, Layer& destination, int index,
+                 int count) const;
+
+private:
+    class Impl;
+    std::unique_ptr<ImplHolderBase> m_impl;
+};
+
+} // namespace Ondrel
