@@ -11,6 +11,11 @@
 
 namespace OfflineHost {
 
+// The basic suite's answers for a suite it does not have ('S!Fd') and for a bad argument such as
+// releasing a suite that was not acquired ('Parm'), as the vendor's suite broker gives them.
+constexpr int suiteNotFoundError = 0x53214664;
+constexpr int badParameterError = 0x5061726D;
+
 // One call a module made into the host. `name` is the callback's or suite function's name as the
 // SDK spells it ("checkout_param", "host_new_handle", "AcquireSuite", "PF_NewWorld", ...);
 // `detail` holds the arguments that matter, as text ("index=3 time=0/30", "\"PF Handle Suite\"

@@ -42,6 +42,9 @@ struct PreRenderResult {
 
 class EffectInstance {
 public:
+    // The host's internals; opaque to callers.
+    struct State;
+
     // An effect of a loaded module, by name or match name; keeps the module loaded. The
     // registration records serve the checks after global set-up. Throws HostError.
     EffectInstance(std::shared_ptr<const Module> module, std::string_view effect);
@@ -149,6 +152,7 @@ public:
         friend class EffectInstance;
         Context(EffectInstance& instance, const Frame& frame);
         EffectInstance& _instance;
+        State* _previous; // the thread's current instance before this Context
     };
     Context context();
     Context context(const Frame& frame);
@@ -170,9 +174,6 @@ public:
     // AcquireSuite refuses this suite as if the host did not have it.
     void hideSuite(std::string_view name, int version);
     void clearFaults();
-
-    // The host's internals; opaque to callers.
-    struct State;
 
 private:
     std::unique_ptr<State> _state;

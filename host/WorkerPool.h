@@ -14,7 +14,8 @@ namespace OfflineHost {
 class WorkerPool {
 public:
     // A task receives the index of the worker running it (0 to threadCount() - 1) and the
-    // iteration; its result is a host error code, 0 for none.
+    // iteration; its result is a host error code, 0 for none. Tasks must not throw; one that does
+    // counts as having returned -1.
     using Task = std::function<int(int threadIndex, int iteration)>;
 
     // Starts `threads` workers (at least 1); throws HostError for fewer.

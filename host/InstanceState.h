@@ -1,0 +1,148 @@
+#pragma once
+
+// The state behind an EffectInstance, shared by the public interface and the C callbacks the
+// module calls. Internal to the host library.
+
+#include "EffectInstance.h"
+#include "HandleTable.h"
+#include "ParamStore.h"
+#include "WorkerPool.h"
+
+#include "AE_EffectCB.h"
+#include "AE_EffectPixelFormat.h"
+#include "SPBasic.h"
+
+#include <map>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace OfflineHost {
+
+struct EffectInstance::State {
+    State(std::shared_ptr<const Module> module, EntryFunction entry,
+          std::optional<EffectRecords> records);
+    ~State();
+
+    // ---- Identity (fixed after construction).
+    std::shared_ptr<const Module> module; // keeps the library loaded
+    EntryFunction entry = nullptr;
+    std::optional<EffectRecords> records;
+    // Per-instance copies of the function tables in_data points to, since the module may write
+    // through those pointers.
+    _PF_UtilCallbacks utils{};
+    SPBasicSuite basic{};
+
+    // Everything below is guarded by `mutex`: the module may call in from worker threads.
+    mutable std::mutex mutex;
+
+    Frame frame;
+    int threads = 0;
+    std::shared_ptr<WorkerPool> pool; // shared with the iterate calls running on it
+
+    ParamStore params;
+    HandleTable handles;
+    std::map<const void*, std::unique_ptr<World>> createdWorlds; // by pixel address
+    std::map<std::pair<std::string, int>, int> suiteBalance;     // acquisitions minus releases
+
+    PF_Handle globalData = nullptr;
+    bool globalSetUp = false;
+    A_long pluginId = 0;
+
+    // ---- Diagnostics.
+    std::vector<CallRecord> calls;
+    std::vector<Misuse> misuses;
+    struct Fault {
+        std::string call;
+        PF_Err code = PF_Err_NONE;
+        int occurrence = 0; // 0: every call
+        int seen = 0;
+    };
+    std::vector<Fault> faults;
+    std::set<std::pair<std::string, int>> hiddenSuites;
+    std::vector<std::string> warnings;
+    Account lastAccount;
+
+    // ---- The open command: the records the module sees during it.
+    struct Command {
+        bool open = false;
+        PF_Cmd command = 0;
+        PF_InData in{};
+        PF_OutData out{};
+        std::vector<PF_ParamDef> values;
+        std::vector<PF_ParamDef*> pointers;
+        std::vector<std::pair<const PF_ParamDef*, int>> paramCheckouts; // address, index
+
+        PF_PreRenderInput preInput{};
+        PF_PreRenderOutput preOutput{};
+        PF_PreRenderCallbacks preCallbacks{};
+        PF_PreRenderExtra preExtra{};
+        PF_SmartRenderInput smartInput{};
+        PF_SmartRenderCallbacks smartCallbacks{};
+        PF_SmartRenderExtra smartExtra{};
+    } command;
+
+    // ---- The frame being rendered; lives from pre-render to the end of render.
+    World* input = nullptr;
+    World* output = nullptr;
+    std::map<A_long, bool> layerCheckouts; // checkout id -> checked in
+    PF_OutData lastOut{};
+    PreRenderResult preRenderResult;
+
+    // ---- Helpers; the caller holds `mutex` unless said otherwise.
+
+    // Appends to the call log.
+    void record(std::string_view call, std::string detail, int result);
+    // Records a misuse (and the call) and returns its code.
+    int misuse(std::string_view call, std::string problem, int result);
+    // The code an injected fault gives this call now, if any; a triggered fault is logged with
+    // the call's detail.
+    std::optional<PF_Err> fault(std::string_view call, const std::string& detail);
+    // The pool, created on first use with the configured thread count (anew when that changed).
+    std::shared_ptr<WorkerPool> workerPool();
+    int configuredThreads() const;
+    Account takeAccount() const;
+    // The layer's rectangle in the coordinates the module sees.
+    PF_LRect layerRect() const;
+    CheckoutScale checkoutScale() const;
+
+    // Fills the records for a command at `frame` (holds no lock; throws HostError when one is
+    // already open) and ends it, taking the account.
+    void openCommand(PF_Cmd cmd, const Frame& at);
+    void closeCommand();
+};
+
+// The instance an effect reference names, if it is a live one.
+EffectInstance::State* stateOf(PF_ProgPtr effectRef);
+// The instance the calling thread serves: the one whose command or Context is open on it, or
+// whose iteration a worker runs.
+EffectInstance::State* currentState();
+
+// Makes `state` the calling thread's current instance and returns the one it replaces.
+EffectInstance::State* swapCurrentState(EffectInstance::State* state);
+
+// Makes `state` the calling thread's current instance for its lifetime.
+class Activation {
+public:
+    explicit Activation(EffectInstance::State* state);
+    ~Activation();
+    Activation(const Activation&) = delete;
+    Activation& operator=(const Activation&) = delete;
+
+private:
+    EffectInstance::State* _previous;
+};
+
+// The function tables, filled with the host's callbacks (Callbacks.cpp, RenderCallbacks.cpp,
+// Suites.cpp).
+_PF_UtilCallbacks makeUtilCallbacks();
+PF_InteractCallbacks makeInteractCallbacks();
+SPBasicSuite makeBasicSuite();
+PF_PreRenderCallbacks makePreRenderCallbacks();
+PF_SmartRenderCallbacks makeSmartRenderCallbacks();
+
+} // namespace OfflineHost

@@ -1,0 +1,70 @@
+#pragma once
+
+// The host's store of an effect's parameters: the definitions the module added, the values set
+// over time, and what checkout_param delivers from them.
+
+#include "AE_Effect.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace OfflineHost {
+
+// What a checkout depends on beside the time.
+struct CheckoutScale {
+    double downsampleX = 1.0;
+    double downsampleY = 1.0;
+    A_long layerWidth = 0; // full resolution, for point defaults given in percent
+    A_long layerHeight = 0;
+};
+
+class ParamStore {
+public:
+    ParamStore();
+
+    // Back to the input layer alone (index 0).
+    void reset();
+    int count() const { return static_cast<int>(_slots.size()); }
+
+    // Appends a definition (index -1 or the next index), copying its strings into host storage.
+    // Returns the host's error code for a refused definition and says why in `problem`.
+    PF_Err add(PF_ParamIndex index, const PF_ParamDef& def, std::string& problem);
+
+    // Throws HostError for an index out of range.
+    const PF_ParamDef& definition(int index) const;
+    void setUIFlags(int index, PF_ParamUIFlags flags);
+
+    // Keyframes in natural units (see EffectInstance); throw HostError for a type that does not
+    // take the value or a popup item out of range.
+    void setValue(int index, double value, double seconds);
+    void setPoint(int index, double x, double y, double seconds);
+    void setColor(int index, const PF_Pixel& color, double seconds);
+
+    // The definition with its value at the time, in the form checkout_param delivers.
+    PF_ParamDef valueAt(int index, double seconds, const CheckoutScale& scale) const;
+
+private:
+    struct Keyframe {
+        double seconds = 0.0;
+        double a = 0.0; // the value, or a point's x
+        double b = 0.0; // a point's y
+        PF_Pixel color{};
+    };
+    struct Slot {
+        PF_ParamDef def{};
+        std::unique_ptr<char[]> text; // the popup items, checkbox or button label
+        std::vector<Keyframe> keys;   // by time
+    };
+
+    Slot& _slot(int index);
+    const Slot& _slot(int index) const;
+    void _setKey(int index, const Keyframe& key);
+    // The value without keyframes, in natural units.
+    Keyframe _definedValue(const Slot& slot, const CheckoutScale& scale) const;
+    Keyframe _valueAt(const Slot& slot, double seconds, const CheckoutScale& scale) const;
+
+    std::vector<Slot> _slots;
+};
+
+} // namespace OfflineHost

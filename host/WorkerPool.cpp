@@ -1,0 +1,99 @@
+#include "WorkerPool.h"
+
+#include "HostError.h"
+
+namespace OfflineHost {
+namespace {
+
+// The pool and worker index of the calling thread, when it is a worker.
+thread_local const WorkerPool* currentPool = nullptr;
+thread_local int currentWorker = -1;
+
+} // namespace
+
+WorkerPool::WorkerPool(int threads) {
+    if (threads < 1) {
+        throw HostError("a worker pool needs at least one thread, not " + std::to_string(threads));
+    }
+    _threads.reserve(static_cast<std::size_t>(threads));
+    for (int i = 0; i < threads; ++i) {
+        _threads.emplace_back([this, i] { _work(i); });
+    }
+}
+
+WorkerPool::~WorkerPool() {
+    {
+        std::lock_guard call(_callMutex);
+        std::lock_guard lock(_mutex);
+        _stopping = true;
+    }
+    _wake.notify_all();
+    for (auto& t : _threads) {
+        t.join();
+    }
+}
+
+int WorkerPool::run(int iterations, const Task& task) {
+    if (iterations <= 0) {
+        return 0;
+    }
+    if (currentPool == this) {
+        // A task that iterates again: the other workers may all be busy with this call, so
+        // waiting for them could never end.
+        int first = 0;
+        for (int i = 0; i < iterations; ++i) {
+            const int err = task(currentWorker, i);
+            if (first == 0) {
+                first = err;
+            }
+        }
+        return first;
+    }
+    std::lock_guard call(_callMutex);
+    std::unique_lock lock(_mutex);
+    _task = &task;
+    _iterations = iterations;
+    _next = 0;
+    _done = 0;
+    _firstError = 0;
+    ++_generation;
+    _wake.notify_all();
+    _finished.wait(lock, [&] { return _done == _iterations; });
+    _task = nullptr;
+    return _firstError;
+}
+
+void WorkerPool::_work(int index) {
+    currentPool = this;
+    currentWorker = index;
+    unsigned long seen = 0;
+    std::unique_lock lock(_mutex);
+    for (;;) {
+        _wake.wait(lock, [&] { return _stopping || (_generation != seen && _next < _iterations); });
+        if (_stopping) {
+            return;
+        }
+        // Claim one iteration at a time, so that every worker gets a share while any is left.
+        while (_next < _iterations) {
+            const int i = _next++;
+            const Task& task = *_task;
+            lock.unlock();
+            int err = 0;
+            try {
+                err = task(index, i);
+            } catch (...) {
+                err = -1;
+            }
+            lock.lock();
+            if (_firstError == 0) {
+                _firstError = err;
+            }
+            if (++_done == _iterations) {
+                _finished.notify_all();
+            }
+        }
+        seen = _generation;
+    }
+}
+
+} // namespace OfflineHost
