@@ -64,14 +64,14 @@ PF_Err globalSetup(PF_InData* in_data, PF_OutData* out_data) {
     if (!handle.get()) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
-    PF_Err err = PF_Err_NONE;
-    bool registered = false;
-    if (auto* pluginId = static_cast<AEGP_PluginID*>(handles->host_lock_handle(handle.get()))) {
-        err = utility->AEGP_RegisterWithAEGP(nullptr, "Error!", pluginId);
-        registered = !err;
+    auto* pluginId = static_cast<AEGP_PluginID*>(handles->host_lock_handle(handle.get()));
+    if (!pluginId) {
+        return PF_Err_NONE; // the effect runs without global data; nothing reads it
     }
+    const PF_Err err = utility->AEGP_RegisterWithAEGP(nullptr, "Error!", pluginId);
+    // Only a handle that was locked is unlocked: the host counts locks.
     handles->host_unlock_handle(handle.get());
-    if (registered) {
+    if (!err) {
         out_data->global_data = handle.release();
     }
     return err;

@@ -1,0 +1,24 @@
+#pragma once
+
+// Where the build put the module and the files generated beside it.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace ModuleFiles {
+
+inline std::filesystem::path module() {
+    return ONDREL_MODULE_PATH;
+}
+
+// The module's path with another extension: ".pipl", ".rc", ".rsrc".
+inline std::filesystem::path beside(const char* extension) {
+    return std::filesystem::path(module()).replace_extension(extension);
+}
+
+std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
+std::string readText(const std::filesystem::path& file);
+
+} // namespace ModuleFiles
