@@ -88,8 +88,9 @@ private:
         if (!hasPixels() || size == 0) {
             return;
         }
-        // The host types the pixel base as 8-bit pixels whatever the depth.
-        pixels8 = world->data;
+        // The pixel base is typed as 8-bit pixels or as bytes (deep-colour-aware builds),
+        // whatever the depth.
+        pixels8 = reinterpret_cast<PF_Pixel*>(world->data);
         pixels16 = reinterpret_cast<PF_Pixel16*>(world->data);
         pixels32 = reinterpret_cast<PF_PixelFloat*>(world->data);
         worldWidth = world->width;

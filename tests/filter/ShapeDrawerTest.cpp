@@ -1,0 +1,296 @@
+#include "FilterHost.h"
+
+#include "Ondrel/Filter/OndrelShapeDrawer.h"
+#include "Ondrel/Filter/OndrelShapeGeometry.h"
+#include "Ondrel/OndrelBlend.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <type_traits>
+#include <vector>
+
+namespace {
+
+using FilterTests::coveredPixel;
+using FilterTests::Depth;
+using FilterTests::samePixel;
+using Ondrel::ColorFloat;
+using Ondrel::Coverage;
+using Ondrel::FillBlend;
+using Ondrel::Layer;
+using Ondrel::Rect;
+using Ondrel::Vector;
+
+// A shape whose coverage is a table, one entry per scratch pixel; it remembers the points it was
+// asked about (tests run it on one thread).
+template <FillBlend Blend>
+class TableShape : public Ondrel::ShapeDrawerBase<TableShape<Blend>> {
+public:
+    static constexpr FillBlend fillBlend = Blend;
+
+    int mode = 3;
+    ColorFloat<float> fillColor{0.0f, 0.5f, 1.5f, -0.25f}; // alpha is not used
+    ColorFloat<float> strokeColor{0.0f, 1.0f, 0.2f, 0.0f};
+    int width = 1;
+    std::vector<Coverage> table;
+    mutable std::vector<Vector<double>> asked;
+
+    Coverage coverageAt(double x, double y) const {
+        asked.emplace_back(x, y);
+        return table.at(
+            static_cast<std::size_t>(static_cast<int>(y) * width + static_cast<int>(x)));
+    }
+};
+
+template <typename Pixel>
+class ShapeDrawerTest : public ::testing::Test, protected FilterTests::HostFixture {
+protected:
+    using D = Depth<Pixel>;
+
+    OfflineHost::World sourceWorld{1, 1, D::host};
+    Layer source{in(), out(), &sourceWorld.effectWorld(), D::bpc};
+
+    Pixel fillOf(const TableShape<FillBlend::store>& s, double a) {
+        return coveredPixel<Pixel>(a, s.fillColor.red, s.fillColor.green, s.fillColor.blue);
+    }
+    Pixel strokeOf(const TableShape<FillBlend::store>& s, double a) {
+        return coveredPixel<Pixel>(a, s.strokeColor.red, s.strokeColor.green, s.strokeColor.blue);
+    }
+};
+
+using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
+TYPED_TEST_SUITE(ShapeDrawerTest, PixelTypes);
+
+// Fill coverages become alpha by the depth's conversion, colours by theirs; coverage exactly
+// 1e-6 leaves the pixel alone, anything above draws even when its alpha rounds to 0.
+TYPED_TEST(ShapeDrawerTest, ConvertsFillCoverageAndColourAtTheDepth) {
+    using Pixel = TypeParam;
+    TableShape<FillBlend::store> shape;
+    shape.mode = 1;
+    const std::vector<double> fills = {1.0, 0.5, 0.25, 0.75, 1e-6, 1.5e-6, 0.0};
+    shape.width = static_cast<int>(fills.size());
+    for (const double a : fills) {
+        shape.table.push_back({a, 1.0});
+    }
+    Layer scratch(this->in(), this->out(), shape.width, 1, TestFixture::D::bpc);
+
+    shape.execute("draw", this->source, scratch, 0, 1);
+
+    const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
+    for (int x = 0; x < shape.width; ++x) {
+        const double a = fills[static_cast<std::size_t>(x)];
+        const Pixel expected = a > 1e-6 ? this->fillOf(shape, a) : Pixel{};
+        EXPECT_TRUE(samePixel(view.row(0)[x], expected)) << "coverage " << a;
+    }
+    // The sample point of pixel (x, y) is (x, y) itself.
+    ASSERT_EQ(shape.asked.size(), fills.size());
+    for (int x = 0; x < shape.width; ++x) {
+        EXPECT_EQ(shape.asked[static_cast<std::size_t>(x)].x, static_cast<double>(x));
+        EXPECT_EQ(shape.asked[static_cast<std::size_t>(x)].y, 0.0);
+    }
+}
+
+// The stroke lies over the fill with the normal blend; on a transparent pixel it is the stroke
+// pixel itself. Mode 1 draws no stroke, mode 2 no fill.
+TYPED_TEST(ShapeDrawerTest, CompositesTheStrokeOverTheFillAndHonoursTheMode) {
+    using Pixel = TypeParam;
+    TableShape<FillBlend::store> shape;
+    shape.width = 3;
+    shape.table = {{1.0, 0.5}, {0.0, 0.5}, {0.6, 0.0}};
+
+    for (const int mode : {1, 2, 3}) {
+        shape.mode = mode;
+        Layer scratch(this->in(), this->out(), 3, 1, TestFixture::D::bpc);
+        shape.execute("draw", this->source, scratch, 0, 1);
+        const Pixel* row = scratch.getPixels<Pixel>().row(0);
+
+        const Pixel fill0 = mode != 2 ? this->fillOf(shape, 1.0) : Pixel{};
+        const Pixel expected0 =
+            mode != 1 ? Ondrel::Blend::normal(fill0, this->strokeOf(shape, 0.5)) : fill0;
+        EXPECT_TRUE(samePixel(row[0], expected0)) << "mode " << mode;
+        EXPECT_TRUE(samePixel(row[1], mode != 1 ? this->strokeOf(shape, 0.5) : Pixel{}));
+        EXPECT_TRUE(samePixel(row[2], mode != 2 ? this->fillOf(shape, 0.6) : Pixel{}));
+        if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+            // Worked out by hand: fill (255, 128, 255, 0), stroke (128, 255, 51, 0);
+            // k = (255 - 128) * 255 / 255 = 127, colour = (b * 127 + s * 128) / 255.
+            if (mode == 3) {
+                EXPECT_TRUE(samePixel(row[0], PF_Pixel{255, (128 * 127 + 255 * 128) / 255,
+                                                       (255 * 127 + 51 * 128) / 255, 0}));
+            }
+        }
+    }
+}
+
+// A composited fill (as the triangle draws it) lies over what the scratch pixel holds; a stored
+// fill replaces it.
+TYPED_TEST(ShapeDrawerTest, StoresOrCompositesTheFillAsTheShapeSays) {
+    using Pixel = TypeParam;
+    const Pixel backdropPixel = coveredPixel<Pixel>(0.5, 0.0f, 0.0f, 1.0f);
+
+    TableShape<FillBlend::store> stored;
+    stored.mode = 1;
+    stored.table = {{0.5, 0.0}};
+    TableShape<FillBlend::composite> composited;
+    composited.mode = 1;
+    composited.table = {{0.5, 0.0}};
+
+    Layer a(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
+    Layer b(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
+    for (Layer* layer : {&a, &b}) {
+        layer->getPixels<Pixel>().row(0)[0] = backdropPixel;
+    }
+    stored.execute("draw", this->source, a, 0, 1);
+    composited.execute("draw", this->source, b, 0, 1);
+
+    const Pixel fill = this->fillOf(stored, 0.5);
+    EXPECT_TRUE(samePixel(a.getPixels<Pixel>().row(0)[0], fill));
+    EXPECT_TRUE(
+        samePixel(b.getPixels<Pixel>().row(0)[0], Ondrel::Blend::normal(backdropPixel, fill)));
+}
+
+// Only the rows of the band are drawn.
+TYPED_TEST(ShapeDrawerTest, DrawsOnlyItsBand) {
+    using Pixel = TypeParam;
+    TableShape<FillBlend::store> shape;
+    shape.mode = 1;
+    shape.width = 2;
+    shape.table.assign(2 * 6, Coverage{1.0, 0.0});
+    Layer scratch(this->in(), this->out(), 2, 6, TestFixture::D::bpc);
+
+    shape.execute("draw", this->source, scratch, 1, 3); // rows 2 and 3
+
+    const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
+    for (int y = 0; y < 6; ++y) {
+        const Pixel expected = (y == 2 || y == 3) ? this->fillOf(shape, 1.0) : Pixel{};
+        EXPECT_TRUE(samePixel(view.row(y)[1], expected)) << "row " << y;
+    }
+}
+
+TYPED_TEST(ShapeDrawerTest, OtherPassesDepthsAndWorldsDrawNothing) {
+    using Pixel = TypeParam;
+    TableShape<FillBlend::store> shape;
+    shape.table = {{1.0, 1.0}};
+    Layer scratch(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
+
+    shape.execute("Draw", this->source, scratch, 0, 1);
+    shape.execute("draw ", this->source, scratch, 0, 1);
+    OfflineHost::World otherWorld(1, 1, TestFixture::D::host);
+    Layer unknownDepth(this->in(), this->out(), &otherWorld.effectWorld(), 3);
+    shape.execute("draw", unknownDepth, scratch, 0, 1);
+    EXPECT_TRUE(samePixel(scratch.getPixels<Pixel>().row(0)[0], Pixel{}));
+
+    // A destination of another depth than the source, or without pixels, is left alone.
+    const int otherBpc = (TestFixture::D::bpc + 1) % 3;
+    Layer mismatched(this->in(), this->out(), 1, 1, otherBpc);
+    Layer nullWorld(this->in(), this->out(), nullptr, TestFixture::D::bpc);
+    shape.execute("draw", this->source, mismatched, 0, 1);
+    shape.execute("draw", this->source, nullWorld, 0, 1);
+    EXPECT_TRUE(shape.asked.empty());
+    EXPECT_EQ(nullWorld.getError(), PF_Err_NONE);
+}
+
+TEST(ShapeDrawerArithmetic, FloatStrokeCoverageIsLimitedToOneButFillIsNot) {
+    using Conversion = Ondrel::DepthConversion<PF_PixelFloat>;
+    EXPECT_EQ(Conversion::strokeAlpha(1.5), 1.0f);
+    EXPECT_EQ(Conversion::fillAlpha(1.5), 1.5f);
+    EXPECT_EQ(Conversion::strokeAlpha(0.25), 0.25f);
+    // Colours are copied without limits.
+    const PF_PixelFloat c = Conversion::color(ColorFloat<float>(0.3f, 2.0f, -1.0f, 0.5f));
+    EXPECT_EQ(c.alpha, 0.0f);
+    EXPECT_EQ(c.red, 2.0f);
+    EXPECT_EQ(c.green, -1.0f);
+    EXPECT_EQ(c.blue, 0.5f);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Shared geometry
+
+TEST(ShapeGeometry, Clamp01IsTheOnePixelRamp) {
+    EXPECT_EQ(Ondrel::clamp01(-0.5), 0.0);
+    EXPECT_EQ(Ondrel::clamp01(0.25), 0.25);
+    EXPECT_EQ(Ondrel::clamp01(3.0), 1.0);
+    EXPECT_FALSE(Ondrel::clamp01(std::nan("")) > Ondrel::coverageThreshold);
+}
+
+// About the anchor: a positive quarter turn takes "right" to "down" on screen, then the signed
+// scale, then the position.
+TEST(ShapeGeometry, TransformRotatesScalesAndMovesAboutTheAnchor) {
+    Ondrel::ShapeTransform t;
+    t.anchorPoint = Vector<double>(2.0, 1.0);
+    t.position = Vector<double>(10.0, 20.0);
+    t.rotation = std::acos(0.0);
+    t.scale = 2.0;
+    const Vector<double> p = t.apply(Vector<double>(3.0, 1.0));
+    EXPECT_DOUBLE_EQ(p.x, 12.0);
+    EXPECT_DOUBLE_EQ(p.y, 23.0);
+
+    t.rotation = 0.0;
+    t.scale = -1.0;
+    t.position = Vector<double>();
+    const Vector<double> mirrored = t.apply(Vector<double>(5.0, 3.0));
+    EXPECT_EQ(mirrored.x, -1.0);
+    EXPECT_EQ(mirrored.y, -1.0);
+    EXPECT_EQ(t.scaleLength(3.0), 3.0);
+}
+
+class RegionTest : public ::testing::Test, protected FilterTests::HostFixture {
+protected:
+    OfflineHost::World world{40, 30, OfflineHost::PixelDepth::Bits8};
+    Layer source{in(), out(), &world.effectWorld(), Ondrel::bpc8};
+};
+
+TEST_F(RegionTest, AddsTheMarginRoundsOutwardAndClampsToTheWorld) {
+    using Ondrel::Extent;
+    using Ondrel::regionOf;
+    EXPECT_EQ(regionOf(Extent::around(Vector<double>(10.3, 15.0), 4.0), source),
+              Rect(5, 10, 16, 20));
+    EXPECT_EQ(regionOf(Extent::around(Vector<double>(1.0, 28.5), 4.0), source), Rect(0, 23, 6, 30));
+    EXPECT_EQ(regionOf({-100.0, -100.0, 100.0, 100.0}, source), Rect(0, 0, 40, 30));
+
+    // Wholly outside on each side, margin included.
+    for (const Extent e :
+         {Extent{-9.0, 5.0, -1.0, 9.0}, Extent{41.0, 5.0, 50.0, 9.0}, Extent{5.0, -9.0, 9.0, -1.0},
+          Extent{5.0, 31.0, 9.0, 40.0}, Extent{1e300, 5.0, 1e301, 9.0}}) {
+        EXPECT_TRUE(regionOf(e, source).isEmpty());
+    }
+    EXPECT_FALSE(regionOf(Extent{-9.0, 5.0, -0.5, 9.0}, source).isEmpty())
+        << "the margin reaches into the world";
+    const double nan = std::nan("");
+    EXPECT_EQ(regionOf(Extent{nan, 5.0, 9.0, 9.0}, source), Rect());
+}
+
+TEST_F(RegionTest, TheMarginCanBeAddedBeforeOrAfterRounding) {
+    using Ondrel::Extent;
+    using Ondrel::MarginRounding;
+    const Extent tiny{2.5, 2.5, 1e-17, 3.5};
+    // 1e-17 + 1 rounds to 1 before the ceiling; ceil(1e-17) + 1 is 2.
+    EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::beforeRounding).right, 1);
+    EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::afterRounding).right, 2);
+    EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::afterRounding).left, 1);
+}
+
+TEST_F(RegionTest, ExtentsGrowFromTheirSeed) {
+    Ondrel::Extent seeded = Ondrel::Extent::seededBy(source);
+    seeded.include(Vector<double>(12.0, 7.0), 1.0);
+    EXPECT_EQ(seeded.minX, 11.0);
+    EXPECT_EQ(seeded.minY, 6.0);
+    EXPECT_EQ(seeded.maxX, 13.0);
+    EXPECT_EQ(seeded.maxY, 8.0);
+    // A seeded extent far outside still reaches the world's edge.
+    Ondrel::Extent far = Ondrel::Extent::seededBy(source);
+    far.include(Vector<double>(-50.0, -50.0));
+    EXPECT_EQ(far.minX, -50.0);
+    EXPECT_EQ(far.maxX, 0.0);
+
+    Ondrel::Extent none = Ondrel::Extent::none();
+    none.include(Vector<double>(-50.0, 60.0));
+    none.include(Vector<double>(-40.0, 70.0), 0.5);
+    EXPECT_EQ(none.minX, -50.0);
+    EXPECT_EQ(none.maxX, -39.5);
+    EXPECT_EQ(none.minY, 60.0);
+    EXPECT_EQ(none.maxY, 70.5);
+}
+
+} // namespace

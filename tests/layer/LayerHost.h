@@ -1,0 +1,38 @@
+// An offline host instance with one open command context, for calling Layer and SourceInfo
+// directly, plus small helpers over its call log.
+#pragma once
+
+#include "host/EffectInstance.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace LayerTests {
+
+class HostFixture {
+protected:
+    OfflineHost::EffectInstance host{nullptr};
+    OfflineHost::EffectInstance::Context context = host.context();
+
+    PF_InData* in() { return context.in(); }
+    PF_OutData* out() { return context.out(); }
+
+    long callCount(std::string_view name) const {
+        const auto calls = host.calls();
+        return std::count_if(calls.begin(), calls.end(),
+                             [name](const OfflineHost::CallRecord& c) { return c.name == name; });
+    }
+};
+
+// The integer a suite handler throws for a suite it cannot supply; -1 when nothing was thrown.
+template <typename F>
+int thrownCode(F&& f) {
+    try {
+        f();
+    } catch (int code) {
+        return code;
+    }
+    return -1;
+}
+
+} // namespace LayerTests
