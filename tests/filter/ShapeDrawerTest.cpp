@@ -271,26 +271,4 @@ TEST_F(RegionTest, TheMarginCanBeAddedBeforeOrAfterRounding) {
     EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::afterRounding).left, 1);
 }
 
-TEST_F(RegionTest, ExtentsGrowFromTheirSeed) {
-    Ondrel::Extent seeded = Ondrel::Extent::seededBy(source);
-    seeded.include(Vector<double>(12.0, 7.0), 1.0);
-    EXPECT_EQ(seeded.minX, 11.0);
-    EXPECT_EQ(seeded.minY, 6.0);
-    EXPECT_EQ(seeded.maxX, 13.0);
-    EXPECT_EQ(seeded.maxY, 8.0);
-    // A seeded extent far outside still reaches the world's edge.
-    Ondrel::Extent far = Ondrel::Extent::seededBy(source);
-    far.include(Vector<double>(-50.0, -50.0));
-    EXPECT_EQ(far.minX, -50.0);
-    EXPECT_EQ(far.maxX, 0.0);
-
-    Ondrel::Extent none = Ondrel::Extent::none();
-    none.include(Vector<double>(-50.0, 60.0));
-    none.include(Vector<double>(-40.0, 70.0), 0.5);
-    EXPECT_EQ(none.minX, -50.0);
-    EXPECT_EQ(none.maxX, -39.5);
-    EXPECT_EQ(none.minY, 60.0);
-    EXPECT_EQ(none.maxY, 70.5);
-}
-
 } // namespace
