@@ -1,8 +1,10 @@
 #include "Shapes/OndrelCircle.h"
 
+#include "Ondrel/Filter/OndrelCircleDrawer.h"
 #include "Shapes/OndrelCommonParams.h"
 #include "Shapes/OndrelEffect.h"
 #include "Shapes/OndrelEntryPoints.h"
+#include "Shapes/OndrelSmartRender.h"
 
 namespace Ondrel::Circle {
 namespace {
@@ -15,7 +17,15 @@ static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
 
 constexpr std::array graying{modeGraying(Mode)};
 
-constexpr EffectDescription effect{Registration::circle, params, graying, {}};
+void fillRecord(const ParamValues& values, CircleDrawer::Parameter& record) {
+    record.radius = values.length(Radius);
+    record.center = values.point(Center);
+    fillPlacementAndStyle<Param>(values, record);
+}
+
+constexpr EffectDescription effect{
+    Registration::circle, params, graying,
+    shapeRenderHooks<CircleDrawer, valueIndices(params), fillRecord>()};
 
 } // namespace
 } // namespace Ondrel::Circle
