@@ -1,0 +1,33 @@
+// ondrel: runs the effects of a module without the host application.
+
+#include "Commands.h"
+
+#include "host/HostError.h"
+
+#include <cstdio>
+
+#ifndef ONDREL_DEFAULT_MODULE
+#define ONDREL_DEFAULT_MODULE "OndrelShapes.so"
+#endif
+
+int main(int argc, char** argv) {
+    OndrelCli::GlobalOptions options{ONDREL_DEFAULT_MODULE};
+    CLI::App app("Runs the effects of a module through the offline host.", "ondrel");
+    app.require_subcommand(1);
+    app.fallthrough(); // --module may follow the subcommand
+    app.add_option("--module", options.module, "The module to load")->capture_default_str();
+
+    OndrelCli::addListCommand(app, options);
+    OndrelCli::addAboutCommand(app, options);
+    OndrelCli::addParamsCommand(app, options);
+
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        return app.exit(e);
+    } catch (const OfflineHost::HostError& e) {
+        std::fprintf(stderr, "ondrel: %s\n", e.what());
+        return 1;
+    }
+    return 0;
+}
