@@ -1,0 +1,313 @@
+#include "ButtShapeExpectation.h"
+
+#include "Ondrel/Filter/OndrelRectangleDrawer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+namespace {
+
+using FilterTests::Colors;
+using FilterTests::coveredPixel;
+using FilterTests::ExpectedCoverage;
+using FilterTests::matchesEverywhere;
+using FilterTests::ramp;
+using FilterTests::sameLayers;
+using FilterTests::samePixel;
+using FilterTests::shapePixel;
+using Ondrel::ColorFloat;
+using Ondrel::Layer;
+using Ondrel::Rect;
+using Ondrel::RectangleDrawer;
+using Ondrel::Vector;
+
+using Corners = std::array<Vector<double>, 4>;
+
+RectangleDrawer::Parameter twoPoints(Vector<double> p1, Vector<double> p2, int mode,
+                                     double strokeWidth) {
+    RectangleDrawer::Parameter p{};
+    p.controlledBy = 1;
+    p.point1 = p1;
+    p.point2 = p2;
+    p.scale = 1.0;
+    p.mode = mode;
+    p.strokeWidth = strokeWidth;
+    p.fillColor = ColorFloat<float>(0.0f, 0.8f, 0.4f, 0.1f); // alpha 0 must not matter
+    p.strokeColor = ColorFloat<float>(1.0f, 0.1f, 0.3f, 0.9f);
+    p.opacity = 1.0;
+    return p;
+}
+
+RectangleDrawer::Parameter centred(Vector<double> center, double width, double height, int mode,
+                                   double strokeWidth) {
+    RectangleDrawer::Parameter p = twoPoints({}, {}, mode, strokeWidth);
+    p.controlledBy = 2;
+    p.center = center;
+    p.width = width;
+    p.height = height;
+    return p;
+}
+
+// The rectangle as it must appear in the scratch layer, from the written-out rules: with u the
+// unit vector from corner 0 to corner 1 (length L), v from corner 0 to corner 3 (2 hh) and q = s
+// minus the middle of corners 0 and 3: t = q . u, n = |q . v|; h half the stroke width.
+struct ExpectedRectangle {
+    Corners c; // scratch-layer pixels
+    double strokeWidth;
+    Colors colors;
+
+    ExpectedCoverage coverage(int x, int y) const {
+        const auto unit = [](Vector<double> a, Vector<double> b, double& length) {
+            const double dx = b.x - a.x, dy = b.y - a.y;
+            length = std::sqrt(dx * dx + dy * dy);
+            return length > 0.0 ? Vector<double>(dx / length, dy / length) : Vector<double>();
+        };
+        double L = 0.0, side = 0.0;
+        const Vector<double> u = unit(c[0], c[1], L), v = unit(c[0], c[3], side);
+        const double hh = side / 2.0;
+        const double qx = x - (c[0].x + c[3].x) / 2.0, qy = y - (c[0].y + c[3].y) / 2.0;
+        const double t = qx * u.x + qy * u.y;
+        const double n = std::abs(qx * v.x + qy * v.y);
+        const double h = strokeWidth / 2.0, sa = ramp(strokeWidth);
+
+        ExpectedCoverage cov;
+        cov.fill = ramp(1.0 + t) * ramp(L + 1.0 - t) * ramp(hh + 1.0 - n);
+        if (t < h + 0.5) {
+            cov.stroke = ramp(h + t) * sa;
+            if (n < hh - h - 0.5) {
+                cov.stroke *= ramp(h - t);
+            }
+            cov.stroke *= ramp(hh + h - n);
+        } else if (t < L - h - 0.5) {
+            cov.stroke = ramp(hh + h - n) * sa * (1.0 - ramp(hh - h - n));
+        } else {
+            const double f = n < hh - h - 0.5 ? ramp(t - (L - h)) * sa : sa;
+            cov.stroke = f * ramp(L + h - t) * ramp(hh + h - n);
+        }
+        return cov;
+    }
+
+    template <typename Pixel>
+    Pixel pixel(int x, int y) const {
+        return shapePixel<Pixel>(colors, coverage(x, y));
+    }
+};
+
+// The rectangle's region rule: the minima start from the world's width and height, the maxima
+// from 0; then floor(min - 1) and ceil(max + 1), clamped to the world.
+Rect rectangleRegion(const Corners& c, double e, int width, int height) {
+    double minX = width, minY = height, maxX = 0.0, maxY = 0.0;
+    for (const Vector<double>& p : c) {
+        minX = std::min(minX, p.x - e);
+        minY = std::min(minY, p.y - e);
+        maxX = std::max(maxX, p.x + e);
+        maxY = std::max(maxY, p.y + e);
+    }
+    const auto clampTo = [](double v, int limit) {
+        return static_cast<int>(std::min(std::max(v, 0.0), static_cast<double>(limit)));
+    };
+    return Rect(clampTo(std::floor(minX - 1.0), width), clampTo(std::floor(minY - 1.0), height),
+                clampTo(std::ceil(maxX + 1.0), width), clampTo(std::ceil(maxY + 1.0), height));
+}
+
+template <typename Pixel>
+class RectangleDrawerTest : public FilterTests::ShapeDrawerFixture<Pixel> {
+protected:
+    Layer drawRectangle(const RectangleDrawer::Parameter& p, Rect& region, A_long width = 64,
+                        A_long height = 48, A_long originX = 0, A_long originY = 0) {
+        return this->template draw<RectangleDrawer>(p, region, width, height, originX, originY);
+    }
+
+    // The expectation for a rectangle whose corners land at c in source-world pixels.
+    static ExpectedRectangle expected(const RectangleDrawer::Parameter& p, const Rect& region,
+                                      Corners c, double strokeWidth) {
+        for (Vector<double>& corner : c) {
+            corner -= Vector<double>(region.left, region.top);
+        }
+        return {c, strokeWidth, {p.mode, p.fillColor, p.strokeColor}};
+    }
+
+    static ::testing::AssertionResult matches(const Layer& scratch, const ExpectedRectangle& e) {
+        return matchesEverywhere<Pixel>(scratch,
+                                        [&e](int x, int y) { return e.pixel<Pixel>(x, y); });
+    }
+
+    // Exactly the source pixels from (left, top) to (right, bottom) inclusive hold want.
+    static void expectBlock(const Layer& scratch, const Rect& region, Rect inclusive,
+                            const Pixel& want) {
+        const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
+        for (int y = region.top; y < region.bottom; ++y) {
+            for (int x = region.left; x < region.right; ++x) {
+                const bool inside = x >= inclusive.left && x <= inclusive.right &&
+                                    y >= inclusive.top && y <= inclusive.bottom;
+                EXPECT_TRUE(
+                    samePixel(view.row(y - region.top)[x - region.left], inside ? want : Pixel{}))
+                    << x << ", " << y;
+            }
+        }
+    }
+};
+
+TYPED_TEST_SUITE(RectangleDrawerTest, FilterTests::PixelTypes);
+
+const Corners exampleCorners{Vector<double>(10.0, 10.0), Vector<double>(14.0, 10.0),
+                             Vector<double>(14.0, 13.0), Vector<double>(10.0, 13.0)};
+
+// Corners on whole pixels cover their own pixels fully; both ways of giving the rectangle, and
+// either order of the points, give the same corners.
+TYPED_TEST(RectangleDrawerTest, BothFormsCoverExactlyTheirPixels) {
+    const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
+    Rect first;
+    const Layer reference =
+        this->drawRectangle(twoPoints({10.0, 10.0}, {14.0, 13.0}, 1, 2.0), first);
+    ASSERT_EQ(first, Rect(9, 9, 15, 14));
+    this->expectBlock(reference, first, Rect(10, 10, 14, 13), full);
+    EXPECT_TRUE(
+        this->matches(reference, this->expected(twoPoints({10.0, 10.0}, {14.0, 13.0}, 1, 2.0),
+                                                first, exampleCorners, 2.0)));
+
+    for (const RectangleDrawer::Parameter& p :
+         {centred({12.0, 11.5}, 4.0, 3.0, 1, 2.0), twoPoints({14.0, 13.0}, {10.0, 10.0}, 1, 2.0),
+          twoPoints({14.0, 10.0}, {10.0, 13.0}, 1, 2.0)}) {
+        Rect region;
+        const Layer scratch = this->drawRectangle(p, region);
+        EXPECT_EQ(region, first) << "controlled by " << p.controlledBy;
+        EXPECT_TRUE(sameLayers<TypeParam>(scratch, reference))
+            << "controlled by " << p.controlledBy;
+    }
+}
+
+// Neither form: every corner starts at (0, 0), whatever the points and size say, and the
+// transform takes it to one spot; with no length and no height every pixel of the region has t
+// = n = 0, so the fill covers the whole region.
+TYPED_TEST(RectangleDrawerTest, OtherControlledByPutsEveryCornerAtZero) {
+    for (const int controlledBy : {0, 3}) {
+        RectangleDrawer::Parameter p = centred({30.0, 20.0}, 10.0, 8.0, 1, 2.0);
+        p.point1 = Vector<double>(5.0, 5.0);
+        p.point2 = Vector<double>(25.0, 30.0);
+        p.controlledBy = controlledBy;
+        p.anchorPoint = Vector<double>(5.0, 5.0);
+        p.position = Vector<double>(20.0, 15.0);
+        p.rotation = 0.7;
+        p.scale = 2.0;
+        Rect region;
+        const Layer scratch = this->drawRectangle(p, region);
+
+        const double x = (-5.0 * std::cos(0.7) + 5.0 * std::sin(0.7)) * 2.0 + 5.0 + 20.0;
+        const double y = (-5.0 * std::sin(0.7) - 5.0 * std::cos(0.7)) * 2.0 + 5.0 + 15.0;
+        const Vector<double> c(x, y);
+        ASSERT_EQ(region, rectangleRegion({c, c, c, c}, 0.0, 64, 48));
+        EXPECT_EQ(region.getWidth() * region.getHeight(), 9); // x and y are not whole
+        const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
+        EXPECT_TRUE(matchesEverywhere<TypeParam>(scratch, [&full](int, int) { return full; }));
+    }
+}
+
+// Width 0: there is no direction along the rectangle, so every pixel has t = 0 and the fill
+// covers the region's full width between the side limits.
+TYPED_TEST(RectangleDrawerTest, ZeroWidthCoversTheRegionsWidth) {
+    const RectangleDrawer::Parameter p = centred({20.0, 20.0}, 0.0, 6.0, 1, 0.0);
+    Rect region;
+    const Layer scratch = this->drawRectangle(p, region);
+    ASSERT_EQ(region, Rect(19, 16, 21, 24));
+    this->expectBlock(scratch, region, Rect(19, 17, 20, 23),
+                      coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f));
+}
+
+// Stroke width 0: stroke only draws nothing at all, fill and stroke draws just the fill.
+TYPED_TEST(RectangleDrawerTest, ZeroStrokeWidthDrawsNoStroke) {
+    Rect region;
+    const Layer strokeOnly =
+        this->drawRectangle(twoPoints({8.0, 9.5}, {30.5, 22.0}, 2, 0.0), region);
+    ASSERT_EQ(region, Rect(7, 8, 32, 23));
+    EXPECT_TRUE(matchesEverywhere<TypeParam>(strokeOnly, [](int, int) { return TypeParam{}; }));
+
+    const Layer both = this->drawRectangle(twoPoints({8.0, 9.5}, {30.5, 22.0}, 3, 0.0), region);
+    const Layer fillOnly = this->drawRectangle(twoPoints({8.0, 9.5}, {30.5, 22.0}, 1, 0.0), region);
+    EXPECT_TRUE(sameLayers<TypeParam>(both, fillOnly));
+}
+
+// The stroke band is centred on the edges, h to either side, with its ramps inside the band; near
+// the corners it runs on along the sides, so the corners are closed.
+TYPED_TEST(RectangleDrawerTest, StrokeIsCentredOnTheEdges) {
+    // L 20, hh 5, h 2, startPoint (10, 15). Across the ends the band is full from t -1 to 1 and
+    // from 19 to 21; along the sides from n 3 to 6, with ramps down to n 2 and 7.
+    const RectangleDrawer::Parameter p = twoPoints({10.0, 10.0}, {30.0, 20.0}, 2, 4.0);
+    Rect region;
+    const Layer scratch = this->drawRectangle(p, region);
+    ASSERT_EQ(region, Rect(5, 5, 35, 25));
+    const Corners corners{Vector<double>(10.0, 10.0), Vector<double>(30.0, 10.0),
+                          Vector<double>(30.0, 20.0), Vector<double>(10.0, 20.0)};
+    EXPECT_TRUE(this->matches(scratch, this->expected(p, region, corners, 4.0)));
+
+    const TypeParam stroke = coveredPixel<TypeParam>(1.0, 0.1f, 0.3f, 0.9f);
+    const auto expectAt = [&](int x, int y, const TypeParam& want) {
+        EXPECT_TRUE(
+            samePixel(scratch.getPixels<TypeParam>().row(y - region.top)[x - region.left], want))
+            << x << ", " << y;
+    };
+    expectAt(8, 15, TypeParam{});  // t -2
+    expectAt(9, 15, stroke);       // t -1
+    expectAt(11, 15, stroke);      // t 1
+    expectAt(12, 15, TypeParam{}); // t 2
+    expectAt(20, 15, TypeParam{}); // the centre
+    expectAt(20, 13, TypeParam{}); // n 2
+    expectAt(20, 12, stroke);      // n 3
+    expectAt(20, 9, stroke);       // n 6
+    expectAt(20, 8, TypeParam{});  // n 7
+    expectAt(9, 9, stroke);        // outside the corner
+    expectAt(31, 21, stroke);      // outside the opposite corner
+    expectAt(29, 15, stroke);      // t 19
+    expectAt(28, 15, TypeParam{}); // t 18
+    expectAt(32, 15, TypeParam{}); // t 22
+}
+
+// Anchor, rotation, negative scale, position and the source's origin place the four corners,
+// for both forms; the stroke width follows |scale|, the size scales through the corners.
+TYPED_TEST(RectangleDrawerTest, TransformedRectanglesMatchTheFormulas) {
+    const double angle = -0.35, scale = -1.25;
+    const auto place = [&](double x, double y) {
+        // (p - anchor) turned, scaled, plus anchor and position, minus the origin (5, -2).
+        const double dx = x - 24.0, dy = y - 18.0;
+        return Vector<double>(
+            (dx * std::cos(angle) - dy * std::sin(angle)) * scale + 24.0 + 9.0 - 5.0,
+            (dx * std::sin(angle) + dy * std::cos(angle)) * scale + 18.0 + 4.0 + 2.0);
+    };
+    // Corner 0 is the smaller x and y of the points, going round clockwise on screen.
+    const Corners corners{place(12.0, 14.5), place(33.0, 14.5), place(33.0, 29.0),
+                          place(12.0, 29.0)};
+    for (const int mode : {1, 2, 3}) {
+        for (RectangleDrawer::Parameter p : {twoPoints({33.0, 14.5}, {12.0, 29.0}, mode, 3.0),
+                                             centred({22.5, 21.75}, 21.0, 14.5, mode, 3.0)}) {
+            p.anchorPoint = Vector<double>(24.0, 18.0);
+            p.position = Vector<double>(9.0, 4.0);
+            p.rotation = angle;
+            p.scale = scale;
+            Rect region;
+            const Layer scratch = this->drawRectangle(p, region, 64, 48, 5, -2);
+            const double e = mode == 1 ? 0.0 : 3.75;
+            ASSERT_EQ(region, rectangleRegion(corners, e, 64, 48));
+            EXPECT_TRUE(this->matches(scratch, this->expected(p, region, corners, 3.75)))
+                << "mode " << mode << ", controlled by " << p.controlledBy;
+        }
+    }
+}
+
+// The minima start from the world's size and the maxima from 0, so a rectangle wholly outside
+// the world still gets a one-pixel region at the world's nearest corner, and draws nothing there.
+TYPED_TEST(RectangleDrawerTest, RectanglesOutsideTheWorldKeepAOnePixelRegion) {
+    Rect region;
+    const Layer before =
+        this->drawRectangle(twoPoints({-50.0, -50.0}, {-40.0, -40.0}, 3, 2.0), region);
+    EXPECT_EQ(region, Rect(0, 0, 1, 1));
+    EXPECT_TRUE(matchesEverywhere<TypeParam>(before, [](int, int) { return TypeParam{}; }));
+    const Layer after =
+        this->drawRectangle(twoPoints({100.0, 90.0}, {120.0, 110.0}, 1, 2.0), region);
+    EXPECT_EQ(region, Rect(63, 47, 64, 48));
+    EXPECT_TRUE(matchesEverywhere<TypeParam>(after, [](int, int) { return TypeParam{}; }));
+}
+
+} // namespace
