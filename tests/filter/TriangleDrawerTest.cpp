@@ -1,0 +1,399 @@
+#include "FilterHost.h"
+
+#include "Ondrel/Filter/OndrelShapeGeometry.h"
+#include "Ondrel/Filter/OndrelTriangleDrawer.h"
+#include "Ondrel/OndrelBlend.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <limits>
+#include <optional>
+#include <sstream>
+#include <utility>
+
+namespace {
+
+using FilterTests::coveredPixel;
+using FilterTests::Depth;
+using FilterTests::samePixel;
+using OfflineHost::World;
+using Ondrel::ColorFloat;
+using Ondrel::Layer;
+using Ondrel::Rect;
+using Ondrel::TriangleDrawer;
+using Ondrel::Vector;
+using Corners = std::array<Vector<double>, 3>;
+
+TriangleDrawer::Parameter triangle(const Corners& c, int mode, double strokeWidth) {
+    TriangleDrawer::Parameter p{};
+    p.point1 = c[0];
+    p.point2 = c[1];
+    p.point3 = c[2];
+    p.scale = 1.0;
+    p.mode = mode;
+    p.strokeWidth = strokeWidth;
+    p.fillColor = ColorFloat<float>(0.0f, 0.8f, 0.4f, 0.1f); // alpha 0 must not matter
+    p.strokeColor = ColorFloat<float>(1.0f, 0.1f, 0.3f, 0.9f);
+    p.opacity = 1.0;
+    return p;
+}
+
+double ramp(double v) {
+    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+}
+
+// The triangle as it must appear in the scratch layer. Each edge, taken clockwise on screen,
+// gives the signed distance D of a sample point (positive inside); the fill is the product of
+// clamp01(1 + D), the outer and inner triangles have every edge moved out or in by half the
+// stroke width (D + h and D - h), and the stroke clamp01(w) * outer * (1 - inner) lies over the
+// fill. Products run edge by edge and stop below 1e-6.
+// Moving the edges by h agrees with scaling the triangle about its incentre only to rounding, so
+// the whole-layer comparisons use corners off the pixel grid, where no coverage lands exactly on
+// a depth's rounding boundary; the grid-aligned examples are checked pixel by pixel by hand.
+struct ExpectedTriangle {
+    Corners corners; // scratch pixels, either winding
+    double strokeWidth;
+    int mode;
+    ColorFloat<float> fill;
+    ColorFloat<float> stroke;
+
+    double product(double offset, int x, int y) const {
+        Corners q = corners;
+        if ((q[1].x - q[0].x) * (q[2].y - q[0].y) - (q[1].y - q[0].y) * (q[2].x - q[0].x) > 0) {
+            std::swap(q[1], q[2]);
+        }
+        double result = 1.0;
+        for (int i = 0; i < 3 && !(result < 1e-6); ++i) {
+            const Vector<double> a = q[i];
+            const Vector<double> b = q[(i + 1) % 3];
+            const double length = std::hypot(b.x - a.x, b.y - a.y);
+            const double d = ((b.x - a.x) * (a.y - y) - (b.y - a.y) * (a.x - x)) / length;
+            result *= ramp(1.0 + d + offset);
+        }
+        return result;
+    }
+    double fillCoverage(int x, int y) const { return product(0.0, x, y); }
+    double strokeCoverage(int x, int y) const {
+        const double outer = ramp(strokeWidth) * product(strokeWidth / 2.0, x, y);
+        return outer < 1e-6 ? 0.0 : outer * (1.0 - product(-strokeWidth / 2.0, x, y));
+    }
+
+    template <typename Pixel>
+    Pixel pixel(int x, int y) const {
+        Pixel p{};
+        const double a = fillCoverage(x, y);
+        if (mode != 2 && a > 1e-6) {
+            p = Ondrel::Blend::normal(p, coveredPixel<Pixel>(a, fill.red, fill.green, fill.blue));
+        }
+        const double s = strokeCoverage(x, y);
+        if (mode != 1 && s > 1e-6) {
+            p = Ondrel::Blend::normal(
+                p, coveredPixel<Pixel>(s, stroke.red, stroke.green, stroke.blue));
+        }
+        return p;
+    }
+};
+
+Corners moved(Corners c, const Vector<double>& by) {
+    for (Vector<double>& p : c) {
+        p += by;
+    }
+    return c;
+}
+
+// Corners of the source world in the pixels of a scratch layer covering region.
+Corners inRegion(const Corners& c, const Rect& region) {
+    return moved(c, -Ondrel::toDouble(region.getLeftTop()));
+}
+
+// The 3-4-5 right triangle: inradius 1, incentre (1, 1), listed counter-clockwise on screen.
+const Corners rightTriangle{Vector<double>(0.0, 0.0), Vector<double>(4.0, 0.0),
+                            Vector<double>(0.0, 3.0)};
+
+template <typename Pixel>
+class TriangleDrawerTest : public ::testing::Test, protected FilterTests::HostFixture {
+protected:
+    using D = Depth<Pixel>;
+
+    TriangleDrawerTest() { host.setThreadCount(3); }
+
+    Layer draw(const TriangleDrawer::Parameter& p, Rect& region, A_long originX = 0,
+               A_long originY = 0) {
+        m_world.emplace(64, 48, D::host, 0, originX, originY);
+        Layer source(in(), out(), &m_world->effectWorld(), D::bpc);
+        TriangleDrawer drawer(p);
+        return render(drawer, source, region);
+    }
+
+    // The expected triangle for p, whose corners are now at `corners` in the scratch layer.
+    static ExpectedTriangle expected(const TriangleDrawer::Parameter& p, const Corners& corners,
+                                     double strokeWidth) {
+        return {corners, strokeWidth, p.mode, p.fillColor, p.strokeColor};
+    }
+
+    static Pixel at(const Layer& scratch, int x, int y) {
+        return scratch.getPixels<Pixel>().row(y)[x];
+    }
+    static Pixel fillPixel(double a) { return coveredPixel<Pixel>(a, 0.8f, 0.4f, 0.1f); }
+    static Pixel strokePixel(double a) { return coveredPixel<Pixel>(a, 0.1f, 0.3f, 0.9f); }
+
+    static ::testing::AssertionResult matches(const Layer& scratch, const ExpectedTriangle& e) {
+        const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
+        int mismatches = 0;
+        std::ostringstream first;
+        for (int y = 0; y < view.height; ++y) {
+            for (int x = 0; x < view.width; ++x) {
+                const auto same = samePixel(view.row(y)[x], e.pixel<Pixel>(x, y));
+                if (!same && mismatches++ == 0) {
+                    first << "(" << x << ", " << y << "): " << same.message();
+                }
+            }
+        }
+        if (view.base == nullptr || mismatches > 0) {
+            return ::testing::AssertionFailure()
+                   << mismatches << " pixels differ, first " << first.str();
+        }
+        return ::testing::AssertionSuccess();
+    }
+
+    static bool transparent(const Layer& scratch) {
+        const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
+        for (int y = 0; y < view.height; ++y) {
+            for (int x = 0; x < view.width; ++x) {
+                if (!samePixel(view.row(y)[x], Pixel{})) {
+                    return false;
+                }
+            }
+        }
+        return true;
+    }
+
+    std::optional<World> m_world;
+};
+
+using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
+TYPED_TEST_SUITE(TriangleDrawerTest, PixelTypes);
+
+// Moved by (5, 5), the triangle's own pixel (x, y) is scratch pixel (x + 1, y + 1): the region
+// starts one pixel before the vertices' bounds. The destination is wider than the region so that
+// the ramps reaching past the acute vertex (4, 0) show.
+TYPED_TEST(TriangleDrawerTest, RightTriangleFill) {
+    TriangleDrawer::Parameter p = triangle(rightTriangle, 1, 2.0);
+    p.position = Vector<double>(5.0, 5.0);
+    World world(64, 48, TestFixture::D::host);
+    Layer source(this->in(), this->out(), &world.effectWorld(), TestFixture::D::bpc);
+    TriangleDrawer drawer(p);
+    ASSERT_EQ(drawer.calcRegion(source), Rect(4, 4, 10, 9));
+    Layer scratch(this->in(), this->out(), 9, 7, TestFixture::D::bpc);
+    ASSERT_EQ(Ondrel::IterateFilter(this->in(), "draw", source, scratch, drawer), PF_Err_NONE);
+
+    const auto pixel = [&](int x, int y) { return this->at(scratch, x + 1, y + 1); };
+    for (const auto& [x, y] : {std::pair{0, 0}, {4, 0}, {0, 3}, {1, 1}}) {
+        EXPECT_TRUE(samePixel(pixel(x, y), this->fillPixel(1.0))) << x << "," << y;
+    }
+    EXPECT_TRUE(samePixel(pixel(-1, 0), TypeParam{}));
+    EXPECT_TRUE(samePixel(pixel(2, 2), this->fillPixel(0.6))) << "0.4 outside the long edge";
+    EXPECT_TRUE(samePixel(pixel(5, 0), this->fillPixel(0.4))) << "past the acute vertex";
+    EXPECT_TRUE(samePixel(pixel(6, 0), TypeParam{}));
+}
+
+// Stroke width 2 is twice the inradius: the outer triangle is the triangle scaled by 2 about the
+// incentre, (-1, -1), (7, -1), (-1, 5), and the inner one collapses to the incentre, where the
+// stroke vanishes. The triangle's own pixel (x, y) is scratch pixel (x + 2, y + 2).
+TYPED_TEST(TriangleDrawerTest, StrokeAsWideAsTheInscribedCircle) {
+    TriangleDrawer::Parameter p = triangle(rightTriangle, 2, 2.0);
+    p.position = Vector<double>(5.0, 5.0);
+    Rect region;
+    const Layer stroke = this->draw(p, region);
+    ASSERT_EQ(region, Rect(3, 3, 13, 11)) << "outer bounds (4, 4) to (12, 10)";
+    const auto pixel = [&](const Layer& scratch, int x, int y) {
+        return this->at(scratch, x + 2, y + 2);
+    };
+    EXPECT_TRUE(samePixel(pixel(stroke, 1, 1), TypeParam{})) << "the incentre";
+    for (const auto& [x, y] : {std::pair{0, 0}, {-1, 0}, {1, 0}, {7, -1}}) {
+        EXPECT_TRUE(samePixel(pixel(stroke, x, y), this->strokePixel(1.0))) << x << "," << y;
+    }
+    EXPECT_TRUE(samePixel(pixel(stroke, -2, 0), TypeParam{})) << "1 beyond the outer edge";
+    // (2, 1) lies 0.4 from the long edge, so 0.4 inside the inner triangle's long edge.
+    EXPECT_TRUE(samePixel(pixel(stroke, 2, 1), this->strokePixel(0.6)));
+
+    p.mode = 3;
+    const Layer both = this->draw(p, region);
+    ASSERT_EQ(region, Rect(3, 3, 13, 11));
+    EXPECT_TRUE(samePixel(pixel(both, 1, 1), this->fillPixel(1.0)));
+    EXPECT_TRUE(samePixel(pixel(both, 2, 1),
+                          Ondrel::Blend::normal(this->fillPixel(1.0), this->strokePixel(0.6))));
+    EXPECT_TRUE(samePixel(pixel(both, -1, 0), this->strokePixel(1.0)));
+}
+
+// A stroke wider than twice the inradius mirrors the inner triangle through the incentre. With
+// width 3 its edges lie 1.5 inside, beyond the incentre, which is 1 from every edge, so the
+// inner coverage there is (1 + 1 - 1.5)^3 and the stroke covers 1 - 0.125.
+TYPED_TEST(TriangleDrawerTest, StrokeWiderThanTheInscribedCircle) {
+    TriangleDrawer::Parameter p = triangle(rightTriangle, 2, 3.0);
+    p.position = Vector<double>(5.0, 5.0);
+    Rect region;
+    const Layer scratch = this->draw(p, region);
+    // k_out = 2.5: outer corners (-1.5, -1.5), (8.5, -1.5), (-1.5, 6), moved by (5, 5).
+    ASSERT_EQ(region, Rect(2, 2, 15, 12));
+    EXPECT_TRUE(samePixel(this->at(scratch, 4, 4), this->strokePixel(0.875)));
+
+    // Inradius 6.39, half the width 7.75.
+    const Corners c{Vector<double>(10.3, 4.6), Vector<double>(30.1, 12.2),
+                    Vector<double>(14.8, 27.9)};
+    const TriangleDrawer::Parameter wide = triangle(c, 3, 15.5);
+    const Layer both = this->draw(wide, region);
+    EXPECT_TRUE(this->matches(both, this->expected(wide, inRegion(c, region), 15.5)));
+}
+
+// The inner product stops at its first edge once that leaves it below 1e-6: moved 1e-7 left and
+// half a pixel up, the triangle's point (1e-7, 0.5) has inner factors 1e-7 (left edge, the first
+// after the swap), 1 and 0.5, so B = 1e-7 and not 5e-8, which float pixels tell apart.
+TYPED_TEST(TriangleDrawerTest, InnerCoverageStopsAtTheFirstNegligibleProduct) {
+    TriangleDrawer::Parameter p = triangle(rightTriangle, 2, 2.0);
+    p.position = Vector<double>(5.0 - 1e-7, 4.5);
+    Rect region;
+    const Layer scratch = this->draw(p, region);
+    ASSERT_EQ(region, Rect(2, 2, 13, 11));
+    EXPECT_TRUE(samePixel(this->at(scratch, 3, 3), this->strokePixel(1.0 - 1e-7)));
+}
+
+// Width 0 draws no stroke; a width below one pixel fades the stroke in proportion.
+TYPED_TEST(TriangleDrawerTest, ThinStrokes) {
+    const Corners c{Vector<double>(10.3, 4.6), Vector<double>(30.1, 12.2),
+                    Vector<double>(14.8, 27.9)};
+    Rect region;
+    EXPECT_TRUE(this->transparent(this->draw(triangle(c, 2, 0.0), region)));
+    EXPECT_EQ(region, Rect(9, 3, 32, 29));
+    const Layer fill = this->draw(triangle(c, 1, 0.0), region);
+    EXPECT_FALSE(this->transparent(fill));
+    const Layer both = this->draw(triangle(c, 3, 0.0), region);
+    EXPECT_TRUE(this->matches(both, this->expected(triangle(c, 1, 0.0), moved(c, {-9, -3}), 0.0)));
+
+    const TriangleDrawer::Parameter half = triangle(c, 2, 0.4);
+    const Layer faded = this->draw(half, region);
+    EXPECT_TRUE(this->matches(faded, this->expected(half, inRegion(c, region), 0.4)));
+    EXPECT_FALSE(this->transparent(faded));
+}
+
+// All six listings of one triangle, both windings, give the same region and pixels.
+TYPED_TEST(TriangleDrawerTest, EitherWindingGivesTheSamePixels) {
+    Corners c{Vector<double>(6.5, 30.25), Vector<double>(41.0, 5.5), Vector<double>(50.2, 40.0)};
+    std::sort(c.begin(), c.end(), [](auto a, auto b) { return a.x < b.x; });
+    Rect firstRegion;
+    const Layer first = this->draw(triangle(c, 3, 3.5), firstRegion);
+    ASSERT_TRUE(
+        this->matches(first, this->expected(triangle(c, 3, 3.5), inRegion(c, firstRegion), 3.5)));
+    int listings = 0;
+    while (std::next_permutation(c.begin(), c.end(), [](auto a, auto b) { return a.x < b.x; })) {
+        Rect region;
+        const Layer other = this->draw(triangle(c, 3, 3.5), region);
+        EXPECT_EQ(region, firstRegion);
+        const auto a = first.getPixels<TypeParam>();
+        const auto b = other.getPixels<TypeParam>();
+        int differing = 0;
+        for (int y = 0; y < a.height; ++y) {
+            for (int x = 0; x < a.width; ++x) {
+                differing += samePixel(a.row(y)[x], b.row(y)[x]) ? 0 : 1;
+            }
+        }
+        EXPECT_EQ(differing, 0) << "listing " << listings;
+        ++listings;
+    }
+    EXPECT_EQ(listings, 5);
+}
+
+// Anchor, rotation, a negative scale, position and the source's origin place all three
+// triangles; the stroke width follows the size of the scale.
+TYPED_TEST(TriangleDrawerTest, TransformedFillAndStroke) {
+    TriangleDrawer::Parameter p = triangle(
+        {Vector<double>(28.0, 14.0), Vector<double>(40.0, 22.0), Vector<double>(26.0, 30.0)}, 3,
+        1.6);
+    p.anchorPoint = Vector<double>(30.0, 20.0);
+    p.position = Vector<double>(3.0, 2.0);
+    p.rotation = 0.4;
+    p.scale = -1.25;
+    Rect region;
+    const Layer scratch = this->draw(p, region, -2, 5);
+
+    Corners placed;
+    double minX = 64, minY = 48, maxX = 0, maxY = 0;
+    for (int i = 0; i < 3; ++i) {
+        const Vector<double> v = i == 0 ? p.point1 : (i == 1 ? p.point2 : p.point3);
+        const double dx = v.x - 30.0, dy = v.y - 20.0;
+        placed[i] = Vector<double>((dx * std::cos(0.4) - dy * std::sin(0.4)) * -1.25 + 33.0 + 2.0,
+                                   (dx * std::sin(0.4) + dy * std::cos(0.4)) * -1.25 + 22.0 - 5.0);
+        minX = std::min(minX, placed[i].x);
+        minY = std::min(minY, placed[i].y);
+        maxX = std::max(maxX, placed[i].x);
+        maxY = std::max(maxY, placed[i].y);
+    }
+    // Fill and stroke: the outer corners lie further out than the vertices, so the region holds
+    // the vertices' bounds with room to spare.
+    EXPECT_LE(region.left, static_cast<int>(std::floor(minX - 1.0)));
+    EXPECT_LE(region.top, static_cast<int>(std::floor(minY - 1.0)));
+    EXPECT_GE(region.right, static_cast<int>(std::ceil(maxX + 1.0)));
+    EXPECT_GE(region.bottom, static_cast<int>(std::ceil(maxY + 1.0)));
+    EXPECT_TRUE(this->matches(scratch, this->expected(p, inRegion(placed, region), 2.0)));
+
+    // Fill only: the vertices alone bound the region.
+    p.mode = 1;
+    const Layer fill = this->draw(p, region, -2, 5);
+    EXPECT_EQ(region, Rect(static_cast<int>(std::floor(minX - 1.0)),
+                           static_cast<int>(std::floor(minY - 1.0)),
+                           static_cast<int>(std::ceil(maxX + 1.0)),
+                           static_cast<int>(std::ceil(maxY + 1.0))));
+    EXPECT_TRUE(this->matches(fill, this->expected(p, inRegion(placed, region), 2.0)));
+}
+
+// The bounds start from the world's far edges, so a triangle beyond the world's left edge keeps a
+// one-pixel column, and one reaching beyond the world is cut at its edges.
+TYPED_TEST(TriangleDrawerTest, RegionsReachIntoTheWorld) {
+    Rect region;
+    const Corners outside{Vector<double>(-90.0, 10.0), Vector<double>(-50.0, 12.0),
+                          Vector<double>(-70.0, 20.0)};
+    EXPECT_TRUE(this->transparent(this->draw(triangle(outside, 1, 0.0), region)));
+    EXPECT_EQ(region, Rect(0, 9, 1, 21));
+
+    const Corners across{Vector<double>(-20.0, 30.0), Vector<double>(80.0, 20.0),
+                         Vector<double>(30.0, 60.0)};
+    const TriangleDrawer::Parameter p = triangle(across, 1, 4.0);
+    const Layer scratch = this->draw(p, region);
+    EXPECT_EQ(region, Rect(0, 19, 64, 48));
+    EXPECT_TRUE(this->matches(scratch, this->expected(p, moved(across, {0, -19}), 4.0)));
+}
+
+// Collinear or coincident points, or coordinates too large to place, enclose nothing: an empty
+// region, and drawing anyway leaves the destination untouched.
+TYPED_TEST(TriangleDrawerTest, DegenerateTrianglesDrawNothing) {
+    constexpr double huge = std::numeric_limits<double>::max();
+    constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+    const Corners cases[] = {
+        {Vector<double>(5.0, 5.0), Vector<double>(20.0, 20.0), Vector<double>(12.5, 12.5)},
+        {Vector<double>(3.0, 9.0), Vector<double>(30.0, 9.0), Vector<double>(3.0, 9.0)},
+        {Vector<double>(7.0, 7.0), Vector<double>(7.0, 7.0), Vector<double>(7.0, 7.0)},
+        {Vector<double>(-huge, 0.0), Vector<double>(huge, 0.0), Vector<double>(0.0, huge)},
+        {Vector<double>(1e200, 5.0), Vector<double>(2e200, 5.0), Vector<double>(0.0, 4e200)},
+        {Vector<double>(nan, 5.0), Vector<double>(20.0, 5.0), Vector<double>(10.0, 30.0)},
+    };
+    World world(64, 48, TestFixture::D::host);
+    Layer source(this->in(), this->out(), &world.effectWorld(), TestFixture::D::bpc);
+    for (const Corners& c : cases) {
+        for (const int mode : {1, 2, 3}) {
+            TriangleDrawer drawer(triangle(c, mode, 6.0));
+            EXPECT_TRUE(drawer.calcRegion(source).isEmpty()) << c[0].x << "," << c[1].x;
+            Layer scratch(this->in(), this->out(), 64, 48, TestFixture::D::bpc);
+            drawer.execute("draw", source, scratch, 0, 1);
+            EXPECT_TRUE(this->transparent(scratch)) << c[0].x << "," << c[1].x;
+        }
+    }
+    TriangleDrawer::Parameter p = triangle(rightTriangle, 3, 2.0);
+    p.scale = 1e308;
+    TriangleDrawer overflowing(p);
+    EXPECT_TRUE(overflowing.calcRegion(source).isEmpty());
+}
+
+} // namespace
