@@ -5,6 +5,8 @@
 
 #include "AE_EffectCB.h"
 
+#include <algorithm>
+
 namespace OfflineHost::Blend {
 
 struct Rgb {
@@ -26,10 +28,9 @@ struct IntegerDepth {
     static float unit(Channel c) { return static_cast<float>(c) * (1.0f / White); }
 
     static Channel raw(float v) {
-        float x = v * static_cast<float>(White);
-        x = x > 0.0f ? x : 0.0f;
-        x = x < static_cast<float>(White) ? x : static_cast<float>(White);
-        return static_cast<Channel>(x + 0.5f);
+        constexpr float white = static_cast<float>(White);
+        // max(0, NaN) is 0; min and max rather than comparisons keep the loop free of branches
+        return static_cast<Channel>(std::min(std::max(0.0f, v * white), white) + 0.5f);
     }
 };
 
