@@ -373,6 +373,9 @@ TYPED_TEST(TriangleDrawerTest, DegenerateTrianglesDrawNothing) {
     constexpr double nan = std::numeric_limits<double>::quiet_NaN();
     const Corners cases[] = {
         {Vector<double>(5.0, 5.0), Vector<double>(20.0, 20.0), Vector<double>(12.5, 12.5)},
+        // Heron's formula leaves these a rounding error of inradius, about 1e-7.
+        {Vector<double>(1.0, 25.0), Vector<double>(28.0, 28.0), Vector<double>(19.0, 27.0)},
+        {Vector<double>(19.0, 12.0), Vector<double>(17.0, 14.0), Vector<double>(13.0, 18.0)},
         {Vector<double>(3.0, 9.0), Vector<double>(30.0, 9.0), Vector<double>(3.0, 9.0)},
         {Vector<double>(7.0, 7.0), Vector<double>(7.0, 7.0), Vector<double>(7.0, 7.0)},
         {Vector<double>(-huge, 0.0), Vector<double>(huge, 0.0), Vector<double>(0.0, huge)},

@@ -39,6 +39,15 @@ public:
 
     Rect calcRegion(Layer& source) {
         const Vector<double> origin = toDouble(source.getOrigin());
+        // Heron's formula may leave collinear points a rounding error of inradius. Comparing the
+        // two products of their cross product is exact instead: equal products round alike (a
+        // fused multiply-subtract could not promise that), and the host's 16.16 points subtract
+        // exactly.
+        Vector<double> side12 = point2;
+        side12 -= point1;
+        Vector<double> side13 = point3;
+        side13 -= point1;
+        const bool collinear = side12.x * side13.y == side12.y * side13.x;
 
         // The inner and outer triangles are the triangle scaled about its incentre, which lies at
         // the inradius from every edge: scaling by (r -+ h) / r moves each edge by h, parallel.
@@ -75,9 +84,9 @@ public:
         strokeWidth = transform.scaleLength(strokeWidth);
 
         // The edge factors count the inside of a triangle listed clockwise on screen.
-        Vector<double> side12 = vertices[1];
+        side12 = vertices[1];
         side12 -= vertices[0];
-        Vector<double> side13 = vertices[2];
+        side13 = vertices[2];
         side13 -= vertices[0];
         if (side12.cross(side13) > 0.0) {
             for (Triple* points : {&vertices, &innerPoints, &outerPoints}) {
@@ -93,7 +102,7 @@ public:
         _moveBy(vertices, origin);
         // Collinear or coincident points leave no inradius and no finite inner or outer triangle;
         // such a triangle encloses nothing, and its infinities must not reach the region.
-        enclosesArea = r > 0.0 && _allFinite(vertices);
+        enclosesArea = !collinear && r > 0.0 && _allFinite(vertices);
         if (!enclosesArea) {
             return Rect();
         }
