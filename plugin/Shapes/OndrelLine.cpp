@@ -1,8 +1,10 @@
 #include "Shapes/OndrelLine.h"
 
+#include "Ondrel/Filter/OndrelLineDrawer.h"
 #include "Shapes/OndrelCommonParams.h"
 #include "Shapes/OndrelEffect.h"
 #include "Shapes/OndrelEntryPoints.h"
+#include "Shapes/OndrelSmartRender.h"
 
 namespace Ondrel::Line {
 namespace {
@@ -16,7 +18,18 @@ static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
 
 constexpr std::array graying{modeGraying(Mode)};
 
-constexpr EffectDescription effect{Registration::line, params, graying, {}};
+// The points are taken as the host delivers them; the lengths follow the horizontal downsample.
+void fillRecord(const ParamValues& values, LineDrawer::Parameter& record) {
+    record.cap = values.popup(Cap);
+    record.thickness = values.length(Thickness);
+    record.point1 = values.point(Point1);
+    record.point2 = values.point(Point2);
+    fillPlacementAndStyle<Param>(values, record);
+}
+
+constexpr EffectDescription effect{
+    Registration::line, params, graying,
+    shapeRenderHooks<LineDrawer, valueIndices(params), fillRecord>()};
 
 } // namespace
 } // namespace Ondrel::Line

@@ -1,8 +1,10 @@
 #include "Shapes/OndrelRectangle.h"
 
+#include "Ondrel/Filter/OndrelRectangleDrawer.h"
 #include "Shapes/OndrelCommonParams.h"
 #include "Shapes/OndrelEffect.h"
 #include "Shapes/OndrelEntryPoints.h"
+#include "Shapes/OndrelSmartRender.h"
 
 namespace Ondrel::Rectangle {
 namespace {
@@ -24,7 +26,21 @@ constexpr std::array graying{
                 2},
     modeGraying(Mode)};
 
-constexpr EffectDescription effect{Registration::rectangle, params, graying, {}};
+// Both ways of giving the rectangle are always filled; the drawer picks one by controlledBy. The
+// height, like every length, follows the horizontal downsample.
+void fillRecord(const ParamValues& values, RectangleDrawer::Parameter& record) {
+    record.controlledBy = values.popup(ControlledBy);
+    record.point1 = values.point(Point1);
+    record.point2 = values.point(Point2);
+    record.center = values.point(Center);
+    record.width = values.length(Width);
+    record.height = values.length(Height);
+    fillPlacementAndStyle<Param>(values, record);
+}
+
+constexpr EffectDescription effect{
+    Registration::rectangle, params, graying,
+    shapeRenderHooks<RectangleDrawer, valueIndices(params), fillRecord>()};
 
 } // namespace
 } // namespace Ondrel::Rectangle
