@@ -59,9 +59,9 @@ public:
     EffectInstance(const EffectInstance&) = delete;
     EffectInstance& operator=(const EffectInstance&) = delete;
 
-    // ---- Commands. Each is sent with the current frame (setFrame) and returns the module's
-    // result; afterwards outData() and lastAccount() describe it. Sending while a Context is open
-    // throws HostError.
+    // ---- Commands. Each is sent with the current frame (setFrame; smartRender and renderFrame
+    // make their frame the current one) and returns the module's result; afterwards outData() and
+    // lastAccount() describe it. Sending while a Context is open throws HostError.
 
     // Any command, with the caller's extra data; the parameter array holds the values at the
     // frame's time; the output world argument is null.
@@ -111,7 +111,7 @@ public:
     // percentage of the layer. Bad indices or types throw HostError.
     int paramCount() const;
     // The definition as the module added it (strings in host storage), with the current
-    // ui_flags as PF_UpdateParamUI left them.
+    // ui_flags as PF_UpdateParamUI left them; valid until the next parameter set-up.
     const PF_ParamDef& paramDef(int index) const;
     // The first parameter with this name, or -1.
     int findParam(std::string_view name) const;
