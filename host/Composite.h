@@ -6,9 +6,10 @@
 // by the caller for both worlds. Rectangles are PF_LRect with right and bottom exclusive, in
 // the world's own pixel coordinates; every operation is clipped to the worlds it touches, so
 // rectangles and offsets may lie partly or wholly outside them (nothing outside is read or
-// written). A world needs non-null data, non-negative width and height, and row bytes of at
-// least width times the pixel size; otherwise the call returns PF_Err_BAD_CALLBACK_PARAM and
-// writes nothing. Source and destination may be the same world or overlap in memory.
+// written). A world needs non-null data aligned to its channel size, non-negative width and
+// height, and row bytes of at least width times the pixel size, a whole number of channels;
+// otherwise the call returns PF_Err_BAD_CALLBACK_PARAM and writes nothing. Source and destination
+// may be the same world or overlap in memory.
 
 #include "AE_EffectCB.h"
 
@@ -25,6 +26,10 @@ PF_Err copyRect(const PF_EffectWorld& src, PF_EffectWorld& dst, const PF_LRect* 
 // Composites srcRect of src (the whole world when null) onto dst with its top-left corner at
 // (dstX, dstY), with the transfer mode, opacity (opacity / 255 at 8 bits, opacitySu / 32768 at
 // 16 and 32 bits), rgb_only (keep the destination's alpha) and rand_seed (dissolve) of mode.
+// Colours combine by straight-alpha source-over with the W3C Compositing and Blending blend
+// functions; the classic dodge, burn and difference use the older formulas on clamped values;
+// dissolve keeps each destination pixel whose hash of (x, y, rand_seed) lies below the source's
+// alpha times the opacity, and takes the source there at full alpha (formulas in Blend*.h).
 // A transfer mode the host does not composite returns PF_Err_BAD_CALLBACK_PARAM and leaves dst
 // untouched.
 PF_Err transferRect(const PF_EffectWorld& src, const PF_LRect* srcRect,
