@@ -28,8 +28,9 @@ PF_Err copyRect(const PF_EffectWorld& src, PF_EffectWorld& dst, const PF_LRect* 
 // 16 and 32 bits), rgb_only (keep the destination's alpha) and rand_seed (dissolve) of mode.
 // Colours combine by straight-alpha source-over with the W3C Compositing and Blending blend
 // functions; the classic dodge, burn and difference use the older formulas on clamped values;
-// dissolve keeps each destination pixel whose hash of (x, y, rand_seed) lies below the source's
-// alpha times the opacity, and takes the source there at full alpha (formulas in Blend*.h).
+// dissolve puts the source at full alpha on each destination pixel whose hash of (x, y,
+// rand_seed) lies below the source's alpha times the opacity and leaves the others unchanged
+// (formulas in Blend*.h).
 // A transfer mode the host does not composite returns PF_Err_BAD_CALLBACK_PARAM and leaves dst
 // untouched.
 PF_Err transferRect(const PF_EffectWorld& src, const PF_LRect* srcRect,
