@@ -22,7 +22,8 @@ struct GlobalOptions {
 // The module named by the options, loaded through the offline host.
 std::shared_ptr<const OfflineHost::Module> loadModule(const GlobalOptions& options);
 
-// An effect of the module after global set-up (and parameter set-up when asked), as the host
+// An effect of the module after global set-up (throws CliError, listing the module's effects,
+// when it has no effect of that name) (and parameter set-up when asked), as the host
 // has it once the user applies it.
 std::unique_ptr<OfflineHost::EffectInstance>
 applyEffect(const GlobalOptions& options, const std::string& effect, bool withParams);
@@ -30,5 +31,6 @@ applyEffect(const GlobalOptions& options, const std::string& effect, bool withPa
 void addListCommand(CLI::App& app, const GlobalOptions& options);
 void addAboutCommand(CLI::App& app, const GlobalOptions& options);
 void addParamsCommand(CLI::App& app, const GlobalOptions& options);
+void addRenderCommand(CLI::App& app, const GlobalOptions& options);
 
 } // namespace OndrelCli

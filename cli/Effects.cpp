@@ -1,6 +1,10 @@
 #include "Commands.h"
 
+#include "CliError.h"
+
 #include "host/HostError.h"
+
+#include <algorithm>
 
 namespace OndrelCli {
 
@@ -10,7 +14,19 @@ std::shared_ptr<const OfflineHost::Module> loadModule(const GlobalOptions& optio
 
 std::unique_ptr<OfflineHost::EffectInstance>
 applyEffect(const GlobalOptions& options, const std::string& effect, bool withParams) {
-    auto instance = std::make_unique<OfflineHost::EffectInstance>(loadModule(options), effect);
+    const auto module = loadModule(options);
+    const auto& effects = module->effects();
+    const bool known = std::any_of(effects.begin(), effects.end(), [&](const auto& e) {
+        return e.records().name == effect || e.records().matchName == effect;
+    });
+    if (!known) {
+        std::string names;
+        for (const auto& e : effects) {
+            names += (names.empty() ? "" : ", ") + e.records().name;
+        }
+        throw CliError("unknown effect \"" + effect + "\"; the module holds " + names);
+    }
+    auto instance = std::make_unique<OfflineHost::EffectInstance>(module, effect);
     if (const PF_Err err = instance->globalSetup()) {
         throw OfflineHost::HostError(effect + ": global set-up failed with error " +
                                      std::to_string(err));

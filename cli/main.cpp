@@ -1,10 +1,12 @@
 // ondrel: runs the effects of a module without the host application.
 
+#include "CliError.h"
 #include "Commands.h"
 
 #include "host/HostError.h"
 
 #include <cstdio>
+#include <new>
 
 #ifndef ONDREL_DEFAULT_MODULE
 #define ONDREL_DEFAULT_MODULE "OndrelShapes.so"
@@ -14,12 +16,17 @@ int main(int argc, char** argv) {
     OndrelCli::GlobalOptions options{ONDREL_DEFAULT_MODULE};
     CLI::App app("Runs the effects of a module through the offline host.", "ondrel");
     app.require_subcommand(1);
+    // One line naming the mistake, like every other error of the command.
+    app.failure_message([](const CLI::App*, const CLI::Error& e) {
+        return "ondrel: " + std::string(e.what()) + " (see --help)\n";
+    });
     app.fallthrough(); // --module may follow the subcommand
     app.add_option("--module", options.module, "The module to load")->capture_default_str();
 
     OndrelCli::addListCommand(app, options);
     OndrelCli::addAboutCommand(app, options);
     OndrelCli::addParamsCommand(app, options);
+    OndrelCli::addRenderCommand(app, options);
 
     try {
         app.parse(argc, argv);
@@ -27,6 +34,12 @@ int main(int argc, char** argv) {
         return app.exit(e);
     } catch (const OfflineHost::HostError& e) {
         std::fprintf(stderr, "ondrel: %s\n", e.what());
+        return 1;
+    } catch (const OndrelCli::CliError& e) {
+        std::fprintf(stderr, "ondrel: %s\n", e.what());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(stderr, "ondrel: not enough memory\n");
         return 1;
     }
     return 0;

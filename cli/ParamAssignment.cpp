@@ -1,0 +1,254 @@
+#include "ParamAssignment.h"
+
+#include "CliError.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+namespace OndrelCli {
+
+using OfflineHost::EffectInstance;
+
+namespace {
+
+// A point must fit the host's 16.16 fixed point.
+constexpr double pointLimit = 32767.0;
+
+std::string trim(std::string_view text) {
+    const auto first = text.find_first_not_of(" \t");
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(" \t");
+    return std::string(text.substr(first, last - first + 1));
+}
+
+std::vector<std::string> split(std::string_view text, char separator) {
+    std::vector<std::string> parts;
+    std::size_t start = 0;
+    while (true) {
+        const auto end = text.find(separator, start);
+        parts.push_back(trim(text.substr(start, end - start)));
+        if (end == std::string_view::npos) {
+            return parts;
+        }
+        start = end + 1;
+    }
+}
+
+std::optional<double> number(const std::string& text) {
+    double value = 0;
+    const auto* end = text.data() + text.size();
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string lower(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return text;
+}
+
+std::string shortNumber(double v) {
+    std::ostringstream s;
+    s << v;
+    return s.str();
+}
+
+std::string joined(const std::vector<std::string>& items) {
+    std::string text;
+    for (const auto& item : items) {
+        text += (text.empty() ? "" : ", ") + item;
+    }
+    return text;
+}
+
+// What the user typed, for messages.
+struct Request {
+    std::string name;
+    std::string value;
+
+    std::string text() const { return "\"" + name + "=" + value + "\""; }
+};
+
+[[noreturn]] void refuse(const Request& r, const std::string& what) {
+    throw CliError(r.text() + ": " + what);
+}
+
+double numberIn(const Request& r, double min, double max) {
+    const auto value = number(r.value);
+    if (!value) {
+        refuse(r, "\"" + r.name + "\" takes a number");
+    }
+    if (*value < min || *value > max) {
+        refuse(r, "outside the valid range of \"" + r.name + "\", " + shortNumber(min) + " to " +
+                      shortNumber(max));
+    }
+    return *value;
+}
+
+void setPoint(EffectInstance& effect, int index, const Request& r) {
+    const auto parts = split(r.value, ',');
+    std::optional<double> x;
+    std::optional<double> y;
+    if (parts.size() == 2) {
+        x = number(parts[0]);
+        y = number(parts[1]);
+    }
+    if (!x || !y) {
+        refuse(r, "\"" + r.name + "\" takes a point X,Y in layer pixels");
+    }
+    if (std::abs(*x) > pointLimit || std::abs(*y) > pointLimit) {
+        refuse(r, "a point lies within -32767 to 32767 pixels");
+    }
+    effect.setPoint(index, *x, *y);
+}
+
+std::optional<PF_Pixel> hexColor(const std::string& text) {
+    if (text.size() != 7 && text.size() != 9) {
+        return std::nullopt;
+    }
+    unsigned channels[4] = {0, 0, 0, 255};
+    for (std::size_t i = 0; 1 + 2 * i < text.size(); ++i) {
+        const char* first = text.data() + 1 + 2 * i;
+        const auto [ptr, ec] = std::from_chars(first, first + 2, channels[i], 16);
+        if (ec != std::errc() || ptr != first + 2) {
+            return std::nullopt;
+        }
+    }
+    return PF_Pixel{static_cast<A_u_char>(channels[3]), static_cast<A_u_char>(channels[0]),
+                    static_cast<A_u_char>(channels[1]), static_cast<A_u_char>(channels[2])};
+}
+
+std::optional<PF_Pixel> listColor(const std::string& text) {
+    const auto parts = split(text, ',');
+    if (parts.size() != 3 && parts.size() != 4) {
+        return std::nullopt;
+    }
+    int channels[4] = {0, 0, 0, 255};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        const auto v = number(parts[i]);
+        if (!v || *v != std::floor(*v) || *v < 0 || *v > 255) {
+            return std::nullopt;
+        }
+        channels[i] = static_cast<int>(*v);
+    }
+    return PF_Pixel{static_cast<A_u_char>(channels[3]), static_cast<A_u_char>(channels[0]),
+                    static_cast<A_u_char>(channels[1]), static_cast<A_u_char>(channels[2])};
+}
+
+void setColor(EffectInstance& effect, int index, const Request& r) {
+    const auto color = r.value.starts_with('#') ? hexColor(r.value) : listColor(r.value);
+    if (!color) {
+        refuse(r, "\"" + r.name +
+                      "\" takes a colour #rrggbb, #rrggbbaa or R,G,B[,A] with channels 0 to 255");
+    }
+    effect.setColor(index, *color);
+}
+
+// Separators ("(-") are numbered like items but cannot be chosen by name.
+void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const Request& r) {
+    const auto items = split(popup.u.namesptr != nullptr ? popup.u.namesptr : "", '|');
+    std::vector<std::string> choices;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] == "(-") {
+            continue;
+        }
+        choices.push_back(items[i]);
+        if (lower(items[i]) == lower(r.value)) {
+            effect.setValue(index, static_cast<double>(i + 1));
+            return;
+        }
+    }
+    if (const auto item = number(r.value)) {
+        if (*item == std::floor(*item) && *item >= 1 && *item <= popup.num_choices) {
+            effect.setValue(index, *item);
+            return;
+        }
+    }
+    refuse(r, "no such item of \"" + r.name + "\"; its items are " + joined(choices));
+}
+
+void setCheckbox(EffectInstance& effect, int index, const Request& r) {
+    const std::string v = lower(r.value);
+    if (v == "on" || v == "true" || v == "1") {
+        effect.setValue(index, 1);
+    } else if (v == "off" || v == "false" || v == "0") {
+        effect.setValue(index, 0);
+    } else {
+        refuse(r, "\"" + r.name + "\" takes on or off");
+    }
+}
+
+std::vector<std::string> settableNames(const EffectInstance& effect) {
+    std::vector<std::string> names;
+    for (int i = 1; i < effect.paramCount(); ++i) {
+        const PF_ParamDef& def = effect.paramDef(i);
+        if (def.param_type != PF_Param_GROUP_START && def.param_type != PF_Param_GROUP_END) {
+            names.push_back("\"" + std::string(def.name) + "\"");
+        }
+    }
+    return names;
+}
+
+double fromFixed(PF_Fixed v) {
+    return static_cast<double>(v) / 65536.0;
+}
+
+} // namespace
+
+void assignParam(EffectInstance& effect, const std::string& effectName,
+                 const std::string& assignment) {
+    const auto equals = assignment.find('=');
+    if (equals == std::string::npos) {
+        throw CliError("--set \"" + assignment + "\": expected NAME=VALUE");
+    }
+    const Request r{trim(std::string_view(assignment).substr(0, equals)),
+                    trim(std::string_view(assignment).substr(equals + 1))};
+    const int index = r.name.empty() ? -1 : effect.findParam(r.name);
+    if (index <= 0 || effect.paramDef(index).param_type == PF_Param_GROUP_START ||
+        effect.paramDef(index).param_type == PF_Param_GROUP_END) {
+        refuse(r, effectName + " has no parameter \"" + r.name + "\"; its parameters are " +
+                      joined(settableNames(effect)));
+    }
+    const PF_ParamDef& def = effect.paramDef(index);
+    switch (def.param_type) {
+    case PF_Param_FLOAT_SLIDER:
+        effect.setValue(index, numberIn(r, def.u.fs_d.valid_min, def.u.fs_d.valid_max));
+        break;
+    case PF_Param_FIX_SLIDER:
+        effect.setValue(index,
+                        numberIn(r, fromFixed(def.u.fd.valid_min), fromFixed(def.u.fd.valid_max)));
+        break;
+    case PF_Param_SLIDER:
+        effect.setValue(index, numberIn(r, def.u.sd.valid_min, def.u.sd.valid_max));
+        break;
+    case PF_Param_ANGLE:
+        effect.setValue(index, numberIn(r, -pointLimit, pointLimit));
+        break;
+    case PF_Param_POINT:
+        setPoint(effect, index, r);
+        break;
+    case PF_Param_COLOR:
+        setColor(effect, index, r);
+        break;
+    case PF_Param_POPUP:
+        setPopup(effect, index, def.u.pd, r);
+        break;
+    case PF_Param_CHECKBOX:
+        setCheckbox(effect, index, r);
+        break;
+    default:
+        refuse(r, "\"" + r.name + "\" cannot be set from the command line");
+    }
+}
+
+} // namespace OndrelCli
