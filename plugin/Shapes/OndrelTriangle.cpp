@@ -1,8 +1,10 @@
 #include "Shapes/OndrelTriangle.h"
 
+#include "Ondrel/Filter/OndrelTriangleDrawer.h"
 #include "Shapes/OndrelCommonParams.h"
 #include "Shapes/OndrelEffect.h"
 #include "Shapes/OndrelEntryPoints.h"
+#include "Shapes/OndrelSmartRender.h"
 
 namespace Ondrel::Triangle {
 namespace {
@@ -15,7 +17,16 @@ static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
 
 constexpr std::array graying{modeGraying(Mode)};
 
-constexpr EffectDescription effect{Registration::triangle, params, graying, {}};
+void fillRecord(const ParamValues& values, TriangleDrawer::Parameter& record) {
+    record.point1 = values.point(Point1);
+    record.point2 = values.point(Point2);
+    record.point3 = values.point(Point3);
+    fillPlacementAndStyle<Param>(values, record);
+}
+
+constexpr EffectDescription effect{
+    Registration::triangle, params, graying,
+    shapeRenderHooks<TriangleDrawer, valueIndices(params), fillRecord>()};
 
 } // namespace
 } // namespace Ondrel::Triangle

@@ -1,0 +1,280 @@
+// OndrelTriangle rendered through the offline host at every depth. Expected pixels come from the
+// triangle's coverage rules, evaluated here: with the edges taken clockwise on screen and D the
+// signed distance of a pixel's integer sample point from an edge (positive inside), the fill is the
+// product of clamp01(1 + D) over the three edges, and the stroke, w wide, is
+// clamp01(w) * prod clamp01(1 + D + w/2) * (1 - prod clamp01(1 + D - w/2)). Nothing is drawn
+// outside the region: the vertices' bounds (fill) or the outer triangle's bounds (stroke), one
+// pixel wider, clamped to the layer.
+
+#include "EffectsFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <utility>
+
+namespace EffectsTest {
+namespace {
+
+double clamp01(double v) {
+    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
+}
+
+struct Point {
+    double x;
+    double y;
+};
+
+double distance(const Point& a, const Point& b) {
+    return std::hypot(a.x - b.x, a.y - b.y);
+}
+
+// The triangle where it must land, in the pixels of the output world.
+struct ExpectedTriangle {
+    std::array<Point, 3> corners;
+    double strokeWidth = 0;
+    int mode = 1; // 1 fill, 2 stroke: only one of them, so that no pixel mixes the two
+
+    // Edge products, stopped once negligible; offset moves every edge outward.
+    double product(double offset, A_long x, A_long y) const {
+        std::array<Point, 3> q = corners;
+        if ((q[1].x - q[0].x) * (q[2].y - q[0].y) - (q[1].y - q[0].y) * (q[2].x - q[0].x) > 0) {
+            std::swap(q[1], q[2]);
+        }
+        double result = 1.0;
+        for (int i = 0; i < 3 && !(result < 1e-6); ++i) {
+            const Point a = q[i];
+            const Point b = q[(i + 1) % 3];
+            const double d = ((b.x - a.x) * (a.y - static_cast<double>(y)) -
+                              (b.y - a.y) * (a.x - static_cast<double>(x))) /
+                             distance(a, b);
+            result *= clamp01(1.0 + d + offset);
+        }
+        return result;
+    }
+
+    // The corners of the outer triangle: scaled about the incentre by (r + w/2) / r.
+    std::array<Point, 3> outerCorners() const {
+        const double a = distance(corners[1], corners[2]);
+        const double b = distance(corners[0], corners[2]);
+        const double c = distance(corners[0], corners[1]);
+        const double s = (a + b + c) / 2.0;
+        const double r = std::sqrt(s * (s - a) * (s - b) * (s - c)) / s;
+        const Point in{(a * corners[0].x + b * corners[1].x + c * corners[2].x) / (a + b + c),
+                       (a * corners[0].y + b * corners[1].y + c * corners[2].y) / (a + b + c)};
+        const double k = (r + strokeWidth / 2.0) / r;
+        std::array<Point, 3> outer{};
+        for (int i = 0; i < 3; ++i) {
+            outer[i] = {in.x + (corners[i].x - in.x) * k, in.y + (corners[i].y - in.y) * k};
+        }
+        return outer;
+    }
+
+    bool inRegion(A_long x, A_long y, A_long width, A_long height) const {
+        double minX = static_cast<double>(width), minY = static_cast<double>(height);
+        double maxX = 0, maxY = 0;
+        for (const Point& p : mode == 1 ? corners : outerCorners()) {
+            minX = std::min(minX, p.x);
+            minY = std::min(minY, p.y);
+            maxX = std::max(maxX, p.x);
+            maxY = std::max(maxY, p.y);
+        }
+        const auto fx = static_cast<double>(x), fy = static_cast<double>(y);
+        return fx >= std::floor(minX - 1) && fy >= std::floor(minY - 1) &&
+               fx < std::ceil(maxX + 1) && fy < std::ceil(maxY + 1);
+    }
+
+    double coverage(A_long x, A_long y, A_long width, A_long height) const {
+        if (!inRegion(x, y, width, height)) {
+            return 0.0;
+        }
+        if (mode == 1) {
+            return product(0.0, x, y);
+        }
+        const double h = strokeWidth / 2.0;
+        const double outer = clamp01(strokeWidth) * product(h, x, y);
+        return outer < 1e-6 ? 0.0 : outer * (1.0 - product(-h, x, y));
+    }
+};
+
+// A colour parameter's channel as the drawer writes it: c / 255 in float, then c * M + 0.5 in
+// float, truncated (8 and 16 bits) or c itself (float).
+double colorChannel(int value, PixelDepth depth) {
+    const float c = static_cast<float>(value) / 255.0f;
+    if (depth == PixelDepth::Float32) {
+        return static_cast<double>(c);
+    }
+    return std::trunc(static_cast<double>(c * static_cast<float>(channelMax(depth)) + 0.5f));
+}
+
+struct Rgb {
+    int red;
+    int green;
+    int blue;
+};
+
+// Compares every pixel of out with want(x, y, coverage). Fully covered and uncovered pixels must
+// match exactly; partly covered ones within one step of the depth, as the expected coverage moves
+// the edges directly where the drawer scales the triangle, and the host's composite rounds.
+template <typename Want>
+::testing::AssertionResult matches(const World& out, const ExpectedTriangle& triangle,
+                                   const Want& want) {
+    const double tolerance = out.depth() == PixelDepth::Float32 ? 1e-5 : 1.0;
+    int covered = 0;
+    for (A_long y = 0; y < out.height(); ++y) {
+        for (A_long x = 0; x < out.width(); ++x) {
+            const double coverage = triangle.coverage(x, y, out.width(), out.height());
+            covered += coverage > 1e-6 ? 1 : 0;
+            const Channels expected = want(x, y, coverage);
+            const Channels got = pixelAt(out, x, y);
+            const bool partial = coverage > 1e-6 && coverage < 1.0;
+            // The colour of a transparent pixel means nothing.
+            const double off = expected.alpha == 0.0 || got.alpha == 0.0
+                                   ? std::abs(got.alpha - expected.alpha)
+                                   : difference(got, expected);
+            if (off > (partial ? tolerance : 0.0)) {
+                std::ostringstream s;
+                s << "pixel (" << x << ", " << y << ") coverage " << coverage << ": got ("
+                  << got.alpha << ", " << got.red << ", " << got.green << ", " << got.blue
+                  << "), want (" << expected.alpha << ", " << expected.red << ", " << expected.green
+                  << ", " << expected.blue << ")";
+                return ::testing::AssertionFailure() << s.str();
+            }
+        }
+    }
+    if (covered == 0) {
+        return ::testing::AssertionFailure() << "the triangle covers no pixel";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// With "None": the coverage as alpha and the colour where the triangle reaches, transparent black
+// elsewhere.
+::testing::AssertionResult holdsShapeAlone(const World& out, const ExpectedTriangle& triangle,
+                                           const Rgb& color) {
+    const PixelDepth depth = out.depth();
+    return matches(out, triangle, [&](A_long, A_long, double coverage) {
+        return coverage > 1e-6
+                   ? Channels{alphaOfCoverage(coverage, depth), colorChannel(color.red, depth),
+                              colorChannel(color.green, depth), colorChannel(color.blue, depth)}
+                   : Channels{};
+    });
+}
+
+// "Normal" at full opacity over an opaque layer: the straight mix of the layer and the colour by
+// the written alpha.
+::testing::AssertionResult fillsOverLayer(const World& out, const World& layer,
+                                          const ExpectedTriangle& triangle, const Rgb& color) {
+    const PixelDepth depth = out.depth();
+    const double m = channelMax(depth);
+    return matches(out, triangle, [&](A_long x, A_long y, double coverage) {
+        const Channels under = pixelAt(layer, x, y);
+        const double a = coverage > 1e-6 ? alphaOfCoverage(coverage, depth) / m : 0.0;
+        return Channels{m, under.red + (colorChannel(color.red, depth) - under.red) * a,
+                        under.green + (colorChannel(color.green, depth) - under.green) * a,
+                        under.blue + (colorChannel(color.blue, depth) - under.blue) * a};
+    });
+}
+
+class TriangleRender : public ::testing::TestWithParam<PixelDepth> {
+protected:
+    void SetUp() override { triangle = applyEffect("OndrelTriangle"); }
+
+    void set(std::string_view name, double value) {
+        triangle->setValue(param(*triangle, name), value);
+    }
+    void setPoint(std::string_view name, double x, double y) {
+        triangle->setPoint(param(*triangle, name), x, y);
+    }
+    World render(const Frame& frame) {
+        layer = World(frame.layerWidth, frame.layerHeight, frame.depth);
+        paintBackground(layer);
+        World out(1, 1, frame.depth);
+        EXPECT_EQ(triangle->renderFrame(frame, layer, out), PF_Err_NONE);
+        return out;
+    }
+
+    std::unique_ptr<EffectInstance> triangle;
+    World layer{1, 1, PixelDepth::Bits8};
+    static constexpr Rgb red{255, 0, 0};
+    static constexpr Rgb white{255, 255, 255};
+    // The default corners on a 640 x 480 layer: (50 %, 25 %), (25 %, 75 %), (75 %, 75 %).
+    static constexpr std::array<Point, 3> defaultCorners{Point{320, 120}, Point{160, 360},
+                                                         Point{480, 360}};
+};
+
+TEST_P(TriangleRender, DefaultsDrawARedTriangleWithoutStroke) {
+    const World out = render(frameAt(GetParam()));
+    EXPECT_TRUE(fillsOverLayer(out, layer, {defaultCorners}, red));
+
+    // The stroke is there to be switched on, 10 pixels wide.
+    EXPECT_EQ(triangle->paramDef(param(*triangle, "Stroke Width")).u.fs_d.value, 10.0);
+    set("Blending Mode", 1);
+    set("Mode", 2);
+    const World stroked = render(frameAt(GetParam()));
+    EXPECT_TRUE(holdsShapeAlone(stroked, {defaultCorners, 10.0, 2}, white));
+}
+
+TEST_P(TriangleRender, DownsamplingScalesPointsByTheirAxisAndTheStrokeHorizontally) {
+    set("Blending Mode", 1);
+    Frame frame = frameAt(GetParam());
+    frame.downsampleX = {1, 2};
+    frame.downsampleY = {1, 2};
+    World out = render(frame);
+    ASSERT_EQ(out.width(), 320);
+    ASSERT_EQ(out.height(), 240);
+    const std::array<Point, 3> half{Point{160, 60}, Point{80, 180}, Point{240, 180}};
+    EXPECT_TRUE(holdsShapeAlone(out, {half}, red));
+
+    set("Mode", 2);
+    frame.downsampleY = {1, 1};
+    out = render(frame);
+    ASSERT_EQ(out.height(), 480);
+    EXPECT_TRUE(
+        holdsShapeAlone(out, {{Point{160, 120}, Point{80, 360}, Point{240, 360}}, 5.0, 2}, white));
+}
+
+TEST_P(TriangleRender, PointsAndTransformPlaceTheTriangle) {
+    set("Blending Mode", 1);
+    setPoint("Point 1", 100.5, 40.25);
+    setPoint("Point 2", 30.75, 200);
+    setPoint("Point 3", 250, 150.5);
+    setPoint("Anchor Point", 100, 100);
+    setPoint("Position", 400, 260); // 80 right of and 20 below the layer's centre
+    set("Rotation", 90);            // clockwise on screen: (x, y) about the anchor to (-y, x)
+    set("Scale", -50);
+    set("Mode", 2);
+    set("Stroke Width", 6.5);
+    const World out = render(frameAt(GetParam()));
+    std::array<Point, 3> placed{Point{100.5, 40.25}, Point{30.75, 200}, Point{250, 150.5}};
+    for (Point& p : placed) {
+        const Point turned{-(p.y - 100.0), p.x - 100.0};
+        p = {turned.x * -0.5 + 100.0 + 80.0, turned.y * -0.5 + 100.0 + 20.0};
+    }
+    EXPECT_TRUE(holdsShapeAlone(out, {placed, 3.25, 2}, white));
+}
+
+// Three points on one line enclose nothing: the output stays the input, in every mode.
+TEST_P(TriangleRender, CollinearPointsLeaveTheInput) {
+    setPoint("Point 1", 10, 10);
+    setPoint("Point 2", 300, 300);
+    setPoint("Point 3", 100, 100);
+    for (const int mode : {1, 2, 3}) {
+        set("Mode", mode);
+        const World out = render(frameAt(GetParam()));
+        EXPECT_TRUE(sameWorlds(out, layer)) << "mode " << mode;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Depths, TriangleRender,
+                         ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
+                                           PixelDepth::Float32),
+                         [](const auto& test) {
+                             return std::string("Bits") + depthName(test.param);
+                         });
+
+} // namespace
+} // namespace EffectsTest
