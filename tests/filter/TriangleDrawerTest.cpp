@@ -364,6 +364,23 @@ TYPED_TEST(TriangleDrawerTest, RegionsReachIntoTheWorld) {
     const Layer scratch = this->draw(p, region);
     EXPECT_EQ(region, Rect(0, 19, 64, 48));
     EXPECT_TRUE(this->matches(scratch, this->expected(p, moved(across, {0, -19}), 4.0)));
+
+    // Scaled about a point inside it until its corners lie some 1e14 pixels away, it covers the
+    // whole world; the region's edges are limited before they become ints.
+    TriangleDrawer::Parameter huge = triangle(rightTriangle, 1, 2.0);
+    huge.anchorPoint = Vector<double>(1.0, 1.0);
+    huge.position = Vector<double>(30.0, 20.0);
+    huge.scale = 3e13;
+    const Layer covering = this->draw(huge, region);
+    ASSERT_EQ(region, Rect(0, 0, 64, 48));
+    const Ondrel::PixelView<TypeParam> view = covering.getPixels<TypeParam>();
+    int full = 0;
+    for (int y = 0; y < view.height; ++y) {
+        for (int x = 0; x < view.width; ++x) {
+            full += samePixel(view.row(y)[x], this->fillPixel(1.0)) ? 1 : 0;
+        }
+    }
+    EXPECT_EQ(full, 64 * 48);
 }
 
 // Collinear or coincident points, or coordinates too large to place, enclose nothing: an empty
