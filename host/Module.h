@@ -7,10 +7,13 @@
 #include "AE_Effect.h"
 
 #include <filesystem>
+#include <memory>
 #include <string_view>
 #include <vector>
 
 namespace OfflineHost {
+
+class ModuleLibrary;
 
 // The host's effect entry function: command, input record, output record, parameter array,
 // output world (unused by smart-render effects) and the command's extra data.
@@ -26,11 +29,11 @@ public:
         const EffectRecords& records() const { return resource.records; }
     };
 
-    // Opens the library, reads the records file beside it (the same path with the extension
-    // ".pipl") and looks up each effect's entry function by the name its records give. Throws
-    // HostError naming the file and what is missing: a library that cannot be opened, no records
-    // file or no effect in it, an effect whose records name no entry point, or an entry point
-    // the library does not export.
+    // Opens the library, reads its records (on Linux and macOS the file beside it with the same
+    // path and the extension ".pipl", on Windows its "PIPL" resources) and looks up each
+    // effect's entry function by the name its records give. Throws HostError naming the file
+    // and what is missing: a library that cannot be opened, no records or no effect in them, an
+    // effect whose records name no entry point, or an entry point the library does not export.
     explicit Module(const std::filesystem::path& library);
     ~Module();
 
@@ -45,7 +48,7 @@ public:
 
 private:
     std::filesystem::path _path;
-    void* _library = nullptr;
+    std::unique_ptr<ModuleLibrary> _library;
     std::vector<Effect> _effects;
 };
 
