@@ -49,7 +49,8 @@ BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 } // namespace
 
 ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : _file(file) {
-    _handle = LoadLibraryW(file.c_str());
+    // LoadLibrary wants backslashes; a path from CMake or a command line may have either.
+    _handle = LoadLibraryW(std::filesystem::absolute(file).make_preferred().c_str());
     if (_handle == nullptr) {
         throw HostError("cannot load module " + file.string() + ": " +
                         systemMessage(GetLastError()));
