@@ -3,20 +3,17 @@
 // clamp01(r + h - d) * clamp01(w) * (1 - clamp01(r - h - d)), d the distance of the pixel's
 // integer sample point from the centre, h half the stroke width w.
 
-#include "EffectsFixture.h"
+#include "CoverageExpectation.h"
+
+#include "Ondrel/Filter/OndrelCircleDrawer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <sstream>
 #include <string>
 
 namespace EffectsTest {
 namespace {
-
-double clamp01(double v) {
-    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
-}
 
 // The circle where it must land, in the pixels of the output world.
 struct ExpectedCircle {
@@ -34,6 +31,8 @@ struct ExpectedCircle {
     double fill(A_long x, A_long y) const {
         return mode == 2 ? 0.0 : clamp01(radius - distance(x, y));
     }
+    // Only one of fill and stroke is drawn, so that no pixel mixes the two.
+    double operator()(A_long x, A_long y) const { return mode == 2 ? stroke(x, y) : fill(x, y); }
     double stroke(A_long x, A_long y) const {
         if (mode == 1) {
             return 0.0;
@@ -44,115 +43,15 @@ struct ExpectedCircle {
     }
 };
 
-// A colour parameter's channel as the drawer writes it: c / 255 in float, then c * M + 0.5 in
-// float, truncated (8 and 16 bits) or c itself (float).
-double colorChannel(int value, PixelDepth depth) {
-    const float c = static_cast<float>(value) / 255.0f;
-    if (depth == PixelDepth::Float32) {
-        return static_cast<double>(c);
-    }
-    return std::trunc(static_cast<double>(c * static_cast<float>(channelMax(depth)) + 0.5f));
-}
-
-struct Rgb {
-    int red;
-    int green;
-    int blue;
-};
-
-// With "None" the output holds the shape alone: a pixel the shape covers carries the coverage
-// as alpha and the colour as it is; any other pixel is transparent black. Only one of fill and
-// stroke may be drawn, so that no pixel mixes the two. The host's float composite onto transparent
-// black may round the last bit.
-::testing::AssertionResult holdsShapeAlone(const World& out, const ExpectedCircle& circle,
-                                           const Rgb& color) {
-    const PixelDepth depth = out.depth();
-    const double tolerance = depth == PixelDepth::Float32 ? 1e-6 : 0.0;
-    for (A_long y = 0; y < out.height(); ++y) {
-        for (A_long x = 0; x < out.width(); ++x) {
-            const double coverage = circle.mode == 2 ? circle.stroke(x, y) : circle.fill(x, y);
-            const Channels got = pixelAt(out, x, y);
-            Channels want;
-            if (coverage > 1e-6) {
-                want = {alphaOfCoverage(coverage, depth), colorChannel(color.red, depth),
-                        colorChannel(color.green, depth), colorChannel(color.blue, depth)};
-            }
-            const bool transparent = want.alpha == 0.0;
-            if (transparent ? got.alpha != 0.0 : difference(got, want) > tolerance) {
-                std::ostringstream s;
-                s << "pixel (" << x << ", " << y << ") coverage " << coverage << ": got ("
-                  << got.alpha << ", " << got.red << ", " << got.green << ", " << got.blue
-                  << "), want (" << want.alpha << ", " << want.red << ", " << want.green << ", "
-                  << want.blue << ")";
-                return ::testing::AssertionFailure() << s.str();
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-// Normal compositing of the fill over an opaque layer at full opacity: the layer's pixel where
-// the circle does not reach, the fill colour where it covers fully, and the straight mix of the
-// two by the written alpha in between (within the rounding of the host's composite).
-::testing::AssertionResult fillsOverLayer(const World& out, const World& layer,
-                                          const ExpectedCircle& circle, const Rgb& color,
-                                          A_long layerX = 0, A_long layerY = 0) {
-    const PixelDepth depth = out.depth();
-    const double m = channelMax(depth);
-    const double tolerance = depth == PixelDepth::Float32 ? 1e-5 : 1.0;
-    for (A_long y = 0; y < out.height(); ++y) {
-        for (A_long x = 0; x < out.width(); ++x) {
-            const double coverage = circle.fill(x, y);
-            const Channels under = pixelAt(layer, x + layerX, y + layerY);
-            const double a = coverage > 1e-6 ? alphaOfCoverage(coverage, depth) / m : 0.0;
-            const Channels want{m, under.red + (colorChannel(color.red, depth) - under.red) * a,
-                                under.green + (colorChannel(color.green, depth) - under.green) * a,
-                                under.blue + (colorChannel(color.blue, depth) - under.blue) * a};
-            const Channels got = pixelAt(out, x, y);
-            const double allowed = (a == 0.0 || a == 1.0) ? 0.0 : tolerance;
-            if (difference(got, want) > allowed) {
-                std::ostringstream s;
-                s << "pixel (" << x << ", " << y << ") coverage " << coverage << ": got ("
-                  << got.alpha << ", " << got.red << ", " << got.green << ", " << got.blue
-                  << "), want (" << want.alpha << ", " << want.red << ", " << want.green << ", "
-                  << want.blue << ")";
-                return ::testing::AssertionFailure() << s.str();
-            }
-        }
-    }
-    return ::testing::AssertionSuccess();
-}
-
-class CircleRender : public ::testing::TestWithParam<PixelDepth> {
+class CircleRender : public ::testing::TestWithParam<PixelDepth>,
+                     protected ShapeEffectTest<Ondrel::CircleDrawer::Parameter> {
 protected:
-    void SetUp() override { circle = applyEffect("OndrelCircle"); }
-
-    void set(std::string_view name, double value) { circle->setValue(param(*circle, name), value); }
-    void setPoint(std::string_view name, double x, double y) {
-        circle->setPoint(param(*circle, name), x, y);
-    }
-    void setColor(std::string_view name, const Rgb& c) {
-        circle->setColor(param(*circle, name),
-                         PF_Pixel{255, static_cast<A_u_char>(c.red), static_cast<A_u_char>(c.green),
-                                  static_cast<A_u_char>(c.blue)});
-    }
-    // Renders over a painted layer of the frame's full size.
-    World render(const Frame& frame) {
-        layer = World(frame.layerWidth, frame.layerHeight, frame.depth);
-        paintBackground(layer);
-        World out(1, 1, frame.depth);
-        EXPECT_EQ(circle->renderFrame(frame, layer, out), PF_Err_NONE);
-        return out;
-    }
-
-    std::unique_ptr<EffectInstance> circle;
-    World layer{1, 1, PixelDepth::Bits8};
-    static constexpr Rgb red{255, 0, 0};
+    CircleRender() : ShapeEffectTest("OndrelCircle") {}
 };
 
 TEST_P(CircleRender, DefaultsDrawARedDiscOfRadius100AtTheLayerCentre) {
     const World out = render(frameAt(GetParam()));
-    EXPECT_TRUE(fillsOverLayer(out, layer, {320, 240, 100}, red));
+    EXPECT_TRUE(coversLayer(out, layer, ExpectedCircle{320, 240, 100}, red));
 }
 
 TEST_P(CircleRender, NoneLeavesTheFillAloneOnTransparentBlack) {
@@ -161,7 +60,7 @@ TEST_P(CircleRender, NoneLeavesTheFillAloneOnTransparentBlack) {
     setPoint("Center", 200.25, 150.5);
     set("Radius", 60.3);
     const World out = render(frameAt(GetParam()));
-    EXPECT_TRUE(holdsShapeAlone(out, {200.25, 150.5, 60.3}, {0, 128, 255}));
+    EXPECT_TRUE(holdsShapeAlone(out, ExpectedCircle{200.25, 150.5, 60.3}, {0, 128, 255}));
 }
 
 TEST_P(CircleRender, NoneLeavesTheStrokeAloneOnTransparentBlack) {
@@ -170,7 +69,7 @@ TEST_P(CircleRender, NoneLeavesTheStrokeAloneOnTransparentBlack) {
     set("Stroke Width", 7.5);
     setColor("Stroke Color", {40, 200, 90});
     const World out = render(frameAt(GetParam()));
-    EXPECT_TRUE(holdsShapeAlone(out, {320, 240, 100, 7.5, 2}, {40, 200, 90}));
+    EXPECT_TRUE(holdsShapeAlone(out, ExpectedCircle{320, 240, 100, 7.5, 2}, {40, 200, 90}));
 }
 
 TEST_P(CircleRender, DownsamplingScalesLengthsByTheHorizontalFactor) {
@@ -183,14 +82,14 @@ TEST_P(CircleRender, DownsamplingScalesLengthsByTheHorizontalFactor) {
     World out = render(frame);
     ASSERT_EQ(out.width(), 320);
     ASSERT_EQ(out.height(), 240);
-    EXPECT_TRUE(holdsShapeAlone(out, {160, 120, 50, 4.5, 2}, {255, 255, 255}));
+    EXPECT_TRUE(holdsShapeAlone(out, ExpectedCircle{160, 120, 50, 4.5, 2}, {255, 255, 255}));
 
     // Only the points follow the vertical factor; the radius keeps the horizontal one.
     frame.downsampleY = {1, 1};
     set("Mode", 1);
     out = render(frame);
     ASSERT_EQ(out.height(), 480);
-    EXPECT_TRUE(holdsShapeAlone(out, {160, 240, 50}, red));
+    EXPECT_TRUE(holdsShapeAlone(out, ExpectedCircle{160, 240, 50}, red));
 }
 
 TEST_P(CircleRender, TransformMovesTheCentreAboutTheAnchorPoint) {
@@ -198,13 +97,13 @@ TEST_P(CircleRender, TransformMovesTheCentreAboutTheAnchorPoint) {
     setPoint("Center", 420, 240);
     set("Rotation", 90); // clockwise on screen: 100 px right of the anchor becomes 100 px below
     const World turned = render(frameAt(GetParam()));
-    EXPECT_TRUE(holdsShapeAlone(turned, {320, 340, 100}, red));
+    EXPECT_TRUE(holdsShapeAlone(turned, ExpectedCircle{320, 340, 100}, red));
 
     set("Rotation", 0);
     set("Scale", -50); // mirrored through the anchor, half the size
     setPoint("Position", 330, 250);
     const World mirrored = render(frameAt(GetParam()));
-    EXPECT_TRUE(holdsShapeAlone(mirrored, {320 - 50 + 10, 240 + 10, 50}, red));
+    EXPECT_TRUE(holdsShapeAlone(mirrored, ExpectedCircle{320 - 50 + 10, 240 + 10, 50}, red));
 }
 
 TEST_P(CircleRender, PaddedRowsAndAnOriginPlaceTheWorldInTheLayer) {
@@ -222,13 +121,13 @@ TEST_P(CircleRender, PaddedRowsAndAnOriginPlaceTheWorldInTheLayer) {
         }
     }
     World output(600, 400, frame.depth, 2 * padding);
-    ASSERT_EQ(circle->smartRender(frame, input, output), PF_Err_NONE);
-    EXPECT_TRUE(fillsOverLayer(output, painted, {320 - 13, 240 - 7, 100}, red));
+    ASSERT_EQ(effect->smartRender(frame, input, output), PF_Err_NONE);
+    EXPECT_TRUE(coversLayer(output, painted, ExpectedCircle{320 - 13, 240 - 7, 100}, red));
 
     set("Blending Mode", 1);
     World cleared(600, 400, frame.depth, 2 * padding);
-    ASSERT_EQ(circle->smartRender(frame, input, cleared), PF_Err_NONE);
-    EXPECT_TRUE(holdsShapeAlone(cleared, {320 - 13, 240 - 7, 100}, red));
+    ASSERT_EQ(effect->smartRender(frame, input, cleared), PF_Err_NONE);
+    EXPECT_TRUE(holdsShapeAlone(cleared, ExpectedCircle{320 - 13, 240 - 7, 100}, red));
 }
 
 TEST_P(CircleRender, OpacityAndBlendModeReachTheHostComposite) {

@@ -25,6 +25,9 @@ struct Rgb {
     int blue;
 };
 
+constexpr Rgb red{255, 0, 0};
+constexpr Rgb white{255, 255, 255};
+
 // A colour parameter's channel as the drawer writes it: c / 255 in float, then c * M + 0.5 in
 // float, truncated (8 and 16 bits) or c itself (float).
 inline double colorChannel(int value, PixelDepth depth) {
@@ -33,6 +36,27 @@ inline double colorChannel(int value, PixelDepth depth) {
         return static_cast<double>(c);
     }
     return std::trunc(static_cast<double>(c * static_cast<float>(channelMax(depth)) + 0.5f));
+}
+
+// The pixel a coverage must make with "None": the coverage as alpha and the colour as it is where
+// the shape reaches, transparent black elsewhere.
+inline Channels shapeAlonePixel(double coverage, const Rgb& color, PixelDepth depth) {
+    if (coverage <= 1e-6) {
+        return {};
+    }
+    return {alphaOfCoverage(coverage, depth), colorChannel(color.red, depth),
+            colorChannel(color.green, depth), colorChannel(color.blue, depth)};
+}
+
+// The pixel a coverage must make with "Normal" at full opacity over an opaque pixel: the straight
+// mix of the two by the written alpha.
+inline Channels overLayerPixel(const Channels& under, double coverage, const Rgb& color,
+                               PixelDepth depth) {
+    const double m = channelMax(depth);
+    const double a = coverage > 1e-6 ? alphaOfCoverage(coverage, depth) / m : 0.0;
+    return {m, under.red + (colorChannel(color.red, depth) - under.red) * a,
+            under.green + (colorChannel(color.green, depth) - under.green) * a,
+            under.blue + (colorChannel(color.blue, depth) - under.blue) * a};
 }
 
 inline ::testing::AssertionResult pixelFailure(A_long x, A_long y, double coverage,
@@ -56,11 +80,7 @@ template <typename Coverage>
         for (A_long x = 0; x < out.width(); ++x) {
             const double coverage = coverageAt(x, y);
             const Channels got = pixelAt(out, x, y);
-            Channels want;
-            if (coverage > 1e-6) {
-                want = {alphaOfCoverage(coverage, depth), colorChannel(color.red, depth),
-                        colorChannel(color.green, depth), colorChannel(color.blue, depth)};
-            }
+            const Channels want = shapeAlonePixel(coverage, color, depth);
             const bool transparent = want.alpha == 0.0;
             if (transparent ? got.alpha != 0.0 : difference(got, want) > tolerance) {
                 return pixelFailure(x, y, coverage, got, want);
@@ -82,11 +102,8 @@ template <typename Coverage>
     for (A_long y = 0; y < out.height(); ++y) {
         for (A_long x = 0; x < out.width(); ++x) {
             const double coverage = coverageAt(x, y);
-            const Channels under = pixelAt(layer, x, y);
             const double a = coverage > 1e-6 ? alphaOfCoverage(coverage, depth) / m : 0.0;
-            const Channels want{m, under.red + (colorChannel(color.red, depth) - under.red) * a,
-                                under.green + (colorChannel(color.green, depth) - under.green) * a,
-                                under.blue + (colorChannel(color.blue, depth) - under.blue) * a};
+            const Channels want = overLayerPixel(pixelAt(layer, x, y), coverage, color, depth);
             const Channels got = pixelAt(out, x, y);
             const double allowed = (a == 0.0 || a == 1.0) ? 0.0 : tolerance;
             if (difference(got, want) > allowed) {

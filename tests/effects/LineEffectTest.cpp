@@ -55,8 +55,6 @@ struct ExpectedLine {
     }
 };
 
-constexpr Rgb red{255, 0, 0};
-
 class LineEffect : public ::testing::TestWithParam<PixelDepth>, protected ShapeEffectTest<Record> {
 protected:
     LineEffect() : ShapeEffectTest("OndrelLine") {}

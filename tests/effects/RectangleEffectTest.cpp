@@ -43,8 +43,6 @@ struct ExpectedRectangle {
     }
 };
 
-constexpr Rgb red{255, 0, 0};
-
 class RectangleEffect : public ::testing::TestWithParam<PixelDepth>,
                         protected ShapeEffectTest<Record> {
 protected:

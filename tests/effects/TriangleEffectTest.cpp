@@ -6,22 +6,19 @@
 // outside the region: the vertices' bounds (fill) or the outer triangle's bounds (stroke), one
 // pixel wider, clamped to the layer.
 
-#include "EffectsFixture.h"
+#include "CoverageExpectation.h"
+
+#include "Ondrel/Filter/OndrelTriangleDrawer.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cmath>
-#include <sstream>
 #include <string>
 #include <utility>
 
 namespace EffectsTest {
 namespace {
-
-double clamp01(double v) {
-    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
-}
 
 struct Point {
     double x;
@@ -100,22 +97,6 @@ struct ExpectedTriangle {
     }
 };
 
-// A colour parameter's channel as the drawer writes it: c / 255 in float, then c * M + 0.5 in
-// float, truncated (8 and 16 bits) or c itself (float).
-double colorChannel(int value, PixelDepth depth) {
-    const float c = static_cast<float>(value) / 255.0f;
-    if (depth == PixelDepth::Float32) {
-        return static_cast<double>(c);
-    }
-    return std::trunc(static_cast<double>(c * static_cast<float>(channelMax(depth)) + 0.5f));
-}
-
-struct Rgb {
-    int red;
-    int green;
-    int blue;
-};
-
 // Compares every pixel of out with want(x, y, coverage). Fully covered and uncovered pixels must
 // match exactly; partly covered ones within one step of the depth, as the expected coverage moves
 // the edges directly where the drawer scales the triangle, and the host's composite rounds.
@@ -136,12 +117,7 @@ template <typename Want>
                                    ? std::abs(got.alpha - expected.alpha)
                                    : difference(got, expected);
             if (off > (partial ? tolerance : 0.0)) {
-                std::ostringstream s;
-                s << "pixel (" << x << ", " << y << ") coverage " << coverage << ": got ("
-                  << got.alpha << ", " << got.red << ", " << got.green << ", " << got.blue
-                  << "), want (" << expected.alpha << ", " << expected.red << ", " << expected.green
-                  << ", " << expected.blue << ")";
-                return ::testing::AssertionFailure() << s.str();
+                return pixelFailure(x, y, coverage, got, expected);
             }
         }
     }
@@ -155,12 +131,8 @@ template <typename Want>
 // elsewhere.
 ::testing::AssertionResult holdsShapeAlone(const World& out, const ExpectedTriangle& triangle,
                                            const Rgb& color) {
-    const PixelDepth depth = out.depth();
     return matches(out, triangle, [&](A_long, A_long, double coverage) {
-        return coverage > 1e-6
-                   ? Channels{alphaOfCoverage(coverage, depth), colorChannel(color.red, depth),
-                              colorChannel(color.green, depth), colorChannel(color.blue, depth)}
-                   : Channels{};
+        return shapeAlonePixel(coverage, color, out.depth());
     });
 }
 
@@ -168,39 +140,16 @@ template <typename Want>
 // the written alpha.
 ::testing::AssertionResult fillsOverLayer(const World& out, const World& layer,
                                           const ExpectedTriangle& triangle, const Rgb& color) {
-    const PixelDepth depth = out.depth();
-    const double m = channelMax(depth);
     return matches(out, triangle, [&](A_long x, A_long y, double coverage) {
-        const Channels under = pixelAt(layer, x, y);
-        const double a = coverage > 1e-6 ? alphaOfCoverage(coverage, depth) / m : 0.0;
-        return Channels{m, under.red + (colorChannel(color.red, depth) - under.red) * a,
-                        under.green + (colorChannel(color.green, depth) - under.green) * a,
-                        under.blue + (colorChannel(color.blue, depth) - under.blue) * a};
+        return overLayerPixel(pixelAt(layer, x, y), coverage, color, out.depth());
     });
 }
 
-class TriangleRender : public ::testing::TestWithParam<PixelDepth> {
+class TriangleRender : public ::testing::TestWithParam<PixelDepth>,
+                       protected ShapeEffectTest<Ondrel::TriangleDrawer::Parameter> {
 protected:
-    void SetUp() override { triangle = applyEffect("OndrelTriangle"); }
+    TriangleRender() : ShapeEffectTest("OndrelTriangle") {}
 
-    void set(std::string_view name, double value) {
-        triangle->setValue(param(*triangle, name), value);
-    }
-    void setPoint(std::string_view name, double x, double y) {
-        triangle->setPoint(param(*triangle, name), x, y);
-    }
-    World render(const Frame& frame) {
-        layer = World(frame.layerWidth, frame.layerHeight, frame.depth);
-        paintBackground(layer);
-        World out(1, 1, frame.depth);
-        EXPECT_EQ(triangle->renderFrame(frame, layer, out), PF_Err_NONE);
-        return out;
-    }
-
-    std::unique_ptr<EffectInstance> triangle;
-    World layer{1, 1, PixelDepth::Bits8};
-    static constexpr Rgb red{255, 0, 0};
-    static constexpr Rgb white{255, 255, 255};
     // The default corners on a 640 x 480 layer: (50 %, 25 %), (25 %, 75 %), (75 %, 75 %).
     static constexpr std::array<Point, 3> defaultCorners{Point{320, 120}, Point{160, 360},
                                                          Point{480, 360}};
@@ -211,7 +160,7 @@ TEST_P(TriangleRender, DefaultsDrawARedTriangleWithoutStroke) {
     EXPECT_TRUE(fillsOverLayer(out, layer, {defaultCorners}, red));
 
     // The stroke is there to be switched on, 10 pixels wide.
-    EXPECT_EQ(triangle->paramDef(param(*triangle, "Stroke Width")).u.fs_d.value, 10.0);
+    EXPECT_EQ(effect->paramDef(param(*effect, "Stroke Width")).u.fs_d.value, 10.0);
     set("Blending Mode", 1);
     set("Mode", 2);
     const World stroked = render(frameAt(GetParam()));
