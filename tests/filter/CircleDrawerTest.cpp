@@ -1,42 +1,30 @@
 #include "FilterHost.h"
 
 #include "Ondrel/Filter/OndrelCircleDrawer.h"
-#include "Ondrel/OndrelBlend.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <optional>
-#include <sstream>
 #include <type_traits>
 
 namespace {
 
+using FilterTests::Colors;
 using FilterTests::coveredPixel;
-using FilterTests::Depth;
+using FilterTests::ExpectedCoverage;
+using FilterTests::ramp;
 using FilterTests::samePixel;
 using OfflineHost::World;
 using Ondrel::CircleDrawer;
-using Ondrel::ColorFloat;
 using Ondrel::Layer;
 using Ondrel::Rect;
 using Ondrel::Vector;
 
 CircleDrawer::Parameter circle(double radius, Vector<double> center, int mode, double strokeWidth) {
-    CircleDrawer::Parameter p{};
+    auto p = FilterTests::shapeParameter<CircleDrawer::Parameter>(mode, strokeWidth);
     p.radius = radius;
     p.center = center;
-    p.scale = 1.0;
-    p.mode = mode;
-    p.strokeWidth = strokeWidth;
-    p.fillColor = ColorFloat<float>(0.0f, 0.8f, 0.4f, 0.1f); // alpha 0 must not matter
-    p.strokeColor = ColorFloat<float>(1.0f, 0.1f, 0.3f, 0.9f);
-    p.opacity = 1.0;
     return p;
-}
-
-double ramp(double v) {
-    return v < 0.0 ? 0.0 : (v > 1.0 ? 1.0 : v);
 }
 
 // The circle as it must appear in the scratch layer, straight from the coverage formulas: fill
@@ -46,9 +34,7 @@ struct ExpectedCircle {
     Vector<double> center;
     double radius;
     double strokeWidth;
-    int mode;
-    ColorFloat<float> fill;
-    ColorFloat<float> stroke;
+    Colors colors;
 
     double fillCoverage(int x, int y) const { return ramp(radius - distance(x, y)); }
     double strokeCoverage(int x, int y) const {
@@ -61,74 +47,31 @@ struct ExpectedCircle {
         const double dy = static_cast<double>(y) - center.y;
         return std::sqrt(dx * dx + dy * dy);
     }
-
-    template <typename Pixel>
-    Pixel pixel(int x, int y) const {
-        Pixel p{};
-        const double a = fillCoverage(x, y);
-        if (mode != 2 && a > 1e-6) {
-            p = coveredPixel<Pixel>(a, fill.red, fill.green, fill.blue);
-        }
-        const double s = strokeCoverage(x, y);
-        if (mode != 1 && s > 1e-6) {
-            p = Ondrel::Blend::normal(
-                p, coveredPixel<Pixel>(s, stroke.red, stroke.green, stroke.blue));
-        }
-        return p;
+    ExpectedCoverage coverage(int x, int y) const {
+        return {fillCoverage(x, y), strokeCoverage(x, y)};
     }
 };
 
 template <typename Pixel>
-class CircleDrawerTest : public ::testing::Test, protected FilterTests::HostFixture {
+class CircleDrawerTest : public FilterTests::ShapeDrawerFixture<Pixel> {
 protected:
-    using D = Depth<Pixel>;
-
-    CircleDrawerTest() { host.setThreadCount(3); }
-
-    // Renders the circle over a source world of the given size and origin.
-    Layer draw(const CircleDrawer::Parameter& p, Rect& region, A_long width = 64,
-               A_long height = 48, A_long originX = 0, A_long originY = 0) {
-        m_world.emplace(width, height, D::host, 0, originX, originY);
-        Layer source(in(), out(), &m_world->effectWorld(), D::bpc);
-        CircleDrawer drawer(p);
-        return render(drawer, source, region);
+    Layer drawCircle(const CircleDrawer::Parameter& p, Rect& region, A_long width = 64,
+                     A_long height = 48, A_long originX = 0, A_long originY = 0) {
+        return this->template draw<CircleDrawer>(p, region, width, height, originX, originY);
     }
 
     static ExpectedCircle expected(const CircleDrawer::Parameter& p, Vector<double> center,
                                    double radius, double strokeWidth) {
-        return {center, radius, strokeWidth, p.mode, p.fillColor, p.strokeColor};
+        return {center, radius, strokeWidth, {p.mode, p.fillColor, p.strokeColor}};
     }
-
-    // Every pixel of the scratch layer against the formulas.
-    static ::testing::AssertionResult matches(const Layer& scratch, const ExpectedCircle& e) {
-        const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
-        int mismatches = 0;
-        std::ostringstream first;
-        for (int y = 0; y < view.height; ++y) {
-            for (int x = 0; x < view.width; ++x) {
-                const auto same = samePixel(view.row(y)[x], e.pixel<Pixel>(x, y));
-                if (!same && mismatches++ == 0) {
-                    first << "(" << x << ", " << y << "): " << same.message();
-                }
-            }
-        }
-        if (view.base == nullptr || mismatches > 0) {
-            return ::testing::AssertionFailure()
-                   << mismatches << " pixels differ, first " << first.str();
-        }
-        return ::testing::AssertionSuccess();
-    }
-
-    std::optional<World> m_world;
 };
 
-using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
-TYPED_TEST_SUITE(CircleDrawerTest, PixelTypes);
+TYPED_TEST_SUITE(CircleDrawerTest, FilterTests::PixelTypes);
 
 TYPED_TEST(CircleDrawerTest, RegionExampleAndItsPixels) {
     CircleDrawer::Parameter p = circle(10.0, Vector<double>(100.3, 50.0), 1, 3.0);
     Rect region;
-    const Layer scratch = this->draw(p, region, 1920, 1080);
+    const Layer scratch = this->drawCircle(p, region, 1920, 1080);
     EXPECT_EQ(region, Rect(89, 39, 112, 61));
     EXPECT_EQ(scratch.getSize(), Rect(0, 0, 23, 22));
     EXPECT_TRUE(
@@ -143,7 +86,7 @@ TYPED_TEST(CircleDrawerTest, TransformedFillAndStroke) {
     p.rotation = 0.3;
     p.scale = -1.5;
     Rect region;
-    const Layer scratch = this->draw(p, region, 64, 48, -4, 3);
+    const Layer scratch = this->drawCircle(p, region, 64, 48, -4, 3);
 
     // (centre - anchor) turned by 0.3 rad, times -1.5, plus anchor and position, minus origin.
     const double dx = 10.0, dy = 6.0;
@@ -163,7 +106,7 @@ TYPED_TEST(CircleDrawerTest, TransformedFillAndStroke) {
 TYPED_TEST(CircleDrawerTest, APointAQuarterInsideGetsAQuarterCoverage) {
     const CircleDrawer::Parameter p = circle(3.25, Vector<double>(10.0, 10.0), 1, 0.0);
     Rect region;
-    const Layer scratch = this->draw(p, region);
+    const Layer scratch = this->drawCircle(p, region);
     ASSERT_EQ(region, Rect(5, 5, 15, 15));
     // Pixel (13, 10) of the source lies 3 from the centre.
     const TypeParam pixel = scratch.getPixels<TypeParam>().row(5)[8];
@@ -178,7 +121,7 @@ TYPED_TEST(CircleDrawerTest, APointAQuarterInsideGetsAQuarterCoverage) {
 TYPED_TEST(CircleDrawerTest, RadiusZeroStrokesADisc) {
     const CircleDrawer::Parameter p = circle(0.0, Vector<double>(20.0, 20.0), 3, 4.0);
     Rect region;
-    const Layer scratch = this->draw(p, region);
+    const Layer scratch = this->drawCircle(p, region);
     ASSERT_EQ(region, Rect(15, 15, 25, 25));
     const ExpectedCircle e = this->expected(p, Vector<double>(5.0, 5.0), 0.0, 4.0);
     EXPECT_TRUE(this->matches(scratch, e));
@@ -195,7 +138,7 @@ TYPED_TEST(CircleDrawerTest, RadiusZeroStrokesADisc) {
 // Stroke width 0 draws no stroke at all; 0.5 halves every stroke coverage.
 TYPED_TEST(CircleDrawerTest, ThinStrokesFade) {
     Rect region;
-    const Layer none = this->draw(circle(5.0, Vector<double>(20.0, 20.0), 2, 0.0), region);
+    const Layer none = this->drawCircle(circle(5.0, Vector<double>(20.0, 20.0), 2, 0.0), region);
     const Ondrel::PixelView<TypeParam> view = none.getPixels<TypeParam>();
     ASSERT_FALSE(region.isEmpty());
     for (int y = 0; y < view.height; ++y) {
@@ -205,7 +148,7 @@ TYPED_TEST(CircleDrawerTest, ThinStrokesFade) {
     }
 
     const CircleDrawer::Parameter half = circle(5.0, Vector<double>(20.3, 20.6), 2, 0.5);
-    const Layer scratch = this->draw(half, region);
+    const Layer scratch = this->drawCircle(half, region);
     const ExpectedCircle e =
         this->expected(half, Vector<double>(20.3 - region.left, 20.6 - region.top), 5.0, 0.5);
     EXPECT_TRUE(this->matches(scratch, e));
@@ -226,11 +169,11 @@ TYPED_TEST(CircleDrawerTest, NegativeScaleMirrorsThroughTheAnchor) {
     mirrored.anchorPoint = Vector<double>(25.0, 24.0);
     mirrored.scale = -1.0;
     Rect mirroredRegion;
-    const Layer a = this->draw(mirrored, mirroredRegion);
+    const Layer a = this->drawCircle(mirrored, mirroredRegion);
 
     const CircleDrawer::Parameter direct = circle(4.5, Vector<double>(16.75, 27.0), 3, 1.5);
     Rect directRegion;
-    const Layer b = this->draw(direct, directRegion);
+    const Layer b = this->drawCircle(direct, directRegion);
 
     ASSERT_EQ(mirroredRegion, directRegion);
     const Vector<double> center(16.75 - directRegion.left, 27.0 - directRegion.top);

@@ -1,4 +1,4 @@
-#include "ButtShapeExpectation.h"
+#include "FilterHost.h"
 
 #include "Ondrel/Filter/OndrelLineDrawer.h"
 
@@ -18,29 +18,18 @@ using FilterTests::matchesEverywhere;
 using FilterTests::ramp;
 using FilterTests::sameLayers;
 using FilterTests::samePixel;
-using FilterTests::shapePixel;
-using Ondrel::ColorFloat;
 using Ondrel::Layer;
 using Ondrel::LineDrawer;
 using Ondrel::Rect;
 using Ondrel::Vector;
 
-const ColorFloat<float> fillColor(0.0f, 0.8f, 0.4f, 0.1f); // alpha 0 must not matter
-const ColorFloat<float> strokeColor(1.0f, 0.1f, 0.3f, 0.9f);
-
 LineDrawer::Parameter line(Vector<double> p1, Vector<double> p2, double thickness, int cap,
                            int mode, double strokeWidth) {
-    LineDrawer::Parameter p{};
+    auto p = FilterTests::shapeParameter<LineDrawer::Parameter>(mode, strokeWidth);
     p.cap = cap;
     p.thickness = thickness;
     p.point1 = p1;
     p.point2 = p2;
-    p.scale = 1.0;
-    p.mode = mode;
-    p.strokeWidth = strokeWidth;
-    p.fillColor = fillColor;
-    p.strokeColor = strokeColor;
-    p.opacity = 1.0;
     return p;
 }
 
@@ -92,11 +81,6 @@ struct ExpectedLine {
         }
         return c;
     }
-
-    template <typename Pixel>
-    Pixel pixel(int x, int y) const {
-        return shapePixel<Pixel>(colors, coverage(x, y));
-    }
 };
 
 // The line's region rule in source-world pixels: floor(min - e) - 1 and ceil(max + e) + 1,
@@ -127,11 +111,6 @@ protected:
         a -= leftTop;
         b -= leftTop;
         return {a, b, thickness, strokeWidth, p.cap, {p.mode, p.fillColor, p.strokeColor}};
-    }
-
-    static ::testing::AssertionResult matches(const Layer& scratch, const ExpectedLine& e) {
-        return matchesEverywhere<Pixel>(scratch,
-                                        [&e](int x, int y) { return e.pixel<Pixel>(x, y); });
     }
 
     static Pixel at(const Layer& scratch, const Rect& region, int sourceX, int sourceY) {

@@ -1,4 +1,4 @@
-#include "ButtShapeExpectation.h"
+#include "FilterHost.h"
 
 #include "Ondrel/Filter/OndrelRectangleDrawer.h"
 
@@ -17,8 +17,6 @@ using FilterTests::matchesEverywhere;
 using FilterTests::ramp;
 using FilterTests::sameLayers;
 using FilterTests::samePixel;
-using FilterTests::shapePixel;
-using Ondrel::ColorFloat;
 using Ondrel::Layer;
 using Ondrel::Rect;
 using Ondrel::RectangleDrawer;
@@ -28,16 +26,10 @@ using Corners = std::array<Vector<double>, 4>;
 
 RectangleDrawer::Parameter twoPoints(Vector<double> p1, Vector<double> p2, int mode,
                                      double strokeWidth) {
-    RectangleDrawer::Parameter p{};
+    auto p = FilterTests::shapeParameter<RectangleDrawer::Parameter>(mode, strokeWidth);
     p.controlledBy = 1;
     p.point1 = p1;
     p.point2 = p2;
-    p.scale = 1.0;
-    p.mode = mode;
-    p.strokeWidth = strokeWidth;
-    p.fillColor = ColorFloat<float>(0.0f, 0.8f, 0.4f, 0.1f); // alpha 0 must not matter
-    p.strokeColor = ColorFloat<float>(1.0f, 0.1f, 0.3f, 0.9f);
-    p.opacity = 1.0;
     return p;
 }
 
@@ -89,11 +81,6 @@ struct ExpectedRectangle {
         }
         return cov;
     }
-
-    template <typename Pixel>
-    Pixel pixel(int x, int y) const {
-        return shapePixel<Pixel>(colors, coverage(x, y));
-    }
 };
 
 // The rectangle's region rule: the minima start from the world's width and height, the maxima
@@ -128,11 +115,6 @@ protected:
             corner -= Vector<double>(region.left, region.top);
         }
         return {c, strokeWidth, {p.mode, p.fillColor, p.strokeColor}};
-    }
-
-    static ::testing::AssertionResult matches(const Layer& scratch, const ExpectedRectangle& e) {
-        return matchesEverywhere<Pixel>(scratch,
-                                        [&e](int x, int y) { return e.pixel<Pixel>(x, y); });
     }
 
     // Exactly the source pixels from (left, top) to (right, bottom) inclusive hold want.
