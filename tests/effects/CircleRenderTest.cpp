@@ -157,12 +157,7 @@ TEST_P(CircleRender, OpacityAndBlendModeReachTheHostComposite) {
     EXPECT_EQ(difference(pixelAt(out, 10, 10), pixelAt(layer, 10, 10)), 0.0);
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, CircleRender,
-                         ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
-                                           PixelDepth::Float32),
-                         [](const auto& test) {
-                             return std::string("Bits") + depthName(test.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Depths, CircleRender, allDepths(), depthTestName);
 
 } // namespace
 } // namespace EffectsTest

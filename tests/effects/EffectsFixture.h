@@ -64,6 +64,15 @@ inline const char* depthName(PixelDepth depth) {
     }
 }
 
+// The depths every end-to-end test runs at, and test names that tell them apart.
+inline auto allDepths() {
+    return ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16, PixelDepth::Float32);
+}
+
+inline std::string depthTestName(const ::testing::TestParamInfo<PixelDepth>& info) {
+    return std::string("Bits") + depthName(info.param);
+}
+
 // Full intensity of a channel: 255, 32768 (the host's 16-bit white) or 1.
 inline double channelMax(PixelDepth depth) {
     switch (depth) {

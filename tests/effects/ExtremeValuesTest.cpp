@@ -243,8 +243,7 @@ TEST_P(ExtremeValues, GiveTheWholeLayerOrNothing) {
 
 // Named by the effect without its "Ondrel" prefix, the case and the depth.
 INSTANTIATE_TEST_SUITE_P(Cases, ExtremeValues,
-                         ::testing::Combine(::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
-                                                              PixelDepth::Float32),
+                         ::testing::Combine(allDepths(),
                                             ::testing::Range<std::size_t>(0, cases().size())),
                          [](const auto& test) {
                              const Case& c = cases()[std::get<1>(test.param)];

@@ -131,12 +131,7 @@ TEST_P(LineEffect, RotationTurnsTheLineAboutTheAnchorPoint) {
         out, [&](A_long x, A_long y) { return line.butt(x, y); }, red));
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, LineEffect,
-                         ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
-                                           PixelDepth::Float32),
-                         [](const auto& test) {
-                             return std::string("Bits") + depthName(test.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Depths, LineEffect, allDepths(), depthTestName);
 
 class LineRecord : public ::testing::Test, protected ShapeEffectTest<Record> {
 protected:

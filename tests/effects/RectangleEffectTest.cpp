@@ -137,12 +137,7 @@ TEST_P(RectangleEffect, StrokeAloneFollowsTheEdges) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, RectangleEffect,
-                         ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
-                                           PixelDepth::Float32),
-                         [](const auto& test) {
-                             return std::string("Bits") + depthName(test.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Depths, RectangleEffect, allDepths(), depthTestName);
 
 class RectangleRecord : public ::testing::Test, protected ShapeEffectTest<Record> {
 protected:

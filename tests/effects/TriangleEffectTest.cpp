@@ -218,12 +218,7 @@ TEST_P(TriangleRender, CollinearPointsLeaveTheInput) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Depths, TriangleRender,
-                         ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
-                                           PixelDepth::Float32),
-                         [](const auto& test) {
-                             return std::string("Bits") + depthName(test.param);
-                         });
+INSTANTIATE_TEST_SUITE_P(Depths, TriangleRender, allDepths(), depthTestName);
 
 } // namespace
 } // namespace EffectsTest
