@@ -8,9 +8,11 @@ JOBS      ?= $(shell nproc)
 
 # Debian packages the build and tests need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libopenimageio-dev libcli11-dev clang-format
+            libopenimageio-dev libcli11-dev clang-format python3
+# Debian packages for cross-building the Windows plug-in and running its tests under Wine.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 
-.PHONY: all deps configure build render test test-asan test-tsan bench format clean
+.PHONY: all deps configure build render test test-asan test-tsan bench format clean windows
 
 all: build
 
@@ -38,7 +40,13 @@ build: configure
 render: build
 	@./tools/render-defaults.sh $(BUILD_DIR) $(RENDERS)
 
-test: build
+# The Windows plug-in and its test program, cross-built with mingw-w64 into build/windows.
+windows: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
+	cmake --preset windows
+	cmake --build --preset windows -j $(JOBS)
+
+test: build windows
 	ctest --preset $(PRESET) -j $(JOBS)
 
 test-asan:
