@@ -76,9 +76,7 @@ TEST_P(CircleRender, DownsamplingScalesLengthsByTheHorizontalFactor) {
     set("Blending Mode", 1);
     set("Mode", 2);
     set("Stroke Width", 9);
-    Frame frame = frameAt(GetParam());
-    frame.downsampleX = {1, 2};
-    frame.downsampleY = {1, 2};
+    Frame frame = downsampledFrame(GetParam(), 2, 2);
     World out = render(frame);
     ASSERT_EQ(out.width(), 320);
     ASSERT_EQ(out.height(), 240);

@@ -53,6 +53,14 @@ inline Frame frameAt(PixelDepth depth, A_long width = 640, A_long height = 480) 
     return frame;
 }
 
+// A 640 x 480 frame drawn at 1/x of the width and 1/y of the height.
+inline Frame downsampledFrame(PixelDepth depth, A_u_long x, A_u_long y) {
+    Frame frame = frameAt(depth);
+    frame.downsampleX = {1, x};
+    frame.downsampleY = {1, y};
+    return frame;
+}
+
 inline const char* depthName(PixelDepth depth) {
     switch (depth) {
     case PixelDepth::Bits8:

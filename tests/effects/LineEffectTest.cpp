@@ -103,9 +103,7 @@ TEST_P(LineEffect, DownsamplingScalesLengthsByTheHorizontalFactor) {
     set("Cap", 2);
     set("Mode", 2);
     set("Stroke Width", 9);
-    Frame frame = frameAt(GetParam());
-    frame.downsampleX = {1, 2};
-    frame.downsampleY = {1, 2};
+    Frame frame = downsampledFrame(GetParam(), 2, 2);
     World out = render(frame);
     ASSERT_EQ(out.width(), 320);
     ASSERT_EQ(out.height(), 240);
@@ -145,9 +143,7 @@ TEST_F(LineRecord, PreRenderFillsTheRecord) {
     set("Scale", -50);
     set("Mode", 3);
     set("Opacity", 50);
-    Frame frame = frameAt(PixelDepth::Bits8);
-    frame.downsampleX = {1, 2};
-    frame.downsampleY = {1, 4};
+    Frame frame = downsampledFrame(PixelDepth::Bits8, 2, 4);
     const Record r = preRender(frame);
     EXPECT_EQ(r.cap, 2);
     EXPECT_EQ(r.thickness, 10.0);

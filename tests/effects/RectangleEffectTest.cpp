@@ -80,9 +80,7 @@ TEST_P(RectangleEffect, WidthAndHeightCentreTheRectangle) {
 TEST_P(RectangleEffect, DownsamplingHalvesWidthAndHeight) {
     set("Blending Mode", 1);
     set("Controlled By", 2);
-    Frame frame = frameAt(GetParam());
-    frame.downsampleX = {1, 2};
-    frame.downsampleY = {1, 4};
+    Frame frame = downsampledFrame(GetParam(), 2, 4);
     const World out = render(frame);
     ASSERT_EQ(out.width(), 320);
     ASSERT_EQ(out.height(), 120);
@@ -148,9 +146,7 @@ protected:
 // horizontal factor, the height too.
 TEST_F(RectangleRecord, PreRenderFillsBothGeometries) {
     set("Stroke Width", 20);
-    Frame frame = frameAt(PixelDepth::Bits16);
-    frame.downsampleX = {1, 2};
-    frame.downsampleY = {1, 4};
+    Frame frame = downsampledFrame(PixelDepth::Bits16, 2, 4);
     for (const int controlledBy : {1, 2}) {
         set("Controlled By", controlledBy);
         const Record r = preRender(frame);

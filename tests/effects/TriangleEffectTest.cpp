@@ -169,9 +169,7 @@ TEST_P(TriangleRender, DefaultsDrawARedTriangleWithoutStroke) {
 
 TEST_P(TriangleRender, DownsamplingScalesPointsByTheirAxisAndTheStrokeHorizontally) {
     set("Blending Mode", 1);
-    Frame frame = frameAt(GetParam());
-    frame.downsampleX = {1, 2};
-    frame.downsampleY = {1, 2};
+    Frame frame = downsampledFrame(GetParam(), 2, 2);
     World out = render(frame);
     ASSERT_EQ(out.width(), 320);
     ASSERT_EQ(out.height(), 240);
