@@ -52,8 +52,15 @@ test: build windows
 test-asan:
 	$(MAKE) test PRESET=asan
 
+# ThreadSanitizer covers the threaded paths: the host's worker pool, the band split and drawing on
+# several threads, and whole renders. Each suite runs as one process, which TSan starts far faster
+# than one process per test.
+TSAN_SUITES := tests/host/test_host tests/test_layer tests/test_filter tests/test_effects
+
 test-tsan:
-	$(MAKE) test PRESET=tsan
+	$(MAKE) configure PRESET=tsan
+	cmake --build --preset tsan -j $(JOBS) --target $(notdir $(TSAN_SUITES))
+	@for t in $(TSAN_SUITES); do echo "== $$t"; TSAN_OPTIONS=halt_on_error=1 build/tsan/$$t || exit 1; done
 
 bench: build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
