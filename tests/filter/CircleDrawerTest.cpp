@@ -7,13 +7,9 @@
 #include <cmath>
 #include <type_traits>
 
+namespace FilterTests {
 namespace {
 
-using FilterTests::Colors;
-using FilterTests::coveredPixel;
-using FilterTests::ExpectedCoverage;
-using FilterTests::ramp;
-using FilterTests::samePixel;
 using OfflineHost::World;
 using Ondrel::CircleDrawer;
 using Ondrel::Layer;
@@ -21,7 +17,7 @@ using Ondrel::Rect;
 using Ondrel::Vector;
 
 CircleDrawer::Parameter circle(double radius, Vector<double> center, int mode, double strokeWidth) {
-    auto p = FilterTests::shapeParameter<CircleDrawer::Parameter>(mode, strokeWidth);
+    auto p = shapeParameter<CircleDrawer::Parameter>(mode, strokeWidth);
     p.radius = radius;
     p.center = center;
     return p;
@@ -53,25 +49,20 @@ struct ExpectedCircle {
 };
 
 template <typename Pixel>
-class CircleDrawerTest : public FilterTests::ShapeDrawerFixture<Pixel> {
+class CircleDrawerTest : public ShapeDrawerFixture<Pixel, CircleDrawer> {
 protected:
-    Layer drawCircle(const CircleDrawer::Parameter& p, Rect& region, A_long width = 64,
-                     A_long height = 48, A_long originX = 0, A_long originY = 0) {
-        return this->template draw<CircleDrawer>(p, region, width, height, originX, originY);
-    }
-
     static ExpectedCircle expected(const CircleDrawer::Parameter& p, Vector<double> center,
                                    double radius, double strokeWidth) {
         return {center, radius, strokeWidth, {p.mode, p.fillColor, p.strokeColor}};
     }
 };
 
-TYPED_TEST_SUITE(CircleDrawerTest, FilterTests::PixelTypes);
+TYPED_TEST_SUITE(CircleDrawerTest, PixelTypes);
 
 TYPED_TEST(CircleDrawerTest, RegionExampleAndItsPixels) {
     CircleDrawer::Parameter p = circle(10.0, Vector<double>(100.3, 50.0), 1, 3.0);
     Rect region;
-    const Layer scratch = this->drawCircle(p, region, 1920, 1080);
+    const Layer scratch = this->draw(p, region, 1920, 1080);
     EXPECT_EQ(region, Rect(89, 39, 112, 61));
     EXPECT_EQ(scratch.getSize(), Rect(0, 0, 23, 22));
     EXPECT_TRUE(
@@ -86,7 +77,7 @@ TYPED_TEST(CircleDrawerTest, TransformedFillAndStroke) {
     p.rotation = 0.3;
     p.scale = -1.5;
     Rect region;
-    const Layer scratch = this->drawCircle(p, region, 64, 48, -4, 3);
+    const Layer scratch = this->draw(p, region, 64, 48, -4, 3);
 
     // (centre - anchor) turned by 0.3 rad, times -1.5, plus anchor and position, minus origin.
     const double dx = 10.0, dy = 6.0;
@@ -106,7 +97,7 @@ TYPED_TEST(CircleDrawerTest, TransformedFillAndStroke) {
 TYPED_TEST(CircleDrawerTest, APointAQuarterInsideGetsAQuarterCoverage) {
     const CircleDrawer::Parameter p = circle(3.25, Vector<double>(10.0, 10.0), 1, 0.0);
     Rect region;
-    const Layer scratch = this->drawCircle(p, region);
+    const Layer scratch = this->draw(p, region);
     ASSERT_EQ(region, Rect(5, 5, 15, 15));
     // Pixel (13, 10) of the source lies 3 from the centre.
     const TypeParam pixel = scratch.getPixels<TypeParam>().row(5)[8];
@@ -121,7 +112,7 @@ TYPED_TEST(CircleDrawerTest, APointAQuarterInsideGetsAQuarterCoverage) {
 TYPED_TEST(CircleDrawerTest, RadiusZeroStrokesADisc) {
     const CircleDrawer::Parameter p = circle(0.0, Vector<double>(20.0, 20.0), 3, 4.0);
     Rect region;
-    const Layer scratch = this->drawCircle(p, region);
+    const Layer scratch = this->draw(p, region);
     ASSERT_EQ(region, Rect(15, 15, 25, 25));
     const ExpectedCircle e = this->expected(p, Vector<double>(5.0, 5.0), 0.0, 4.0);
     EXPECT_TRUE(this->matches(scratch, e));
@@ -138,7 +129,7 @@ TYPED_TEST(CircleDrawerTest, RadiusZeroStrokesADisc) {
 // Stroke width 0 draws no stroke at all; 0.5 halves every stroke coverage.
 TYPED_TEST(CircleDrawerTest, ThinStrokesFade) {
     Rect region;
-    const Layer none = this->drawCircle(circle(5.0, Vector<double>(20.0, 20.0), 2, 0.0), region);
+    const Layer none = this->draw(circle(5.0, Vector<double>(20.0, 20.0), 2, 0.0), region);
     const Ondrel::PixelView<TypeParam> view = none.getPixels<TypeParam>();
     ASSERT_FALSE(region.isEmpty());
     for (int y = 0; y < view.height; ++y) {
@@ -148,7 +139,7 @@ TYPED_TEST(CircleDrawerTest, ThinStrokesFade) {
     }
 
     const CircleDrawer::Parameter half = circle(5.0, Vector<double>(20.3, 20.6), 2, 0.5);
-    const Layer scratch = this->drawCircle(half, region);
+    const Layer scratch = this->draw(half, region);
     const ExpectedCircle e =
         this->expected(half, Vector<double>(20.3 - region.left, 20.6 - region.top), 5.0, 0.5);
     EXPECT_TRUE(this->matches(scratch, e));
@@ -169,11 +160,11 @@ TYPED_TEST(CircleDrawerTest, NegativeScaleMirrorsThroughTheAnchor) {
     mirrored.anchorPoint = Vector<double>(25.0, 24.0);
     mirrored.scale = -1.0;
     Rect mirroredRegion;
-    const Layer a = this->drawCircle(mirrored, mirroredRegion);
+    const Layer a = this->draw(mirrored, mirroredRegion);
 
     const CircleDrawer::Parameter direct = circle(4.5, Vector<double>(16.75, 27.0), 3, 1.5);
     Rect directRegion;
-    const Layer b = this->drawCircle(direct, directRegion);
+    const Layer b = this->draw(direct, directRegion);
 
     ASSERT_EQ(mirroredRegion, directRegion);
     const Vector<double> center(16.75 - directRegion.left, 27.0 - directRegion.top);
@@ -197,3 +188,4 @@ TYPED_TEST(CircleDrawerTest, CirclesOutsideTheWorldHaveEmptyRegions) {
 }
 
 } // namespace
+} // namespace FilterTests

@@ -176,16 +176,15 @@ template <typename Pixel>
     return matchesEverywhere<Pixel>(a, [&other](int x, int y) { return other.row(y)[x]; });
 }
 
-// Renders drawers through the host's iterate suite on three threads, over a source world that
+// Renders a drawer through the host's iterate suite on three threads, over a source world that
 // lives until the next render.
-template <typename Pixel>
+template <typename Pixel, typename Drawer>
 class ShapeDrawerFixture : public ::testing::Test, protected HostFixture {
 protected:
     using D = Depth<Pixel>;
 
     ShapeDrawerFixture() { host.setThreadCount(3); }
 
-    template <typename Drawer>
     Ondrel::Layer draw(const typename Drawer::Parameter& p, Ondrel::Rect& region, A_long width = 64,
                        A_long height = 48, A_long originX = 0, A_long originY = 0) {
         // Padded rows: the drawer must step by the row bytes, not the width.
@@ -196,7 +195,6 @@ protected:
         return render(drawer, source, region);
     }
 
-    template <typename Drawer>
     Ondrel::Rect regionOnly(const typename Drawer::Parameter& p, A_long width = 64,
                             A_long height = 48) {
         OfflineHost::World world(width, height, D::host);

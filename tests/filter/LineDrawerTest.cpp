@@ -9,15 +9,9 @@
 #include <type_traits>
 #include <utility>
 
+namespace FilterTests {
 namespace {
 
-using FilterTests::Colors;
-using FilterTests::coveredPixel;
-using FilterTests::ExpectedCoverage;
-using FilterTests::matchesEverywhere;
-using FilterTests::ramp;
-using FilterTests::sameLayers;
-using FilterTests::samePixel;
 using Ondrel::Layer;
 using Ondrel::LineDrawer;
 using Ondrel::Rect;
@@ -25,7 +19,7 @@ using Ondrel::Vector;
 
 LineDrawer::Parameter line(Vector<double> p1, Vector<double> p2, double thickness, int cap,
                            int mode, double strokeWidth) {
-    auto p = FilterTests::shapeParameter<LineDrawer::Parameter>(mode, strokeWidth);
+    auto p = shapeParameter<LineDrawer::Parameter>(mode, strokeWidth);
     p.cap = cap;
     p.thickness = thickness;
     p.point1 = p1;
@@ -96,13 +90,8 @@ Rect lineRegion(Vector<double> a, Vector<double> b, double e, int width, int hei
 }
 
 template <typename Pixel>
-class LineDrawerTest : public FilterTests::ShapeDrawerFixture<Pixel> {
+class LineDrawerTest : public ShapeDrawerFixture<Pixel, LineDrawer> {
 protected:
-    Layer drawLine(const LineDrawer::Parameter& p, Rect& region, A_long width = 64,
-                   A_long height = 48, A_long originX = 0, A_long originY = 0) {
-        return this->template draw<LineDrawer>(p, region, width, height, originX, originY);
-    }
-
     // The expectation for a line whose points land at a and b in source-world pixels.
     static ExpectedLine expected(const LineDrawer::Parameter& p, const Rect& region,
                                  Vector<double> a, Vector<double> b, double thickness,
@@ -118,13 +107,13 @@ protected:
     }
 };
 
-TYPED_TEST_SUITE(LineDrawerTest, FilterTests::PixelTypes);
+TYPED_TEST_SUITE(LineDrawerTest, PixelTypes);
 
 TYPED_TEST(LineDrawerTest, ButtLineCoversExactlyItsPixels) {
     const LineDrawer::Parameter p =
         line(Vector<double>(10.0, 10.0), Vector<double>(20.0, 10.0), 4.0, 1, 1, 3.0);
     Rect region;
-    const Layer scratch = this->drawLine(p, region);
+    const Layer scratch = this->draw(p, region);
     ASSERT_EQ(region, Rect(5, 5, 25, 15));
 
     const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
@@ -141,7 +130,7 @@ TYPED_TEST(LineDrawerTest, ButtLineCoversExactlyItsPixels) {
 // Round caps add a half disc of radius 2 at each end; every cap value but 1 is round.
 TYPED_TEST(LineDrawerTest, RoundCapsAddHalfDiscs) {
     Rect region;
-    const Layer round = this->drawLine(
+    const Layer round = this->draw(
         line(Vector<double>(10.0, 10.0), Vector<double>(20.0, 10.0), 4.0, 2, 1, 0.0), region);
     ASSERT_EQ(region, Rect(5, 5, 25, 15));
     const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
@@ -159,7 +148,7 @@ TYPED_TEST(LineDrawerTest, RoundCapsAddHalfDiscs) {
 
     for (const int cap : {0, 3, -7}) {
         Rect other;
-        const Layer scratch = this->drawLine(
+        const Layer scratch = this->draw(
             line(Vector<double>(10.0, 10.0), Vector<double>(20.0, 10.0), 4.0, cap, 1, 0.0), other);
         EXPECT_EQ(other, region);
         EXPECT_TRUE(samePixel(this->at(scratch, other, 21, 10), full)) << "cap " << cap;
@@ -173,7 +162,7 @@ TYPED_TEST(LineDrawerTest, CoincidentPointsDrawADisc) {
     const LineDrawer::Parameter p =
         line(Vector<double>(20.0, 20.0), Vector<double>(20.0, 20.0), 6.0, 2, 1, 0.0);
     Rect region;
-    const Layer scratch = this->drawLine(p, region);
+    const Layer scratch = this->draw(p, region);
     EXPECT_EQ(region, Rect(13, 13, 28, 27));
     const ExpectedLine e = this->expected(p, region, Vector<double>(20.0, 20.0),
                                           Vector<double>(20.0 + 1e-6, 20.0), 6.0, 0.0);
@@ -196,7 +185,7 @@ TYPED_TEST(LineDrawerTest, ZeroThicknessStrokesOnlyABand) {
         const LineDrawer::Parameter p =
             line(Vector<double>(10.0, 20.0), Vector<double>(30.0, 20.0), 0.0, cap, 3, 4.0);
         Rect region;
-        const Layer scratch = this->drawLine(p, region);
+        const Layer scratch = this->draw(p, region);
         ASSERT_EQ(region, Rect(5, 15, 35, 25));
         const ExpectedLine e = this->expected(p, region, p.point1, p.point2, 0.0, 4.0);
         EXPECT_TRUE(this->matches(scratch, e)) << "cap " << cap;
@@ -217,14 +206,14 @@ TYPED_TEST(LineDrawerTest, ZeroThicknessStrokesOnlyABand) {
 TYPED_TEST(LineDrawerTest, ZeroStrokeWidthDrawsNoStroke) {
     for (const int cap : {1, 2}) {
         Rect region;
-        const Layer strokeOnly = this->drawLine(
+        const Layer strokeOnly = this->draw(
             line(Vector<double>(10.0, 12.0), Vector<double>(30.0, 25.0), 5.0, cap, 2, 0.0), region);
         ASSERT_FALSE(region.isEmpty());
         EXPECT_TRUE(matchesEverywhere<TypeParam>(strokeOnly, [](int, int) { return TypeParam{}; }));
 
-        const Layer both = this->drawLine(
+        const Layer both = this->draw(
             line(Vector<double>(10.0, 12.0), Vector<double>(30.0, 25.0), 5.0, cap, 3, 0.0), region);
-        const Layer fillOnly = this->drawLine(
+        const Layer fillOnly = this->draw(
             line(Vector<double>(10.0, 12.0), Vector<double>(30.0, 25.0), 5.0, cap, 1, 0.0), region);
         EXPECT_TRUE(sameLayers<TypeParam>(both, fillOnly)) << "cap " << cap;
     }
@@ -237,7 +226,7 @@ TYPED_TEST(LineDrawerTest, StrokeLiesOverTheFill) {
     const LineDrawer::Parameter p =
         line(Vector<double>(10.0, 20.0), Vector<double>(40.0, 20.0), 6.0, 1, 3, 1.5);
     Rect region;
-    const Layer scratch = this->drawLine(p, region);
+    const Layer scratch = this->draw(p, region);
     EXPECT_TRUE(this->matches(scratch, this->expected(p, region, p.point1, p.point2, 6.0, 1.5)));
     const TypeParam fill = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
     EXPECT_TRUE(samePixel(this->at(scratch, region, 25, 20), fill)); // n 0: no stroke
@@ -279,7 +268,7 @@ TYPED_TEST(LineDrawerTest, TransformedLinesMatchTheFormulas) {
             p.rotation = angle;
             p.scale = scale;
             Rect region;
-            const Layer scratch = this->drawLine(p, region, 64, 48, -4, 3);
+            const Layer scratch = this->draw(p, region, 64, 48, -4, 3);
             const double e = mode == 1 ? 7.5 : 7.5 + 3.75;
             ASSERT_EQ(region, lineRegion(a, b, e, 64, 48)) << cap << "/" << mode;
             EXPECT_EQ(region.top, 0);
@@ -297,7 +286,7 @@ TYPED_TEST(LineDrawerTest, ButtStrokeClosesItsEnds) {
     const LineDrawer::Parameter p =
         line(Vector<double>(15.0, 24.0), Vector<double>(45.0, 24.0), 10.0, 1, 2, 4.0);
     Rect region;
-    const Layer scratch = this->drawLine(p, region);
+    const Layer scratch = this->draw(p, region);
     EXPECT_TRUE(this->matches(scratch, this->expected(p, region, p.point1, p.point2, 10.0, 4.0)));
     const TypeParam stroke = coveredPixel<TypeParam>(1.0, 0.1f, 0.3f, 0.9f);
     const auto expectAt = [&](int x, int y, const TypeParam& want) {
@@ -320,7 +309,7 @@ TYPED_TEST(LineDrawerTest, ButtStrokeClosesItsEnds) {
 
 TYPED_TEST(LineDrawerTest, LinesOutsideTheWorldHaveEmptyRegions) {
     const auto region = [this](Vector<double> a, Vector<double> b, int mode) {
-        return this->template regionOnly<LineDrawer>(line(a, b, 4.0, 1, mode, 1.0));
+        return this->regionOnly(line(a, b, 4.0, 1, mode, 1.0));
     };
     // Just outside (margin included) and just inside, on each side of a 64 x 48 world.
     EXPECT_TRUE(region({-20.0, 20.0}, {-5.0, 20.0}, 1).isEmpty());
@@ -337,3 +326,4 @@ TYPED_TEST(LineDrawerTest, LinesOutsideTheWorldHaveEmptyRegions) {
 }
 
 } // namespace
+} // namespace FilterTests

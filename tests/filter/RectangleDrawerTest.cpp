@@ -8,15 +8,9 @@
 #include <array>
 #include <cmath>
 
+namespace FilterTests {
 namespace {
 
-using FilterTests::Colors;
-using FilterTests::coveredPixel;
-using FilterTests::ExpectedCoverage;
-using FilterTests::matchesEverywhere;
-using FilterTests::ramp;
-using FilterTests::sameLayers;
-using FilterTests::samePixel;
 using Ondrel::Layer;
 using Ondrel::Rect;
 using Ondrel::RectangleDrawer;
@@ -26,7 +20,7 @@ using Corners = std::array<Vector<double>, 4>;
 
 RectangleDrawer::Parameter twoPoints(Vector<double> p1, Vector<double> p2, int mode,
                                      double strokeWidth) {
-    auto p = FilterTests::shapeParameter<RectangleDrawer::Parameter>(mode, strokeWidth);
+    auto p = shapeParameter<RectangleDrawer::Parameter>(mode, strokeWidth);
     p.controlledBy = 1;
     p.point1 = p1;
     p.point2 = p2;
@@ -101,13 +95,8 @@ Rect rectangleRegion(const Corners& c, double e, int width, int height) {
 }
 
 template <typename Pixel>
-class RectangleDrawerTest : public FilterTests::ShapeDrawerFixture<Pixel> {
+class RectangleDrawerTest : public ShapeDrawerFixture<Pixel, RectangleDrawer> {
 protected:
-    Layer drawRectangle(const RectangleDrawer::Parameter& p, Rect& region, A_long width = 64,
-                        A_long height = 48, A_long originX = 0, A_long originY = 0) {
-        return this->template draw<RectangleDrawer>(p, region, width, height, originX, originY);
-    }
-
     // The expectation for a rectangle whose corners land at c in source-world pixels.
     static ExpectedRectangle expected(const RectangleDrawer::Parameter& p, const Rect& region,
                                       Corners c, double strokeWidth) {
@@ -133,7 +122,7 @@ protected:
     }
 };
 
-TYPED_TEST_SUITE(RectangleDrawerTest, FilterTests::PixelTypes);
+TYPED_TEST_SUITE(RectangleDrawerTest, PixelTypes);
 
 const Corners exampleCorners{Vector<double>(10.0, 10.0), Vector<double>(14.0, 10.0),
                              Vector<double>(14.0, 13.0), Vector<double>(10.0, 13.0)};
@@ -143,8 +132,7 @@ const Corners exampleCorners{Vector<double>(10.0, 10.0), Vector<double>(14.0, 10
 TYPED_TEST(RectangleDrawerTest, BothFormsCoverExactlyTheirPixels) {
     const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
     Rect first;
-    const Layer reference =
-        this->drawRectangle(twoPoints({10.0, 10.0}, {14.0, 13.0}, 1, 2.0), first);
+    const Layer reference = this->draw(twoPoints({10.0, 10.0}, {14.0, 13.0}, 1, 2.0), first);
     ASSERT_EQ(first, Rect(9, 9, 15, 14));
     this->expectBlock(reference, first, Rect(10, 10, 14, 13), full);
     EXPECT_TRUE(
@@ -155,7 +143,7 @@ TYPED_TEST(RectangleDrawerTest, BothFormsCoverExactlyTheirPixels) {
          {centred({12.0, 11.5}, 4.0, 3.0, 1, 2.0), twoPoints({14.0, 13.0}, {10.0, 10.0}, 1, 2.0),
           twoPoints({14.0, 10.0}, {10.0, 13.0}, 1, 2.0)}) {
         Rect region;
-        const Layer scratch = this->drawRectangle(p, region);
+        const Layer scratch = this->draw(p, region);
         EXPECT_EQ(region, first) << "controlled by " << p.controlledBy;
         EXPECT_TRUE(sameLayers<TypeParam>(scratch, reference))
             << "controlled by " << p.controlledBy;
@@ -176,7 +164,7 @@ TYPED_TEST(RectangleDrawerTest, OtherControlledByPutsEveryCornerAtZero) {
         p.rotation = 0.7;
         p.scale = 2.0;
         Rect region;
-        const Layer scratch = this->drawRectangle(p, region);
+        const Layer scratch = this->draw(p, region);
 
         const double x = (-5.0 * std::cos(0.7) + 5.0 * std::sin(0.7)) * 2.0 + 5.0 + 20.0;
         const double y = (-5.0 * std::sin(0.7) - 5.0 * std::cos(0.7)) * 2.0 + 5.0 + 15.0;
@@ -193,7 +181,7 @@ TYPED_TEST(RectangleDrawerTest, OtherControlledByPutsEveryCornerAtZero) {
 TYPED_TEST(RectangleDrawerTest, ZeroWidthCoversTheRegionsWidth) {
     const RectangleDrawer::Parameter p = centred({20.0, 20.0}, 0.0, 6.0, 1, 0.0);
     Rect region;
-    const Layer scratch = this->drawRectangle(p, region);
+    const Layer scratch = this->draw(p, region);
     ASSERT_EQ(region, Rect(19, 16, 21, 24));
     this->expectBlock(scratch, region, Rect(19, 17, 20, 23),
                       coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f));
@@ -202,13 +190,12 @@ TYPED_TEST(RectangleDrawerTest, ZeroWidthCoversTheRegionsWidth) {
 // Stroke width 0: stroke only draws nothing at all, fill and stroke draws just the fill.
 TYPED_TEST(RectangleDrawerTest, ZeroStrokeWidthDrawsNoStroke) {
     Rect region;
-    const Layer strokeOnly =
-        this->drawRectangle(twoPoints({8.0, 9.5}, {30.5, 22.0}, 2, 0.0), region);
+    const Layer strokeOnly = this->draw(twoPoints({8.0, 9.5}, {30.5, 22.0}, 2, 0.0), region);
     ASSERT_EQ(region, Rect(7, 8, 32, 23));
     EXPECT_TRUE(matchesEverywhere<TypeParam>(strokeOnly, [](int, int) { return TypeParam{}; }));
 
-    const Layer both = this->drawRectangle(twoPoints({8.0, 9.5}, {30.5, 22.0}, 3, 0.0), region);
-    const Layer fillOnly = this->drawRectangle(twoPoints({8.0, 9.5}, {30.5, 22.0}, 1, 0.0), region);
+    const Layer both = this->draw(twoPoints({8.0, 9.5}, {30.5, 22.0}, 3, 0.0), region);
+    const Layer fillOnly = this->draw(twoPoints({8.0, 9.5}, {30.5, 22.0}, 1, 0.0), region);
     EXPECT_TRUE(sameLayers<TypeParam>(both, fillOnly));
 }
 
@@ -219,7 +206,7 @@ TYPED_TEST(RectangleDrawerTest, StrokeIsCentredOnTheEdges) {
     // from 19 to 21; along the sides from n 3 to 6, with ramps down to n 2 and 7.
     const RectangleDrawer::Parameter p = twoPoints({10.0, 10.0}, {30.0, 20.0}, 2, 4.0);
     Rect region;
-    const Layer scratch = this->drawRectangle(p, region);
+    const Layer scratch = this->draw(p, region);
     ASSERT_EQ(region, Rect(5, 5, 35, 25));
     const Corners corners{Vector<double>(10.0, 10.0), Vector<double>(30.0, 10.0),
                           Vector<double>(30.0, 20.0), Vector<double>(10.0, 20.0)};
@@ -269,7 +256,7 @@ TYPED_TEST(RectangleDrawerTest, TransformedRectanglesMatchTheFormulas) {
             p.rotation = angle;
             p.scale = scale;
             Rect region;
-            const Layer scratch = this->drawRectangle(p, region, 64, 48, 5, -2);
+            const Layer scratch = this->draw(p, region, 64, 48, 5, -2);
             const double e = mode == 1 ? 0.0 : 3.75;
             ASSERT_EQ(region, rectangleRegion(corners, e, 64, 48));
             EXPECT_TRUE(this->matches(scratch, this->expected(p, region, corners, 3.75)))
@@ -282,14 +269,13 @@ TYPED_TEST(RectangleDrawerTest, TransformedRectanglesMatchTheFormulas) {
 // the world still gets a one-pixel region at the world's nearest corner, and draws nothing there.
 TYPED_TEST(RectangleDrawerTest, RectanglesOutsideTheWorldKeepAOnePixelRegion) {
     Rect region;
-    const Layer before =
-        this->drawRectangle(twoPoints({-50.0, -50.0}, {-40.0, -40.0}, 3, 2.0), region);
+    const Layer before = this->draw(twoPoints({-50.0, -50.0}, {-40.0, -40.0}, 3, 2.0), region);
     EXPECT_EQ(region, Rect(0, 0, 1, 1));
     EXPECT_TRUE(matchesEverywhere<TypeParam>(before, [](int, int) { return TypeParam{}; }));
-    const Layer after =
-        this->drawRectangle(twoPoints({100.0, 90.0}, {120.0, 110.0}, 1, 2.0), region);
+    const Layer after = this->draw(twoPoints({100.0, 90.0}, {120.0, 110.0}, 1, 2.0), region);
     EXPECT_EQ(region, Rect(63, 47, 64, 48));
     EXPECT_TRUE(matchesEverywhere<TypeParam>(after, [](int, int) { return TypeParam{}; }));
 }
 
 } // namespace
+} // namespace FilterTests

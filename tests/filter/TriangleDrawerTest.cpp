@@ -12,13 +12,9 @@
 #include <limits>
 #include <utility>
 
+namespace FilterTests {
 namespace {
 
-using FilterTests::Colors;
-using FilterTests::coveredPixel;
-using FilterTests::ExpectedCoverage;
-using FilterTests::ramp;
-using FilterTests::samePixel;
 using OfflineHost::World;
 using Ondrel::Layer;
 using Ondrel::Rect;
@@ -27,7 +23,7 @@ using Ondrel::Vector;
 using Corners = std::array<Vector<double>, 3>;
 
 TriangleDrawer::Parameter triangle(const Corners& c, int mode, double strokeWidth) {
-    auto p = FilterTests::shapeParameter<TriangleDrawer::Parameter>(mode, strokeWidth);
+    auto p = shapeParameter<TriangleDrawer::Parameter>(mode, strokeWidth);
     p.point1 = c[0];
     p.point2 = c[1];
     p.point3 = c[2];
@@ -89,13 +85,8 @@ const Corners rightTriangle{Vector<double>(0.0, 0.0), Vector<double>(4.0, 0.0),
                             Vector<double>(0.0, 3.0)};
 
 template <typename Pixel>
-class TriangleDrawerTest : public FilterTests::ShapeDrawerFixture<Pixel> {
+class TriangleDrawerTest : public ShapeDrawerFixture<Pixel, TriangleDrawer> {
 protected:
-    Layer drawTriangle(const TriangleDrawer::Parameter& p, Rect& region, A_long originX = 0,
-                       A_long originY = 0) {
-        return this->template draw<TriangleDrawer>(p, region, 64, 48, originX, originY);
-    }
-
     // The expected triangle for p, whose corners are now at `corners` in the scratch layer.
     static ExpectedTriangle expected(const TriangleDrawer::Parameter& p, const Corners& corners,
                                      double strokeWidth) {
@@ -121,7 +112,7 @@ protected:
     }
 };
 
-TYPED_TEST_SUITE(TriangleDrawerTest, FilterTests::PixelTypes);
+TYPED_TEST_SUITE(TriangleDrawerTest, PixelTypes);
 
 // Moved by (5, 5), the triangle's own pixel (x, y) is scratch pixel (x + 1, y + 1): the region
 // starts one pixel before the vertices' bounds. The destination is wider than the region so that
@@ -153,7 +144,7 @@ TYPED_TEST(TriangleDrawerTest, StrokeAsWideAsTheInscribedCircle) {
     TriangleDrawer::Parameter p = triangle(rightTriangle, 2, 2.0);
     p.position = Vector<double>(5.0, 5.0);
     Rect region;
-    const Layer stroke = this->drawTriangle(p, region);
+    const Layer stroke = this->draw(p, region);
     ASSERT_EQ(region, Rect(3, 3, 13, 11)) << "outer bounds (4, 4) to (12, 10)";
     const auto pixel = [&](const Layer& scratch, int x, int y) {
         return this->at(scratch, x + 2, y + 2);
@@ -167,7 +158,7 @@ TYPED_TEST(TriangleDrawerTest, StrokeAsWideAsTheInscribedCircle) {
     EXPECT_TRUE(samePixel(pixel(stroke, 2, 1), this->strokePixel(0.6)));
 
     p.mode = 3;
-    const Layer both = this->drawTriangle(p, region);
+    const Layer both = this->draw(p, region);
     ASSERT_EQ(region, Rect(3, 3, 13, 11));
     EXPECT_TRUE(samePixel(pixel(both, 1, 1), this->fillPixel(1.0)));
     EXPECT_TRUE(samePixel(pixel(both, 2, 1),
@@ -182,7 +173,7 @@ TYPED_TEST(TriangleDrawerTest, StrokeWiderThanTheInscribedCircle) {
     TriangleDrawer::Parameter p = triangle(rightTriangle, 2, 3.0);
     p.position = Vector<double>(5.0, 5.0);
     Rect region;
-    const Layer scratch = this->drawTriangle(p, region);
+    const Layer scratch = this->draw(p, region);
     // k_out = 2.5: outer corners (-1.5, -1.5), (8.5, -1.5), (-1.5, 6), moved by (5, 5).
     ASSERT_EQ(region, Rect(2, 2, 15, 12));
     EXPECT_TRUE(samePixel(this->at(scratch, 4, 4), this->strokePixel(0.875)));
@@ -191,7 +182,7 @@ TYPED_TEST(TriangleDrawerTest, StrokeWiderThanTheInscribedCircle) {
     const Corners c{Vector<double>(10.3, 4.6), Vector<double>(30.1, 12.2),
                     Vector<double>(14.8, 27.9)};
     const TriangleDrawer::Parameter wide = triangle(c, 3, 15.5);
-    const Layer both = this->drawTriangle(wide, region);
+    const Layer both = this->draw(wide, region);
     EXPECT_TRUE(this->matches(both, this->expected(wide, inRegion(c, region), 15.5)));
 }
 
@@ -202,7 +193,7 @@ TYPED_TEST(TriangleDrawerTest, InnerCoverageStopsAtTheFirstNegligibleProduct) {
     TriangleDrawer::Parameter p = triangle(rightTriangle, 2, 2.0);
     p.position = Vector<double>(5.0 - 1e-7, 4.5);
     Rect region;
-    const Layer scratch = this->drawTriangle(p, region);
+    const Layer scratch = this->draw(p, region);
     ASSERT_EQ(region, Rect(2, 2, 13, 11));
     EXPECT_TRUE(samePixel(this->at(scratch, 3, 3), this->strokePixel(1.0 - 1e-7)));
 }
@@ -212,15 +203,15 @@ TYPED_TEST(TriangleDrawerTest, ThinStrokes) {
     const Corners c{Vector<double>(10.3, 4.6), Vector<double>(30.1, 12.2),
                     Vector<double>(14.8, 27.9)};
     Rect region;
-    EXPECT_TRUE(this->transparent(this->drawTriangle(triangle(c, 2, 0.0), region)));
+    EXPECT_TRUE(this->transparent(this->draw(triangle(c, 2, 0.0), region)));
     EXPECT_EQ(region, Rect(9, 3, 32, 29));
-    const Layer fill = this->drawTriangle(triangle(c, 1, 0.0), region);
+    const Layer fill = this->draw(triangle(c, 1, 0.0), region);
     EXPECT_FALSE(this->transparent(fill));
-    const Layer both = this->drawTriangle(triangle(c, 3, 0.0), region);
+    const Layer both = this->draw(triangle(c, 3, 0.0), region);
     EXPECT_TRUE(this->matches(both, this->expected(triangle(c, 1, 0.0), moved(c, {-9, -3}), 0.0)));
 
     const TriangleDrawer::Parameter half = triangle(c, 2, 0.4);
-    const Layer faded = this->drawTriangle(half, region);
+    const Layer faded = this->draw(half, region);
     EXPECT_TRUE(this->matches(faded, this->expected(half, inRegion(c, region), 0.4)));
     EXPECT_FALSE(this->transparent(faded));
 }
@@ -230,13 +221,13 @@ TYPED_TEST(TriangleDrawerTest, EitherWindingGivesTheSamePixels) {
     Corners c{Vector<double>(6.5, 30.25), Vector<double>(41.0, 5.5), Vector<double>(50.2, 40.0)};
     std::sort(c.begin(), c.end(), [](auto a, auto b) { return a.x < b.x; });
     Rect firstRegion;
-    const Layer first = this->drawTriangle(triangle(c, 3, 3.5), firstRegion);
+    const Layer first = this->draw(triangle(c, 3, 3.5), firstRegion);
     ASSERT_TRUE(
         this->matches(first, this->expected(triangle(c, 3, 3.5), inRegion(c, firstRegion), 3.5)));
     int listings = 0;
     while (std::next_permutation(c.begin(), c.end(), [](auto a, auto b) { return a.x < b.x; })) {
         Rect region;
-        const Layer other = this->drawTriangle(triangle(c, 3, 3.5), region);
+        const Layer other = this->draw(triangle(c, 3, 3.5), region);
         EXPECT_EQ(region, firstRegion);
         const auto a = first.getPixels<TypeParam>();
         const auto b = other.getPixels<TypeParam>();
@@ -263,7 +254,7 @@ TYPED_TEST(TriangleDrawerTest, TransformedFillAndStroke) {
     p.rotation = 0.4;
     p.scale = -1.25;
     Rect region;
-    const Layer scratch = this->drawTriangle(p, region, -2, 5);
+    const Layer scratch = this->draw(p, region, 64, 48, -2, 5);
 
     Corners placed;
     double minX = 64, minY = 48, maxX = 0, maxY = 0;
@@ -287,7 +278,7 @@ TYPED_TEST(TriangleDrawerTest, TransformedFillAndStroke) {
 
     // Fill only: the vertices alone bound the region.
     p.mode = 1;
-    const Layer fill = this->drawTriangle(p, region, -2, 5);
+    const Layer fill = this->draw(p, region, 64, 48, -2, 5);
     EXPECT_EQ(region, Rect(static_cast<int>(std::floor(minX - 1.0)),
                            static_cast<int>(std::floor(minY - 1.0)),
                            static_cast<int>(std::ceil(maxX + 1.0)),
@@ -301,13 +292,13 @@ TYPED_TEST(TriangleDrawerTest, RegionsReachIntoTheWorld) {
     Rect region;
     const Corners outside{Vector<double>(-90.0, 10.0), Vector<double>(-50.0, 12.0),
                           Vector<double>(-70.0, 20.0)};
-    EXPECT_TRUE(this->transparent(this->drawTriangle(triangle(outside, 1, 0.0), region)));
+    EXPECT_TRUE(this->transparent(this->draw(triangle(outside, 1, 0.0), region)));
     EXPECT_EQ(region, Rect(0, 9, 1, 21));
 
     const Corners across{Vector<double>(-20.0, 30.0), Vector<double>(80.0, 20.0),
                          Vector<double>(30.0, 60.0)};
     const TriangleDrawer::Parameter p = triangle(across, 1, 4.0);
-    const Layer scratch = this->drawTriangle(p, region);
+    const Layer scratch = this->draw(p, region);
     EXPECT_EQ(region, Rect(0, 19, 64, 48));
     EXPECT_TRUE(this->matches(scratch, this->expected(p, moved(across, {0, -19}), 4.0)));
 
@@ -317,7 +308,7 @@ TYPED_TEST(TriangleDrawerTest, RegionsReachIntoTheWorld) {
     huge.anchorPoint = Vector<double>(1.0, 1.0);
     huge.position = Vector<double>(30.0, 20.0);
     huge.scale = 3e13;
-    const Layer covering = this->drawTriangle(huge, region);
+    const Layer covering = this->draw(huge, region);
     ASSERT_EQ(region, Rect(0, 0, 64, 48));
     const Ondrel::PixelView<TypeParam> view = covering.getPixels<TypeParam>();
     int full = 0;
@@ -363,3 +354,4 @@ TYPED_TEST(TriangleDrawerTest, DegenerateTrianglesDrawNothing) {
 }
 
 } // namespace
+} // namespace FilterTests
