@@ -4,7 +4,7 @@
 // from "Mode" to "Blending Mode".
 
 #include "Ondrel/OndrelBlend.h"
-#include "Shapes/OndrelParamSpec.h"
+#include "Shapes/OndrelParamTable.h"
 
 #include <array>
 

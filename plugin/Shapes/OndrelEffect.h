@@ -6,7 +6,7 @@
 
 #include "AE_Effect.h"
 #include "Shapes/OndrelGraying.h"
-#include "Shapes/OndrelParamSpec.h"
+#include "Shapes/OndrelParamTable.h"
 #include "Shapes/OndrelRegistration.h"
 
 #include <span>

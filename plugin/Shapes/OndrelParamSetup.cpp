@@ -1,5 +1,5 @@
 #include "Shapes/OndrelCommands.h"
-#include "Shapes/OndrelParamSpec.h"
+#include "Shapes/OndrelParamTable.h"
 
 #include "AE_EffectCB.h"
 

@@ -5,7 +5,7 @@
 
 #include "AE_Effect.h"
 #include "Ondrel/OndrelGeneral.h"
-#include "Shapes/OndrelParamSpec.h"
+#include "Shapes/OndrelParamTable.h"
 
 #include <array>
 #include <cstddef>
