@@ -56,12 +56,12 @@ void premultiply(RgbaImage& image) {
 }
 
 // Grey, grey and alpha, RGB and RGBA files all become RGBA.
-RgbaImage expand(const std::vector<float>& data, const OIIO::ImageSpec& spec) {
-    RgbaImage image(spec.width, spec.height);
-    const int n = spec.nchannels;
+RgbaImage expand(const std::vector<float>& data, const OIIO::ImageSpec& header) {
+    RgbaImage image(header.width, header.height);
+    const int n = header.nchannels;
     const bool grey = n < 3;
-    const int alpha = spec.alpha_channel >= 0 ? spec.alpha_channel : (n == 2 ? 1 : -1);
-    for (std::size_t i = 0; i < static_cast<std::size_t>(spec.width) * spec.height; ++i) {
+    const int alpha = header.alpha_channel >= 0 ? header.alpha_channel : (n == 2 ? 1 : -1);
+    for (std::size_t i = 0; i < static_cast<std::size_t>(header.width) * header.height; ++i) {
         const float* s = &data[i * static_cast<std::size_t>(n)];
         float* d = &image.pixels[4 * i];
         d[0] = s[0];
@@ -135,17 +135,17 @@ World readImage(const fs::path& file, PixelDepth depth) {
     if (!reader) {
         throw CliError("cannot read input " + quoted(file) + reason(""));
     }
-    const OIIO::ImageSpec spec = reader->spec();
-    if (spec.width <= 0 || spec.height <= 0 || spec.nchannels <= 0) {
+    const OIIO::ImageSpec header = reader->spec();
+    if (header.width <= 0 || header.height <= 0 || header.nchannels <= 0) {
         throw CliError("cannot read input " + quoted(file) + ": it holds no pixels");
     }
-    std::vector<float> data(static_cast<std::size_t>(spec.width) * spec.height *
-                            static_cast<std::size_t>(spec.nchannels));
-    if (!reader->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, data.data())) {
+    std::vector<float> data(static_cast<std::size_t>(header.width) * header.height *
+                            static_cast<std::size_t>(header.nchannels));
+    if (!reader->read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::FLOAT, data.data())) {
         throw CliError("cannot read input " + quoted(file) + reason(reader->geterror()));
     }
-    RgbaImage image = expand(data, spec);
-    if (spec.alpha_channel >= 0 && spec.get_int_attribute(unassociatedAlpha, 0) == 0) {
+    RgbaImage image = expand(data, header);
+    if (header.alpha_channel >= 0 && header.get_int_attribute(unassociatedAlpha, 0) == 0) {
         unpremultiply(image);
     }
     return toWorld(image, depth);
@@ -177,16 +177,16 @@ void writeImage(const World& world, const fs::path& file) {
     }
     RgbaImage image = toRgba(world);
     const bool withAlpha = writer->supports("alpha");
-    OIIO::ImageSpec spec(image.width, image.height, withAlpha ? 4 : 3,
-                         storedType(*writer, world.depth()));
+    OIIO::ImageSpec header(image.width, image.height, withAlpha ? 4 : 3,
+                           storedType(*writer, world.depth()));
     if (storesAssociatedAlpha(*writer)) {
         premultiply(image);
     } else {
-        spec.attribute(unassociatedAlpha, 1);
+        header.attribute(unassociatedAlpha, 1);
     }
 
     TemporaryFile temporary(file);
-    if (!writer->open(temporary.path().string(), spec)) {
+    if (!writer->open(temporary.path().string(), header)) {
         throw CliError("cannot write " + quoted(file) + reason(writer->geterror()));
     }
     const auto stride = static_cast<OIIO::stride_t>(4 * sizeof(float));
