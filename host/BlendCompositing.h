@@ -31,7 +31,15 @@ struct Over {
     // The source alpha that the destination pixel (x, y) receives.
     float coverage(float as, A_long, A_long) const { return as; }
     float alpha(float as, float ab) const { return as + ab - as * ab; }
-    Rgb blend(const Rgb& b, const Rgb& s) const { return blendColor<Mode>(b, s); }
+    // B(b, s), held to 0..1 where the destination's depth cannot hold more.
+    template <typename Pixel>
+    Rgb blend(const Rgb& b, const Rgb& s) const {
+        if constexpr (requires { Mode::exceedsUnitRange; } && !Depth<Pixel>::holdsOverbright) {
+            return clampRgb(blendColor<Mode>(b, s));
+        } else {
+            return blendColor<Mode>(b, s);
+        }
+    }
 };
 
 // Alpha add: colour as normal source-over, alpha min(1, as + ab).
@@ -86,7 +94,7 @@ void compositeRows(const PixelRows& src, const PixelRows& dst, const Span& span,
             const float ab = unitAlpha(d[x]);
             const Rgb cs = unitColor(s[x]);
             const Rgb cb = unitColor(d[x]);
-            const Rgb mixed = op.blend(cb, cs);
+            const Rgb mixed = op.template blend<Pixel>(cb, cs);
             const float both = as * ab;
             const float onlySource = as - both;
             const float onlyBackdrop = ab - both;

@@ -25,6 +25,8 @@ struct Depth;
 // the channel's range (NaN becomes 0).
 template <typename Channel, int White>
 struct IntegerDepth {
+    static constexpr bool holdsOverbright = false;
+
     static float unit(Channel c) { return static_cast<float>(c) * (1.0f / White); }
 
     static Channel raw(float v) {
@@ -51,6 +53,8 @@ struct Depth<PF_Pixel16> : IntegerDepth<A_u_short, 32768> {
 // 0..1 on reading, because compositing weights by it.
 template <>
 struct Depth<PF_PixelFloat> {
+    static constexpr bool holdsOverbright = true;
+
     static float unit(float c) { return c; }
     static float raw(float v) { return v; }
     static float opacity(const PF_CompositeMode& mode) { return Depth<PF_Pixel16>::opacity(mode); }

@@ -5,6 +5,8 @@
 // where it defines the mode; the other modes use the usual image-editing definitions. Nothing is
 // clamped unless the formula says so, so float worlds keep overbright values.
 
+#include "BlendPixel.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -14,13 +16,19 @@ inline float clamp01(float v) {
     return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
+inline Rgb clampRgb(const Rgb& c) {
+    return {clamp01(c.red), clamp01(c.green), clamp01(c.blue)};
+}
+
 // s
 struct Normal {
     static float channel(float, float s) { return s; }
 };
 
-// b + s
+// b + s, the one function that leaves 0..1 for backdrop and source inside it. A world that cannot
+// hold values above 1 (8 and 16 bits) takes min(1, b + s) before the mix with the backdrop.
 struct Add {
+    static constexpr bool exceedsUnitRange = true;
     static float channel(float b, float s) { return b + s; }
 };
 

@@ -27,7 +27,8 @@ PF_Err copyRect(const PF_EffectWorld& src, PF_EffectWorld& dst, const PF_LRect* 
 // (dstX, dstY), with the transfer mode, opacity (opacity / 255 at 8 bits, opacitySu / 32768 at
 // 16 and 32 bits), rgb_only (keep the destination's alpha) and rand_seed (dissolve) of mode.
 // Colours combine by straight-alpha source-over with the W3C Compositing and Blending blend
-// functions; the classic dodge, burn and difference use the older formulas on clamped values;
+// functions (where a world cannot hold values above 1, the sum of "Add" is clamped to 1 before
+// the mix); the classic dodge, burn and difference use the older formulas on clamped values;
 // dissolve puts the source at full alpha on each destination pixel whose hash of (x, y,
 // rand_seed) lies below the source's alpha times the opacity and leaves the others unchanged
 // (formulas in Blend*.h).

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <initializer_list>
 #include <limits>
 
@@ -130,6 +131,78 @@ TEST(TransferAlphaAdd, AlphasAddAndColourIsInFront) {
         compositeOne(makePixel<PF_PixelFloat>(.5, 0, 0, 0), makePixel<PF_PixelFloat>(1, 1, 1, 1),
                      compositeMode(PF_Xfer_ALPHA_ADD));
     EXPECT_EQ(full.alpha, 1.0f);
+}
+
+// An integer world cannot hold b + s above 1, so at 8 and 16 bits "Add" clamps the sum before
+// mixing it with the backdrop by the source alpha; float keeps the overbright sum in the mix.
+// With an opaque backdrop the mix is co = as B + (1 - as) b.
+TEST(TransferAdd, IntegerDepthsClampTheSumBeforeTheMix) {
+    // b = .4, s = .8, as = .6: B = min(1, 1.2) = 1, co = .6 + .4 * .4 = .76 (193.8); mixing the
+    // unclamped 1.2 would give .88 (224.4)
+    const PF_Pixel out8 =
+        compositeOne(makePixel<PF_Pixel>(255, 102, 102, 0), makePixel<PF_Pixel>(255, 204, 51, 51),
+                     compositeMode(PF_Xfer_ADD, 153));
+    // green .4 + .2 = .6 is in range: .6 * .6 + .4 * .4 = .52 (132.6); blue .6 * .2 = .12 (30.6)
+    EXPECT_EQ(argb(out8), (Array4{255, 194, 133, 31}));
+
+    // b = .375, s = .875, as = .5: .5 + .5 * .375 = .6875 (22528), not .8125
+    const PF_Pixel16 out16 = compositeOne(makePixel<PF_Pixel16>(32768, 12288, 24576, 0),
+                                          makePixel<PF_Pixel16>(32768, 28672, 28672, 8192),
+                                          compositeMode(PF_Xfer_ADD, 255, 16384));
+    // green b = .75: .5 + .5 * .75 = .875 (28672); blue .5 * .25 = .125 (4096)
+    EXPECT_EQ(argb(out16), (Array4{32768, 22528, 28672, 4096}));
+
+    // float: b + as s = .375 + .4375 = .8125 and .75 + .4375 = 1.1875, overbright
+    const PF_PixelFloat outF = compositeOne(makePixel<PF_PixelFloat>(1, .375, .75, 0),
+                                            makePixel<PF_PixelFloat>(1, .875, .875, .25),
+                                            compositeMode(PF_Xfer_ADD, 255, 16384));
+    EXPECT_EQ(outF.alpha, 1.0f);
+    EXPECT_NEAR(outF.red, .8125, 1e-6);
+    EXPECT_NEAR(outF.green, 1.1875, 1e-6);
+    EXPECT_NEAR(outF.blue, .125, 1e-6);
+}
+
+// min(1, b + s) is "Linear Dodge", so at 8 and 16 bits the two modes agree on every pixel,
+// whatever the alphas and the opacity.
+template <typename Pixel>
+void expectAddMatchesLinearDodge() {
+    constexpr A_long size = 64;
+    TestWorld<Pixel> src(size, size);
+    TestWorld<Pixel> add(size, size);
+    TestWorld<Pixel> dodge(size, size);
+    std::uint32_t state = 15;
+    const auto next = [&state] {
+        state = state * 1664525u + 1013904223u;
+        return (state >> 8) * (1.0 / 16777216.0);
+    };
+    for (A_long y = 0; y < size; ++y) {
+        for (A_long x = 0; x < size; ++x) {
+            src.at(x, y) = unitPixel<Pixel>(x % 4 == 0 ? 1 : next(), next(), next(), next());
+            add.at(x, y) = unitPixel<Pixel>(y % 4 == 0 ? 1 : next(), next(), next(), next());
+            dodge.at(x, y) = add.at(x, y);
+        }
+    }
+    for (const A_u_short opacity : std::initializer_list<A_u_short>{32768, 21000, 7}) {
+        const A_u_char opacity8 = static_cast<A_u_char>(opacity * 255 / 32768);
+        ASSERT_EQ(transferRect(src.world, nullptr, compositeMode(PF_Xfer_ADD, opacity8, opacity), 0,
+                               0, add.world, depthOf<Pixel>()),
+                  PF_Err_NONE);
+        ASSERT_EQ(transferRect(src.world, nullptr,
+                               compositeMode(PF_Xfer_LINEAR_DODGE, opacity8, opacity), 0, 0,
+                               dodge.world, depthOf<Pixel>()),
+                  PF_Err_NONE);
+        for (A_long y = 0; y < size; ++y) {
+            for (A_long x = 0; x < size; ++x) {
+                ASSERT_EQ(argb(add.at(x, y)), argb(dodge.at(x, y)))
+                    << "opacity " << opacity << " at " << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(TransferAdd, IntegerDepthsCompositeAsLinearDodge) {
+    expectAddMatchesLinearDodge<PF_Pixel>();
+    expectAddMatchesLinearDodge<PF_Pixel16>();
 }
 
 template <typename Pixel>
