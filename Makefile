@@ -11,6 +11,8 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libb
             libopenimageio-dev openimageio-tools libcli11-dev clang-format python3
 # Debian packages for cross-building the Windows plug-in and running its tests under Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
+# Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
+BENCH_PACKAGES := libcairo2-dev libagg-dev
 
 .PHONY: all deps configure build render test test-asan test-tsan bench format clean windows
 
@@ -62,7 +64,9 @@ test-tsan:
 	cmake --build --preset tsan -j $(JOBS) --target $(notdir $(TSAN_SUITES))
 	@for t in $(TSAN_SUITES); do echo "== $$t"; TSAN_OPTIONS=halt_on_error=1 build/tsan/$$t || exit 1; done
 
-bench: build
+bench:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
+	@$(MAKE) --no-print-directory build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 
 format:

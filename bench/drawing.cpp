@@ -1,0 +1,211 @@
+// Drawing alone: each case's drawer renders its shape into a scratch layer the size of the shape's
+// region, beside Cairo and AGG drawing the same shape into a surface of that size, at 1920x1080
+// and 3840x2160 and at 8, 16 and 32 bits (Cairo has 8 bits only). Clearing is not timed: each
+// iteration draws over the last one, as an application's surface would be drawn over. Then the
+// drawer on one and on two threads of the offline host's iterate suite.
+//
+// Prints one table per depth (ns per region pixel, ratios to the yardsticks from the same run)
+// and a table of the thread speed-up. Without other flags each benchmark is repeated three times
+// in a shuffled order and the median is shown; Google Benchmark's flags (--benchmark_filter,
+// --benchmark_repetitions, --benchmark_out=file.json for every run) still apply.
+
+#include "drawing/Cases.h"
+#include "drawing/Tables.h"
+#include "drawing/Yardsticks.h"
+
+#include "Ondrel/Filter/OndrelIterateFilter.h"
+#include "Ondrel/OndrelLayer.h"
+#include "host/EffectInstance.h"
+#include "host/World.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace DrawingBench {
+namespace {
+
+using OfflineHost::PixelDepth;
+
+struct Depth {
+    int bits;
+    int bpc;
+    PixelDepth host;
+};
+
+const std::vector<Depth> depths{{8, Ondrel::bpc8, PixelDepth::Bits8},
+                                {16, Ondrel::bpc16, PixelDepth::Bits16},
+                                {32, Ondrel::bpc32, PixelDepth::Float32}};
+
+// Calls use(drawer) with the module's drawer for the case.
+template <typename Use>
+void withDrawer(const Case& c, Use&& use) {
+    switch (c.kind) {
+    case ShapeKind::circle:
+        use(Ondrel::CircleDrawer(circleParameter(c)));
+        return;
+    case ShapeKind::line:
+        use(Ondrel::LineDrawer(lineParameter(c)));
+        return;
+    case ShapeKind::rectangle:
+        use(Ondrel::RectangleDrawer(rectangleParameter(c)));
+        return;
+    case ShapeKind::triangle:
+        use(Ondrel::TriangleDrawer(triangleParameter(c)));
+        return;
+    }
+}
+
+// The host's input layer of the frame: its size and depth are all a drawer reads of it.
+struct InputLayer {
+    PF_LayerDef record{};
+    Ondrel::Layer layer;
+
+    InputLayer(PF_InData* in, PF_OutData* out, const FrameSize& frame, int bpc)
+        : layer(in, out, &record, bpc) {
+        record.width = frame.width;
+        record.height = frame.height;
+    }
+};
+
+// The region the case's shape can touch in the frame.
+Ondrel::Rect regionOf(const Case& c, const FrameSize& frame) {
+    InputLayer input(nullptr, nullptr, frame, Ondrel::bpc8);
+    Ondrel::Rect region;
+    withDrawer(c, [&](auto drawer) { region = drawer.calcRegion(input.layer); });
+    return region;
+}
+
+void countPixels(benchmark::State& state, const Ondrel::Rect& region) {
+    state.counters["pixels"] = static_cast<double>(region.getWidth()) * region.getHeight();
+}
+
+// threads 0: the drawer's execute over the whole layer on this thread, nothing else; otherwise
+// IterateFilter with that many host threads.
+void drawWithModule(benchmark::State& state, const Case& c, const FrameSize& frame,
+                    const Depth& depth, int threads) {
+    OfflineHost::EffectInstance host(nullptr);
+    host.setThreadCount(std::max(threads, 1));
+    auto context = host.context();
+    InputLayer input(context.in(), context.out(), frame, depth.bpc);
+    withDrawer(c, [&](auto drawer) {
+        const Ondrel::Rect region = drawer.calcRegion(input.layer);
+        OfflineHost::World storage(region.getWidth(), region.getHeight(), depth.host);
+        Ondrel::Layer scratch(context.in(), context.out(), &storage.effectWorld(), depth.bpc);
+        for (auto _ : state) {
+            if (threads == 0) {
+                drawer.execute("draw", input.layer, scratch, 0, 1);
+            } else {
+                const PF_Err err =
+                    Ondrel::IterateFilter(context.in(), "draw", input.layer, scratch, drawer);
+                benchmark::DoNotOptimize(err);
+            }
+            benchmark::ClobberMemory();
+        }
+        countPixels(state, region);
+    });
+    host.clearCalls();
+}
+
+void drawWithCairo(benchmark::State& state, const Case& c, const FrameSize& frame) {
+    const Ondrel::Rect region = regionOf(c, frame);
+    CairoCanvas canvas(region.getWidth(), region.getHeight());
+    const std::vector<Point> outline = outlineIn(c, region.left, region.top);
+    for (auto _ : state) {
+        canvas.draw(c, outline);
+        benchmark::ClobberMemory();
+    }
+    countPixels(state, region);
+}
+
+template <typename PixelFormat>
+void drawWithAgg(benchmark::State& state, const Case& c, const FrameSize& frame) {
+    const Ondrel::Rect region = regionOf(c, frame);
+    AggCanvas<PixelFormat> canvas(region.getWidth(), region.getHeight());
+    const std::vector<Point> outline = outlineIn(c, region.left, region.top);
+    for (auto _ : state) {
+        canvas.draw(c, outline);
+        benchmark::ClobberMemory();
+    }
+    countPixels(state, region);
+}
+
+void registerBenchmarks() {
+    const auto name = [](const char* drawer, int bits, const FrameSize& frame, const Case& c) {
+        return std::string(drawer) + "/" + std::to_string(bits) + "/" + frame.name + "/" + c.id;
+    };
+    for (const FrameSize& frame : frameSizes) {
+        for (const Case& c : casesFor(frame)) {
+            for (const Depth& depth : depths) {
+                benchmark::RegisterBenchmark(name("ours", depth.bits, frame, c).c_str(),
+                                             drawWithModule, c, frame, depth, 0);
+            }
+            benchmark::RegisterBenchmark(name("cairo", 8, frame, c).c_str(), drawWithCairo, c,
+                                         frame);
+            benchmark::RegisterBenchmark(name("agg", 8, frame, c).c_str(),
+                                         drawWithAgg<agg::pixfmt_argb32>, c, frame);
+            benchmark::RegisterBenchmark(name("agg", 16, frame, c).c_str(),
+                                         drawWithAgg<agg::pixfmt_argb64>, c, frame);
+            benchmark::RegisterBenchmark(name("agg", 32, frame, c).c_str(),
+                                         drawWithAgg<agg::pixfmt_argb128>, c, frame);
+        }
+    }
+    // Two threads against one, where a second core can help: the 1080p frame.
+    for (const Case& c : casesFor(frameSizes.front())) {
+        for (const Depth& depth : depths) {
+            for (int threads : {1, 2}) {
+                const std::string drawer = "threads" + std::to_string(threads);
+                benchmark::RegisterBenchmark(
+                    name(drawer.c_str(), depth.bits, frameSizes.front(), c).c_str(), drawWithModule,
+                    c, frameSizes.front(), depth, threads)
+                    ->UseRealTime();
+            }
+        }
+    }
+}
+
+bool hasFlag(int argc, char** argv, const char* flag) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+} // namespace DrawingBench
+
+int main(int argc, char** argv) {
+    using namespace DrawingBench;
+    std::vector<char*> args(argv, argv + argc);
+    char repetitions[] = "--benchmark_repetitions=3";
+    char shuffled[] = "--benchmark_enable_random_interleaving=true";
+    char minTime[] = "--benchmark_min_time=0.1";
+    if (!hasFlag(argc, argv, "--benchmark_repetitions")) {
+        args.push_back(repetitions);
+        args.push_back(shuffled);
+    }
+    if (!hasFlag(argc, argv, "--benchmark_min_time")) {
+        args.push_back(minTime);
+    }
+    int count = static_cast<int>(args.size());
+    benchmark::Initialize(&count, args.data());
+    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
+        return 1;
+    }
+    registerBenchmarks();
+
+    std::vector<std::string> order;
+    std::map<std::string, std::string> names;
+    for (const Case& c : casesFor(frameSizes.front())) {
+        order.push_back(c.id);
+        names[c.id] = c.description;
+    }
+    TableReporter reporter(order, names);
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    benchmark::Shutdown();
+    return 0;
+}
