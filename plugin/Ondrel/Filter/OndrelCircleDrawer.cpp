@@ -49,4 +49,8 @@ void CircleDrawer::execute(const std::string& name, Layer& source, Layer& destin
     heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
 }
 
+Coverage CircleDrawer::coverageAt(double x, double y) const {
+    return heldObject<Impl>(*m_impl).coverageAt(x, y);
+}
+
 } // namespace Ondrel

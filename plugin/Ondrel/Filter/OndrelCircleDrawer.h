@@ -2,6 +2,7 @@
 // scratch layer covering the circle's region.
 #pragma once
 
+#include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
 #include "Ondrel/Pimpl.h"
@@ -38,6 +39,9 @@ public:
     // threads at once for different bands.
     void execute(const std::string& name, Layer& source, Layer& destination, int index,
                  int count) const;
+    // The fill and stroke coverage of scratch-layer pixel (x, y) once calcRegion has placed the
+    // shape: the per-pixel definition that drawing reproduces bit for bit, however it gets there.
+    Coverage coverageAt(double x, double y) const;
 
 private:
     class Impl;

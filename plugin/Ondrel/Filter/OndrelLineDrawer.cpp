@@ -95,4 +95,8 @@ void LineDrawer::execute(const std::string& name, Layer& source, Layer& destinat
     heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
 }
 
+Coverage LineDrawer::coverageAt(double x, double y) const {
+    return heldObject<Impl>(*m_impl).coverageAt(x, y);
+}
+
 } // namespace Ondrel

@@ -109,4 +109,8 @@ void RectangleDrawer::execute(const std::string& name, Layer& source, Layer& des
     heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
 }
 
+Coverage RectangleDrawer::coverageAt(double x, double y) const {
+    return heldObject<Impl>(*m_impl).coverageAt(x, y);
+}
+
 } // namespace Ondrel

@@ -2,6 +2,7 @@
 // size and placed by the shape transform, into a scratch layer covering the rectangle's region.
 #pragma once
 
+#include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
 #include "Ondrel/Pimpl.h"
@@ -44,6 +45,9 @@ public:
     // threads at once for different bands.
     void execute(const std::string& name, Layer& source, Layer& destination, int index,
                  int count) const;
+    // The fill and stroke coverage of scratch-layer pixel (x, y) once calcRegion has placed the
+    // shape: the per-pixel definition that drawing reproduces bit for bit, however it gets there.
+    Coverage coverageAt(double x, double y) const;
 
 private:
     class Impl;

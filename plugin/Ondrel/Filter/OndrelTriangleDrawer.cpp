@@ -199,4 +199,8 @@ void TriangleDrawer::execute(const std::string& name, Layer& source, Layer& dest
     heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
 }
 
+Coverage TriangleDrawer::coverageAt(double x, double y) const {
+    return heldObject<Impl>(*m_impl).coverageAt(x, y);
+}
+
 } // namespace Ondrel
