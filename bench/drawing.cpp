@@ -106,7 +106,7 @@ void drawWithModule(benchmark::State& state, const Case& c, const FrameSize& fra
         }
         countPixels(state, region);
     });
-    host.clearCalls();
+    host.diagnostics().clearCalls();
 }
 
 void drawWithCairo(benchmark::State& state, const Case& c, const FrameSize& frame) {

@@ -11,7 +11,7 @@
 
 namespace OfflineHost {
 
-using State = EffectInstance::State;
+using State = InstanceState;
 
 // Text of the arguments that matter, for the call log.
 template <typename... Args>

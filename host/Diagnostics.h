@@ -1,12 +1,19 @@
 #pragma once
 
-// What the host records about the calls a module makes, and what it finds left behind after each
-// command. Read through EffectInstance.
+// What tests observe of a module and provoke in it: the calls a module makes into the host, what
+// it leaves behind after each command, and faults injected into chosen calls. Reached through
+// EffectInstance::diagnostics().
 
 #include "World.h"
 
+#include "AE_Effect.h"
+
 #include <cstddef>
+#include <optional>
+#include <set>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace OfflineHost {
@@ -66,6 +73,59 @@ struct Account {
 
     // Nothing left behind apart from the global-data handle.
     bool clean() const;
+};
+
+struct InstanceState;
+
+// The diagnostics and fault injection of one effect instance. The host's callbacks feed the call
+// log and ask for injected faults; nothing here changes how the host serves a module until a
+// fault is injected or a suite hidden. Safe to use from any thread.
+class Diagnostics {
+public:
+    Diagnostics(const Diagnostics&) = delete;
+    Diagnostics& operator=(const Diagnostics&) = delete;
+
+    // ---- What the module did.
+    std::vector<CallRecord> calls() const;
+    std::vector<Misuse> misuses() const;
+    void clearCalls(); // the call log and the misuses
+    // What the module holds now; lastAccount() is the same taken when the last command ended.
+    Account account() const;
+    const Account& lastAccount() const;
+
+    // ---- Fault injection. A failed call returns `code` without doing its work and yields null
+    // for what it would have delivered (a handle, a world, a suite), so failCall("host_new_handle",
+    // ...) makes host_new_handle return null and failCall("checkout_layer_pixels", PF_Err_NONE)
+    // delivers a null world without an error. `occurrence` 0 fails every call from now on; n
+    // fails only the n-th call from now on. Throws HostError for a negative occurrence.
+    void failCall(std::string_view call, PF_Err code, int occurrence = 0);
+    // AcquireSuite refuses this suite as if the host did not have it.
+    void hideSuite(std::string_view name, int version);
+    void clearFaults();
+
+private:
+    friend struct InstanceState;
+    explicit Diagnostics(InstanceState& state);
+
+    // The host's side; the caller holds the instance's lock.
+    void _record(std::string_view call, std::string detail, int result);
+    int _misuse(std::string_view call, std::string problem, int result);
+    std::optional<PF_Err> _fault(std::string_view call, const std::string& detail);
+    bool _hides(std::string_view suite, int version) const;
+
+    struct Fault {
+        std::string call;
+        PF_Err code = PF_Err_NONE;
+        int occurrence = 0; // 0: every call
+        int seen = 0;
+    };
+
+    InstanceState& _state; // its mutex guards everything below
+    std::vector<CallRecord> _calls;
+    std::vector<Misuse> _misuses;
+    std::vector<Fault> _faults;
+    std::set<std::pair<std::string, int>> _hiddenSuites;
+    Account _lastAccount;
 };
 
 } // namespace OfflineHost

@@ -9,7 +9,7 @@
 namespace OfflineHost {
 namespace {
 
-using State = EffectInstance::State;
+using State = InstanceState;
 
 A_long scaled(A_long size, const PF_RationalScale& scale) {
     if (scale.den == 0 || size <= 0) {
@@ -142,12 +142,7 @@ struct RenderWorlds {
         s.output = output;
         s.layerCheckouts.clear();
     }
-    ~RenderWorlds() {
-        std::lock_guard lock(s.mutex);
-        s.input = nullptr;
-        s.output = nullptr;
-        s.layerCheckouts.clear();
-    }
+    ~RenderWorlds() { s.forgetRenderWorlds(); }
     State& s;
 };
 
@@ -400,12 +395,7 @@ EffectInstance::Context::Context(EffectInstance& instance, const Frame& frame)
 EffectInstance::Context::~Context() {
     State& s = *_instance._state;
     deletePreRenderData(s);
-    {
-        std::lock_guard lock(s.mutex);
-        s.input = nullptr;
-        s.output = nullptr;
-        s.layerCheckouts.clear();
-    }
+    s.forgetRenderWorlds();
     s.closeCommand();
     swapCurrentState(_previous);
 }
@@ -439,48 +429,12 @@ PF_SmartRenderExtra* EffectInstance::Context::smartRenderExtra(World& input, Wor
 
 // ---- Diagnostics.
 
-std::vector<CallRecord> EffectInstance::calls() const {
-    std::lock_guard lock(_state->mutex);
-    return _state->calls;
+Diagnostics& EffectInstance::diagnostics() {
+    return _state->diagnostics;
 }
 
-std::vector<Misuse> EffectInstance::misuses() const {
-    std::lock_guard lock(_state->mutex);
-    return _state->misuses;
-}
-
-void EffectInstance::clearCalls() {
-    std::lock_guard lock(_state->mutex);
-    _state->calls.clear();
-    _state->misuses.clear();
-}
-
-Account EffectInstance::account() const {
-    std::lock_guard lock(_state->mutex);
-    return _state->takeAccount();
-}
-
-const Account& EffectInstance::lastAccount() const {
-    return _state->lastAccount;
-}
-
-void EffectInstance::failCall(std::string_view call, PF_Err code, int occurrence) {
-    if (occurrence < 0) {
-        throw HostError("a fault's occurrence is 0 (every call) or a call number from 1");
-    }
-    std::lock_guard lock(_state->mutex);
-    _state->faults.push_back(State::Fault{std::string(call), code, occurrence, 0});
-}
-
-void EffectInstance::hideSuite(std::string_view name, int version) {
-    std::lock_guard lock(_state->mutex);
-    _state->hiddenSuites.emplace(std::string(name), version);
-}
-
-void EffectInstance::clearFaults() {
-    std::lock_guard lock(_state->mutex);
-    _state->faults.clear();
-    _state->hiddenSuites.clear();
+const Diagnostics& EffectInstance::diagnostics() const {
+    return _state->diagnostics;
 }
 
 } // namespace OfflineHost

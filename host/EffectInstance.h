@@ -1,7 +1,8 @@
 #pragma once
 
-// One effect of a module as the host runs it: the commands, the records and callbacks the module
-// sees, parameter storage over time, and the diagnostics tests read.
+// One effect of a module as the host runs it: the commands in the order the host sends them, the
+// parameters they carry, and the records and callbacks the module sees. What tests observe and
+// inject lives apart, in its Diagnostics.
 
 #include "Diagnostics.h"
 #include "HostError.h"
@@ -40,11 +41,10 @@ struct PreRenderResult {
     bool solid = false;
 };
 
+struct InstanceState; // the host's internals
+
 class EffectInstance {
 public:
-    // The host's internals; opaque to callers.
-    struct State;
-
     // An effect of a loaded module, by name or match name; keeps the module loaded. The
     // registration records serve the checks after global set-up. Throws HostError.
     EffectInstance(std::shared_ptr<const Module> module, std::string_view effect);
@@ -61,7 +61,7 @@ public:
 
     // ---- Commands. Each is sent with the current frame (setFrame; smartRender and renderFrame
     // make their frame the current one) and returns the module's result; afterwards outData() and
-    // lastAccount() describe it. Sending while a Context is open throws HostError.
+    // diagnostics().lastAccount() describe it. Sending while a Context is open throws HostError.
 
     // Any command, with the caller's extra data; the parameter array holds the values at the
     // frame's time; the output world argument is null.
@@ -152,31 +152,17 @@ public:
         friend class EffectInstance;
         Context(EffectInstance& instance, const Frame& frame);
         EffectInstance& _instance;
-        State* _previous; // the thread's current instance before this Context
+        InstanceState* _previous; // the thread's current instance before this Context
     };
     Context context();
     Context context(const Frame& frame);
 
-    // ---- Diagnostics.
-    std::vector<CallRecord> calls() const;
-    std::vector<Misuse> misuses() const;
-    void clearCalls(); // the call log and the misuses
-    // What the module holds now; lastAccount() is the same taken when the last command ended.
-    Account account() const;
-    const Account& lastAccount() const;
-
-    // Fault injection. A failed call returns `code` without doing its work and yields null for
-    // what it would have delivered (a handle, a world, a suite), so failCall("host_new_handle",
-    // ...) makes host_new_handle return null and failCall("checkout_layer_pixels", PF_Err_NONE)
-    // delivers a null world without an error. `occurrence` 0 fails every call from now on; n
-    // fails only the n-th call from now on.
-    void failCall(std::string_view call, PF_Err code, int occurrence = 0);
-    // AcquireSuite refuses this suite as if the host did not have it.
-    void hideSuite(std::string_view name, int version);
-    void clearFaults();
+    // ---- What tests observe and provoke: the call log, what the module holds, injected faults.
+    Diagnostics& diagnostics();
+    const Diagnostics& diagnostics() const;
 
 private:
-    std::unique_ptr<State> _state;
+    std::unique_ptr<InstanceState> _state;
 };
 
 } // namespace OfflineHost

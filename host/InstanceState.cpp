@@ -9,9 +9,9 @@ namespace {
 
 // The live instances, so that an effect reference is checked before it is trusted.
 std::mutex liveMutex;
-std::set<const EffectInstance::State*> liveStates;
+std::set<const InstanceState*> liveStates;
 
-thread_local EffectInstance::State* threadState = nullptr;
+thread_local InstanceState* threadState = nullptr;
 
 // The interface version the host reports in in_data.
 constexpr PF_SpecVersion hostVersion{13, 28};
@@ -22,7 +22,7 @@ double ratio(const PF_RationalScale& scale) {
 
 } // namespace
 
-EffectInstance::State::State(std::shared_ptr<const Module> owner, EntryFunction function,
+InstanceState::InstanceState(std::shared_ptr<const Module> owner, EntryFunction function,
                              std::optional<EffectRecords> effectRecords)
     : module(std::move(owner)), entry(function), records(std::move(effectRecords)),
       utils(makeUtilCallbacks()), basic(makeBasicSuite()) {
@@ -30,51 +30,26 @@ EffectInstance::State::State(std::shared_ptr<const Module> owner, EntryFunction 
     liveStates.insert(this);
 }
 
-EffectInstance::State::~State() {
+InstanceState::~InstanceState() {
     std::lock_guard lock(liveMutex);
     liveStates.erase(this);
 }
 
-void EffectInstance::State::record(std::string_view call, std::string detail, int result) {
-    calls.push_back(CallRecord{std::string(call), std::move(detail), result});
-}
-
-int EffectInstance::State::misuse(std::string_view call, std::string problem, int result) {
-    record(call, problem, result);
-    misuses.push_back(Misuse{std::string(call), std::move(problem), result});
-    return result;
-}
-
-std::optional<PF_Err> EffectInstance::State::fault(std::string_view call,
-                                                   const std::string& detail) {
-    for (auto& f : faults) {
-        if (f.call != call) {
-            continue;
-        }
-        ++f.seen;
-        if (f.occurrence == 0 || f.occurrence == f.seen) {
-            record(call, detail + " (injected fault)", f.code);
-            return f.code;
-        }
-    }
-    return std::nullopt;
-}
-
-int EffectInstance::State::configuredThreads() const {
+int InstanceState::configuredThreads() const {
     if (threads > 0) {
         return threads;
     }
     return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-std::shared_ptr<WorkerPool> EffectInstance::State::workerPool() {
+std::shared_ptr<WorkerPool> InstanceState::workerPool() {
     if (!pool || pool->threadCount() != configuredThreads()) {
         pool = std::make_shared<WorkerPool>(configuredThreads());
     }
     return pool;
 }
 
-Account EffectInstance::State::takeAccount() const {
+Account InstanceState::takeAccount() const {
     Account account;
     for (const auto& [handle, size] : handles.live()) {
         account.liveHandles.push_back(LiveHandle{handle, size, handle == globalData});
@@ -93,7 +68,7 @@ Account EffectInstance::State::takeAccount() const {
     return account;
 }
 
-PF_LRect EffectInstance::State::layerRect() const {
+PF_LRect InstanceState::layerRect() const {
     if (input != nullptr) {
         const auto& w = input->effectWorld();
         return {w.origin_x, w.origin_y, w.origin_x + w.width, w.origin_y + w.height};
@@ -101,12 +76,12 @@ PF_LRect EffectInstance::State::layerRect() const {
     return {0, 0, frame.scaledWidth(), frame.scaledHeight()};
 }
 
-CheckoutScale EffectInstance::State::checkoutScale() const {
+CheckoutScale InstanceState::checkoutScale() const {
     return CheckoutScale{ratio(frame.downsampleX), ratio(frame.downsampleY), frame.layerWidth,
                          frame.layerHeight};
 }
 
-void EffectInstance::State::openCommand(PF_Cmd cmd, const Frame& at) {
+void InstanceState::openCommand(PF_Cmd cmd, const Frame& at) {
     std::lock_guard lock(mutex);
     if (command.open) {
         throw HostError("a command or Context is already open on this effect instance");
@@ -158,30 +133,37 @@ void EffectInstance::State::openCommand(PF_Cmd cmd, const Frame& at) {
     }
 }
 
-void EffectInstance::State::closeCommand() {
+void InstanceState::closeCommand() {
     std::lock_guard lock(mutex);
-    lastAccount = takeAccount();
+    diagnostics._lastAccount = takeAccount();
     command.paramCheckouts.clear();
     lastOut = command.out;
     globalData = command.command == PF_Cmd_GLOBAL_SETDOWN ? nullptr : command.out.global_data;
     command.open = false;
 }
 
-EffectInstance::State* stateOf(PF_ProgPtr effectRef) {
-    auto* state = reinterpret_cast<EffectInstance::State*>(effectRef);
+void InstanceState::forgetRenderWorlds() {
+    std::lock_guard lock(mutex);
+    input = nullptr;
+    output = nullptr;
+    layerCheckouts.clear();
+}
+
+InstanceState* stateOf(PF_ProgPtr effectRef) {
+    auto* state = reinterpret_cast<InstanceState*>(effectRef);
     std::lock_guard lock(liveMutex);
     return liveStates.count(state) != 0 ? state : nullptr;
 }
 
-EffectInstance::State* currentState() {
+InstanceState* currentState() {
     return threadState;
 }
 
-EffectInstance::State* swapCurrentState(EffectInstance::State* state) {
+InstanceState* swapCurrentState(InstanceState* state) {
     return std::exchange(threadState, state);
 }
 
-Activation::Activation(EffectInstance::State* state) : _previous(swapCurrentState(state)) {}
+Activation::Activation(InstanceState* state) : _previous(swapCurrentState(state)) {}
 
 Activation::~Activation() {
     swapCurrentState(_previous);

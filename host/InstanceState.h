@@ -23,10 +23,10 @@
 
 namespace OfflineHost {
 
-struct EffectInstance::State {
-    State(std::shared_ptr<const Module> module, EntryFunction entry,
-          std::optional<EffectRecords> records);
-    ~State();
+struct InstanceState {
+    InstanceState(std::shared_ptr<const Module> module, EntryFunction entry,
+                  std::optional<EffectRecords> records);
+    ~InstanceState();
 
     // ---- Identity (fixed after construction).
     std::shared_ptr<const Module> module; // keeps the library loaded
@@ -53,19 +53,8 @@ struct EffectInstance::State {
     bool globalSetUp = false;
     A_long pluginId = 0;
 
-    // ---- Diagnostics.
-    std::vector<CallRecord> calls;
-    std::vector<Misuse> misuses;
-    struct Fault {
-        std::string call;
-        PF_Err code = PF_Err_NONE;
-        int occurrence = 0; // 0: every call
-        int seen = 0;
-    };
-    std::vector<Fault> faults;
-    std::set<std::pair<std::string, int>> hiddenSuites;
-    std::vector<std::string> warnings;
-    Account lastAccount;
+    std::vector<std::string> warnings; // what the real host would show (EffectInstance::warnings)
+    Diagnostics diagnostics{*this};
 
     // ---- The open command: the records the module sees during it.
     struct Command {
@@ -96,12 +85,22 @@ struct EffectInstance::State {
     // ---- Helpers; the caller holds `mutex` unless said otherwise.
 
     // Appends to the call log.
-    void record(std::string_view call, std::string detail, int result);
+    void record(std::string_view call, std::string detail, int result) {
+        diagnostics._record(call, std::move(detail), result);
+    }
     // Records a misuse (and the call) and returns its code.
-    int misuse(std::string_view call, std::string problem, int result);
+    int misuse(std::string_view call, std::string problem, int result) {
+        return diagnostics._misuse(call, std::move(problem), result);
+    }
     // The code an injected fault gives this call now, if any; a triggered fault is logged with
     // the call's detail.
-    std::optional<PF_Err> fault(std::string_view call, const std::string& detail);
+    std::optional<PF_Err> fault(std::string_view call, const std::string& detail) {
+        return diagnostics._fault(call, detail);
+    }
+    // Whether AcquireSuite is to refuse this suite.
+    bool hidesSuite(std::string_view name, int version) const {
+        return diagnostics._hides(name, version);
+    }
     // The pool, created on first use with the configured thread count (anew when that changed).
     std::shared_ptr<WorkerPool> workerPool();
     int configuredThreads() const;
@@ -114,27 +113,30 @@ struct EffectInstance::State {
     // already open) and ends it, taking the account.
     void openCommand(PF_Cmd cmd, const Frame& at);
     void closeCommand();
+    // Forgets the render's worlds and layer checkouts when a render or Context ends (holds no
+    // lock).
+    void forgetRenderWorlds();
 };
 
 // The instance an effect reference names, if it is a live one.
-EffectInstance::State* stateOf(PF_ProgPtr effectRef);
+InstanceState* stateOf(PF_ProgPtr effectRef);
 // The instance the calling thread serves: the one whose command or Context is open on it, or
 // whose iteration a worker runs.
-EffectInstance::State* currentState();
+InstanceState* currentState();
 
 // Makes `state` the calling thread's current instance and returns the one it replaces.
-EffectInstance::State* swapCurrentState(EffectInstance::State* state);
+InstanceState* swapCurrentState(InstanceState* state);
 
 // Makes `state` the calling thread's current instance for its lifetime.
 class Activation {
 public:
-    explicit Activation(EffectInstance::State* state);
+    explicit Activation(InstanceState* state);
     ~Activation();
     Activation(const Activation&) = delete;
     Activation& operator=(const Activation&) = delete;
 
 private:
-    EffectInstance::State* _previous;
+    InstanceState* _previous;
 };
 
 // The function tables, filled with the host's callbacks (Callbacks.cpp, RenderCallbacks.cpp,

@@ -118,7 +118,7 @@ template <typename Coverage>
 inline std::vector<int> checkedOutIndices(const EffectInstance& effect, int& checkins) {
     std::vector<int> indices;
     checkins = 0;
-    for (const auto& call : effect.calls()) {
+    for (const auto& call : effect.diagnostics().calls()) {
         if (call.name == "checkout_param") {
             const auto at = call.detail.find("index=");
             indices.push_back(std::stoi(call.detail.substr(at + 6)));

@@ -33,7 +33,7 @@ inline std::unique_ptr<EffectInstance> applyEffect(std::string_view name) {
     if (instance->globalSetup() != PF_Err_NONE || instance->paramsSetup() != PF_Err_NONE) {
         throw std::runtime_error("cannot apply " + std::string(name));
     }
-    instance->clearCalls();
+    instance->diagnostics().clearCalls();
     return instance;
 }
 
@@ -190,7 +190,7 @@ inline bool sameWorlds(const World& a, const World& b) {
 // Whether any call of this name is in the instance's call log.
 inline int callCount(const EffectInstance& effect, std::string_view name) {
     int n = 0;
-    for (const auto& call : effect.calls()) {
+    for (const auto& call : effect.diagnostics().calls()) {
         n += call.name == name ? 1 : 0;
     }
     return n;

@@ -216,8 +216,8 @@ TEST_P(ExtremeValues, GiveTheWholeLayerOrNothing) {
     paintBackground(layer);
     World out(1, 1, depth);
     ASSERT_EQ(effect->renderFrame(frameAt(depth, 160, 120), layer, out), PF_Err_NONE);
-    EXPECT_TRUE(effect->misuses().empty());
-    EXPECT_TRUE(effect->lastAccount().liveWorlds.empty());
+    EXPECT_TRUE(effect->diagnostics().misuses().empty());
+    EXPECT_TRUE(effect->diagnostics().lastAccount().liveWorlds.empty());
 
     const double m = channelMax(depth);
     for (A_long y = 0; y < out.height(); ++y) {

@@ -58,7 +58,7 @@ protected:
 
     // Nothing left behind by the last command apart from the effect's global data.
     void expectNothingLeft() {
-        const auto& account = circle->lastAccount();
+        const auto& account = circle->diagnostics().lastAccount();
         EXPECT_TRUE(account.clean());
         for (const auto& handle : account.liveHandles) {
             EXPECT_TRUE(handle.isGlobalData) << handle.size << " bytes";
@@ -66,7 +66,7 @@ protected:
         EXPECT_TRUE(account.paramsNotCheckedIn.empty());
         EXPECT_TRUE(account.liveWorlds.empty());
         EXPECT_TRUE(account.unreleasedSuites.empty());
-        EXPECT_TRUE(circle->misuses().empty());
+        EXPECT_TRUE(circle->diagnostics().misuses().empty());
     }
 
     std::unique_ptr<EffectInstance> circle;
@@ -154,7 +154,7 @@ TEST_F(CircleFlow, PreRenderReadsEachValueOnceInAscendingOrderAndChecksItIn) {
     ASSERT_EQ(renderOnce(output), PF_Err_NONE);
     std::vector<std::string> checkouts;
     int checkins = 0;
-    for (const auto& call : circle->calls()) {
+    for (const auto& call : circle->diagnostics().calls()) {
         if (call.name == "checkout_param") {
             checkouts.push_back(call.detail.substr(0, call.detail.find(' ')));
         }
@@ -192,17 +192,17 @@ TEST_F(CircleFlow, PreRenderFailuresLeaveNothingBehind) {
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.call);
-        circle->clearFaults();
-        circle->failCall(fault.call, fault.code, fault.occurrence);
+        circle->diagnostics().clearFaults();
+        circle->diagnostics().failCall(fault.call, fault.code, fault.occurrence);
         World output(640, 480, PixelDepth::Bits8);
         EXPECT_EQ(renderOnce(output), fault.expected);
         expectNothingLeft();
-        circle->clearCalls();
+        circle->diagnostics().clearCalls();
     }
 }
 
 TEST_F(CircleFlow, RenderWithoutItsPreRenderDataFailsAndStillReleasesIt) {
-    circle->failCall("host_lock_handle", PF_Err_NONE, 2); // the render's lock
+    circle->diagnostics().failCall("host_lock_handle", PF_Err_NONE, 2); // the render's lock
     World output(640, 480, PixelDepth::Bits8);
     EXPECT_EQ(renderOnce(output), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_TRUE(sameWorlds(output, World(640, 480, PixelDepth::Bits8)));
@@ -213,8 +213,8 @@ TEST_F(CircleFlow, RenderWithoutItsPreRenderDataFailsAndStillReleasesIt) {
 TEST_F(CircleFlow, ANullWorldFromTheCheckoutsIsNeverUsed) {
     for (const char* call : {"checkout_layer_pixels", "checkout_output"}) {
         SCOPED_TRACE(call);
-        circle->clearFaults();
-        circle->failCall(call, PF_Err_NONE);
+        circle->diagnostics().clearFaults();
+        circle->diagnostics().failCall(call, PF_Err_NONE);
         World output(640, 480, PixelDepth::Bits8);
         paintBackground(output);
         World before(640, 480, PixelDepth::Bits8);
@@ -224,7 +224,7 @@ TEST_F(CircleFlow, ANullWorldFromTheCheckoutsIsNeverUsed) {
         EXPECT_EQ(callCount(*circle, "copy"), 0);
         EXPECT_EQ(callCount(*circle, "transfer_rect"), 0);
         expectNothingLeft();
-        circle->clearCalls();
+        circle->diagnostics().clearCalls();
     }
 }
 
@@ -245,7 +245,7 @@ TEST_F(CircleFlow, ZeroOpacityOtherwiseGivesTheInputAndDrawsNothing) {
     set("Opacity", 0);
     for (const PixelDepth depth : {PixelDepth::Bits8, PixelDepth::Bits16, PixelDepth::Float32}) {
         SCOPED_TRACE(depthName(depth));
-        circle->clearCalls();
+        circle->diagnostics().clearCalls();
         World layer(640, 480, depth);
         paintBackground(layer);
         World output(1, 1, depth);
@@ -263,7 +263,7 @@ TEST_F(CircleFlow, AShapeOutsideTheLayerCreatesNoScratchWorld) {
             SCOPED_TRACE(std::string(depthName(depth)) + " at " + std::to_string(x) + ", " +
                          std::to_string(y));
             setPoint("Center", x, y);
-            circle->clearCalls();
+            circle->diagnostics().clearCalls();
             World layer(640, 480, depth);
             paintBackground(layer);
             World output(1, 1, depth);

@@ -181,12 +181,12 @@ TEST_F(IterateFilterTest, ReturnsTheHostsErrors) {
     const BandPainter painter(1);
     Layer destination(in(), out(), 2, 2, Ondrel::bpc8);
 
-    host.failCall("AEGP_GetNumThreads", 7);
+    host.diagnostics().failCall("AEGP_GetNumThreads", 7);
     EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter), 7);
     EXPECT_EQ(painter.arrived(), 0);
-    host.clearFaults();
+    host.diagnostics().clearFaults();
 
-    host.failCall("iterate_generic", 8);
+    host.diagnostics().failCall("iterate_generic", 8);
     EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter), 8);
     EXPECT_EQ(painter.arrived(), 0);
 }
@@ -196,8 +196,8 @@ TEST_F(IterateFilterTest, MissingIterateSuitesAreThrown) {
     Layer destination(in(), out(), 2, 2, Ondrel::bpc8);
     for (const auto& [name, version] :
          {std::pair{"AEGP Iterate Suite", 1}, std::pair{"PF Iterate8 Suite", 1}}) {
-        host.clearFaults();
-        host.hideSuite(name, version);
+        host.diagnostics().clearFaults();
+        host.diagnostics().hideSuite(name, version);
         int thrown = 0;
         try {
             Ondrel::IterateFilter(in(), "draw", source, destination, painter);
@@ -207,7 +207,7 @@ TEST_F(IterateFilterTest, MissingIterateSuitesAreThrown) {
         EXPECT_EQ(thrown, PF_Err_BAD_CALLBACK_PARAM) << name;
     }
     EXPECT_EQ(painter.arrived(), 0);
-    EXPECT_TRUE(host.account().unreleasedSuites.empty());
+    EXPECT_TRUE(host.diagnostics().account().unreleasedSuites.empty());
 }
 
 // A host that reports no worker threads still gets the layer drawn, as one band.

@@ -104,17 +104,18 @@ TEST(Params, CheckoutDeliversTheValueAtTheRequestedTime) {
     EXPECT_EQ(answer.param.param_type, PF_Param_POINT);
     EXPECT_EQ(answer.param.u.td.x_value, fixed(300.0 / 2));
     EXPECT_EQ(answer.param.u.td.y_value, fixed(150.0 / 2));
-    EXPECT_TRUE(probe->lastAccount().paramsNotCheckedIn.empty());
+    EXPECT_TRUE(probe->diagnostics().lastAccount().paramsNotCheckedIn.empty());
 
     request.release = false;
     HostTest::perform(*probe, request);
-    EXPECT_EQ(probe->lastAccount().paramsNotCheckedIn, std::vector<int>{Probe::Centre});
+    EXPECT_EQ(probe->diagnostics().lastAccount().paramsNotCheckedIn,
+              std::vector<int>{Probe::Centre});
     // The host takes the checkout back when the command ends.
     Probe::Request other;
     other.action = Probe::Action::Format;
     other.text = "x";
     HostTest::perform(*probe, other);
-    EXPECT_TRUE(probe->lastAccount().paramsNotCheckedIn.empty());
+    EXPECT_TRUE(probe->diagnostics().lastAccount().paramsNotCheckedIn.empty());
 
     request.index = Probe::Count;
     request.release = true;
@@ -122,7 +123,7 @@ TEST(Params, CheckoutDeliversTheValueAtTheRequestedTime) {
     request.index = Probe::Amount;
     request.timeScale = 0;
     EXPECT_EQ(HostTest::perform(*probe, request).result, PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(probe->misuses().size(), 2u);
+    EXPECT_EQ(probe->diagnostics().misuses().size(), 2u);
 }
 
 TEST(Params, UpdateParamsUIKeepsTheFlagsTheModuleSets) {

@@ -94,9 +94,9 @@ void rendersTheScaledLayer() {
         }
     }
     // Render disposed of the pre-render data: only the global data is left.
-    EXPECT_TRUE(probe->lastAccount().clean());
-    EXPECT_EQ(probe->lastAccount().liveHandles.size(), 1u);
-    EXPECT_TRUE(probe->misuses().empty());
+    EXPECT_TRUE(probe->diagnostics().lastAccount().clean());
+    EXPECT_EQ(probe->diagnostics().lastAccount().liveHandles.size(), 1u);
+    EXPECT_TRUE(probe->diagnostics().misuses().empty());
 }
 
 } // namespace
@@ -144,18 +144,18 @@ TEST(Render, UsesTheCallersPaddedAndOffsetWorlds) {
 
 TEST(Render, ANullLayerWorldReachesTheModuleWithoutHarm) {
     auto probe = HostTest::setUpProbe();
-    probe->failCall("checkout_layer_pixels", PF_Err_NONE);
+    probe->diagnostics().failCall("checkout_layer_pixels", PF_Err_NONE);
     World layer(4, 4, PixelDepth::Bits8);
     World output(1, 1, PixelDepth::Bits8);
     // The probe answers a null world with PF_Err_INTERNAL_STRUCT_DAMAGED.
     EXPECT_EQ(probe->renderFrame(Frame{}, layer, output), PF_Err_INTERNAL_STRUCT_DAMAGED);
-    EXPECT_TRUE(probe->lastAccount().clean());
+    EXPECT_TRUE(probe->diagnostics().lastAccount().clean());
 
-    probe->clearFaults();
-    probe->failCall("checkout_layer", PF_Err_OUT_OF_MEMORY);
+    probe->diagnostics().clearFaults();
+    probe->diagnostics().failCall("checkout_layer", PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(probe->renderFrame(Frame{}, layer, output), PF_Err_OUT_OF_MEMORY);
     // Pre-render failed; its data was handed to the delete function all the same.
-    EXPECT_TRUE(probe->account().clean());
+    EXPECT_TRUE(probe->diagnostics().account().clean());
 }
 
 TEST(Render, ContextGivesLiveCheckoutsToModuleCode) {
@@ -196,7 +196,7 @@ TEST(Render, ContextGivesLiveCheckoutsToModuleCode) {
     ASSERT_EQ(smart->cb->checkout_output(ref, &world), PF_Err_NONE);
     EXPECT_EQ(world, &output.effectWorld());
     EXPECT_EQ(smart->cb->checkout_output(nullptr, &world), PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(probe->misuses().size(), 4u);
+    EXPECT_EQ(probe->diagnostics().misuses().size(), 4u);
     EXPECT_THROW(probe->send(PF_Cmd_ABOUT), HostError); // the Context is still open
 }
 

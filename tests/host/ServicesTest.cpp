@@ -30,7 +30,7 @@ Probe::Request action(Probe::Action a, A_long count = 0) {
 }
 
 bool misused(const EffectInstance& instance, const std::string& call) {
-    const auto misuses = instance.misuses();
+    const auto misuses = instance.diagnostics().misuses();
     return std::any_of(misuses.begin(), misuses.end(),
                        [&](const Misuse& m) { return m.call == call; });
 }
@@ -50,14 +50,14 @@ TEST(Suites, ServesTheListedSuitesOnlyAtTheirVersions) {
     }
     EXPECT_EQ(HostTest::perform(*probe, acquire("No Such Suite", 1)).result, suiteNotFoundError);
     EXPECT_TRUE(misused(*probe, "AcquireSuite"));
-    EXPECT_TRUE(probe->lastAccount().clean());
+    EXPECT_TRUE(probe->diagnostics().lastAccount().clean());
 }
 
 TEST(Suites, CountsEveryAcquisitionAgainstItsRelease) {
     auto probe = HostTest::setUpProbe();
     HostTest::perform(*probe, acquire("PF Handle Suite", 2, false));
     HostTest::perform(*probe, acquire("PF Handle Suite", 2, false));
-    const auto& left = probe->lastAccount().unreleasedSuites;
+    const auto& left = probe->diagnostics().lastAccount().unreleasedSuites;
     ASSERT_EQ(left.size(), 1u);
     EXPECT_EQ(left[0].name, "PF Handle Suite");
     EXPECT_EQ(left[0].version, 2);
@@ -69,24 +69,24 @@ TEST(Suites, CountsEveryAcquisitionAgainstItsRelease) {
     EXPECT_EQ(basic->ReleaseSuite("PF Handle Suite", 2), 0);
     EXPECT_EQ(basic->ReleaseSuite("PF Handle Suite", 2), 0);
     EXPECT_EQ(basic->ReleaseSuite("PF Handle Suite", 2), badParameterError);
-    EXPECT_TRUE(probe->account().unreleasedSuites.empty());
+    EXPECT_TRUE(probe->diagnostics().account().unreleasedSuites.empty());
 }
 
 TEST(Suites, HiddenSuitesAndInjectedFaults) {
     auto probe = HostTest::setUpProbe();
-    probe->hideSuite("PF Param Utils Suite", 2);
+    probe->diagnostics().hideSuite("PF Param Utils Suite", 2);
     // The probe answers a missing suite with PF_Err_BAD_CALLBACK_PARAM.
     EXPECT_EQ(probe->updateParamsUI(), PF_Err_BAD_CALLBACK_PARAM);
-    probe->clearFaults();
+    probe->diagnostics().clearFaults();
     EXPECT_EQ(probe->updateParamsUI(), PF_Err_NONE);
 
     // Only the second call fails.
-    probe->failCall("PF_UpdateParamUI", PF_Err_OUT_OF_MEMORY, 2);
+    probe->diagnostics().failCall("PF_UpdateParamUI", PF_Err_OUT_OF_MEMORY, 2);
     EXPECT_EQ(probe->updateParamsUI(), PF_Err_NONE);
     EXPECT_EQ(probe->updateParamsUI(), PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(probe->updateParamsUI(), PF_Err_NONE);
 
-    probe->failCall("checkout_param", PF_Err_INTERNAL_STRUCT_DAMAGED);
+    probe->diagnostics().failCall("checkout_param", PF_Err_INTERNAL_STRUCT_DAMAGED);
     Probe::Request checkout = action(Probe::Action::CheckoutParam);
     checkout.index = Probe::Amount;
     EXPECT_EQ(HostTest::perform(*probe, checkout).result, PF_Err_INTERNAL_STRUCT_DAMAGED);
@@ -96,11 +96,11 @@ TEST(Suites, HiddenSuitesAndInjectedFaults) {
 TEST(Handles, MisuseIsAnsweredAndRecorded) {
     auto probe = HostTest::setUpProbe();
     HostTest::perform(*probe, action(Probe::Action::DoubleDisposeHandle));
-    ASSERT_EQ(probe->misuses().size(), 1u);
-    EXPECT_EQ(probe->misuses()[0].call, "host_dispose_handle");
-    EXPECT_EQ(probe->misuses()[0].result, PF_Err_BAD_CALLBACK_PARAM);
+    ASSERT_EQ(probe->diagnostics().misuses().size(), 1u);
+    EXPECT_EQ(probe->diagnostics().misuses()[0].call, "host_dispose_handle");
+    EXPECT_EQ(probe->diagnostics().misuses()[0].result, PF_Err_BAD_CALLBACK_PARAM);
 
-    probe->clearCalls();
+    probe->diagnostics().clearCalls();
     HostTest::perform(*probe, action(Probe::Action::DisposeForeignHandle));
     EXPECT_TRUE(misused(*probe, "host_dispose_handle"));
 
@@ -108,25 +108,26 @@ TEST(Handles, MisuseIsAnsweredAndRecorded) {
     auto other = HostTest::setUpProbe();
     const auto kept = HostTest::perform(*other, action(Probe::Action::NewHandle, 24));
     ASSERT_NE(kept.handle, nullptr);
-    probe->clearCalls();
+    probe->diagnostics().clearCalls();
     {
         auto context = probe->context();
         context.in()->utils->host_dispose_handle(kept.handle);
         EXPECT_EQ(context.in()->utils->host_get_handle_size(kept.handle), 0u);
     }
-    EXPECT_EQ(probe->misuses().size(), 2u);
-    EXPECT_EQ(other->account().liveHandles.size(), 2u); // its global data and the kept handle
+    EXPECT_EQ(probe->diagnostics().misuses().size(), 2u);
+    EXPECT_EQ(other->diagnostics().account().liveHandles.size(),
+              2u); // its global data and the kept handle
 }
 
 TEST(Handles, TheAccountShowsWhatTheModuleKeeps) {
     auto probe = HostTest::setUpProbe();
-    const auto& setup = probe->lastAccount();
+    const auto& setup = probe->diagnostics().lastAccount();
     ASSERT_EQ(setup.liveHandles.size(), 1u);
     EXPECT_TRUE(setup.liveHandles[0].isGlobalData);
     EXPECT_TRUE(setup.clean());
 
     const auto kept = HostTest::perform(*probe, action(Probe::Action::NewHandle, 24));
-    const auto& after = probe->lastAccount();
+    const auto& after = probe->diagnostics().lastAccount();
     ASSERT_EQ(after.liveHandles.size(), 2u);
     EXPECT_FALSE(after.clean());
     const auto leaked = std::find_if(after.liveHandles.begin(), after.liveHandles.end(),
@@ -135,17 +136,17 @@ TEST(Handles, TheAccountShowsWhatTheModuleKeeps) {
     EXPECT_EQ(leaked->size, 24u);
 
     HostTest::perform(*probe, action(Probe::Action::NewWorld, 5));
-    ASSERT_EQ(probe->lastAccount().liveWorlds.size(), 1u);
-    EXPECT_EQ(probe->lastAccount().liveWorlds[0].width, 5);
+    ASSERT_EQ(probe->diagnostics().lastAccount().liveWorlds.size(), 1u);
+    EXPECT_EQ(probe->diagnostics().lastAccount().liveWorlds[0].width, 5);
 
     EXPECT_EQ(probe->globalSetdown(), PF_Err_NONE);
-    EXPECT_EQ(probe->lastAccount().liveHandles.size(), 1u); // the kept one
+    EXPECT_EQ(probe->diagnostics().lastAccount().liveHandles.size(), 1u); // the kept one
     EXPECT_EQ(probe->globalData(), nullptr);
 }
 
 TEST(Handles, ANullHandleFailsGlobalSetUp) {
     EffectInstance probe(HostTest::probeModule(), "HostProbe");
-    probe.failCall("host_new_handle", PF_Err_OUT_OF_MEMORY);
+    probe.diagnostics().failCall("host_new_handle", PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(probe.globalSetup(), PF_Err_INTERNAL_STRUCT_DAMAGED);
     EXPECT_EQ(probe.outData().my_version, Probe::version);
     EXPECT_EQ(probe.globalData(), nullptr);
@@ -157,7 +158,7 @@ TEST(Worlds, UnknownAndNullWorldsAreRefused) {
               PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(HostTest::perform(*probe, action(Probe::Action::CopyNullWorld)).result,
               PF_Err_BAD_CALLBACK_PARAM);
-    EXPECT_EQ(probe->misuses().size(), 2u);
+    EXPECT_EQ(probe->diagnostics().misuses().size(), 2u);
 
     // A world built by the test is accepted; one of another depth is not copied into.
     World a(3, 2, PixelDepth::Bits8, 4);

@@ -152,5 +152,5 @@ TEST(WorkerPool, ServesTheModulesIterateSuites) {
     EXPECT_EQ(answer.threads, 3);
     EXPECT_EQ(answer.result, PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(seen.runs, std::vector<int>(40, 1));
-    EXPECT_TRUE(probe->lastAccount().clean());
+    EXPECT_TRUE(probe->diagnostics().lastAccount().clean());
 }

@@ -87,12 +87,12 @@ TEST(World, WorldSuitesCreateClearedWorldsOfEachFormat) {
     EXPECT_EQ(v2->PF_NewWorld(ref, 3, 1, true, PF_PixelFormat_BGRA32, &real),
               PF_Err_BAD_CALLBACK_PARAM);
 
-    EXPECT_EQ(probe->account().liveWorlds.size(), 3u);
+    EXPECT_EQ(probe->diagnostics().account().liveWorlds.size(), 3u);
     EXPECT_EQ(v1->dispose_world(ref, &deep), PF_Err_NONE);
     EXPECT_EQ(v1->dispose_world(ref, &deep), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_EQ(v1->dispose_world(ref, &flat), PF_Err_NONE);
     EXPECT_EQ(v2->PF_DisposeWorld(ref, &real), PF_Err_NONE);
-    EXPECT_TRUE(probe->account().liveWorlds.empty());
+    EXPECT_TRUE(probe->diagnostics().account().liveWorlds.empty());
     basic->ReleaseSuite("PF World Suite", 1);
     basic->ReleaseSuite("PF World Suite", 2);
 }

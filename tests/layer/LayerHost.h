@@ -18,7 +18,7 @@ protected:
     PF_OutData* out() { return context.out(); }
 
     long callCount(std::string_view name) const {
-        const auto calls = host.calls();
+        const auto calls = host.diagnostics().calls();
         return std::count_if(calls.begin(), calls.end(),
                              [name](const OfflineHost::CallRecord& c) { return c.name == name; });
     }

@@ -75,7 +75,7 @@ TYPED_TEST(LayerDepthTest, WrapsHostWorldWithPaddedRows) {
     using Pixel = TypeParam;
     const A_long extraBytes = static_cast<A_long>(3 * sizeof(Pixel));
     World world(5, 3, TestFixture::D::host, extraBytes, 7, -2);
-    this->host.clearCalls();
+    this->host.diagnostics().clearCalls();
 
     const Layer layer(this->in(), this->out(), &world.effectWorld(), TestFixture::D::bpc);
 
@@ -94,18 +94,18 @@ TYPED_TEST(LayerDepthTest, WrapsHostWorldWithPaddedRows) {
     EXPECT_EQ(view.height, 3);
     EXPECT_EQ(view.row(0), &world.at<Pixel>(0, 0));
     EXPECT_EQ(view.row(2) + 4, &world.at<Pixel>(4, 2));
-    EXPECT_TRUE(this->host.calls().empty());
+    EXPECT_TRUE(this->host.diagnostics().calls().empty());
 }
 
 TYPED_TEST(LayerDepthTest, CreatesClearedWorldAndDisposesOfItWithTheLastCopy) {
     using Pixel = TypeParam;
-    this->host.clearCalls();
+    this->host.diagnostics().clearCalls();
     std::optional<Layer> layer;
     layer.emplace(this->in(), this->out(), 4, 3, TestFixture::D::bpc);
     ASSERT_EQ(layer->getError(), PF_Err_NONE);
     EXPECT_EQ(layer->getSize(), Rect(0, 0, 4, 3));
 
-    const auto live = this->host.account().liveWorlds;
+    const auto live = this->host.diagnostics().account().liveWorlds;
     ASSERT_EQ(live.size(), 1u);
     EXPECT_EQ(live[0].width, 4);
     EXPECT_EQ(live[0].height, 3);
@@ -124,10 +124,11 @@ TYPED_TEST(LayerDepthTest, CreatesClearedWorldAndDisposesOfItWithTheLastCopy) {
 
     std::optional<Layer> copy(*layer);
     layer.reset();
-    EXPECT_EQ(this->host.account().liveWorlds.size(), 1u) << "a copy still holds the world";
+    EXPECT_EQ(this->host.diagnostics().account().liveWorlds.size(), 1u)
+        << "a copy still holds the world";
     copy.reset();
-    EXPECT_TRUE(this->host.account().liveWorlds.empty());
-    EXPECT_TRUE(this->host.account().unreleasedSuites.empty());
+    EXPECT_TRUE(this->host.diagnostics().account().liveWorlds.empty());
+    EXPECT_TRUE(this->host.diagnostics().account().unreleasedSuites.empty());
     EXPECT_EQ(this->callCount(floatWorld ? "PF_DisposeWorld" : "dispose_world"), 1);
 }
 
@@ -145,7 +146,7 @@ TYPED_TEST(LayerDepthTest, FillsTheWholeWorldWithTheConvertedColour) {
                 << x << "," << y;
         }
     }
-    EXPECT_TRUE(this->host.account().unreleasedSuites.empty());
+    EXPECT_TRUE(this->host.diagnostics().account().unreleasedSuites.empty());
 }
 
 TYPED_TEST(LayerDepthTest, CopiesAndCompositesThroughTheHost) {
@@ -302,17 +303,17 @@ TEST_F(LayerErrorTest, AFailedCopyStopsLaterOperations) {
     World b(2, 2, PixelDepth::Bits8);
     Layer first(in(), out(), &a.effectWorld(), Ondrel::bpc8);
     Layer second(in(), out(), &b.effectWorld(), Ondrel::bpc8);
-    host.failCall("copy", 7);
+    host.diagnostics().failCall("copy", 7);
 
     first.copyTo(second);
     ASSERT_EQ(first.getError(), 7);
     EXPECT_EQ(second.getError(), PF_Err_NONE);
 
-    host.clearCalls();
+    host.diagnostics().clearCalls();
     first.fill(ColorFloat<float>(1.0f, 1.0f, 1.0f));
     first.blendTo(second, first.getSize(), Vector<int>(), 1.0, 0, false);
     first.copyTo(second);
-    EXPECT_TRUE(host.calls().empty());
+    EXPECT_TRUE(host.diagnostics().calls().empty());
     EXPECT_EQ(first.getError(), 7);
     EXPECT_TRUE(samePixel(a.at<PF_Pixel>(0, 0), PF_Pixel{}));
 
@@ -322,12 +323,12 @@ TEST_F(LayerErrorTest, AFailedCopyStopsLaterOperations) {
 }
 
 TEST_F(LayerErrorTest, AFailedCreationKeepsItsCodeAndDisposesOfNothing) {
-    host.failCall("new_world", 9);
+    host.diagnostics().failCall("new_world", 9);
     {
         Layer layer(in(), out(), 3, 3, Ondrel::bpc16);
         EXPECT_EQ(layer.getError(), 9);
         EXPECT_NE(layer.getWorld(), nullptr);
-        EXPECT_TRUE(host.account().liveWorlds.empty());
+        EXPECT_TRUE(host.diagnostics().account().liveWorlds.empty());
         layer.fill(ColorFloat<float>());
         EXPECT_EQ(layer.getError(), 9);
     }
@@ -338,20 +339,20 @@ TEST_F(LayerErrorTest, AFailedCreationKeepsItsCodeAndDisposesOfNothing) {
 TEST_F(LayerErrorTest, SuitesTheHandlerCannotSupplyAreThrown) {
     World world(2, 2, PixelDepth::Bits8);
     Layer wrapped(in(), out(), &world.effectWorld(), Ondrel::bpc8);
-    host.hideSuite("PF Fill Matte Suite", 2);
+    host.diagnostics().hideSuite("PF Fill Matte Suite", 2);
     EXPECT_EQ(LayerTests::thrownCode([&] { wrapped.fill(ColorFloat<float>()); }),
               PF_Err_BAD_CALLBACK_PARAM);
 
-    host.hideSuite("PF World Suite", 1);
+    host.diagnostics().hideSuite("PF World Suite", 1);
     for (const int bpc : {Ondrel::bpc8, Ondrel::bpc16}) {
         EXPECT_EQ(LayerTests::thrownCode([&] { Layer(in(), out(), 2, 2, bpc); }),
                   PF_Err_BAD_CALLBACK_PARAM);
     }
-    EXPECT_TRUE(host.account().unreleasedSuites.empty());
+    EXPECT_TRUE(host.diagnostics().account().unreleasedSuites.empty());
 }
 
 TEST_F(LayerErrorTest, AMissingFloatWorldSuiteIsReportedToTheUser) {
-    host.hideSuite("PF World Suite", 2);
+    host.diagnostics().hideSuite("PF World Suite", 2);
     const Layer layer(in(), out(), 2, 2, Ondrel::bpc32);
     EXPECT_EQ(layer.getError(), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_NE(out()->out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);
@@ -370,9 +371,9 @@ TEST_F(LayerErrorTest, WorldsWithoutPixelsAreNeverTouched) {
     Layer valid(in(), out(), &world.effectWorld(), Ondrel::bpc8);
     Layer nullWorld(in(), out(), nullptr, Ondrel::bpc8);
     Layer nullData(in(), out(), &noPixels, Ondrel::bpc8);
-    host.failCall("new_world", PF_Err_NONE);
+    host.diagnostics().failCall("new_world", PF_Err_NONE);
     Layer undelivered(in(), out(), 2, 2, Ondrel::bpc8);
-    host.clearFaults();
+    host.diagnostics().clearFaults();
 
     EXPECT_EQ(nullWorld.getSize(), Rect());
     EXPECT_EQ(nullWorld.getOrigin().x, 0);
@@ -382,7 +383,7 @@ TEST_F(LayerErrorTest, WorldsWithoutPixelsAreNeverTouched) {
         EXPECT_EQ(layer->getError(), PF_Err_NONE) << "nothing needed the world yet";
     }
 
-    host.clearCalls();
+    host.diagnostics().clearCalls();
     nullWorld.copyTo(valid);
     nullData.fill(ColorFloat<float>());
     undelivered.blendTo(valid, Rect(0, 0, 2, 2), Vector<int>(), 1.0, 0, false);
@@ -400,17 +401,17 @@ TEST_F(LayerErrorTest, WorldsWithoutPixelsAreNeverTouched) {
     blendToNull.blendTo(nullWorld, Rect(0, 0, 2, 2), Vector<int>(), 1.0, 0, false);
     EXPECT_EQ(blendToNull.getError(), PF_Err_BAD_CALLBACK_PARAM);
 
-    EXPECT_TRUE(host.calls().empty());
-    EXPECT_TRUE(host.misuses().empty());
+    EXPECT_TRUE(host.diagnostics().calls().empty());
+    EXPECT_TRUE(host.diagnostics().misuses().empty());
 }
 
 TEST_F(LayerErrorTest, UnknownDepthCodesCreateAndFillNothing) {
-    host.clearCalls();
+    host.diagnostics().clearCalls();
     Layer layer(in(), out(), 2, 2, 7);
     layer.fill(ColorFloat<float>(1.0f, 1.0f, 1.0f));
     EXPECT_EQ(layer.getError(), PF_Err_NONE);
     EXPECT_EQ(layer.getPixels<PF_Pixel>().base, nullptr);
-    EXPECT_TRUE(host.calls().empty());
+    EXPECT_TRUE(host.diagnostics().calls().empty());
 }
 
 } // namespace

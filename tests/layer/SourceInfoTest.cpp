@@ -45,7 +45,7 @@ protected:
             return SourceInfo(context.in(), context.out(), context.smartRenderExtra(input, output));
         }
         long count(std::string_view name) const {
-            const auto calls = host.calls();
+            const auto calls = host.diagnostics().calls();
             return std::count_if(calls.begin(), calls.end(),
                                  [name](const auto& c) { return c.name == name; });
         }
@@ -69,7 +69,7 @@ TEST_F(SourceInfoTest, ChecksOutBothWorldsAndFindsTheDepthTheHostReports) {
             EXPECT_EQ(info.getOutputWorld()->data, render.output.effectWorld().data);
             EXPECT_EQ(render.count("checkin_layer_pixels"), 0);
         }
-        EXPECT_TRUE(render.host.account().unreleasedSuites.empty());
+        EXPECT_TRUE(render.host.diagnostics().account().unreleasedSuites.empty());
     }
 }
 
@@ -161,8 +161,8 @@ TEST_F(PixelFormatTest, AFailedQueryKeepsItsCodeAndStillReleasesTheSuite) {
 
 TEST_F(SourceInfoTest, AFailedInputCheckoutStopsEverythingElse) {
     Render render(PixelDepth::Bits16);
-    render.host.failCall("checkout_layer_pixels", 5);
-    render.host.clearCalls();
+    render.host.diagnostics().failCall("checkout_layer_pixels", 5);
+    render.host.diagnostics().clearCalls();
     const SourceInfo info = render.sourceInfo();
     EXPECT_EQ(info.getError(), 5);
     EXPECT_EQ(info.getBPC(), 0);
@@ -172,8 +172,8 @@ TEST_F(SourceInfoTest, AFailedInputCheckoutStopsEverythingElse) {
 
 TEST_F(SourceInfoTest, AFailedOutputCheckoutStopsTheDepthQuery) {
     Render render(PixelDepth::Bits16);
-    render.host.failCall("checkout_output", 6);
-    render.host.clearCalls();
+    render.host.diagnostics().failCall("checkout_output", 6);
+    render.host.diagnostics().clearCalls();
     const SourceInfo info = render.sourceInfo();
     EXPECT_EQ(info.getError(), 6);
     EXPECT_EQ(render.count("checkout_layer_pixels"), 1);
@@ -185,8 +185,8 @@ TEST_F(SourceInfoTest, AFailedOutputCheckoutStopsTheDepthQuery) {
 TEST_F(SourceInfoTest, ACheckoutWithoutAWorldIsABadCallbackParameter) {
     for (const char* call : {"checkout_layer_pixels", "checkout_output"}) {
         Render render(PixelDepth::Bits8);
-        render.host.failCall(call, PF_Err_NONE);
-        render.host.clearCalls();
+        render.host.diagnostics().failCall(call, PF_Err_NONE);
+        render.host.diagnostics().clearCalls();
         const SourceInfo info = render.sourceInfo();
         EXPECT_EQ(info.getError(), PF_Err_BAD_CALLBACK_PARAM) << call;
         EXPECT_EQ(render.count("PF_GetPixelFormat"), 0) << call;
@@ -195,7 +195,7 @@ TEST_F(SourceInfoTest, ACheckoutWithoutAWorldIsABadCallbackParameter) {
 
 TEST_F(SourceInfoTest, AMissingWorldSuiteIsReportedToTheUser) {
     Render render(PixelDepth::Bits8);
-    render.host.hideSuite("PF World Suite", 2);
+    render.host.diagnostics().hideSuite("PF World Suite", 2);
     const SourceInfo info = render.sourceInfo();
     EXPECT_EQ(info.getError(), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_NE(render.context.out()->out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);

@@ -19,7 +19,7 @@ std::unique_ptr<OfflineHost::EffectInstance> loadedEffect(const char* name) {
 
 int callCount(const OfflineHost::EffectInstance& instance, const std::string& name) {
     int n = 0;
-    for (const auto& call : instance.calls()) {
+    for (const auto& call : instance.diagnostics().calls()) {
         n += call.name == name;
     }
     return n;
@@ -52,16 +52,16 @@ TEST(GlobalSetup, WritesVersionAndFlagsAndKeepsARegisteredHandle) {
         expectVersionAndFlags(instance->outData());
         ASSERT_NE(instance->globalData(), nullptr);
         EXPECT_EQ(callCount(*instance, "AEGP_RegisterWithAEGP"), 1);
-        const auto account = instance->account();
+        const auto account = instance->diagnostics().account();
         ASSERT_EQ(account.liveHandles.size(), 1u);
         EXPECT_EQ(account.liveHandles[0].size, 4u);
         EXPECT_TRUE(account.liveHandles[0].isGlobalData);
         EXPECT_TRUE(account.clean());
-        EXPECT_TRUE(instance->misuses().empty());
+        EXPECT_TRUE(instance->diagnostics().misuses().empty());
 
         EXPECT_EQ(instance->globalSetdown(), PF_Err_NONE);
-        EXPECT_TRUE(instance->lastAccount().liveHandles.empty());
-        EXPECT_TRUE(instance->misuses().empty());
+        EXPECT_TRUE(instance->diagnostics().lastAccount().liveHandles.empty());
+        EXPECT_TRUE(instance->diagnostics().misuses().empty());
     }
 }
 
@@ -81,14 +81,14 @@ TEST(GlobalSetup, FailuresKeepVersionAndFlagsAndLeaveNoHandle) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
         const auto instance = loadedEffect("OndrelLine");
-        instance->failCall(c.call, c.injected);
+        instance->diagnostics().failCall(c.call, c.injected);
         EXPECT_EQ(instance->globalSetup(), c.expected);
         expectVersionAndFlags(instance->outData());
         EXPECT_EQ(instance->globalData(), nullptr);
         EXPECT_EQ(instance->outData().global_data, nullptr);
-        EXPECT_TRUE(instance->lastAccount().liveHandles.empty());
-        EXPECT_TRUE(instance->lastAccount().unreleasedSuites.empty());
-        EXPECT_TRUE(instance->misuses().empty());
+        EXPECT_TRUE(instance->diagnostics().lastAccount().liveHandles.empty());
+        EXPECT_TRUE(instance->diagnostics().lastAccount().unreleasedSuites.empty());
+        EXPECT_TRUE(instance->diagnostics().misuses().empty());
     }
 }
 
@@ -97,22 +97,22 @@ TEST(GlobalSetup, MissingSuitesGive516AfterVersionAndFlags) {
          {std::pair{"PF Handle Suite", 2}, std::pair{"AEGP Utility Suite", 7}}) {
         SCOPED_TRACE(suite);
         const auto instance = loadedEffect("OndrelTriangle");
-        instance->hideSuite(suite, version);
+        instance->diagnostics().hideSuite(suite, version);
         EXPECT_EQ(instance->globalSetup(), PF_Err_BAD_CALLBACK_PARAM);
         expectVersionAndFlags(instance->outData());
         EXPECT_EQ(instance->globalData(), nullptr);
-        EXPECT_TRUE(instance->lastAccount().liveHandles.empty());
-        EXPECT_TRUE(instance->lastAccount().unreleasedSuites.empty());
+        EXPECT_TRUE(instance->diagnostics().lastAccount().liveHandles.empty());
+        EXPECT_TRUE(instance->diagnostics().lastAccount().unreleasedSuites.empty());
     }
 }
 
 TEST(GlobalSetdown, WithoutGlobalDataMakesNoHostCall) {
     const auto instance = loadedEffect("OndrelRectangle");
-    instance->failCall("host_new_handle", PF_Err_NONE);
+    instance->diagnostics().failCall("host_new_handle", PF_Err_NONE);
     ASSERT_EQ(instance->globalSetup(), PF_Err_INTERNAL_STRUCT_DAMAGED);
-    instance->clearCalls();
+    instance->diagnostics().clearCalls();
     EXPECT_EQ(instance->globalSetdown(), PF_Err_NONE);
-    EXPECT_TRUE(instance->calls().empty());
+    EXPECT_TRUE(instance->diagnostics().calls().empty());
 }
 
 // The host hands every command a cleared output record holding only the global data.
@@ -155,9 +155,9 @@ TEST(UnhandledCommands, ReturnNoneAndTouchNothing) {
         const auto instance = appliedEffect(name);
         for (PF_Cmd cmd : commands) {
             SCOPED_TRACE(testing::Message() << name << " command " << cmd);
-            instance->clearCalls();
+            instance->diagnostics().clearCalls();
             EXPECT_EQ(instance->send(cmd), PF_Err_NONE);
-            EXPECT_TRUE(instance->calls().empty());
+            EXPECT_TRUE(instance->diagnostics().calls().empty());
             expectUntouched(instance->outData(), instance->globalData());
         }
     }

@@ -22,6 +22,6 @@ inline std::unique_ptr<OfflineHost::EffectInstance> appliedEffect(std::string_vi
     if (instance->globalSetup() != PF_Err_NONE || instance->paramsSetup() != PF_Err_NONE) {
         throw std::runtime_error("cannot apply " + std::string(name));
     }
-    instance->clearCalls();
+    instance->diagnostics().clearCalls();
     return instance;
 }

@@ -35,12 +35,12 @@ TEST(GrayOutParameter, FlipsOnlyTheDisabledBitOfTheCopyAndSendsTheCopy) {
             EXPECT_EQ(hostEntry->ui_flags, hostFlags) << "the host's own entry is left alone";
         }
     }
-    EXPECT_TRUE(instance->misuses().empty());
+    EXPECT_TRUE(instance->diagnostics().misuses().empty());
 }
 
 TEST(GrayOutParameter, ReturnsTheHostsCode) {
     const auto instance = appliedEffect("OndrelTriangle");
-    instance->failCall("PF_UpdateParamUI", 12);
+    instance->diagnostics().failCall("PF_UpdateParamUI", 12);
     auto context = instance->context();
     std::vector<PF_ParamDef> local(16);
     local[11] = *context.params()[11];

@@ -18,7 +18,7 @@ constexpr A_long disabled = 0x20;
 std::vector<int> updatedIndices(const OfflineHost::EffectInstance& instance) {
     static const std::regex index(R"(index=(-?\d+))");
     std::vector<int> out;
-    for (const auto& call : instance.calls()) {
+    for (const auto& call : instance.diagnostics().calls()) {
         std::smatch m;
         if (call.name == "PF_UpdateParamUI" && std::regex_search(call.detail, m, index)) {
             out.push_back(std::stoi(m[1]));
@@ -49,7 +49,7 @@ TEST(Graying, EveryPopupValueGraysAndEnablesItsDependentsInOrder) {
                 }
                 SCOPED_TRACE(testing::Message() << "popup " << rule.popup << " = " << value);
                 instance->setValue(rule.popup, value);
-                instance->clearCalls();
+                instance->diagnostics().clearCalls();
                 ASSERT_EQ(instance->updateParamsUI(), PF_Err_NONE);
                 EXPECT_NE(instance->outData().out_flags & refreshUI, 0);
 
@@ -99,7 +99,7 @@ TEST(Graying, ValueOutsideThePopupChangesNothingButStillRefreshes) {
             for (const Documented::GrayRule& rule : effect.graying) {
                 values.emplace_back(rule.popup, outside);
             }
-            instance->clearCalls();
+            instance->diagnostics().clearCalls();
             A_long outFlags = 0;
             ASSERT_EQ(updateWithPopupValues(*instance, effect.name, values, outFlags), PF_Err_NONE);
             EXPECT_TRUE(updatedIndices(*instance).empty());
@@ -132,7 +132,7 @@ TEST(Graying, FailingUpdateStopsTheSequenceReturnsItsCodeAndStillRefreshes) {
         for (std::size_t failing = 1; failing <= all.size(); ++failing) {
             SCOPED_TRACE(testing::Message() << "call " << failing << " fails");
             const auto instance = appliedEffect(effect.name);
-            instance->failCall("PF_UpdateParamUI", 33, static_cast<int>(failing));
+            instance->diagnostics().failCall("PF_UpdateParamUI", 33, static_cast<int>(failing));
             EXPECT_EQ(instance->updateParamsUI(), 33);
             EXPECT_EQ(updatedIndices(*instance),
                       std::vector<int>(all.begin(), all.begin() + static_cast<long>(failing)));
@@ -145,9 +145,9 @@ TEST(Graying, MissingParamUtilsSuiteGives516) {
     for (const Documented::Effect& effect : Documented::effects()) {
         SCOPED_TRACE(effect.name);
         const auto instance = appliedEffect(effect.name);
-        instance->hideSuite("PF Param Utils Suite", 2);
+        instance->diagnostics().hideSuite("PF Param Utils Suite", 2);
         EXPECT_EQ(instance->updateParamsUI(), PF_Err_BAD_CALLBACK_PARAM);
-        EXPECT_TRUE(instance->account().unreleasedSuites.empty());
+        EXPECT_TRUE(instance->diagnostics().account().unreleasedSuites.empty());
     }
 }
 

@@ -100,10 +100,10 @@ TEST(ParamTables, FailingAddParamStopsTheSetupWithItsCode) {
     const auto instance =
         std::make_unique<OfflineHost::EffectInstance>(loadedModule(), "OndrelCircle");
     ASSERT_EQ(instance->globalSetup(), PF_Err_NONE);
-    instance->failCall("add_param", 7, 3);
+    instance->diagnostics().failCall("add_param", 7, 3);
     EXPECT_EQ(instance->paramsSetup(), 7);
     int added = 0;
-    for (const auto& call : instance->calls()) {
+    for (const auto& call : instance->diagnostics().calls()) {
         added += call.name == "add_param";
     }
     EXPECT_EQ(added, 3);
