@@ -129,6 +129,25 @@ TEST_P(LineEffect, RotationTurnsTheLineAboutTheAnchorPoint) {
         out, [&](A_long x, A_long y) { return line.butt(x, y); }, red));
 }
 
+// Both points on one spot: butt caps have no ends to square off, so nothing is drawn; round caps
+// draw the disc they make.
+TEST_P(LineEffect, CoincidentPointsDrawTheDiscOfRoundCapsOnly) {
+    set("Thickness", 10);
+    set("Mode", 3);
+    set("Stroke Width", 4);
+    setPoint("Point 1", 200, 150);
+    setPoint("Point 2", 200, 150);
+    EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer));
+
+    set("Blending Mode", 1);
+    set("Cap", 2);
+    set("Mode", 1);
+    const World out = render(frameAt(GetParam()));
+    EXPECT_TRUE(holdsShapeAlone(
+        out, [](A_long x, A_long y) { return clamp01(5.0 - std::hypot(x - 200.0, y - 150.0)); },
+        red));
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, LineEffect, allDepths(), depthTestName);
 
 class LineRecord : public ::testing::Test, protected ShapeEffectTest<Record> {

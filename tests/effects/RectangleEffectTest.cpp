@@ -135,6 +135,29 @@ TEST_P(RectangleEffect, StrokeAloneFollowsTheEdges) {
     }
 }
 
+// A rectangle without area has nothing to fill or stroke: "Scale" 0, "Point 1" on "Point 2", or
+// "Width" or "Height" 0 leave the input as it was. Any width at all draws.
+TEST_P(RectangleEffect, RectanglesWithoutAreaLeaveTheInput) {
+    set("Mode", 3);
+    set("Stroke Width", 4);
+    const auto leavesInput = [&] { return sameWorlds(render(frameAt(GetParam())), layer); };
+    set("Scale", 0);
+    EXPECT_TRUE(leavesInput()) << "scale 0";
+    set("Scale", 100);
+    setPoint("Point 1", 200, 150);
+    setPoint("Point 2", 200, 150);
+    EXPECT_TRUE(leavesInput()) << "Point 1 on Point 2";
+    set("Controlled By", 2);
+    for (const auto& [width, height] : {std::pair{0.0, 0.0}, {0.0, 300.0}, {400.0, 0.0}}) {
+        set("Width", width);
+        set("Height", height);
+        EXPECT_TRUE(leavesInput()) << width << " x " << height;
+    }
+    set("Width", 0.1);
+    set("Height", 300);
+    EXPECT_FALSE(leavesInput());
+}
+
 INSTANTIATE_TEST_SUITE_P(Depths, RectangleEffect, allDepths(), depthTestName);
 
 class RectangleRecord : public ::testing::Test, protected ShapeEffectTest<Record> {

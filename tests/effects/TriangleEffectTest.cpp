@@ -204,15 +204,21 @@ TEST_P(TriangleRender, PointsAndTransformPlaceTheTriangle) {
     EXPECT_TRUE(holdsShapeAlone(out, {placed, 3.25, 2}, white));
 }
 
-// Three points on one line enclose nothing: the output stays the input, in every mode.
-TEST_P(TriangleRender, CollinearPointsLeaveTheInput) {
+// Three points on one line, or a triangle scaled to nothing, enclose nothing: the output stays the
+// input, in every mode.
+TEST_P(TriangleRender, CollapsedTrianglesLeaveTheInput) {
+    for (const int mode : {1, 2, 3}) {
+        set("Mode", mode);
+        set("Scale", 0);
+        EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer)) << "scale 0, mode " << mode;
+    }
+    set("Scale", 100);
     setPoint("Point 1", 10, 10);
     setPoint("Point 2", 300, 300);
     setPoint("Point 3", 100, 100);
     for (const int mode : {1, 2, 3}) {
         set("Mode", mode);
-        const World out = render(frameAt(GetParam()));
-        EXPECT_TRUE(sameWorlds(out, layer)) << "mode " << mode;
+        EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer)) << "collinear, mode " << mode;
     }
 }
 

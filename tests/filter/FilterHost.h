@@ -203,6 +203,23 @@ protected:
         return drawer.calcRegion(source);
     }
 
+    // The drawer finds nothing to draw in a 64 x 48 world: its region is empty, and drawing
+    // anyway, over a scratch layer the size of the world, leaves every pixel transparent.
+    ::testing::AssertionResult drawsNothing(const typename Drawer::Parameter& p) {
+        OfflineHost::World world(64, 48, D::host);
+        Ondrel::Layer source(in(), out(), &world.effectWorld(), D::bpc);
+        Drawer drawer(p);
+        const Ondrel::Rect region = drawer.calcRegion(source);
+        if (!region.isEmpty()) {
+            return ::testing::AssertionFailure()
+                   << "region (" << region.left << ", " << region.top << ", " << region.right
+                   << ", " << region.bottom << ") is not empty";
+        }
+        Ondrel::Layer scratch(in(), out(), 64, 48, D::bpc);
+        drawer.execute("draw", source, scratch, 0, 1);
+        return matchesEverywhere<Pixel>(scratch, [](int, int) { return Pixel{}; });
+    }
+
     // Every pixel of the scratch layer against an expectation's coverage at (x, y) and colours.
     template <typename Expected>
     static ::testing::AssertionResult matches(const Ondrel::Layer& scratch, const Expected& e) {

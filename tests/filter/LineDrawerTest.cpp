@@ -156,26 +156,41 @@ TYPED_TEST(LineDrawerTest, RoundCapsAddHalfDiscs) {
     }
 }
 
-// Coincident points: point 2 moves 1e-6 along +x (the region's right edge shows it), and round
-// caps then draw a disc of half the thickness.
-TYPED_TEST(LineDrawerTest, CoincidentPointsDrawADisc) {
+// Coincident points with round caps draw the disc the caps make: every pixel, fill and stroke,
+// as far from the point as the disc's own rules say, and nothing beyond the disc's margin.
+TYPED_TEST(LineDrawerTest, CoincidentPointsWithRoundCapsDrawADisc) {
+    // Half the thickness 3; the stroke, 2 wide, spans 2 to 4 from the point.
     const LineDrawer::Parameter p =
-        line(Vector<double>(20.0, 20.0), Vector<double>(20.0, 20.0), 6.0, 2, 1, 0.0);
+        line(Vector<double>(20.0, 20.0), Vector<double>(20.0, 20.0), 6.0, 2, 3, 2.0);
     Rect region;
     const Layer scratch = this->draw(p, region);
-    EXPECT_EQ(region, Rect(13, 13, 28, 27));
-    const ExpectedLine e = this->expected(p, region, Vector<double>(20.0, 20.0),
-                                          Vector<double>(20.0 + 1e-6, 20.0), 6.0, 0.0);
-    EXPECT_TRUE(this->matches(scratch, e));
-    for (int y = 0; y < region.getHeight(); ++y) {
-        for (int x = 0; x < region.getWidth(); ++x) {
-            const double d = std::hypot(x + region.left - 20.0, y + region.top - 20.0);
-            EXPECT_NEAR(e.coverage(x, y).fill, ramp(3.0 - d), 1e-5) << x << ", " << y;
-        }
+    ASSERT_EQ(region, Rect(11, 11, 29, 29));
+    const Colors colors{p.mode, p.fillColor, p.strokeColor};
+    EXPECT_TRUE(matchesEverywhere<TypeParam>(scratch, [&](int x, int y) {
+        const double d = std::hypot(x + region.left - 20.0, y + region.top - 20.0);
+        return shapePixel<TypeParam>(colors, {ramp(3.0 - d), ramp(4.0 - d) * ramp(d - 1.0)});
+    }));
+    // At the point only the fill; 2 away the stroke covers fully, over a full fill; 4 away nothing.
+    const TypeParam fill = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
+    EXPECT_TRUE(samePixel(this->at(scratch, region, 20, 20), fill));
+    EXPECT_TRUE(
+        samePixel(this->at(scratch, region, 22, 20),
+                  Ondrel::Blend::normal(fill, coveredPixel<TypeParam>(1.0, 0.1f, 0.3f, 0.9f))));
+    EXPECT_TRUE(samePixel(this->at(scratch, region, 20, 24), TypeParam{}));
+}
+
+// Butt caps square off a segment's ends, so a segment of no length, given so or scaled to
+// nothing, has nothing to draw, in any mode.
+TYPED_TEST(LineDrawerTest, ButtLinesOfNoLengthDrawNothing) {
+    for (const int mode : {1, 2, 3}) {
+        EXPECT_TRUE(this->drawsNothing(
+            line(Vector<double>(20.0, 20.0), Vector<double>(20.0, 20.0), 10.0, 1, mode, 4.0)))
+            << "mode " << mode;
+        LineDrawer::Parameter p =
+            line(Vector<double>(10.0, 20.0), Vector<double>(30.0, 25.0), 10.0, 1, mode, 4.0);
+        p.scale = 0.0;
+        EXPECT_TRUE(this->drawsNothing(p)) << "scale 0, mode " << mode;
     }
-    EXPECT_TRUE(samePixel(this->at(scratch, region, 22, 20),
-                          coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f)));
-    EXPECT_TRUE(samePixel(this->at(scratch, region, 20, 23), TypeParam{}));
 }
 
 // Thickness 0 draws no body; the stroke is still a band of the stroke width along the segment,

@@ -150,41 +150,48 @@ TYPED_TEST(RectangleDrawerTest, BothFormsCoverExactlyTheirPixels) {
     }
 }
 
-// Neither form: every corner starts at (0, 0), whatever the points and size say, and the
-// transform takes it to one spot; with no length and no height every pixel of the region has t
-// = n = 0, so the fill covers the whole region.
-TYPED_TEST(RectangleDrawerTest, OtherControlledByPutsEveryCornerAtZero) {
-    for (const int controlledBy : {0, 3}) {
-        RectangleDrawer::Parameter p = centred({30.0, 20.0}, 10.0, 8.0, 1, 2.0);
-        p.point1 = Vector<double>(5.0, 5.0);
-        p.point2 = Vector<double>(25.0, 30.0);
-        p.controlledBy = controlledBy;
+// A rectangle without area has nothing to fill or stroke, in any mode, turned or not: no width,
+// no height, the two points on one spot or one above the other, a scale of 0, or a controlledBy
+// that names neither form and so puts every corner at (0, 0).
+TYPED_TEST(RectangleDrawerTest, RectanglesWithoutAreaDrawNothing) {
+    RectangleDrawer::Parameter scaledToNothing = twoPoints({10.0, 10.0}, {30.0, 20.0}, 1, 4.0);
+    scaledToNothing.scale = 0.0;
+    RectangleDrawer::Parameter neitherForm = centred({30.0, 20.0}, 10.0, 8.0, 1, 4.0);
+    neitherForm.point1 = Vector<double>(5.0, 5.0);
+    neitherForm.point2 = Vector<double>(25.0, 30.0);
+    neitherForm.controlledBy = 3;
+    for (RectangleDrawer::Parameter p :
+         {centred({20.0, 20.0}, 0.0, 6.0, 1, 4.0), centred({20.0, 20.0}, 6.0, 0.0, 1, 4.0),
+          centred({20.0, 20.0}, 0.0, 0.0, 1, 4.0), twoPoints({12.5, 9.0}, {12.5, 9.0}, 1, 4.0),
+          twoPoints({12.0, 9.0}, {12.0, 30.0}, 1, 4.0), scaledToNothing, neitherForm}) {
         p.anchorPoint = Vector<double>(5.0, 5.0);
         p.position = Vector<double>(20.0, 15.0);
-        p.rotation = 0.7;
-        p.scale = 2.0;
-        Rect region;
-        const Layer scratch = this->draw(p, region);
-
-        const double x = (-5.0 * std::cos(0.7) + 5.0 * std::sin(0.7)) * 2.0 + 5.0 + 20.0;
-        const double y = (-5.0 * std::sin(0.7) - 5.0 * std::cos(0.7)) * 2.0 + 5.0 + 15.0;
-        const Vector<double> c(x, y);
-        ASSERT_EQ(region, rectangleRegion({c, c, c, c}, 0.0, 64, 48));
-        EXPECT_EQ(region.getWidth() * region.getHeight(), 9); // x and y are not whole
-        const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
-        EXPECT_TRUE(matchesEverywhere<TypeParam>(scratch, [&full](int, int) { return full; }));
+        for (const double rotation : {0.0, 0.7}) {
+            p.rotation = rotation;
+            for (const int mode : {1, 2, 3}) {
+                p.mode = mode;
+                EXPECT_TRUE(this->drawsNothing(p))
+                    << "controlled by " << p.controlledBy << ", " << p.width << " x " << p.height
+                    << ", scale " << p.scale << ", rotation " << rotation << ", mode " << mode;
+            }
+        }
     }
 }
 
-// Width 0: there is no direction along the rectangle, so every pixel has t = 0 and the fill
-// covers the region's full width between the side limits.
-TYPED_TEST(RectangleDrawerTest, ZeroWidthCoversTheRegionsWidth) {
-    const RectangleDrawer::Parameter p = centred({20.0, 20.0}, 0.0, 6.0, 1, 0.0);
+// A rectangle a quarter of a pixel wide still draws: the column it lies on fully and, its fill
+// ramps lying outside its edges, the columns 0.875 beyond them with 0.125.
+TYPED_TEST(RectangleDrawerTest, ASliverStillDraws) {
     Rect region;
-    const Layer scratch = this->draw(p, region);
-    ASSERT_EQ(region, Rect(19, 16, 21, 24));
-    this->expectBlock(scratch, region, Rect(19, 17, 20, 23),
-                      coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f));
+    const Layer scratch = this->draw(centred({20.0, 20.0}, 0.25, 6.0, 1, 4.0), region);
+    ASSERT_EQ(region, Rect(18, 16, 22, 24));
+    const TypeParam full = coveredPixel<TypeParam>(1.0, 0.8f, 0.4f, 0.1f);
+    const TypeParam edge = coveredPixel<TypeParam>(0.125, 0.8f, 0.4f, 0.1f);
+    EXPECT_TRUE(matchesEverywhere<TypeParam>(scratch, [&](int x, int y) {
+        if (y < 1) {
+            return TypeParam{};
+        }
+        return x == 2 ? full : (x == 1 || x == 3 ? edge : TypeParam{});
+    }));
 }
 
 // Stroke width 0: stroke only draws nothing at all, fill and stroke draws just the fill.

@@ -19,6 +19,7 @@ public:
     double length = 0.0;
     Vector<double> direction;     // unit, from point1 to point2
     Vector<double> perpendicular; // direction turned a quarter
+    bool collapsed = false;       // a butt segment of no length, which draws nothing
 
     explicit Impl(const Parameter& parameter) : Parameter(parameter) {}
 
@@ -28,9 +29,12 @@ public:
         point2 = transform.apply(point2);
         thickness = transform.scaleLength(thickness);
         strokeWidth = transform.scaleLength(strokeWidth);
-        // A segment of no length would have no direction to measure along or across.
-        if (point1.x == point2.x && point1.y == point2.y) {
-            point2.x += 1e-6;
+        // A segment of no length has no ends for butt caps to square off, so it draws nothing,
+        // as in every vector format. With round caps it is the disc its caps make: its direction
+        // stays the zero vector, so every sample point measures its distance from point2.
+        if (cap == 1 && coincide(point1, point2)) {
+            collapsed = true;
+            return Rect();
         }
         const Vector<double> origin = toDouble(source.getOrigin());
         point1 -= origin;
@@ -55,6 +59,9 @@ public:
     }
 
     Coverage coverageAt(double x, double y) const {
+        if (collapsed) {
+            return {};
+        }
         Vector<double> q(x, y);
         q -= point1;
         const double t = q.dot(direction);

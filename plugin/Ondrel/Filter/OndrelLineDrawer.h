@@ -36,7 +36,8 @@ public:
     explicit LineDrawer(const Parameter& parameter);
 
     // Call once, before drawing: places the line in the coordinates of the returned rectangle of
-    // source, the part of the source world the line can touch.
+    // source, the part of the source world the line can touch. A line of no length with butt
+    // caps has nothing to draw and gives an empty rectangle.
     Rect calcRegion(Layer& source);
     // Draws band index of count of destination for the pass "draw"; safe to run on several
     // threads at once for different bands.

@@ -25,6 +25,7 @@ public:
     Vector<double> sideDirection;            // unit, from corner 0 to corner 3
     double length = 0.0;
     double halfHeight = 0.0;
+    bool enclosesArea = false;
 
     explicit Impl(const Parameter& parameter) : Parameter(parameter) {}
 
@@ -36,6 +37,12 @@ public:
         for (Vector<double>& corner : corners) {
             corner = transform.apply(corner);
             corner -= origin;
+        }
+        // A rectangle of no width or no height, or scaled to nothing, has no inside to fill and
+        // no outline to stroke.
+        enclosesArea = !coincide(corners[0], corners[1]) && !coincide(corners[0], corners[3]);
+        if (!enclosesArea) {
+            return Rect();
         }
 
         // The whole stroke width, although only half of it lies outside the edges.
@@ -65,6 +72,9 @@ public:
     }
 
     Coverage coverageAt(double x, double y) const {
+        if (!enclosesArea) {
+            return {};
+        }
         Vector<double> q(x, y);
         q -= startPoint;
         const double t = q.dot(direction);

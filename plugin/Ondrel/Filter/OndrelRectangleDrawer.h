@@ -39,7 +39,8 @@ public:
 
     // Call once, before drawing: places the rectangle in the coordinates of the returned
     // rectangle of source, the part of the source world the rectangle can touch. The result
-    // always lies in the world, and is never empty for a world with pixels.
+    // always lies in the world, and is never empty for a world with pixels unless the
+    // rectangle, once placed, has no width or no height: then there is nothing to draw.
     Rect calcRegion(Layer& source);
     // Draws band index of count of destination for the pass "draw"; safe to run on several
     // threads at once for different bands.

@@ -24,6 +24,11 @@ struct Coverage {
     double stroke = 0.0;
 };
 
+// Exactly the same point; a shape whose corners coincide has collapsed.
+inline bool coincide(const Vector<double>& a, const Vector<double>& b) {
+    return a.x == b.x && a.y == b.y;
+}
+
 inline Vector<double> toDouble(const Vector<int>& v) {
     return Vector<double>(static_cast<double>(v.x), static_cast<double>(v.y));
 }

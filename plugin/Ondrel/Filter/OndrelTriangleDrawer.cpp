@@ -25,6 +25,19 @@ Vector<double> scaledAbout(const Vector<double>& centre, Vector<double> p, doubl
     return p;
 }
 
+// Whether three points lie on one line. Heron's formula may leave collinear points a rounding
+// error of inradius; comparing the two products of their cross product is exact instead: equal
+// products round alike (a fused multiply-subtract could not promise that), and the host's 16.16
+// points subtract exactly. Products that both overflow prove nothing.
+bool collinear(const Vector<double>& p1, const Vector<double>& p2, const Vector<double>& p3) {
+    Vector<double> side12 = p2;
+    side12 -= p1;
+    Vector<double> side13 = p3;
+    side13 -= p1;
+    const double product = side12.x * side13.y;
+    return product == side12.y * side13.x && std::isfinite(product);
+}
+
 bool isFinite(const Vector<double>& v) {
     return std::isfinite(v.x) && std::isfinite(v.y);
 }
@@ -39,15 +52,7 @@ public:
 
     Rect calcRegion(Layer& source) {
         const Vector<double> origin = toDouble(source.getOrigin());
-        // Heron's formula may leave collinear points a rounding error of inradius. Comparing the
-        // two products of their cross product is exact instead: equal products round alike (a
-        // fused multiply-subtract could not promise that), and the host's 16.16 points subtract
-        // exactly.
-        Vector<double> side12 = point2;
-        side12 -= point1;
-        Vector<double> side13 = point3;
-        side13 -= point1;
-        const bool collinear = side12.x * side13.y == side12.y * side13.x;
+        const bool givenCollinear = collinear(point1, point2, point3);
 
         // The inner and outer triangles are the triangle scaled about its incentre, which lies at
         // the inradius from every edge: scaling by (r -+ h) / r moves each edge by h, parallel.
@@ -84,9 +89,9 @@ public:
         strokeWidth = transform.scaleLength(strokeWidth);
 
         // The edge factors count the inside of a triangle listed clockwise on screen.
-        side12 = vertices[1];
+        Vector<double> side12 = vertices[1];
         side12 -= vertices[0];
-        side13 = vertices[2];
+        Vector<double> side13 = vertices[2];
         side13 -= vertices[0];
         if (side12.cross(side13) > 0.0) {
             for (Triple* points : {&vertices, &innerPoints, &outerPoints}) {
@@ -101,8 +106,10 @@ public:
 
         _moveBy(vertices, origin);
         // Collinear or coincident points leave no inradius and no finite inner or outer triangle;
-        // such a triangle encloses nothing, and its infinities must not reach the region.
-        enclosesArea = !collinear && r > 0.0 && _allFinite(vertices);
+        // such a triangle encloses nothing, and its infinities must not reach the region. A
+        // scale of 0, or one so small that rounding merges the corners, collapses it too.
+        enclosesArea = !givenCollinear && !collinear(vertices[0], vertices[1], vertices[2]) &&
+                       r > 0.0 && _allFinite(vertices);
         if (!enclosesArea) {
             return Rect();
         }

@@ -35,7 +35,8 @@ public:
 
     // Call once, before drawing: places the triangle in the coordinates of the returned rectangle
     // of source, the part of the source world the triangle can touch. Three collinear or
-    // coincident points enclose nothing and give an empty rectangle.
+    // coincident points, given so or merged by the transform, enclose nothing and give an empty
+    // rectangle.
     Rect calcRegion(Layer& source);
     // Draws band index of count of destination for the pass "draw"; safe to run on several
     // threads at once for different bands.
