@@ -1,7 +1,9 @@
 #include "EffectInstance.h"
 
 #include "InstanceState.h"
+#include "SystemLimits.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <sstream>
@@ -316,8 +318,9 @@ void EffectInstance::setThreadCount(int threads) {
     if (threads < 0) {
         throw HostError("a thread count of at least 0, not " + std::to_string(threads));
     }
+    const int startable = threads > 0 ? startableThreads() : 0;
     std::lock_guard lock(_state->mutex);
-    _state->threads = threads;
+    _state->threads = std::min(threads, startable);
 }
 
 int EffectInstance::threadCount() const {

@@ -100,8 +100,9 @@ public:
     // ---- Settings.
     void setFrame(const Frame& frame);
     const Frame& frame() const;
-    // Workers behind the iterate suites; 0 means one per hardware thread. Takes effect at the
-    // next iterate call.
+    // Workers behind the iterate suites; 0 means one per hardware thread, and a count beyond
+    // startableThreads() (SystemLimits.h) is capped there (threadCount() tells). Takes effect at
+    // the next iterate call.
     void setThreadCount(int threads);
     int threadCount() const;
 

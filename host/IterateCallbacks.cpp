@@ -29,8 +29,9 @@ PF_Err iterate(const char* call, A_long iterations, void* refcon, Fn fn) {
         }
         try {
             pool = state->workerPool();
-        } catch (...) {
-            return state->misuse(call, detail + ": no worker threads", PF_Err_OUT_OF_MEMORY);
+        } catch (const std::exception& e) {
+            return state->misuse(call, detail + ": no worker threads: " + e.what(),
+                                 PF_Err_OUT_OF_MEMORY);
         }
         count = iterations == oncePerProcessor ? pool->threadCount() : iterations;
     }

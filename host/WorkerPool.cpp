@@ -2,6 +2,8 @@
 
 #include "HostError.h"
 
+#include <system_error>
+
 namespace OfflineHost {
 namespace {
 
@@ -16,12 +18,25 @@ WorkerPool::WorkerPool(int threads) {
         throw HostError("a worker pool needs at least one thread, not " + std::to_string(threads));
     }
     _threads.reserve(static_cast<std::size_t>(threads));
-    for (int i = 0; i < threads; ++i) {
-        _threads.emplace_back([this, i] { _work(i); });
+    try {
+        for (int i = 0; i < threads; ++i) {
+            _threads.emplace_back([this, i] { _work(i); });
+        }
+    } catch (const std::system_error& e) {
+        // The workers already started wait on this pool's condition variables: they must be gone
+        // before the members are destroyed.
+        const std::size_t started = _threads.size();
+        _stop();
+        throw HostError("the system refused to start worker thread " + std::to_string(started + 1) +
+                        " of " + std::to_string(threads) + ": " + e.what());
     }
 }
 
 WorkerPool::~WorkerPool() {
+    _stop();
+}
+
+void WorkerPool::_stop() {
     {
         std::lock_guard call(_callMutex);
         std::lock_guard lock(_mutex);

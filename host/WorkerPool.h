@@ -18,7 +18,8 @@ public:
     // counts as having returned -1.
     using Task = std::function<int(int threadIndex, int iteration)>;
 
-    // Starts `threads` workers (at least 1); throws HostError for fewer.
+    // Starts `threads` workers (at least 1). Throws HostError for fewer, and when the system
+    // refuses to start one, once the workers already started have stopped.
     explicit WorkerPool(int threads);
     // Waits for the running call, then stops the workers.
     ~WorkerPool();
@@ -36,6 +37,8 @@ public:
 
 private:
     void _work(int index);
+    // Ends the workers' loops and joins them.
+    void _stop();
 
     std::vector<std::thread> _threads;
     std::mutex _callMutex; // one run() at a time

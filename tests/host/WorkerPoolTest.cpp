@@ -3,13 +3,22 @@
 
 #include "HostTestSupport.h"
 
+#include "host/HostError.h"
+#include "host/SystemLimits.h"
 #include "host/WorkerPool.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <mutex>
 #include <set>
+#include <string>
 #include <vector>
 
 using namespace OfflineHost;
@@ -153,4 +162,80 @@ TEST(WorkerPool, ServesTheModulesIterateSuites) {
     EXPECT_EQ(answer.result, PF_Err_OUT_OF_MEMORY);
     EXPECT_EQ(seen.runs, std::vector<int>(40, 1));
     EXPECT_TRUE(probe->diagnostics().lastAccount().clean());
+}
+
+namespace {
+
+// The fourth field of /proc/loadavg, "running/existing": the threads on the machine now.
+long long threadsOnMachine() {
+    std::ifstream in("/proc/loadavg");
+    std::string field;
+    for (int i = 0; i < 4 && in >> field; ++i) {
+    }
+    return std::stoll(field.substr(field.find('/') + 1));
+}
+
+// Runs in a child process: a pool of 64 under a process limit of 8. Root is not held to that
+// limit, so it first becomes the unprivileged user, which owns no other process.
+[[noreturn]] void startPoolUnderProcessLimit() {
+    ::alarm(60); // a pool that hangs ends by SIGALRM instead of stalling the suite
+    if (::geteuid() == 0 && ::setuid(65534) != 0) {
+        std::_Exit(2);
+    }
+    const rlimit few{8, 8};
+    if (::setrlimit(RLIMIT_NPROC, &few) != 0) {
+        std::_Exit(3);
+    }
+    try {
+        WorkerPool pool(64);
+    } catch (const HostError& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+        std::_Exit(0);
+    }
+    std::_Exit(1);
+}
+
+// Runs in a child process: the cap follows the user's process limit.
+[[noreturn]] void capUnderProcessLimit(rlim_t limit) {
+    const rlimit some{limit, limit};
+    if (::setrlimit(RLIMIT_NPROC, &some) != 0) {
+        std::_Exit(3);
+    }
+    std::fprintf(stderr, "startable %d\n", startableThreads());
+    auto probe = HostTest::setUpProbe();
+    probe->setThreadCount(1000000);
+    std::fprintf(stderr, "capped %d\n", probe->threadCount());
+    std::_Exit(0);
+}
+
+} // namespace
+
+// When the system refuses a thread, the workers already started wait on the pool's condition
+// variables; the pool must stop them before it unwinds, or it hangs in their destruction.
+TEST(WorkerPoolDeathTest, AThreadTheSystemRefusesStopsTheStartedOnesAndIsReported) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    // As root the child owns nothing else, so some workers start before one is refused (up to
+    // seven; a sanitizer's own thread takes a place).
+    const std::string started = ::geteuid() == 0 ? "[2-8]" : "[0-9]+";
+    EXPECT_EXIT(startPoolUnderProcessLimit(), ::testing::ExitedWithCode(0),
+                "the system refused to start worker thread " + started + " of 64: ");
+}
+
+TEST(WorkerPoolDeathTest, ThreadCountsAreCappedAtWhatTheMachineCanStart) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    const long long pidMax = [] {
+        long long value = 0;
+        std::ifstream("/proc/sys/kernel/pid_max") >> value;
+        return value;
+    }();
+    const int startable = startableThreads();
+    EXPECT_GE(startable, 1);
+    EXPECT_LE(startable, (pidMax - threadsOnMachine()) / 2 + 100);
+
+    // A process limit already reached leaves one thread; 1000 more leave room for half of them
+    // (give or take what others start or end meanwhile).
+    EXPECT_EXIT(capUnderProcessLimit(1), ::testing::ExitedWithCode(0), "startable 1\ncapped 1\n");
+    EXPECT_EXIT(capUnderProcessLimit(static_cast<rlim_t>(threadsOnMachine() + 1000)),
+                ::testing::ExitedWithCode(0),
+                "startable (4[5-9][0-9]|5[0-4][0-9])\ncapped (4[5-9][0-9]|5[0-4][0-9])\n");
 }

@@ -1,0 +1,12 @@
+#pragma once
+
+// What the machine lets this process use, read from the system each time it is asked.
+
+namespace OfflineHost {
+
+// How many more threads this process may start now without reaching a limit of the system
+// (threads or process IDs on the machine, the user's process limit, the control group's),
+// halved so that the rest of the machine keeps room to start its own. At least 1.
+int startableThreads();
+
+} // namespace OfflineHost
