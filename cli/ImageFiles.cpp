@@ -2,6 +2,7 @@
 
 #include "CliError.h"
 #include "Pixels.h"
+#include "TemporaryFile.h"
 
 #include <OpenImageIO/imageio.h>
 
@@ -22,10 +23,6 @@ namespace fs = std::filesystem;
 
 // Asks readers to hand over unassociated alpha as it is stored instead of multiplying it in.
 constexpr const char* unassociatedAlpha = "oiio:UnassociatedAlpha";
-
-std::string quoted(const fs::path& file) {
-    return "\"" + file.string() + "\"";
-}
 
 // OpenImageIO reports its last error once; a message without one still names the file.
 std::string reason(const std::string& error) {
@@ -87,43 +84,6 @@ OIIO::TypeDesc storedType(const OIIO::ImageOutput& writer, PixelDepth depth) {
 
 bool storesAssociatedAlpha(const OIIO::ImageOutput& writer) {
     return std::string(writer.format_name()) == "openexr";
-}
-
-// A file that is removed again unless it was renamed into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(const fs::path& target)
-        : m_target(target),
-          m_path(target.parent_path() /
-                 ("." + target.filename().string() + ".ondrel-" + std::to_string(::getpid()))) {}
-    ~TemporaryFile() {
-        if (!m_committed) {
-            std::error_code ignored;
-            fs::remove(m_path, ignored);
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const fs::path& path() const { return m_path; }
-
-    void commit() {
-        std::error_code err;
-        fs::rename(m_path, m_target, err);
-        if (err) {
-            throw CliError("cannot write " + quoted(m_target) + ": " + err.message());
-        }
-        m_committed = true;
-    }
-
-private:
-    fs::path m_target;
-    fs::path m_path;
-    bool m_committed = false;
-};
-
-fs::path folderOf(const fs::path& file) {
-    return file.parent_path().empty() ? fs::path(".") : file.parent_path();
 }
 
 } // namespace

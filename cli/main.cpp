@@ -2,6 +2,7 @@
 
 #include "CliError.h"
 #include "Commands.h"
+#include "Signals.h"
 
 #include "host/HostError.h"
 
@@ -13,6 +14,7 @@
 #endif
 
 int main(int argc, char** argv) {
+    OndrelCli::handleTerminationSignals();
     OndrelCli::GlobalOptions options{ONDREL_DEFAULT_MODULE};
     CLI::App app("Runs the effects of a module through the offline host.", "ondrel");
     app.require_subcommand(1);

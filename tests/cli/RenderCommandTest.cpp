@@ -1,123 +1,11 @@
-// `ondrel render` run as a user runs it, in a folder of its own: images in and out, pixel
-// conversions between the host's worlds and the files, and every refusal with its message, exit
-// status and no file left behind.
+// `ondrel render` as it succeeds: images in and out, and the pixel conversions between the host's
+// worlds and the files. Refusals are in ArgumentsTest, InputFilesTest and OutputPathsTest.
 
-#include <OpenImageIO/imageio.h>
-#include <gtest/gtest.h>
-
-#include <unistd.h>
-
-#include <cmath>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <set>
-#include <sstream>
-#include <string>
-#include <vector>
+#include "CliTestSupport.h"
 
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Outcome {
-    int status;
-    std::string errors; // stderr
-};
-
-struct Image {
-    int width = 0;
-    int height = 0;
-    int channels = 0;
-    std::string format;
-    std::vector<float> pixels;
-
-    const float* at(int x, int y) const {
-        return &pixels[static_cast<std::size_t>((y * width + x) * channels)];
-    }
-};
-
-class RenderCommand : public ::testing::Test {
-protected:
-    void SetUp() override {
-        folder = fs::temp_directory_path() /
-                 ("ondrel-cli-" + std::to_string(::getpid()) + "-" +
-                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder);
-        fs::create_directories(folder);
-    }
-    void TearDown() override { fs::remove_all(folder); }
-
-    // The command with its arguments, run in the test's folder.
-    Outcome ondrel(const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() +
-                                    "' && '" ONDREL_CLI_PATH
-                                    "' render --module '" ONDREL_MODULE_PATH "' " +
-                                    arguments + " > stdout.txt 2> stderr.txt";
-        const int status = std::system(command.c_str());
-        std::ifstream err(folder / "stderr.txt");
-        std::stringstream text;
-        text << err.rdbuf();
-        fs::remove(folder / "stdout.txt");
-        fs::remove(folder / "stderr.txt");
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
-    }
-
-    std::set<std::string> files() const {
-        std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            names.insert(entry.path().filename().string());
-        }
-        return names;
-    }
-
-    Image read(const std::string& name, bool unassociated = true) const {
-        OIIO::ImageSpec config;
-        config.attribute("oiio:UnassociatedAlpha", unassociated ? 1 : 0);
-        auto in = OIIO::ImageInput::open((folder / name).string(), &config);
-        EXPECT_TRUE(in) << name;
-        Image image;
-        if (!in) {
-            return image;
-        }
-        const OIIO::ImageSpec& spec = in->spec();
-        image = {spec.width, spec.height, spec.nchannels, spec.format.c_str(), {}};
-        image.pixels.resize(static_cast<std::size_t>(spec.width * spec.height * spec.nchannels));
-        EXPECT_TRUE(
-            in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data()));
-        return image;
-    }
-
-    // Writes raw channel values of the given type; alpha, when present, is stored unassociated.
-    template <typename T>
-    void write(const std::string& name, int width, int height, int channels, OIIO::TypeDesc type,
-               const std::vector<T>& values) const {
-        OIIO::ImageSpec spec(width, height, channels, type);
-        spec.attribute("oiio:UnassociatedAlpha", 1);
-        auto out = OIIO::ImageOutput::create(name);
-        ASSERT_TRUE(out);
-        ASSERT_TRUE(out->open((folder / name).string(), spec));
-        ASSERT_TRUE(out->write_image(type, values.data()));
-        ASSERT_TRUE(out->close());
-    }
-
-    fs::path folder;
-};
-
-void expectPixel(const Image& image, int x, int y, std::vector<float> want, float tolerance) {
-    for (int c = 0; c < image.channels; ++c) {
-        EXPECT_NEAR(image.at(x, y)[c], want[static_cast<std::size_t>(c)], tolerance)
-            << "pixel (" << x << ", " << y << ") channel " << c;
-    }
-}
-
-// An 8-bit file's pixel in its own units.
-void expectBytes(const Image& image, int x, int y, std::vector<long> want) {
-    for (int c = 0; c < image.channels; ++c) {
-        EXPECT_EQ(std::lround(image.at(x, y)[c] * 255.0f), want[static_cast<std::size_t>(c)])
-            << "pixel (" << x << ", " << y << ") channel " << c;
-    }
-}
+using namespace CliTest;
 
 TEST_F(RenderCommand, DefaultsDrawTheRedDiscOnTheBuiltInLayer) {
     const Outcome run = ondrel("OndrelCircle -o circle.png --size 400x300");
@@ -208,59 +96,6 @@ TEST_F(RenderCommand, DownsampleRendersTheSmallerFrame) {
     expectPixel(image, 100, 50, {1, 0, 0, 1}, 0);
     expectPixel(image, 100 + 48, 50, {1, 0, 0, 1}, 0);
     EXPECT_LT(image.at(100 + 52, 50)[0], 0.9f);
-}
-
-// Every refusal is one line on stderr naming the problem, a non-zero status, and no new file.
-TEST_F(RenderCommand, BadRequestsAreRefusedWithoutLeavingAFile) {
-    write<unsigned char>("in.png", 1, 1, 4, OIIO::TypeDesc::UINT8, {1, 2, 3, 4});
-    std::ofstream(folder / "broken.png") << "not an image";
-    std::ofstream(folder / "keep.png") << "an earlier result";
-    const struct {
-        const char* arguments;
-        const char* message;
-    } cases[] = {
-        {"NoSuchEffect -o out.png",
-         "unknown effect \"NoSuchEffect\"; the module holds OndrelCircle, OndrelLine, "
-         "OndrelRectangle, OndrelTriangle"},
-        {"OndrelCircle -o out.png --set \"Colour=#ff0000\"",
-         "OndrelCircle has no parameter \"Colour\"; its parameters are \"Radius\", \"Center\""},
-        {"OndrelCircle -o out.png --set Transform=1", "has no parameter \"Transform\""},
-        {"OndrelCircle -o out.png --set Radius=3000.5",
-         "outside the valid range of \"Radius\", 0 to 3000"},
-        {"OndrelCircle -o out.png --set Opacity=-1",
-         "outside the valid range of \"Opacity\", 0 to 100"},
-        {"OndrelCircle -o out.png --set Radius=big", "\"Radius\" takes a number"},
-        {"OndrelCircle -o out.png --set \"Mode=Outline\"",
-         "no such item of \"Mode\"; its items are Fill, Stroke, Fill and Stroke"},
-        {"OndrelCircle -o out.png --set \"Blending Mode=(-\"", "no such item of \"Blending Mode\""},
-        {"OndrelCircle -o out.png --set \"Center=10\"", "takes a point X,Y"},
-        {"OndrelCircle -o out.png --set \"Fill Color=#12345\"", "takes a colour"},
-        {"OndrelCircle -o out.png --set Radius", "expected NAME=VALUE"},
-        {"OndrelCircle -i missing.png -o out.png", "cannot read input \"missing.png\""},
-        {"OndrelCircle -i broken.png -o out.png", "cannot read input \"broken.png\""},
-        {"OndrelCircle -o nowhere/out.png", "the folder \"nowhere\" does not exist"},
-        {"OndrelCircle -o out.unknownformat", "no image format is known by that name"},
-        {"OndrelCircle -o .", "it names a folder"},
-        {"OndrelCircle -o out.png --depth 12", "--depth"},
-        {"OndrelCircle -o out.png --downsample 0", "--downsample \"0\""},
-        {"OndrelCircle -o out.png --size 0x10", "--size \"0x10\""},
-        {"OndrelCircle -i in.png --size 10x10 -o out.png", "excludes"},
-        {"OndrelCircle -o keep.png --set Radius=-5", "outside the valid range"},
-    };
-    const std::set<std::string> before = files();
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.arguments);
-        const Outcome run = ondrel(c.arguments);
-        EXPECT_NE(run.status, 0);
-        EXPECT_EQ(run.errors.rfind("ondrel: ", 0), 0u) << run.errors;
-        EXPECT_NE(run.errors.find(c.message), std::string::npos) << run.errors;
-        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
-        EXPECT_EQ(files(), before);
-    }
-    std::ifstream kept(folder / "keep.png");
-    std::string text;
-    std::getline(kept, text);
-    EXPECT_EQ(text, "an earlier result");
 }
 
 } // namespace

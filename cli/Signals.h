@@ -1,0 +1,42 @@
+#pragma once
+
+// Ending on SIGINT, SIGTERM or SIGHUP without leaving files behind. A thread of its own takes
+// the signal, removes every file registered with RemovedOnSignal at that moment, and ends the
+// process by the same signal, so that the shell still sees the interruption.
+//
+// Call handleTerminationSignals() at the start of main, before any other thread starts: the
+// signals are blocked in every thread started afterwards (the signal thread waits for them), and
+// in the processes those threads start, which must unblock them (posix_spawnattr_setsigmask).
+
+#include <filesystem>
+#include <functional>
+
+namespace OndrelCli {
+
+// Once per process; later calls do nothing. A signal the process was started with ignored
+// (a background job's SIGINT) stays ignored.
+void handleTerminationSignals();
+
+// A file removed if a signal ends the process while this object holds it.
+class RemovedOnSignal {
+public:
+    // Runs `create`, which makes the file and returns its path, and holds that file, with no
+    // signal taken in between. When `create` throws, nothing is held.
+    explicit RemovedOnSignal(const std::function<std::filesystem::path()>& create);
+    ~RemovedOnSignal();
+    RemovedOnSignal(const RemovedOnSignal&) = delete;
+    RemovedOnSignal& operator=(const RemovedOnSignal&) = delete;
+
+    const std::filesystem::path& file() const { return m_file; }
+
+    // Runs `settle` (renaming the file into place, say) and then lets the file go, with no
+    // signal taken in between: a signal either removes the file before `settle` runs, or finds
+    // it settled. When `settle` throws, the file stays held.
+    void release(const std::function<void()>& settle);
+
+private:
+    std::filesystem::path m_file;
+    bool m_held = true;
+};
+
+} // namespace OndrelCli

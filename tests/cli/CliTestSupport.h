@@ -1,0 +1,139 @@
+#pragma once
+
+// `ondrel render` run as a user runs it, in a folder of its own per test: the command's outcome,
+// the files it leaves, and images written and read with OpenImageIO.
+
+#include <OpenImageIO/imageio.h>
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace CliTest {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status;
+    std::string errors; // stderr
+};
+
+struct Image {
+    int width = 0;
+    int height = 0;
+    int channels = 0;
+    std::string format;
+    std::vector<float> pixels;
+
+    const float* at(int x, int y) const {
+        return &pixels[static_cast<std::size_t>((y * width + x) * channels)];
+    }
+};
+
+class RenderCommand : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() /
+                 ("ondrel-cli-" + std::to_string(::getpid()) + "-" +
+                  ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    // The command with its arguments, run in the test's folder.
+    Outcome ondrel(const std::string& arguments) {
+        const std::string command = "cd '" + folder.string() +
+                                    "' && '" ONDREL_CLI_PATH
+                                    "' render --module '" ONDREL_MODULE_PATH "' " +
+                                    arguments + " > stdout.txt 2> stderr.txt";
+        const int status = std::system(command.c_str());
+        std::ifstream err(folder / "stderr.txt");
+        std::stringstream text;
+        text << err.rdbuf();
+        fs::remove(folder / "stdout.txt");
+        fs::remove(folder / "stderr.txt");
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+    }
+
+    std::set<std::string> files() const {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder)) {
+            names.insert(entry.path().filename().string());
+        }
+        return names;
+    }
+
+    Image read(const std::string& name, bool unassociated = true) const {
+        OIIO::ImageSpec config;
+        config.attribute("oiio:UnassociatedAlpha", unassociated ? 1 : 0);
+        auto in = OIIO::ImageInput::open((folder / name).string(), &config);
+        EXPECT_TRUE(in) << name;
+        Image image;
+        if (!in) {
+            return image;
+        }
+        const OIIO::ImageSpec& spec = in->spec();
+        image = {spec.width, spec.height, spec.nchannels, spec.format.c_str(), {}};
+        image.pixels.resize(static_cast<std::size_t>(spec.width * spec.height * spec.nchannels));
+        EXPECT_TRUE(
+            in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data()));
+        return image;
+    }
+
+    // Writes raw channel values of the given type; alpha, when present, is stored unassociated.
+    template <typename T>
+    void write(const std::string& name, int width, int height, int channels, OIIO::TypeDesc type,
+               const std::vector<T>& values) const {
+        OIIO::ImageSpec spec(width, height, channels, type);
+        spec.attribute("oiio:UnassociatedAlpha", 1);
+        auto out = OIIO::ImageOutput::create(name);
+        ASSERT_TRUE(out);
+        ASSERT_TRUE(out->open((folder / name).string(), spec));
+        ASSERT_TRUE(out->write_image(type, values.data()));
+        ASSERT_TRUE(out->close());
+    }
+
+    // A refusal: one line on stderr that starts "ondrel: " and holds `message`, a non-zero
+    // status, and the folder as it was.
+    void expectRefused(const std::string& arguments, const std::string& message) {
+        SCOPED_TRACE(arguments);
+        const std::set<std::string> before = files();
+        const Outcome run = ondrel(arguments);
+        EXPECT_NE(run.status, 0);
+        EXPECT_EQ(run.errors.rfind("ondrel: ", 0), 0u) << run.errors;
+        EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
+        EXPECT_EQ(std::count(run.errors.begin(), run.errors.end(), '\n'), 1) << run.errors;
+        EXPECT_EQ(files(), before);
+    }
+
+    fs::path folder;
+};
+
+inline void expectPixel(const Image& image, int x, int y, std::vector<float> want,
+                        float tolerance) {
+    for (int c = 0; c < image.channels; ++c) {
+        EXPECT_NEAR(image.at(x, y)[c], want[static_cast<std::size_t>(c)], tolerance)
+            << "pixel (" << x << ", " << y << ") channel " << c;
+    }
+}
+
+// An 8-bit file's pixel in its own units.
+inline void expectBytes(const Image& image, int x, int y, std::vector<long> want) {
+    for (int c = 0; c < image.channels; ++c) {
+        EXPECT_EQ(std::lround(image.at(x, y)[c] * 255.0f), want[static_cast<std::size_t>(c)])
+            << "pixel (" << x << ", " << y << ") channel " << c;
+    }
+}
+
+} // namespace CliTest

@@ -1,0 +1,83 @@
+// SIGINT and SIGTERM while the output is being written: the command ends by the signal, and
+// leaves neither its temporary file nor a partial output; an earlier file of the name stays.
+
+#include "CliTestSupport.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+
+#include <chrono>
+#include <thread>
+
+extern char** environ;
+
+namespace {
+
+using namespace CliTest;
+
+using Signals = RenderCommand;
+
+// Starts `ondrel render` with the arguments and returns at once; its output goes to
+// /dev/null. The signals the test sends have their default action in it.
+pid_t startRender(const std::vector<std::string>& arguments) {
+    std::vector<std::string> words{ONDREL_CLI_PATH, "render", "--module", ONDREL_MODULE_PATH};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (auto& word : words) {
+        argv.push_back(word.data());
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signals;
+    sigemptyset(&signals);
+    sigaddset(&signals, SIGINT);
+    sigaddset(&signals, SIGTERM);
+    posix_spawnattr_setsigdefault(&attributes, &signals);
+    sigemptyset(&signals);
+    posix_spawnattr_setsigmask(&attributes, &signals);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSIGMASK);
+    pid_t pid = -1;
+    const int err = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    return err == 0 ? pid : -1;
+}
+
+TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
+    for (const int signal : {SIGINT, SIGTERM}) {
+        SCOPED_TRACE(signal);
+        std::ofstream(folder / "keep.exr") << "an earlier result";
+        // Large enough that writing takes a while: the signal arrives while the temporary grows.
+        const pid_t pid = startRender({"OndrelCircle", "--size", "3000x3000", "--depth", "32", "-o",
+                                       (folder / "keep.exr").string()});
+        ASSERT_GT(pid, 0);
+        const auto temporaryExists = [&] {
+            const auto names = files();
+            return std::any_of(names.begin(), names.end(), [](const std::string& name) {
+                return name.rfind(".keep.exr.ondrel-", 0) == 0;
+            });
+        };
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+        while (!temporaryExists() && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::kill(pid, signal);
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFSIGNALED(status)) << "the command finished before the signal arrived";
+        EXPECT_EQ(WTERMSIG(status), signal);
+        EXPECT_EQ(files(), std::set<std::string>{"keep.exr"});
+        std::ifstream kept(folder / "keep.exr");
+        std::string text;
+        std::getline(kept, text);
+        EXPECT_EQ(text, "an earlier result");
+    }
+}
+
+} // namespace
