@@ -5,6 +5,7 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "Ondrel/OndrelPixelTraits.h"
 
 #include <algorithm>
 #include <cmath>
@@ -30,19 +31,6 @@ constexpr int truncateToInt(double v) {
         return std::numeric_limits<int>::max();
     }
     return static_cast<int>(v);
-}
-
-// Clamps v to [0, max] and truncates it. Anything that is not >= 0 (NaN included) gives 0, so the
-// float-to-integer conversion is always defined.
-template <typename Channel, typename F>
-constexpr Channel clampTruncate(F v, F max) {
-    if (!(v >= F(0))) {
-        return Channel(0);
-    }
-    if (v > max) {
-        return static_cast<Channel>(max);
-    }
-    return static_cast<Channel>(v);
 }
 
 // Integer products of Vector<int> are formed in 64 bits so that large offsets wrap instead of
@@ -184,9 +172,6 @@ constexpr PF_LRect aeRect(const Rect& r) {
 // ColorFloat<float> has the layout of PF_PixelFloat. Nothing clamps except the conversions to
 // host pixels and clamp(), so overbright float colours survive until they are written out.
 
-// 1/32768, exact in both precisions: 16-bit white is 32768.
-inline constexpr double pixel16Scale = 3.0517578125e-5;
-
 template <typename T>
 struct ColorFloat {
     static_assert(std::is_floating_point_v<T>, "ColorFloat holds float or double channels");
@@ -200,38 +185,24 @@ struct ColorFloat {
     constexpr ColorFloat(T r, T g, T b) : alpha(T(1)), red(r), green(g), blue(b) {}
     constexpr ColorFloat(T a, T r, T g, T b) : alpha(a), red(r), green(g), blue(b) {}
 
-    // 8-bit channels are divided by 255 in T (not multiplied by a reciprocal) so that every value
-    // comes back unchanged through the 8-bit conversion.
+    // Channels are divided by the full scale in T (not multiplied by a reciprocal) so that every
+    // 8-bit value comes back unchanged through the 8-bit conversion; 16 bits divide exactly.
     constexpr ColorFloat(const PF_Pixel& p, bool normalized = true)
-        : alpha(_from8(p.alpha, normalized)), red(_from8(p.red, normalized)),
-          green(_from8(p.green, normalized)), blue(_from8(p.blue, normalized)) {}
+        : alpha(_from<PF_Pixel>(p.alpha, normalized)), red(_from<PF_Pixel>(p.red, normalized)),
+          green(_from<PF_Pixel>(p.green, normalized)), blue(_from<PF_Pixel>(p.blue, normalized)) {}
 
     constexpr ColorFloat(const PF_Pixel16& p, bool normalized = true)
-        : alpha(_from16(p.alpha, normalized)), red(_from16(p.red, normalized)),
-          green(_from16(p.green, normalized)), blue(_from16(p.blue, normalized)) {}
+        : alpha(_from<PF_Pixel16>(p.alpha, normalized)), red(_from<PF_Pixel16>(p.red, normalized)),
+          green(_from<PF_Pixel16>(p.green, normalized)),
+          blue(_from<PF_Pixel16>(p.blue, normalized)) {}
 
     constexpr ColorFloat(const PF_PixelFloat& p)
         : alpha(static_cast<T>(p.alpha)), red(static_cast<T>(p.red)),
           green(static_cast<T>(p.green)), blue(static_cast<T>(p.blue)) {}
 
     // The member conversions round in T; the free aePixel8/aePixel16 round in double.
-    constexpr operator PF_Pixel() const {
-        PF_Pixel p{};
-        p.alpha = _to<A_u_char>(alpha, T(255));
-        p.red = _to<A_u_char>(red, T(255));
-        p.green = _to<A_u_char>(green, T(255));
-        p.blue = _to<A_u_char>(blue, T(255));
-        return p;
-    }
-
-    constexpr operator PF_Pixel16() const {
-        PF_Pixel16 p{};
-        p.alpha = _to<A_u_short>(alpha, T(32768));
-        p.red = _to<A_u_short>(red, T(32768));
-        p.green = _to<A_u_short>(green, T(32768));
-        p.blue = _to<A_u_short>(blue, T(32768));
-        return p;
-    }
+    constexpr operator PF_Pixel() const { return _to<PF_Pixel>(); }
+    constexpr operator PF_Pixel16() const { return _to<PF_Pixel16>(); }
 
     // Float worlds keep overbright colours, but an alpha outside [0, 1] means nothing.
     constexpr operator PF_PixelFloat() const {
@@ -298,15 +269,19 @@ struct ColorFloat {
     }
 
 private:
-    static constexpr T _from8(A_u_char v, bool normalized) {
-        return normalized ? static_cast<T>(v) / T(255) : static_cast<T>(v);
+    template <typename Pixel>
+    static constexpr T _from(typename PixelTraits<Pixel>::ChannelType v, bool normalized) {
+        return normalized ? PixelTraits<Pixel>::template toUnit<T>(v) : static_cast<T>(v);
     }
-    static constexpr T _from16(A_u_short v, bool normalized) {
-        return normalized ? static_cast<T>(v) * static_cast<T>(pixel16Scale) : static_cast<T>(v);
-    }
-    template <typename Channel>
-    static constexpr Channel _to(T c, T max) {
-        return Detail::clampTruncate<Channel>(c * max + T(0.5), max);
+    template <typename Pixel>
+    constexpr Pixel _to() const {
+        using Traits = PixelTraits<Pixel>;
+        Pixel p{};
+        p.alpha = Traits::fromUnit(alpha);
+        p.red = Traits::fromUnit(red);
+        p.green = Traits::fromUnit(green);
+        p.blue = Traits::fromUnit(blue);
+        return p;
     }
     static constexpr T _clampChannel(T c, T max) {
         if (c > max) {
@@ -316,16 +291,17 @@ private:
     }
 };
 
+namespace Detail {
+
 // The free conversions form c * M in T and add the 0.5 in double. With normalized false the colour
 // holds raw pixel units, which are only clamped and truncated.
-template <typename T>
-constexpr PF_Pixel aePixel8(const ColorFloat<T>& c, bool normalized = true) {
+template <typename Pixel, typename T>
+constexpr Pixel aePixel(const ColorFloat<T>& c, bool normalized) {
+    using Traits = PixelTraits<Pixel>;
     const auto channel = [normalized](T v) {
-        const double d =
-            normalized ? static_cast<double>(v * T(255)) + 0.5 : static_cast<double>(v);
-        return Detail::clampTruncate<A_u_char>(d, 255.0);
+        return normalized ? Traits::fromUnitHalfInDouble(v) : Traits::fromRaw(v);
     };
-    PF_Pixel p{};
+    Pixel p{};
     p.alpha = channel(c.alpha);
     p.red = channel(c.red);
     p.green = channel(c.green);
@@ -333,19 +309,16 @@ constexpr PF_Pixel aePixel8(const ColorFloat<T>& c, bool normalized = true) {
     return p;
 }
 
+} // namespace Detail
+
+template <typename T>
+constexpr PF_Pixel aePixel8(const ColorFloat<T>& c, bool normalized = true) {
+    return Detail::aePixel<PF_Pixel>(c, normalized);
+}
+
 template <typename T>
 constexpr PF_Pixel16 aePixel16(const ColorFloat<T>& c, bool normalized = true) {
-    const auto channel = [normalized](T v) {
-        const double d =
-            normalized ? static_cast<double>(v * T(32768)) + 0.5 : static_cast<double>(v);
-        return Detail::clampTruncate<A_u_short>(d, 32768.0);
-    };
-    PF_Pixel16 p{};
-    p.alpha = channel(c.alpha);
-    p.red = channel(c.red);
-    p.green = channel(c.green);
-    p.blue = channel(c.blue);
-    return p;
+    return Detail::aePixel<PF_Pixel16>(c, normalized);
 }
 
 // Unlike the member conversion, this copies alpha unclamped as well.

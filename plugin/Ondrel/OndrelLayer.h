@@ -10,16 +10,12 @@
 
 #include "AE_Effect.h"
 #include "Ondrel/OndrelGeneral.h"
+#include "Ondrel/OndrelPixelTraits.h"
 
 #include <cstddef>
 #include <memory>
 
 namespace Ondrel {
-
-// Depth codes, as reported by getBPC().
-inline constexpr int bpc8 = 0;
-inline constexpr int bpc16 = 1;
-inline constexpr int bpc32 = 2;
 
 // Pixel (x, y) lies at base + y * rowPixels + x; rowPixels may exceed width (padded rows).
 template <typename Pixel>

@@ -191,17 +191,21 @@ TYPED_TEST(ShapeDrawerTest, OtherPassesDepthsAndWorldsDrawNothing) {
     EXPECT_EQ(nullWorld.getError(), PF_Err_NONE);
 }
 
-TEST(ShapeDrawerArithmetic, FloatStrokeCoverageIsLimitedToOneButFillIsNot) {
-    using Conversion = Ondrel::DepthConversion<PF_PixelFloat>;
-    EXPECT_EQ(Conversion::strokeAlpha(1.5), 1.0f);
-    EXPECT_EQ(Conversion::fillAlpha(1.5), 1.5f);
-    EXPECT_EQ(Conversion::strokeAlpha(0.25), 0.25f);
-    // Colours are copied without limits.
-    const PF_PixelFloat c = Conversion::color(ColorFloat<float>(0.3f, 2.0f, -1.0f, 0.5f));
-    EXPECT_EQ(c.alpha, 0.0f);
-    EXPECT_EQ(c.red, 2.0f);
-    EXPECT_EQ(c.green, -1.0f);
-    EXPECT_EQ(c.blue, 0.5f);
+// Float pixels take coverage as it is, except that a stroke's is limited to 1.
+class FloatShapeDrawerTest : public ShapeDrawerTest<PF_PixelFloat> {};
+
+TEST_F(FloatShapeDrawerTest, StrokeCoverageIsLimitedToOneButFillIsNot) {
+    TableShape<FillBlend::store> shape;
+    shape.width = 2;
+    shape.table = {{1.5, 0.0}, {0.0, 1.5}};
+    Layer scratch(in(), out(), 2, 1, Ondrel::bpc32);
+
+    shape.execute("draw", source, scratch, 0, 1);
+
+    const PF_PixelFloat* row = scratch.getPixels<PF_PixelFloat>().row(0);
+    EXPECT_TRUE(samePixel(row[0], fillOf(shape, 1.5)));
+    EXPECT_EQ(row[0].alpha, 1.5f);
+    EXPECT_TRUE(samePixel(row[1], strokeOf(shape, 1.0)));
 }
 
 // ---------------------------------------------------------------------------------------------

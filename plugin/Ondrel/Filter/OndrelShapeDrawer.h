@@ -12,12 +12,12 @@
 #pragma once
 
 #include "AE_Effect.h"
-#include "Ondrel/Filter/OndrelDepthConversion.h"
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
+#include "Ondrel/OndrelPixelTraits.h"
 
 #include <algorithm>
 #include <concepts>
@@ -79,7 +79,7 @@ private:
     template <typename Pixel>
     void _draw(Layer& destination, const Rect& band) const {
         static_assert(ShapeGeometry<Shape>, "a drawer's Impl must provide the shape interface");
-        using Conversion = DepthConversion<Pixel>;
+        using Traits = PixelTraits<Pixel>;
         const Shape& shape = static_cast<const Shape&>(*this);
 
         const PixelView<Pixel> view = destination.getPixels<Pixel>();
@@ -93,8 +93,9 @@ private:
 
         const bool drawFill = shape.mode != 2;
         const bool drawStroke = shape.mode != 1;
-        const Pixel fillPixel = Conversion::color(shape.fillColor);
-        const Pixel strokePixel = Conversion::color(shape.strokeColor);
+        // Colours convert once, rounded in single precision; alpha is the coverage's.
+        const Pixel fillPixel = static_cast<Pixel>(shape.fillColor);
+        const Pixel strokePixel = static_cast<Pixel>(shape.strokeColor);
 
         for (int y = top; y < bottom; ++y) {
             Pixel* const row = view.row(y);
@@ -104,13 +105,13 @@ private:
                 Pixel& pixel = row[x];
                 if (drawFill && coverage.fill > coverageThreshold) {
                     Pixel fill = fillPixel;
-                    fill.alpha = Conversion::fillAlpha(coverage.fill);
+                    fill.alpha = Traits::fromUnit(coverage.fill);
                     pixel = Shape::fillBlend == FillBlend::composite ? Blend::normal(pixel, fill)
                                                                      : fill;
                 }
                 if (drawStroke && coverage.stroke > coverageThreshold) {
                     Pixel stroke = strokePixel;
-                    stroke.alpha = Conversion::strokeAlpha(coverage.stroke);
+                    stroke.alpha = Traits::fromUnit(std::min(coverage.stroke, 1.0));
                     pixel = Blend::normal(pixel, stroke);
                 }
             }
