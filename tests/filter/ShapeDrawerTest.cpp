@@ -42,6 +42,12 @@ public:
         return table.at(
             static_cast<std::size_t>(static_cast<int>(y) * width + static_cast<int>(x)));
     }
+
+    // A table says nothing about runs: every pixel is evaluated.
+    template <typename Out>
+    void rowRuns(int /*y*/, int left, int right, Out& out) const {
+        out.varying(left, right);
+    }
 };
 
 template <typename Pixel>

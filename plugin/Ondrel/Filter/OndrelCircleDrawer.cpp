@@ -1,6 +1,9 @@
 #include "Ondrel/Filter/OndrelCircleDrawer.h"
 
+#include "Ondrel/Filter/OndrelRadialCoverage.h"
 #include "Ondrel/Filter/OndrelShapeDrawer.h"
+
+#include <cmath>
 
 namespace Ondrel {
 
@@ -20,6 +23,7 @@ public:
         const double extent = mode == 1 ? radius : radius + strokeWidth;
         const Rect region = regionOf(Extent::around(center, extent), source);
         center -= toDouble(region.getLeftTop());
+        _findZones();
         return region;
     }
 
@@ -28,13 +32,32 @@ public:
     Coverage coverageAt(double x, double y) const {
         Vector<double> offset(x, y);
         offset -= center;
-        const double d = offset.length();
-        const double h = strokeWidth / 2.0;
-        Coverage coverage;
-        coverage.fill = clamp01(radius - d);
-        coverage.stroke =
-            clamp01(radius + h - d) * clamp01(strokeWidth) * (1.0 - clamp01(radius - h - d));
-        return coverage;
+        return _radial().at(offset.length());
+    }
+
+    template <typename Out>
+    void rowRuns(int y, int left, int right, Out& out) const {
+        if (!_zonesKnown) {
+            out.varying(left, right);
+            return;
+        }
+        _zones.emitRow(PointDistanceRow(center, static_cast<double>(y)), left, right, out);
+    }
+
+private:
+    RadialCoverage _radial() const { return {radius, strokeWidth}; }
+
+    // Where each row's pixels are painted alike, by squared distance from the centre; set by
+    // calcRegion for a circle of finite size and place.
+    ValleyZones<6> _zones;
+    bool _zonesKnown = false;
+
+    void _findZones() {
+        _zonesKnown = std::isfinite(center.x) && std::isfinite(center.y) && std::isfinite(radius) &&
+                      std::isfinite(strokeWidth);
+        if (_zonesKnown) {
+            _zones = RadialCoverage::squared(_radial().zones(mode));
+        }
     }
 };
 

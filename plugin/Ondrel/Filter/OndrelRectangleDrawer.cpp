@@ -71,6 +71,12 @@ public:
         return region;
     }
 
+    // Every pixel is evaluated.
+    template <typename Out>
+    void rowRuns(int /*y*/, int left, int right, Out& out) const {
+        out.varying(left, right);
+    }
+
     Coverage coverageAt(double x, double y) const {
         if (!enclosesArea) {
             return {};

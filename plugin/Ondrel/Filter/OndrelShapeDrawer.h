@@ -6,9 +6,12 @@
 //   ColorFloat<float> fillColor, strokeColor;  only red, green and blue are used
 //   static constexpr FillBlend fillBlend;      store the fill pixel or composite it
 //   Coverage coverageAt(double x, double y) const;
+//   template <typename Out> void rowRuns(int y, int left, int right, Out& out) const;
 // coverageAt receives the sample point of pixel (x, y) of the scratch layer (no half-pixel
-// offset) and returns its fill and stroke coverage. The stroke is always composited over the fill
-// with Blend::normal.
+// offset) and returns its fill and stroke coverage: it defines the shape. rowRuns tells which
+// pixels of row y, from left to right (exclusive), need it evaluated and which share a coverage
+// already known (OndrelRowRuns.h); drawing by the runs is the same as evaluating every pixel.
+// The stroke is always composited over the fill with Blend::normal.
 #pragma once
 
 #include "AE_Effect.h"
@@ -20,7 +23,9 @@
 #include "Ondrel/OndrelPixelTraits.h"
 
 #include <algorithm>
+#include <cmath>
 #include <concepts>
+#include <cstring>
 #include <string>
 
 namespace Ondrel {
@@ -30,9 +35,94 @@ enum class FillBlend {
     composite, // the fill pixel is laid over the scratch pixel with Blend::normal
 };
 
+// Paints the runs of one row of a band at one depth, on a scratch layer that starts cleared.
+template <typename Shape, typename Pixel>
+class RowPainter {
+public:
+    RowPainter(const Shape& shape, Pixel* row, int y)
+        : _shape(shape), _row(row), _y(static_cast<double>(y)),
+          _fillPixel(static_cast<Pixel>(shape.fillColor)),
+          _strokePixel(static_cast<Pixel>(shape.strokeColor)) {}
+
+    // Each pixel's own coverage.
+    void varying(int begin, int end) {
+        for (int x = begin; x < end; ++x) {
+            _paint(_row[x], _shape.coverageAt(static_cast<double>(x), _y));
+        }
+    }
+
+    // One coverage for every pixel: painted once, as on a cleared pixel, and copied.
+    void uniform(int begin, int end, const Coverage& coverage) {
+        if (!(coverage.fill == _known.fill && coverage.stroke == _known.stroke)) {
+            _knownPixel = Pixel{};
+            _knownDrawn = _paint(_knownPixel, coverage);
+            _known = coverage;
+        }
+        if (_knownDrawn) {
+            _fill(_row + begin, end - begin, _knownPixel);
+        }
+    }
+
+    void nextRow(Pixel* row) {
+        _row = row;
+        _y += 1.0;
+    }
+
+private:
+    using Traits = PixelTraits<Pixel>;
+
+    // Colours convert once, rounded in single precision; alpha is the coverage's. Returns whether
+    // anything was painted.
+    bool _paint(Pixel& pixel, const Coverage& coverage) const {
+        bool drawn = false;
+        if (_shape.mode != 2 && coverage.fill > coverageThreshold) {
+            Pixel fill = _fillPixel;
+            fill.alpha = Traits::fromUnit(coverage.fill);
+            pixel = Shape::fillBlend == FillBlend::composite ? Blend::normal(pixel, fill) : fill;
+            drawn = true;
+        }
+        if (_shape.mode != 1 && coverage.stroke > coverageThreshold) {
+            Pixel stroke = _strokePixel;
+            stroke.alpha = Traits::fromUnit(std::min(coverage.stroke, 1.0));
+            pixel = Blend::normal(pixel, stroke);
+            drawn = true;
+        }
+        return drawn;
+    }
+
+    // Copies of the pixel, written 64 bytes at a time.
+    static void _fill(Pixel* destination, int count, const Pixel& pixel) {
+        constexpr int perBlock = 64 / static_cast<int>(sizeof(Pixel));
+        Pixel block[perBlock];
+        std::fill_n(block, perBlock, pixel);
+        int i = 0;
+        for (; i + perBlock <= count; i += perBlock) {
+            std::memcpy(destination + i, block, sizeof block);
+        }
+        std::fill(destination + i, destination + count, pixel);
+    }
+
+    const Shape& _shape;
+    Pixel* _row;
+    double _y;
+    const Pixel _fillPixel;
+    const Pixel _strokePixel;
+    // The last uniform coverage, its pixel, and whether that paints anything. NaN never matches.
+    Coverage _known{std::nan(""), std::nan("")};
+    Pixel _knownPixel{};
+    bool _knownDrawn = false;
+};
+
+// A receiver of runs that ignores them: states the shapes' interface in the concept below.
+struct RunSink {
+    void varying(int, int) {}
+    void uniform(int, int, const Coverage&) {}
+};
+
 template <typename Shape>
-concept ShapeGeometry = requires(const Shape& shape, double x, double y) {
+concept ShapeGeometry = requires(const Shape& shape, double x, double y, RunSink& sink) {
     { shape.coverageAt(x, y) } -> std::same_as<Coverage>;
+    shape.rowRuns(0, 0, 0, sink);
     { shape.mode } -> std::convertible_to<int>;
     { shape.fillColor } -> std::convertible_to<ColorFloat<float>>;
     { shape.strokeColor } -> std::convertible_to<ColorFloat<float>>;
@@ -79,7 +169,6 @@ private:
     template <typename Pixel>
     void _draw(Layer& destination, const Rect& band) const {
         static_assert(ShapeGeometry<Shape>, "a drawer's Impl must provide the shape interface");
-        using Traits = PixelTraits<Pixel>;
         const Shape& shape = static_cast<const Shape&>(*this);
 
         const PixelView<Pixel> view = destination.getPixels<Pixel>();
@@ -91,30 +180,13 @@ private:
         const int right = std::min(band.right, view.width);
         const int bottom = std::min(band.bottom, view.height);
 
-        const bool drawFill = shape.mode != 2;
-        const bool drawStroke = shape.mode != 1;
-        // Colours convert once, rounded in single precision; alpha is the coverage's.
-        const Pixel fillPixel = static_cast<Pixel>(shape.fillColor);
-        const Pixel strokePixel = static_cast<Pixel>(shape.strokeColor);
-
+        if (top >= bottom) {
+            return;
+        }
+        RowPainter<Shape, Pixel> painter(shape, view.row(top), top);
         for (int y = top; y < bottom; ++y) {
-            Pixel* const row = view.row(y);
-            for (int x = left; x < right; ++x) {
-                const Coverage coverage =
-                    shape.coverageAt(static_cast<double>(x), static_cast<double>(y));
-                Pixel& pixel = row[x];
-                if (drawFill && coverage.fill > coverageThreshold) {
-                    Pixel fill = fillPixel;
-                    fill.alpha = Traits::fromUnit(coverage.fill);
-                    pixel = Shape::fillBlend == FillBlend::composite ? Blend::normal(pixel, fill)
-                                                                     : fill;
-                }
-                if (drawStroke && coverage.stroke > coverageThreshold) {
-                    Pixel stroke = strokePixel;
-                    stroke.alpha = Traits::fromUnit(std::min(coverage.stroke, 1.0));
-                    pixel = Blend::normal(pixel, stroke);
-                }
-            }
+            shape.rowRuns(y, left, right, painter);
+            painter.nextRow(view.row(y + 1));
         }
     }
 };

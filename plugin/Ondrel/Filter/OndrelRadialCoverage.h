@@ -1,0 +1,131 @@
+// Coverage that depends only on the distance d of the sample point from a centre: a point for the
+// circle, the segment for a line with round caps. The body reaches `radius` from the centre, its
+// one-pixel ramp inside the edge; the stroke, strokeWidth wide, is centred on the edge with its
+// ramps inside its band, and strokes thinner than a pixel fade in proportion.
+#pragma once
+
+#include "Ondrel/Filter/OndrelRowRuns.h"
+#include "Ondrel/Filter/OndrelShapeGeometry.h"
+#include "Ondrel/OndrelGeneral.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+namespace Ondrel {
+
+struct RadialCoverage {
+    double radius;
+    double strokeWidth;
+
+    Coverage at(double d) const {
+        Coverage coverage;
+        coverage.fill = clamp01(_fillTerm(d));
+        coverage.stroke =
+            clamp01(_outerTerm(d)) * clamp01(strokeWidth) * (1.0 - clamp01(_innerTerm(d)));
+        return coverage;
+    }
+
+    // The zones of distance in which every pixel is painted alike, for the parts mode paints
+    // (1 fill, 2 stroke, anything else both). Their bounds are distances.
+    ValleyZones<6> zones(int mode) const {
+        const bool paintsFill = mode != 2;
+        const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+
+        // Each term falls as d grows; its ramp ends where it stops being at least 1 and where it
+        // stops being above 0.
+        ValleyZones<6> zones;
+        const auto addBounds = [&zones](auto term) {
+            for (const double level : {1.0, 0.0}) {
+                const auto holds = [&term, level](double d) {
+                    return level == 1.0 ? term(d) >= 1.0 : term(d) > 0.0;
+                };
+                if (const auto bound = lastHolding(holds, 0.0, infinity)) {
+                    zones.bounds[zones.count++] = *bound;
+                }
+            }
+        };
+        if (paintsFill) {
+            addBounds([this](double d) { return _fillTerm(d); });
+        }
+        if (paintsStroke) {
+            addBounds([this](double d) { return _outerTerm(d); });
+            addBounds([this](double d) { return _innerTerm(d); });
+        }
+        std::sort(zones.bounds.begin(), zones.bounds.begin() + zones.count);
+        zones.count = static_cast<std::size_t>(
+            std::unique(zones.bounds.begin(), zones.bounds.begin() + zones.count) -
+            zones.bounds.begin());
+
+        // No term changes within a zone, so one distance in it tells what all its pixels get.
+        for (std::size_t k = 0; k <= zones.count; ++k) {
+            double d = 0.0;
+            if (k < zones.count) {
+                d = zones.bounds[k];
+            } else if (k > 0) {
+                d = std::nextafter(zones.bounds[k - 1], infinity);
+            }
+            const Saturation fill = saturation(_fillTerm(d));
+            const Saturation outer = saturation(_outerTerm(d));
+            const Saturation inner = saturation(_innerTerm(d));
+            const bool strokeZero = outer == Saturation::zero || inner == Saturation::one;
+            const bool strokeSame =
+                strokeZero || (outer != Saturation::partial && inner != Saturation::partial);
+            zones.zones[k] =
+                zoneOf(at(d), fill != Saturation::partial, strokeSame, paintsFill, paintsStroke);
+        }
+        return zones;
+    }
+
+    // The same zones with squared distances as bounds, for rows of squared distances from a point.
+    static ValleyZones<6> squared(ValleyZones<6> zones) {
+        for (std::size_t k = 0; k < zones.count; ++k) {
+            const double d = zones.bounds[k];
+            zones.bounds[k] = *lastHolding([d](double s) { return std::sqrt(s) <= d; }, 0.0,
+                                           std::numeric_limits<double>::infinity());
+        }
+        return zones;
+    }
+
+private:
+    double _fillTerm(double d) const { return radius - d; }
+    double _outerTerm(double d) const { return radius + strokeWidth / 2.0 - d; }
+    double _innerTerm(double d) const { return radius - strokeWidth / 2.0 - d; }
+};
+
+// The squared distances of the pixels of one row from a point, formed as Vector::length forms them
+// (dx * dx + dy * dy): a field for ValleyZones::emitRow.
+class PointDistanceRow {
+public:
+    PointDistanceRow(const Vector<double>& point, double y)
+        : _x(point.x), _dy(y - point.y), _dy2(_dy * _dy) {}
+
+    // Both operands of the sum are rounded alike, so the order of sums follows that of |dx|.
+    double value(int x) const {
+        const double dx = static_cast<double>(x) - _x;
+        return dx * dx + _dy2;
+    }
+
+    // The nearest pixels to the point are the two around it.
+    int lowest(int left, int right) const {
+        int x = Detail::clampedPixel(std::floor(_x), left, right - 1);
+        if (x + 1 < right && value(x + 1) < value(x)) {
+            ++x;
+        }
+        return x;
+    }
+
+    std::pair<double, double> guessBelow(double bound) const {
+        const double reach = std::sqrt(std::max(bound - _dy2, 0.0));
+        return {_x - reach, _x + reach};
+    }
+
+private:
+    double _x;
+    double _dy;
+    double _dy2;
+};
+
+} // namespace Ondrel
