@@ -55,6 +55,9 @@ public:
 
     // A position around a layer of the given extent, often on whole, half or quarter pixels.
     double coordinate(double extent) {
+        if (chance(0.01)) {
+            return huge();
+        }
         const double v = uniform(-0.15 * extent, 1.15 * extent);
         switch (integer(0, 5)) {
         case 0:
@@ -67,12 +70,18 @@ public:
             return v;
         }
     }
+    // Far beyond any layer, up to where squares overflow.
+    double huge() { return (chance(0.5) ? 1.0 : -1.0) * std::pow(10.0, uniform(6.0, 300.0)); }
+
     Point point(double width, double height) {
         return Point(coordinate(width), coordinate(height));
     }
 
     // From 0 and a millionth of a pixel to several times the layer.
     double length(double extent) {
+        if (chance(0.01)) {
+            return std::abs(huge());
+        }
         switch (integer(0, 9)) {
         case 0:
             return 0.0;

@@ -1,6 +1,7 @@
 #include "Ondrel/Filter/OndrelLineDrawer.h"
 
 #include "Ondrel/Filter/OndrelButtBand.h"
+#include "Ondrel/Filter/OndrelRadialCoverage.h"
 #include "Ondrel/Filter/OndrelShapeDrawer.h"
 
 #include <cmath>
@@ -55,13 +56,18 @@ public:
         length = direction.length();
         direction.normalize();
         perpendicular = Vector<double>(direction.y, -direction.x);
+        _findZones();
         return region;
     }
 
     // Every pixel is evaluated.
     template <typename Out>
-    void rowRuns(int /*y*/, int left, int right, Out& out) const {
-        out.varying(left, right);
+    void rowRuns(int y, int left, int right, Out& out) const {
+        if (cap == 1 || !_zonesKnown) {
+            out.varying(left, right);
+            return;
+        }
+        _roundRowRuns(static_cast<double>(y), left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -87,13 +93,64 @@ private:
             toEnd -= t < 0.0 ? point1 : point2;
             d = toEnd.length();
         }
-        const double halfThickness = thickness / 2.0;
-        const double h = strokeWidth / 2.0;
-        Coverage coverage;
-        coverage.fill = clamp01(halfThickness - d);
-        coverage.stroke = clamp01(halfThickness + h - d) * clamp01(strokeWidth) *
-                          (1.0 - clamp01(halfThickness - h - d));
-        return coverage;
+        return _radial().at(d);
+    }
+
+    RadialCoverage _radial() const { return {thickness / 2.0, strokeWidth}; }
+
+    // Where each row's round-capped pixels are painted alike: by distance from the segment beside
+    // it, by squared distance from an end beyond it. Set by calcRegion for a line of finite size
+    // and place.
+    ValleyZones<6> _lineZones;
+    ValleyZones<6> _endZones;
+    bool _zonesKnown = false;
+
+    void _findZones() {
+        _zonesKnown = true;
+        for (const double v : {point1.x, point1.y, point2.x, point2.y, direction.x, direction.y,
+                               length, thickness, strokeWidth}) {
+            _zonesKnown = _zonesKnown && std::isfinite(v);
+        }
+        if (_zonesKnown) {
+            _lineZones = _radial().zones(mode);
+            _endZones = RadialCoverage::squared(_lineZones);
+        }
+    }
+
+    // Along the row, t runs monotonically: the pixels before point1 (t < 0), beside the segment
+    // and beyond point2 (t at least the length) follow one another, in that order or the reverse.
+    template <typename Out>
+    void _roundRowRuns(double y, int left, int right, Out& out) const {
+        const double dy = y - point1.y;
+        const LinearRow along{point1.x, direction.x, dy * direction.y};
+        const LineDistanceRow beside{LinearRow{point1.x, perpendicular.x, dy * perpendicular.y}};
+        const PointDistanceRow fromStart(point1, y);
+        const PointDistanceRow fromEnd(point2, y);
+        const auto before = [&along](int x) { return along.value(x) < 0.0; };
+        const auto beyond = [&along, this](int x) {
+            return !(along.value(x) < 0.0) && along.value(x) >= length;
+        };
+        if (direction.x > 0.0) {
+            const int start =
+                firstPixelWhere([&](int x) { return !before(x); }, left, right, along.guessAt(0.0));
+            const int end = firstPixelWhere(beyond, start, right, along.guessAt(length));
+            _endZones.emitRow(fromStart, left, start, out);
+            _lineZones.emitRow(beside, start, end, out);
+            _endZones.emitRow(fromEnd, end, right, out);
+        } else if (direction.x < 0.0) {
+            const int end = firstPixelWhere([&](int x) { return !beyond(x); }, left, right,
+                                            along.guessAt(length));
+            const int start = firstPixelWhere(before, end, right, along.guessAt(0.0));
+            _endZones.emitRow(fromEnd, left, end, out);
+            _lineZones.emitRow(beside, end, start, out);
+            _endZones.emitRow(fromStart, start, right, out);
+        } else if (before(left)) {
+            _endZones.emitRow(fromStart, left, right, out);
+        } else if (beyond(left)) {
+            _endZones.emitRow(fromEnd, left, right, out);
+        } else {
+            _lineZones.emitRow(beside, left, right, out);
+        }
     }
 };
 

@@ -95,37 +95,4 @@ private:
     double _innerTerm(double d) const { return radius - strokeWidth / 2.0 - d; }
 };
 
-// The squared distances of the pixels of one row from a point, formed as Vector::length forms them
-// (dx * dx + dy * dy): a field for ValleyZones::emitRow.
-class PointDistanceRow {
-public:
-    PointDistanceRow(const Vector<double>& point, double y)
-        : _x(point.x), _dy(y - point.y), _dy2(_dy * _dy) {}
-
-    // Both operands of the sum are rounded alike, so the order of sums follows that of |dx|.
-    double value(int x) const {
-        const double dx = static_cast<double>(x) - _x;
-        return dx * dx + _dy2;
-    }
-
-    // The nearest pixels to the point are the two around it.
-    int lowest(int left, int right) const {
-        int x = Detail::clampedPixel(std::floor(_x), left, right - 1);
-        if (x + 1 < right && value(x + 1) < value(x)) {
-            ++x;
-        }
-        return x;
-    }
-
-    std::pair<double, double> guessBelow(double bound) const {
-        const double reach = std::sqrt(std::max(bound - _dy2, 0.0));
-        return {_x - reach, _x + reach};
-    }
-
-private:
-    double _x;
-    double _dy;
-    double _dy2;
-};
-
 } // namespace Ondrel

@@ -11,6 +11,7 @@
 #pragma once
 
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
+#include "Ondrel/OndrelGeneral.h"
 
 #include <algorithm>
 #include <array>
@@ -20,6 +21,7 @@
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <utility>
 
 namespace Ondrel {
 
@@ -58,7 +60,8 @@ std::optional<double> lastHolding(Holds&& holds, double lo, double hi) {
     }
     std::int64_t in = Detail::doubleRank(lo);
     std::int64_t out = Detail::doubleRank(hi);
-    while (out - in > 1) {
+    // The ranks of far-apart doubles differ by more than an int64 holds.
+    while (static_cast<std::uint64_t>(out) - static_cast<std::uint64_t>(in) > 1) {
         const std::int64_t mid = std::midpoint(in, out);
         (holds(Detail::rankedDouble(mid)) ? in : out) = mid;
     }
@@ -118,6 +121,89 @@ inline Saturation saturation(double term) {
     }
     return term >= 1.0 ? Saturation::one : Saturation::partial;
 }
+
+// The first pixel x in [from, to) at which holds is true, for holds false up to some pixel and
+// true after it; to when it holds nowhere.
+template <typename Holds>
+int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
+    if (from >= to || !holds(to - 1)) {
+        return to;
+    }
+    return holds(from) ? from : firstHoldingPixel(holds, from, to - 1, guess);
+}
+
+// A quantity formed along a row as (x - origin) * slope + offset, the way a dot product with a
+// fixed direction forms it: monotone in x, and the same at every pixel when slope is 0.
+struct LinearRow {
+    double origin;
+    double slope;
+    double offset;
+
+    double value(int x) const { return (static_cast<double>(x) - origin) * slope + offset; }
+    // About where the value is v.
+    double guessAt(double v) const { return origin + (v - offset) / slope; }
+};
+
+// The absolute value of a LinearRow, as the distance from a line is formed: least where the line
+// crosses the row. A field for ValleyZones::emitRow.
+struct LineDistanceRow {
+    LinearRow across;
+
+    double value(int x) const { return std::abs(across.value(x)); }
+
+    int lowest(int left, int right) const {
+        if (!(across.slope > 0.0 || across.slope < 0.0)) {
+            return left;
+        }
+        const bool rising = across.slope > 0.0;
+        const auto past = [this, rising](int x) {
+            return rising ? across.value(x) >= 0.0 : across.value(x) <= 0.0;
+        };
+        const int x = firstPixelWhere(past, left, right, across.guessAt(0.0));
+        if (x == right) {
+            return right - 1;
+        }
+        return x > left && value(x - 1) < value(x) ? x - 1 : x;
+    }
+
+    std::pair<double, double> guessBelow(double bound) const {
+        const double a = across.guessAt(-bound);
+        const double b = across.guessAt(bound);
+        return {std::min(a, b), std::max(a, b)};
+    }
+};
+
+// The squared distances of the pixels of one row from a point, formed as Vector::length forms them
+// (dx * dx + dy * dy): least at the pixels around the point. A field for ValleyZones::emitRow.
+class PointDistanceRow {
+public:
+    PointDistanceRow(const Vector<double>& point, double y)
+        : _x(point.x), _dy(y - point.y), _dy2(_dy * _dy) {}
+
+    // Both operands of the sum are rounded alike, so the order of sums follows that of |dx|.
+    double value(int x) const {
+        const double dx = static_cast<double>(x) - _x;
+        return dx * dx + _dy2;
+    }
+
+    int lowest(int left, int right) const {
+        int x = Detail::clampedPixel(std::floor(_x), left, right - 1);
+        if (x + 1 < right && value(x + 1) < value(x)) {
+            ++x;
+        }
+        return x;
+    }
+
+    std::pair<double, double> guessBelow(double bound) const {
+        const double reach = std::sqrt(std::max(bound - _dy2, 0.0));
+        return {_x - reach, _x + reach};
+    }
+
+private:
+    double _x;
+    double _dy;
+    double _dy2;
+};
 
 // Receives the runs of one row, left to right. Implemented by the drawing loop; listed here as
 // the contract every shape's rowRuns writes to:

@@ -1,0 +1,158 @@
+// The searches that find where a row's runs end, against worked values and against scanning every
+// pixel.
+
+#include "Ondrel/Filter/OndrelRowRuns.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <random>
+#include <utility>
+#include <vector>
+
+namespace {
+
+using Ondrel::Coverage;
+using Ondrel::ZoneKind;
+
+constexpr double infinity = std::numeric_limits<double>::infinity();
+
+// Doubles from 1 - 2^-53 (the one below 1) down to just below 1 - 2^-54 round to 1 - 2^-53;
+// 1 - 2^-54 itself lies halfway and rounds to 1, the even neighbour.
+TEST(RowRuns, LastHoldingFindsTheExactDoubleWhereAConditionStops) {
+    EXPECT_EQ(Ondrel::lastHolding([](double v) { return 1.0 + v < 1.0; }, -1.0, 1.0),
+              std::nextafter(-0x1p-54, -1.0));
+    EXPECT_EQ(Ondrel::lastHolding([](double v) { return v < 0.0; }, -infinity, infinity),
+              -std::numeric_limits<double>::denorm_min());
+    EXPECT_EQ(Ondrel::lastHolding([](double v) { return v <= 0.0; }, -infinity, infinity), 0.0);
+    // It holds nowhere, or everywhere.
+    EXPECT_FALSE(Ondrel::lastHolding([](double v) { return v < -5.0; }, 0.0, infinity));
+    EXPECT_EQ(Ondrel::lastHolding([](double v) { return v < 7.0; }, 0.0, 3.0), 3.0);
+
+    // Through a square root, for distances of every size.
+    std::mt19937_64 random(3);
+    for (int i = 0; i < 2000; ++i) {
+        const double d =
+            std::pow(10.0, std::uniform_real_distribution<double>(-8.0, 150.0)(random));
+        const auto within = [d](double s) { return std::sqrt(s) <= d; };
+        const double bound = *Ondrel::lastHolding(within, 0.0, infinity);
+        EXPECT_TRUE(within(bound) && !within(std::nextafter(bound, infinity))) << d;
+    }
+}
+
+// Every transition point and every guess, however far off, against a scan of the range.
+TEST(RowRuns, PixelSearchesAgreeWithAScanForAnyGuess) {
+    const std::vector<double> guesses = {-1e9, -40.0, -3.5, 0.0,          2.2,      7.0,
+                                         19.9, 50.0,  1e12, std::nan(""), infinity, -infinity};
+    for (int from = -6; from < 8; from += 3) {
+        for (int to = from + 1; to < 24; to += 5) {
+            for (int change = from; change <= to + 1; ++change) {
+                // true below change, false from it on
+                const auto below = [change](int x) { return x < change; };
+                const auto atOrAbove = [change](int x) { return x >= change; };
+                for (const double guess : guesses) {
+                    if (below(from)) {
+                        EXPECT_EQ(Ondrel::lastHoldingPixel(below, from, to, guess),
+                                  std::min(change, to) - 1);
+                    }
+                    EXPECT_EQ(Ondrel::firstPixelWhere(atOrAbove, from, to, guess),
+                              std::clamp(change, from, to));
+                    if (atOrAbove(to)) {
+                        EXPECT_EQ(Ondrel::firstHoldingPixel(atOrAbove, from, to, guess),
+                                  std::max(change, from + 1));
+                    }
+                }
+            }
+        }
+    }
+}
+
+// A field given pixel by pixel: the values fall and then rise, with plateaus.
+struct TableField {
+    int left;
+    std::vector<double> values;
+
+    double value(int x) const { return values.at(static_cast<std::size_t>(x - left)); }
+    int lowest(int from, int to) const {
+        int best = from;
+        for (int x = from; x < to; ++x) {
+            best = value(x) < value(best) ? x : best;
+        }
+        return best;
+    }
+    // Deliberately poor guesses: the searches must not depend on them.
+    std::pair<double, double> guessBelow(double bound) const { return {bound, -bound}; }
+};
+
+struct Recorder {
+    std::vector<int> zoneAt; // -1: not reported
+    int left;
+    void varying(int begin, int end) { mark(begin, end, 100); }
+    void uniform(int begin, int end, const Coverage& c) {
+        mark(begin, end, static_cast<int>(c.fill));
+    }
+    void mark(int begin, int end, int tag) {
+        ASSERT_LT(begin, end) << "an empty run";
+        for (int x = begin; x < end; ++x) {
+            int& at = zoneAt.at(static_cast<std::size_t>(x - left));
+            ASSERT_EQ(at, -1) << "pixel " << x << " reported twice";
+            at = tag;
+        }
+    }
+};
+
+// Every pixel lands in the zone of its own value, whatever the valley's shape and the bounds.
+TEST(RowRuns, ValleyZonesReportEachPixelInTheZoneOfItsValue) {
+    std::mt19937 random(7);
+    const auto uniformInt = [&random](int a, int b) {
+        return std::uniform_int_distribution<int>(a, b)(random);
+    };
+    for (int trial = 0; trial < 3000; ++trial) {
+        const int left = uniformInt(-5, 5);
+        const int width = uniformInt(1, 30);
+        // Steps down to a valley and up again, each step 0 to 3: plateaus included.
+        std::vector<double> values(static_cast<std::size_t>(width));
+        const int valley = uniformInt(0, width - 1);
+        values[static_cast<std::size_t>(valley)] = uniformInt(0, 4);
+        for (int i = valley - 1; i >= 0; --i) {
+            values[static_cast<std::size_t>(i)] =
+                values[static_cast<std::size_t>(i + 1)] + uniformInt(0, 3);
+        }
+        for (int i = valley + 1; i < width; ++i) {
+            values[static_cast<std::size_t>(i)] =
+                values[static_cast<std::size_t>(i - 1)] + uniformInt(0, 3);
+        }
+        const TableField field{left, values};
+
+        // Zone k: uniform with coverage k, empty or varying (tag 100).
+        Ondrel::ValleyZones<4> zones;
+        zones.count = static_cast<std::size_t>(uniformInt(0, 4));
+        double bound = uniformInt(-2, 3);
+        for (std::size_t k = 0; k < zones.count; ++k) {
+            zones.bounds[k] = bound;
+            bound += uniformInt(0, 8);
+        }
+        std::vector<int> expectedTag(zones.count + 1);
+        for (std::size_t k = 0; k <= zones.count; ++k) {
+            const int kind = uniformInt(0, 2);
+            zones.zones[k].kind =
+                kind == 0 ? ZoneKind::empty : (kind == 1 ? ZoneKind::uniform : ZoneKind::varying);
+            zones.zones[k].coverage = Coverage{static_cast<double>(k), 0.0};
+            expectedTag[k] = kind == 0 ? -1 : (kind == 1 ? static_cast<int>(k) : 100);
+        }
+
+        Recorder recorder{std::vector<int>(values.size(), -1), left};
+        zones.emitRow(field, left, left + width, recorder);
+        for (int x = left; x < left + width; ++x) {
+            std::size_t k = 0;
+            while (k < zones.count && !(field.value(x) <= zones.bounds[k])) {
+                ++k;
+            }
+            ASSERT_EQ(recorder.zoneAt[static_cast<std::size_t>(x - left)], expectedTag[k])
+                << "trial " << trial << ", pixel " << x << ", value " << field.value(x);
+        }
+    }
+}
+
+} // namespace
