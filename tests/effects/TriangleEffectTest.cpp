@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <string>
@@ -220,6 +221,63 @@ TEST_P(TriangleRender, CollapsedTrianglesLeaveTheInput) {
         set("Mode", mode);
         EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer)) << "collinear, mode " << mode;
     }
+}
+
+// A sliver fades by its inscribed circle's diameter, twice its area over its perimeter: at the
+// middle of its long edge, inside every edge, it covers exactly that, and nowhere more. The
+// thinner one, about a ten-thousandth of a pixel high, all but vanishes.
+TEST_P(TriangleRender, SliversFadeAsTheyThin) {
+    set("Blending Mode", 1);
+    for (const double height : {0.5, 1.0 / 8192.0}) {
+        setPoint("Point 1", 100, 150);
+        setPoint("Point 2", 300, 150);
+        setPoint("Point 3", 200, 150 + height);
+        const World out = render(frameAt(GetParam()));
+        const double diameter = 2.0 * 200.0 * height / (200.0 + 2.0 * std::hypot(100.0, height));
+        const double alpha = alphaOfCoverage(diameter, GetParam());
+        const double tolerance = GetParam() == PixelDepth::Float32 ? 1e-6 : 0.0;
+        EXPECT_LE(std::abs(pixelAt(out, 200, 150).alpha - alpha), tolerance) << height;
+        double most = 0.0;
+        for (A_long y = 0; y < out.height(); ++y) {
+            for (A_long x = 0; x < out.width(); ++x) {
+                most = std::max(most, pixelAt(out, x, y).alpha);
+            }
+        }
+        EXPECT_LE(most, alpha + tolerance) << height;
+    }
+}
+
+// The nearly flat triangle's corners at (100, 150) and (300, 150) are some 1.1 degrees sharp:
+// their miters would reach 250 stroke widths beyond them, across the layer. They are bevelled
+// h sin(angle / 2) beyond their vertices instead, so nothing is drawn beyond them but the bevel's
+// one-pixel ramp.
+TEST_P(TriangleRender, SharpCornersOfTheStrokeAreBevelled) {
+    set("Blending Mode", 1);
+    set("Mode", 2);
+    setPoint("Point 1", 100, 150);
+    setPoint("Point 2", 300, 150);
+    setPoint("Point 3", 200, 152);
+    const World out = render(frameAt(GetParam()));
+    for (A_long y = 0; y < out.height(); ++y) {
+        for (A_long x = 0; x < out.width(); ++x) {
+            if (x < 99 || x > 301) {
+                ASSERT_EQ(pixelAt(out, x, y).alpha, 0.0) << x << ", " << y;
+            }
+        }
+    }
+    // Half the corner's angle, and the stroke's half width 5. (99, 150) lies cos(half) out along
+    // the corner's bisector, the bevel 5 sin(half): 1 - cos(half) + 5 sin(half) covered, by the
+    // bevel alone.
+    const double half = std::atan2(2.0, 100.0) / 2.0;
+    const double bevel = 1.0 - std::cos(half) + 5.0 * std::sin(half);
+    const double tolerance = GetParam() == PixelDepth::Float32 ? 1e-6 : 0.0;
+    for (const A_long x : {99, 301}) {
+        EXPECT_LE(difference(pixelAt(out, x, 150), shapeAlonePixel(bevel, white, GetParam())),
+                  tolerance)
+            << x;
+    }
+    EXPECT_LE(difference(pixelAt(out, 200, 147), shapeAlonePixel(1.0, white, GetParam())),
+              tolerance);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, TriangleRender, allDepths(), depthTestName);

@@ -35,6 +35,10 @@ TriangleDrawer::Parameter triangle(const Corners& c, int mode, double strokeWidt
 // clamp01(1 + D), the outer and inner triangles have every edge moved out or in by half the
 // stroke width (D + h and D - h), and the stroke clamp01(w) * outer * (1 - inner) lies over the
 // fill. Products run edge by edge and stop below 1e-6.
+// A corner whose angle has a half sine under 1/10 (its miter would reach more than 10 h beyond
+// it) is bevelled: the outer triangle is cut square to the corner's bisector, h sin(angle / 2)
+// beyond the vertex, with a ramp like an edge's. A triangle whose inscribed circle is less than
+// a pixel across fades, fill and stroke, by that diameter.
 // Moving the edges by h agrees with scaling the triangle about its incentre only to rounding, so
 // the whole-layer comparisons use corners off the pixel grid, where no coverage lands exactly on
 // a depth's rounding boundary; the grid-aligned examples are checked pixel by pixel by hand.
@@ -58,9 +62,38 @@ struct ExpectedTriangle {
         }
         return result;
     }
-    double fillCoverage(int x, int y) const { return product(0.0, x, y); }
+    double bevels(int x, int y) const {
+        double result = 1.0;
+        for (int i = 0; i < 3; ++i) {
+            const Vector<double> v = corners[i];
+            const Vector<double> p = corners[(i + 1) % 3];
+            const Vector<double> q = corners[(i + 2) % 3];
+            const double lp = std::hypot(p.x - v.x, p.y - v.y);
+            const double lq = std::hypot(q.x - v.x, q.y - v.y);
+            const Vector<double> up((p.x - v.x) / lp, (p.y - v.y) / lp);
+            const Vector<double> uq((q.x - v.x) / lq, (q.y - v.y) / lq);
+            const double halfSine = std::sin(std::acos(up.x * uq.x + up.y * uq.y) / 2.0);
+            if (halfSine < 0.1) {
+                // The outward bisector, away from both edges.
+                const double bx = -(up.x + uq.x), by = -(up.y + uq.y), lb = std::hypot(bx, by);
+                const double along = ((x - v.x) * bx + (y - v.y) * by) / lb;
+                result *= ramp(1.0 + strokeWidth / 2.0 * halfSine - along);
+            }
+        }
+        return result;
+    }
+    double fade() const {
+        const Vector<double> a = corners[0], b = corners[1], c = corners[2];
+        const double twiceArea = std::abs((b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x));
+        const double perimeter = std::hypot(b.x - a.x, b.y - a.y) +
+                                 std::hypot(c.x - b.x, c.y - b.y) +
+                                 std::hypot(a.x - c.x, a.y - c.y);
+        return ramp(2.0 * twiceArea / perimeter);
+    }
+    double fillCoverage(int x, int y) const { return fade() * product(0.0, x, y); }
     double strokeCoverage(int x, int y) const {
-        const double outer = ramp(strokeWidth) * product(strokeWidth / 2.0, x, y);
+        const double outer =
+            fade() * ramp(strokeWidth) * product(strokeWidth / 2.0, x, y) * bevels(x, y);
         return outer < 1e-6 ? 0.0 : outer * (1.0 - product(-strokeWidth / 2.0, x, y));
     }
     ExpectedCoverage coverage(int x, int y) const {
@@ -214,6 +247,63 @@ TYPED_TEST(TriangleDrawerTest, ThinStrokes) {
     const Layer faded = this->draw(half, region);
     EXPECT_TRUE(this->matches(faded, this->expected(half, inRegion(c, region), 0.4)));
     EXPECT_FALSE(this->transparent(faded));
+}
+
+// A triangle thinner than a pixel fades, fill and stroke, by its inscribed circle's diameter,
+// twice its area over its perimeter: at the middle of its long edge, inside every edge, the fill
+// covers exactly that. One whose inscribed circle is a pixel across or more keeps full coverage.
+TYPED_TEST(TriangleDrawerTest, ThinTrianglesFadeInProportion) {
+    for (const double height : {0.5, 0.25, 0.01, 3.0}) {
+        const Corners c{Vector<double>(10.0, 20.0), Vector<double>(50.0, 20.0),
+                        Vector<double>(30.0, 20.0 + height)};
+        const double diameter = 2.0 * 40.0 * height / (40.0 + 2.0 * std::hypot(20.0, height));
+        Rect region;
+        const Layer fill = this->draw(triangle(c, 1, 0.0), region);
+        EXPECT_TRUE(samePixel(this->at(fill, 30 - region.left, 20 - region.top),
+                              this->fillPixel(std::min(diameter, 1.0))))
+            << "height " << height;
+    }
+    // Off the pixel grid, everywhere, with a stroke: inscribed circles 0.5, 0.2 and 0.02 across.
+    for (const double height : {0.5, 0.2, 0.02}) {
+        const Corners c{Vector<double>(10.3, 20.1), Vector<double>(50.7, 20.1 + height),
+                        Vector<double>(30.2, 20.1 + 2.0 * height)};
+        const TriangleDrawer::Parameter p = triangle(c, 3, 3.0);
+        Rect region;
+        const Layer scratch = this->draw(p, region);
+        EXPECT_TRUE(this->matches(scratch, this->expected(p, inRegion(c, region), 3.0)))
+            << "height " << height;
+    }
+}
+
+// A corner whose miter would reach more than 10 half stroke widths beyond it is bevelled. Here
+// the corner at (50, 25) has a half angle whose sine is 3 / sqrt(1609), so its miter would reach
+// 2 sqrt(1609) / 3, about 26.7, beyond it; the bevel lies h sin = 6 / sqrt(1609) beyond it.
+TYPED_TEST(TriangleDrawerTest, SharpCornersOfTheStrokeAreBevelled) {
+    const Corners c{Vector<double>(50.0, 25.0), Vector<double>(10.0, 22.0),
+                    Vector<double>(10.0, 28.0)};
+    Rect region;
+    const Layer scratch = this->draw(triangle(c, 2, 4.0), region);
+    // The bevel's ends lie 2 out from the corner along the edges' normals, at x 50 + 6 /
+    // sqrt(1609), where the miter's tip would have been 76.7; the base's corners keep their
+    // miters, at x 8 and y 25 -+ (3 + 2 sqrt(1609) / 40 + 0.15).
+    ASSERT_EQ(region, Rect(7, 18, 52, 32));
+    const auto pixel = [&](int x, int y) { return this->at(scratch, x - 7, y - 18); };
+    EXPECT_TRUE(samePixel(pixel(50, 25), this->strokePixel(1.0)));
+    EXPECT_TRUE(samePixel(pixel(51, 25), this->strokePixel(6.0 / std::sqrt(1609.0))));
+    // 60 / sqrt(1609) inside both long edges, so 60 / sqrt(1609) - 2 from the inner triangle's.
+    const double inner = 60.0 / std::sqrt(1609.0) - 1.0;
+    EXPECT_TRUE(samePixel(pixel(30, 25), this->strokePixel(1.0 - inner * inner)));
+
+    // Off the grid, everywhere: corners of about 8.6 degrees are bevelled, one of about 12.1 keeps
+    // its miter.
+    for (const double halfBase : {3.0, 4.25}) {
+        const Corners sharp{Vector<double>(50.3, 25.2), Vector<double>(10.3, 25.2 - halfBase),
+                            Vector<double>(10.3, 25.2 + halfBase)};
+        const TriangleDrawer::Parameter p = triangle(sharp, 3, 4.0);
+        const Layer both = this->draw(p, region);
+        EXPECT_TRUE(this->matches(both, this->expected(p, inRegion(sharp, region), 4.0)))
+            << "half base " << halfBase;
+    }
 }
 
 // All six listings of one triangle, both windings, give the same region and pixels.
