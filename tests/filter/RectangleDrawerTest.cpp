@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace FilterTests {
 namespace {
@@ -39,7 +40,10 @@ RectangleDrawer::Parameter centred(Vector<double> center, double width, double h
 
 // The rectangle as it must appear in the scratch layer, from the written-out rules: with u the
 // unit vector from corner 0 to corner 1 (length L), v from corner 0 to corner 3 (2 hh) and q = s
-// minus the middle of corners 0 and 3: t = q . u, n = |q . v|; h half the stroke width.
+// minus the middle of corners 0 and 3: t = q . u, n = |q . v|, so a sample point lies t, L - t
+// and hh - n inside the rectangle's edges. The fill ramps lie outside the edges. The stroke is
+// the band h to either side of every edge, every ramp inside the band: the rectangle grown by h
+// with its ramps inside, less the rectangle shrunk by h with its ramps outside.
 struct ExpectedRectangle {
     Corners c; // scratch-layer pixels
     double strokeWidth;
@@ -53,27 +57,18 @@ struct ExpectedRectangle {
         };
         double L = 0.0, side = 0.0;
         const Vector<double> u = unit(c[0], c[1], L), v = unit(c[0], c[3], side);
-        const double hh = side / 2.0;
         const double qx = x - (c[0].x + c[3].x) / 2.0, qy = y - (c[0].y + c[3].y) / 2.0;
         const double t = qx * u.x + qy * u.y;
         const double n = std::abs(qx * v.x + qy * v.y);
-        const double h = strokeWidth / 2.0, sa = ramp(strokeWidth);
-
-        ExpectedCoverage cov;
-        cov.fill = ramp(1.0 + t) * ramp(L + 1.0 - t) * ramp(hh + 1.0 - n);
-        if (t < h + 0.5) {
-            cov.stroke = ramp(h + t) * sa;
-            if (n < hh - h - 0.5) {
-                cov.stroke *= ramp(h - t);
-            }
-            cov.stroke *= ramp(hh + h - n);
-        } else if (t < L - h - 0.5) {
-            cov.stroke = ramp(hh + h - n) * sa * (1.0 - ramp(hh - h - n));
-        } else {
-            const double f = n < hh - h - 0.5 ? ramp(t - (L - h)) * sa : sa;
-            cov.stroke = f * ramp(L + h - t) * ramp(hh + h - n);
+        const double inside[] = {t, L - t, side / 2.0 - n};
+        const double h = strokeWidth / 2.0;
+        double fill = 1.0, grown = 1.0, shrunk = 1.0;
+        for (const double d : inside) {
+            fill *= ramp(1.0 + d);
+            grown *= ramp(d + h);
+            shrunk *= ramp(1.0 + d - h);
         }
-        return cov;
+        return {fill, ramp(strokeWidth) * grown * (1.0 - shrunk)};
     }
 };
 
@@ -206,11 +201,12 @@ TYPED_TEST(RectangleDrawerTest, ZeroStrokeWidthDrawsNoStroke) {
     EXPECT_TRUE(sameLayers<TypeParam>(both, fillOnly));
 }
 
-// The stroke band is centred on the edges, h to either side, with its ramps inside the band; near
-// the corners it runs on along the sides, so the corners are closed.
+// The stroke band is centred on the edges, h to either side, with its ramps inside the band, on
+// every side alike; near the corners it runs on along the sides, so the corners are closed.
 TYPED_TEST(RectangleDrawerTest, StrokeIsCentredOnTheEdges) {
     // L 20, hh 5, h 2, startPoint (10, 15). Across the ends the band is full from t -1 to 1 and
-    // from 19 to 21; along the sides from n 3 to 6, with ramps down to n 2 and 7.
+    // from 19 to 21; along the sides from n 4 to 6; the ramps end at t -2, 2, 18 and 22 and at n 3
+    // and 7.
     const RectangleDrawer::Parameter p = twoPoints({10.0, 10.0}, {30.0, 20.0}, 2, 4.0);
     Rect region;
     const Layer scratch = this->draw(p, region);
@@ -230,15 +226,54 @@ TYPED_TEST(RectangleDrawerTest, StrokeIsCentredOnTheEdges) {
     expectAt(11, 15, stroke);      // t 1
     expectAt(12, 15, TypeParam{}); // t 2
     expectAt(20, 15, TypeParam{}); // the centre
-    expectAt(20, 13, TypeParam{}); // n 2
-    expectAt(20, 12, stroke);      // n 3
+    expectAt(20, 12, TypeParam{}); // n 3
+    expectAt(20, 11, stroke);      // n 4
     expectAt(20, 9, stroke);       // n 6
     expectAt(20, 8, TypeParam{});  // n 7
     expectAt(9, 9, stroke);        // outside the corner
     expectAt(31, 21, stroke);      // outside the opposite corner
+    expectAt(12, 12, TypeParam{}); // the inside corner of the band
+    expectAt(11, 11, stroke);
     expectAt(29, 15, stroke);      // t 19
     expectAt(28, 15, TypeParam{}); // t 18
     expectAt(32, 15, TypeParam{}); // t 22
+}
+
+// A stroke of even width is as wide on every side, with the same ramps: a rectangle and the same
+// rectangle mirrored across the diagonal x = y draw mirrored pixels, on the grid and off it.
+TYPED_TEST(RectangleDrawerTest, EverySideOfTheStrokeIsAlike) {
+    const auto mirrored = [](Vector<double> v) { return Vector<double>(v.y, v.x); };
+    for (const double width : {8.0, 3.0, 5.5}) {
+        for (const auto& [a, b] :
+             {std::pair{Vector<double>(10.0, 12.0), Vector<double>(40.0, 32.0)},
+              {Vector<double>(10.25, 12.5), Vector<double>(40.75, 32.25)}}) {
+            Rect region;
+            Rect mirroredRegion;
+            const Layer scratch = this->draw(twoPoints(a, b, 2, width), region, 64, 64);
+            const Layer other =
+                this->draw(twoPoints(mirrored(a), mirrored(b), 2, width), mirroredRegion, 64, 64);
+            ASSERT_EQ(mirroredRegion, Rect(region.top, region.left, region.bottom, region.right));
+            const auto view = other.getPixels<TypeParam>();
+            EXPECT_TRUE(matchesEverywhere<TypeParam>(
+                scratch, [&view](int x, int y) { return view.row(x)[y]; }))
+                << "width " << width << " from " << a.x << ", " << a.y;
+        }
+    }
+    // Stroke width 8 on the grid: 7 pixels fully covered across the middle of each side, between
+    // the ramps' empty ends 4 from the edge.
+    Rect region;
+    const Layer scratch = this->draw(twoPoints({10.0, 12.0}, {40.0, 32.0}, 2, 8.0), region);
+    const TypeParam stroke = coveredPixel<TypeParam>(1.0, 0.1f, 0.3f, 0.9f);
+    const auto at = [&](int x, int y) {
+        return scratch.getPixels<TypeParam>().row(y - region.top)[x - region.left];
+    };
+    for (int d = -4; d <= 4; ++d) {
+        const TypeParam want = d == -4 || d == 4 ? TypeParam{} : stroke;
+        EXPECT_TRUE(samePixel(at(10 + d, 22), want)) << "left, " << d;
+        EXPECT_TRUE(samePixel(at(40 + d, 22), want)) << "right, " << d;
+        EXPECT_TRUE(samePixel(at(25, 12 + d), want)) << "top, " << d;
+        EXPECT_TRUE(samePixel(at(25, 32 + d), want)) << "bottom, " << d;
+    }
 }
 
 // Anchor, rotation, negative scale, position and the source's origin place the four corners,

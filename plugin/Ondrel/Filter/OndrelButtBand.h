@@ -1,27 +1,35 @@
-// Coverage of a straight band with butt ends, sampled by its own coordinates: t along the centre
-// line (0 at the start, `length` at the end) and n, the distance from that line. The body is
-// `halfWidth` to either side; the stroke, `strokeWidth` wide, is centred on the body's outline.
-// The line and the rectangle both draw through this, differing only in where their one-pixel
-// ramps sit relative to each edge.
+// Coverage of straight bands sampled by their own coordinates: t along the centre line (0 at the
+// start, `length` at the end) and n, the distance from that line. The line's body with butt caps
+// is one such band; the rectangle is another, with its stroke as a band around its outline.
 #pragma once
 
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 
 namespace Ondrel {
 
-// How far beyond an edge its ramp reaches: 0 puts the whole ramp inside the edge, 1 outside it.
-struct ButtRamps {
-    double fillStart;   // the body's start edge, t = 0
-    double fillEnd;     // the body's end edge, t = length
-    double fillSide;    // the body's sides, n = halfWidth
-    double strokeStart; // the stroke's outer start edge, t = -strokeWidth / 2
+// How far beyond an edge its one-pixel ramp reaches: 0 puts the whole ramp inside the edge, 1
+// outside it.
+struct BoxRamps {
+    double start; // the edge at t = start
+    double end;   // the edge at t = end
+    double side;  // the sides, n = halfWidth
 };
 
+// Coverage of the box from t = start to t = end, reaching halfWidth to either side of the centre
+// line: the product of its three edges' ramps.
+constexpr double boxCoverage(double t, double n, double start, double end, double halfWidth,
+                             const BoxRamps& ramps) {
+    return clamp01(ramps.start + t - start) * clamp01(end + ramps.end - t) *
+           clamp01(halfWidth + ramps.side - n);
+}
+
+// The line's body with butt ends: `halfWidth` to either side, its start ramp before the start,
+// its end and side ramps inside. The stroke, `strokeWidth` wide, is centred on the body's
+// outline, its start ramp beyond its outer edge.
 struct ButtBand {
     double length;
     double halfWidth;
     double strokeWidth;
-    ButtRamps ramps;
 
     Coverage coverageAt(double t, double n) const {
         const double h = strokeWidth / 2.0;
@@ -33,10 +41,9 @@ struct ButtBand {
         const bool insideBody = n < inner - 0.5;
 
         Coverage coverage;
-        coverage.fill = clamp01(ramps.fillStart + t) * clamp01(length + ramps.fillEnd - t) *
-                        clamp01(halfWidth + ramps.fillSide - n);
+        coverage.fill = boxCoverage(t, n, 0.0, length, halfWidth, {1.0, 0.0, 0.0});
         if (t < h + 0.5) {
-            double a = clamp01(ramps.strokeStart + t + h) * strokeAlpha;
+            double a = clamp01(1.0 + t + h) * strokeAlpha;
             if (insideBody) {
                 a *= clamp01(h - t);
             }

@@ -12,10 +12,6 @@ class LineDrawer::Impl : public LineDrawer::Parameter, public ShapeDrawerBase<Im
 public:
     static constexpr FillBlend fillBlend = FillBlend::store;
 
-    // The body's start ramp lies before point1, its end and side ramps inside the body; the
-    // stroke's start ramp lies beyond its outer edge.
-    static constexpr ButtRamps buttRamps{1.0, 0.0, 0.0, 1.0};
-
     // Set by calcRegion, in scratch-layer pixels.
     double length = 0.0;
     Vector<double> direction;     // unit, from point1 to point2
@@ -79,7 +75,7 @@ public:
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(perpendicular));
         if (cap == 1) {
-            return ButtBand{length, thickness / 2.0, strokeWidth, buttRamps}.coverageAt(t, n);
+            return ButtBand{length, thickness / 2.0, strokeWidth}.coverageAt(t, n);
         }
         return _roundCoverage(x, y, t, n);
     }

@@ -13,10 +13,12 @@ class RectangleDrawer::Impl : public RectangleDrawer::Parameter, public ShapeDra
 public:
     static constexpr FillBlend fillBlend = FillBlend::store;
 
-    // Drawn as a band from the middle of one side to the middle of the opposite side. All fill
-    // ramps lie outside the edges, so corners on whole pixels cover their pixels fully; the
-    // stroke's ramps lie inside its band.
-    static constexpr ButtRamps buttRamps{1.0, 1.0, 1.0, 0.0};
+    // Drawn as boxes along the rectangle, from the middle of one side to the middle of the
+    // opposite side. All fill ramps lie outside the edges, so corners on whole pixels cover their
+    // pixels fully. The stroke is a band h to either side of every edge with all its ramps inside
+    // the band: the box grown by h, ramps inside, less the box shrunk by h, ramps outside.
+    static constexpr BoxRamps outside{1.0, 1.0, 1.0};
+    static constexpr BoxRamps inside{0.0, 0.0, 0.0};
 
     // Set by calcRegion, in scratch-layer pixels.
     std::array<Vector<double>, 4> corners{}; // going round the rectangle
@@ -85,7 +87,13 @@ public:
         q -= startPoint;
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(sideDirection));
-        return ButtBand{length, halfHeight, strokeWidth, buttRamps}.coverageAt(t, n);
+        const double h = strokeWidth / 2.0;
+        Coverage coverage;
+        coverage.fill = boxCoverage(t, n, 0.0, length, halfHeight, outside);
+        coverage.stroke = clamp01(strokeWidth) *
+                          boxCoverage(t, n, -h, length + h, halfHeight + h, inside) *
+                          (1.0 - boxCoverage(t, n, h, length - h, halfHeight - h, outside));
+        return coverage;
     }
 
 private:
