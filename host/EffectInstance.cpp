@@ -61,9 +61,11 @@ World scaledDown(const World& layer, const Frame& frame) {
         const A_long sy = sourceIndex(y, src.height, frame.downsampleY);
         for (A_long x = 0; x < dst.width; ++x) {
             const A_long sx = sourceIndex(x, src.width, frame.downsampleX);
-            std::memcpy(reinterpret_cast<std::byte*>(dst.data) + y * dst.rowbytes + x * bytes,
-                        reinterpret_cast<const std::byte*>(src.data) + sy * src.rowbytes +
-                            sx * bytes,
+            // Row offsets in a layer of more than 2 GB exceed A_long.
+            std::memcpy(reinterpret_cast<std::byte*>(dst.data) +
+                            static_cast<std::ptrdiff_t>(y) * dst.rowbytes + x * bytes,
+                        reinterpret_cast<const std::byte*>(src.data) +
+                            static_cast<std::ptrdiff_t>(sy) * src.rowbytes + sx * bytes,
                         bytes);
         }
     }
