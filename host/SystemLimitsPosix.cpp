@@ -4,8 +4,10 @@
 #include "SystemLimits.h"
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -38,9 +40,9 @@ long long threadsOnMachine() {
     return 0;
 }
 
-// The folders of the process's control groups that may hold a pids limit: "N:pids:/path" under
-// version 1, "0::/path" under version 2.
-std::vector<std::string> pidsGroups() {
+// The folders of the process's control groups that may hold the controller's limits:
+// "N:controller,...:/path" under version 1, "0::/path" under version 2.
+std::vector<std::string> controlGroups(const std::string& controller) {
     std::vector<std::string> folders;
     std::ifstream in("/proc/self/cgroup");
     std::string line;
@@ -50,15 +52,24 @@ std::vector<std::string> pidsGroups() {
         if (first == std::string::npos || second == std::string::npos) {
             continue;
         }
-        const std::string controllers = line.substr(first + 1, second - first - 1);
+        const std::string controllers = "," + line.substr(first + 1, second - first - 1) + ",";
         const std::string path = line.substr(second + 1);
-        if (controllers.empty()) {
+        if (controllers == ",,") {
             folders.push_back("/sys/fs/cgroup" + path);
-        } else if (controllers == "pids") {
-            folders.push_back("/sys/fs/cgroup/pids" + path);
+        } else if (controllers.find("," + controller + ",") != std::string::npos) {
+            folders.push_back("/sys/fs/cgroup/" + controller + path);
         }
     }
     return folders;
+}
+
+// The soft limit of a resource, if one is set.
+std::optional<long long> resourceLimit(int resource) {
+    rlimit limit{};
+    if (::getrlimit(resource, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        return static_cast<long long>(limit.rlim_cur);
+    }
+    return std::nullopt;
 }
 
 } // namespace
@@ -74,14 +85,30 @@ int startableThreads() {
     limit(numberIn("/proc/sys/kernel/threads-max"), existing);
     limit(numberIn("/proc/sys/kernel/pid_max"), existing);
     // The user's own threads are not counted cheaply; the machine's are an upper bound.
-    rlimit processes{};
-    if (::getrlimit(RLIMIT_NPROC, &processes) == 0 && processes.rlim_cur != RLIM_INFINITY) {
-        limit(static_cast<long long>(processes.rlim_cur), existing);
-    }
-    for (const auto& group : pidsGroups()) {
+    limit(resourceLimit(RLIMIT_NPROC), existing);
+    for (const auto& group : controlGroups("pids")) {
         limit(numberIn(group + "/pids.max"), numberIn(group + "/pids.current").value_or(0));
     }
     return static_cast<int>(std::max(1LL, room / 2));
+}
+
+std::uint64_t usableMemory() {
+    const long long pages = ::sysconf(_SC_PHYS_PAGES);
+    const long long pageSize = ::sysconf(_SC_PAGESIZE);
+    long long most =
+        pages > 0 && pageSize > 0 ? pages * pageSize : std::numeric_limits<long long>::max();
+    const auto limit = [&most](std::optional<long long> bytes) {
+        if (bytes && *bytes >= 0) {
+            most = std::min(most, *bytes);
+        }
+    };
+    for (const auto& group : controlGroups("memory")) {
+        limit(numberIn(group + "/memory.max"));            // version 2
+        limit(numberIn(group + "/memory.limit_in_bytes")); // version 1
+    }
+    limit(resourceLimit(RLIMIT_AS));
+    limit(resourceLimit(RLIMIT_DATA));
+    return static_cast<std::uint64_t>(most);
 }
 
 } // namespace OfflineHost

@@ -1,7 +1,9 @@
 // Windows sets no count of threads: the memory for their stacks is the limit, and a thread the
-// system refuses is reported when the pool starts.
+// system refuses is reported when the pool starts. Memory is the machine's physical memory.
 
 #include "SystemLimits.h"
+
+#include <windows.h>
 
 #include <limits>
 
@@ -9,6 +11,12 @@ namespace OfflineHost {
 
 int startableThreads() {
     return std::numeric_limits<int>::max();
+}
+
+std::uint64_t usableMemory() {
+    MEMORYSTATUSEX status{};
+    status.dwLength = sizeof status;
+    return GlobalMemoryStatusEx(&status) ? status.ullTotalPhys : 0;
 }
 
 } // namespace OfflineHost
