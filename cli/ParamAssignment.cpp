@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <optional>
 #include <sstream>
 #include <vector>
@@ -154,12 +155,13 @@ void setColor(EffectInstance& effect, int index, const Request& r) {
     effect.setColor(index, *color);
 }
 
-// Separators ("(-") are numbered like items but cannot be chosen by name.
+// Separators ("(-") are numbered like items but are no choice, by name or by number.
 void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const Request& r) {
     const auto items = split(popup.u.namesptr != nullptr ? popup.u.namesptr : "", '|');
+    constexpr std::string_view separator = "(-";
     std::vector<std::string> choices;
     for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == "(-") {
+        if (items[i] == separator) {
             continue;
         }
         choices.push_back(items[i]);
@@ -170,6 +172,11 @@ void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const
     }
     if (const auto item = number(r.value)) {
         if (*item == std::floor(*item) && *item >= 1 && *item <= popup.num_choices) {
+            const auto i = static_cast<std::size_t>(*item) - 1;
+            if (i < items.size() && items[i] == separator) {
+                refuse(r, "item " + r.value + " of \"" + r.name +
+                              "\" is a separator; its items are " + joined(choices));
+            }
             effect.setValue(index, *item);
             return;
         }
@@ -199,6 +206,21 @@ std::vector<std::string> settableNames(const EffectInstance& effect) {
     return names;
 }
 
+// Names are matched as typed, else ignoring case, as popup items are.
+int findByName(const EffectInstance& effect, const std::string& name) {
+    const int exact = effect.findParam(name);
+    if (exact >= 0) {
+        return exact;
+    }
+    for (int i = 0; i < effect.paramCount(); ++i) {
+        const PF_ParamDef& def = effect.paramDef(i);
+        if (lower(std::string(def.name, strnlen(def.name, sizeof def.name))) == lower(name)) {
+            return i;
+        }
+    }
+    return -1;
+}
+
 double fromFixed(PF_Fixed v) {
     return static_cast<double>(v) / 65536.0;
 }
@@ -213,7 +235,7 @@ void assignParam(EffectInstance& effect, const std::string& effectName,
     }
     const Request r{trim(std::string_view(assignment).substr(0, equals)),
                     trim(std::string_view(assignment).substr(equals + 1))};
-    const int index = r.name.empty() ? -1 : effect.findParam(r.name);
+    const int index = r.name.empty() ? -1 : findByName(effect, r.name);
     if (index <= 0 || effect.paramDef(index).param_type == PF_Param_GROUP_START ||
         effect.paramDef(index).param_type == PF_Param_GROUP_END) {
         refuse(r, effectName + " has no parameter \"" + r.name + "\"; its parameters are " +

@@ -6,7 +6,8 @@
 // Values by parameter type: sliders and angles take a number (angles in degrees, percentages as
 // the number shown, e.g. "Opacity=50"); points take "X,Y" in full-resolution layer pixels;
 // colours "#rrggbb", "#rrggbbaa" or "R,G,B[,A]" with channels 0 to 255; popups an item's text
-// or its number counted from 1; checkboxes on/off, true/false or 1/0.
+// or its number counted from 1 (a separator is counted but is no item); checkboxes on/off,
+// true/false or 1/0. Names and items may be given in any case.
 
 #include "host/EffectInstance.h"
 

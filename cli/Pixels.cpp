@@ -17,11 +17,11 @@ Channel quantize(float v, float max) {
 }
 
 template <typename Pixel, typename Channel>
-void fill(World& world, const RgbaImage& image, float max) {
-    for (A_long y = 0; y < image.height; ++y) {
-        for (A_long x = 0; x < image.width; ++x) {
-            const float* c = image.at(x, y);
-            world.at<Pixel>(x, y) =
+void store(World& world, A_long top, const RgbaImage& strip, float max) {
+    for (A_long y = 0; y < strip.height; ++y) {
+        for (A_long x = 0; x < strip.width; ++x) {
+            const float* c = strip.at(x, y);
+            world.at<Pixel>(x, top + y) =
                 Pixel{quantize<Channel>(c[3], max), quantize<Channel>(c[0], max),
                       quantize<Channel>(c[1], max), quantize<Channel>(c[2], max)};
         }
@@ -29,11 +29,11 @@ void fill(World& world, const RgbaImage& image, float max) {
 }
 
 template <typename Pixel>
-void read(RgbaImage& image, const World& world, float max) {
-    for (A_long y = 0; y < image.height; ++y) {
-        for (A_long x = 0; x < image.width; ++x) {
-            const Pixel& p = world.at<Pixel>(x, y);
-            float* c = image.at(x, y);
+void load(RgbaImage& strip, const World& world, A_long top, float max) {
+    for (A_long y = 0; y < strip.height; ++y) {
+        for (A_long x = 0; x < strip.width; ++x) {
+            const Pixel& p = world.at<Pixel>(x, top + y);
+            float* c = strip.at(x, y);
             c[0] = static_cast<float>(p.red) / max;
             c[1] = static_cast<float>(p.green) / max;
             c[2] = static_cast<float>(p.blue) / max;
@@ -47,41 +47,42 @@ void read(RgbaImage& image, const World& world, float max) {
 RgbaImage::RgbaImage(A_long w, A_long h)
     : width(w), height(h), pixels(4 * static_cast<std::size_t>(w) * static_cast<std::size_t>(h)) {}
 
-World toWorld(const RgbaImage& image, PixelDepth depth) {
-    World world(image.width, image.height, depth);
-    switch (depth) {
+A_long stripRows(A_long width) {
+    constexpr A_long pixels = 1 << 18;
+    return std::max<A_long>(1, pixels / std::max<A_long>(width, 1));
+}
+
+void storeRows(const RgbaImage& strip, World& world, A_long top) {
+    switch (world.depth()) {
     case PixelDepth::Bits8:
-        fill<PF_Pixel, A_u_char>(world, image, 255.0f);
+        store<PF_Pixel, A_u_char>(world, top, strip, 255.0f);
         break;
     case PixelDepth::Bits16:
-        fill<PF_Pixel16, A_u_short>(world, image, 32768.0f);
+        store<PF_Pixel16, A_u_short>(world, top, strip, 32768.0f);
         break;
     case PixelDepth::Float32:
-        for (A_long y = 0; y < image.height; ++y) {
-            for (A_long x = 0; x < image.width; ++x) {
-                const float* c = image.at(x, y);
-                world.at<PF_PixelFloat>(x, y) = PF_PixelFloat{c[3], c[0], c[1], c[2]};
+        for (A_long y = 0; y < strip.height; ++y) {
+            for (A_long x = 0; x < strip.width; ++x) {
+                const float* c = strip.at(x, y);
+                world.at<PF_PixelFloat>(x, top + y) = PF_PixelFloat{c[3], c[0], c[1], c[2]};
             }
         }
         break;
     }
-    return world;
 }
 
-RgbaImage toRgba(const World& world) {
-    RgbaImage image(world.width(), world.height());
+void loadRows(const World& world, A_long top, RgbaImage& strip) {
     switch (world.depth()) {
     case PixelDepth::Bits8:
-        read<PF_Pixel>(image, world, 255.0f);
+        load<PF_Pixel>(strip, world, top, 255.0f);
         break;
     case PixelDepth::Bits16:
-        read<PF_Pixel16>(image, world, 32768.0f);
+        load<PF_Pixel16>(strip, world, top, 32768.0f);
         break;
     case PixelDepth::Float32:
-        read<PF_PixelFloat>(image, world, 1.0f);
+        load<PF_PixelFloat>(strip, world, top, 1.0f);
         break;
     }
-    return image;
 }
 
 } // namespace OndrelCli

@@ -1,7 +1,8 @@
 #pragma once
 
 // Host worlds to and from RGBA float rows (straight alpha, 1 = full intensity), the form the
-// image files and the built-in layer are handled in.
+// image files and the built-in layer are handled in, a strip of rows at a time so that a large
+// image never needs a second copy of itself.
 
 #include "host/World.h"
 
@@ -22,8 +23,13 @@ struct RgbaImage {
     }
 };
 
-// 16-bit white is 32768. Integer depths clamp to their range and round to nearest.
-OfflineHost::World toWorld(const RgbaImage& image, OfflineHost::PixelDepth depth);
-RgbaImage toRgba(const OfflineHost::World& world);
+// Rows in a strip of an image this wide: about a quarter of a million pixels, at least one row.
+A_long stripRows(A_long width);
+
+// The strip's rows into rows top to top + strip.height - 1 of the world. 16-bit white is
+// 32768. Integer depths clamp to their range and round to nearest.
+void storeRows(const RgbaImage& strip, OfflineHost::World& world, A_long top);
+// Rows top to top + strip.height - 1 of the world into the strip.
+void loadRows(const OfflineHost::World& world, A_long top, RgbaImage& strip);
 
 } // namespace OndrelCli

@@ -6,12 +6,13 @@
 #include "DefaultLayer.h"
 #include "ImageFiles.h"
 #include "ParamAssignment.h"
-#include "Pixels.h"
 #include "Progress.h"
+#include "RenderLimits.h"
 
 #include <charconv>
 #include <cmath>
 #include <optional>
+#include <tuple>
 #include <vector>
 
 namespace OndrelCli {
@@ -24,8 +25,6 @@ namespace {
 
 // Fine enough for every common frame rate (24, 25, 30, 50, 60).
 constexpr A_u_long timeScale = 600;
-// The largest layer side the command accepts, as the host application's own limit.
-constexpr A_long maxLayerSide = 30000;
 
 struct RenderOptions {
     std::string effect;
@@ -91,32 +90,37 @@ PixelDepth depthOf(int bits) {
 }
 
 void render(const GlobalOptions& global, const RenderOptions& options) {
-    const PixelDepth depth = depthOf(options.depth);
-    const auto [downsampleX, downsampleY] = parseDownsample(options.downsample);
-    if (!std::isfinite(options.time)) {
-        throw CliError("--time: expected a number of seconds");
-    }
+    Frame frame;
+    frame.depth = depthOf(options.depth);
+    std::tie(frame.downsampleX, frame.downsampleY) = parseDownsample(options.downsample);
+    frame.timeScale = timeScale;
+    frame.timeStep = static_cast<A_long>(timeScale / 30);
+    frame.time = frameTime(options.time, frame.timeScale, frame.timeStep);
     checkWritable(options.output);
 
     const auto effect = applyEffect(global, options.effect, true);
     for (const auto& assignment : options.assignments) {
         assignParam(*effect, options.effect, assignment);
     }
-    World layer = options.input ? readImage(*options.input, depth) : [&] {
-        const auto [width, height] = parseSize(options.size);
-        return toWorld(defaultLayer(width, height), depth);
-    }();
+    setThreads(*effect, options.threads);
 
-    Frame frame;
-    frame.depth = depth;
-    frame.downsampleX = downsampleX;
-    frame.downsampleY = downsampleY;
-    frame.timeScale = timeScale;
-    frame.timeStep = static_cast<A_long>(timeScale / 30);
-    frame.time = static_cast<A_long>(std::lround(options.time * timeScale));
-    effect->setThreadCount(options.threads);
+    // The layer's size is known, and checked, before memory is set aside for its pixels.
+    std::optional<InputImage> input;
+    std::string layerName = "--size " + options.size;
+    if (options.input) {
+        input.emplace(*options.input);
+        layerName = "input " + quoted(*options.input);
+        checkLayerSize(input->width(), input->height(), layerName);
+        frame.layerWidth = input->width();
+        frame.layerHeight = input->height();
+    } else {
+        std::tie(frame.layerWidth, frame.layerHeight) = parseSize(options.size);
+    }
+    checkMemory(frame, layerName);
+    const World layer = input ? input->read(frame.depth)
+                              : defaultLayer(frame.layerWidth, frame.layerHeight, frame.depth);
 
-    World output(1, 1, depth);
+    World output(1, 1, frame.depth);
     PF_Err err = PF_Err_NONE;
     {
         const Progress progress("rendering " + options.effect + " at " +
@@ -159,7 +163,6 @@ void addRenderCommand(CLI::App& app, const GlobalOptions& global) {
         ->capture_default_str();
     cmd->add_option("--threads", options->threads,
                     "Worker threads for drawing; 0 uses one per hardware thread")
-        ->check(CLI::NonNegativeNumber)
         ->capture_default_str();
     cmd->callback([&global, options] { render(global, *options); });
 }

@@ -7,6 +7,7 @@
 #include "host/HostError.h"
 
 #include <cstdio>
+#include <exception>
 #include <new>
 
 #ifndef ONDREL_DEFAULT_MODULE
@@ -42,6 +43,10 @@ int main(int argc, char** argv) {
         return 1;
     } catch (const std::bad_alloc&) {
         std::fprintf(stderr, "ondrel: not enough memory\n");
+        return 1;
+    } catch (const std::exception& e) {
+        // A failure no check above foresaw still ends in one line and a status, never an abort.
+        std::fprintf(stderr, "ondrel: %s\n", e.what());
         return 1;
     }
     return 0;

@@ -3,6 +3,8 @@
 
 #include "CliTestSupport.h"
 
+#include "host/SystemLimits.h"
+
 namespace {
 
 using namespace CliTest;
@@ -40,6 +42,55 @@ TEST_F(Arguments, RenderOptionsAreChecked) {
     expectRefused("OndrelCircle -o out.png --size 0x10", "--size \"0x10\"");
     write<unsigned char>("in.png", 1, 1, 4, OIIO::TypeDesc::UINT8, {1, 2, 3, 4});
     expectRefused("OndrelCircle -i in.png --size 10x10 -o out.png", "excludes");
+}
+
+// Names ignore case as popup items do; an item is chosen by its number, but a separator is no
+// item.
+TEST_F(Arguments, ParameterNamesIgnoreCaseAndSeparatorsAreNoChoice) {
+    const Outcome run = ondrel("OndrelCircle -o c.png --size 100x60 --set \"radius=10\" "
+                               "--set \"CENTER=50,30\" --set \"fill color=#00ff00\" "
+                               "--set \"blending mode=1\"");
+    ASSERT_EQ(run.status, 0) << run.errors;
+    const Image image = read("c.png");
+    expectPixel(image, 50, 30, {0, 1, 0, 1}, 0);
+    expectPixel(image, 50 + 11, 30, {0, 0, 0, 0}, 0); // item 1, "None": the shape alone
+
+    expectRefused("OndrelCircle -o out.png --set \"Blending Mode=2\"",
+                  "item 2 of \"Blending Mode\" is a separator; its items are None, Normal,");
+}
+
+TEST_F(Arguments, ThreadCountsAndTimesAreChecked) {
+    expectRefused("OndrelCircle -o out.png --threads -1",
+                  "--threads -1: expected 0 (one per hardware thread) or a number of threads");
+    // Never more than half of what the largest thread limit leaves.
+    expectRefused("OndrelCircle -o out.png --threads 2000000000",
+                  "--threads 2000000000: this machine can start no more than ");
+    // The host counts time in 32 bits of 1/600 s, and a frame lasts 1/30 s.
+    const std::string range = "expected seconds from -3579139 to 3579139";
+    expectRefused("OndrelCircle -o out.png --time 1e300", "--time 1e+300: " + range);
+    expectRefused("OndrelCircle -o out.png --time -3579140", "--time -3579140: " + range);
+    expectRefused("OndrelCircle -o out.png --time nan", "--time nan: " + range);
+    const Outcome last = ondrel("OndrelCircle -o out.png --size 8x8 --time 3579139");
+    EXPECT_EQ(last.status, 0) << last.errors;
+}
+
+// A layer whose pixels would not fit is refused before any is set aside: the layer, and at the
+// frame's size the host's scaled-down input, the output and the drawing layer, 16 bytes a pixel
+// in float.
+TEST_F(Arguments, LayersBeyondTheMemoryThereIsAreRefused) {
+    constexpr double needed = 30000.0 * 30000.0 * 16 * 4;
+    if (static_cast<double>(OfflineHost::usableMemory()) < needed) {
+        expectRefused("OndrelCircle -o out.png --size 30000x30000 --depth 32",
+                      "--size 30000x30000 at 32 bits needs about 57.6 GB of memory for its "
+                      "pixels, more than the ");
+    }
+#if !defined(__SANITIZE_ADDRESS__) // the sanitizer reserves more address space than this
+    // Under a limit of 4 GiB of address space, 20000x20000 at 8 bits needs 4 x 1.6 GB.
+    limits = "ulimit -v 4194304 &&";
+    expectRefused("OndrelCircle -o out.png --size 20000x20000",
+                  "--size 20000x20000 at 8 bits needs about 6.4 GB of memory for its pixels, "
+                  "more than the 4.3 GB this process may use");
+#endif
 }
 
 TEST_F(Arguments, ARefusalLeavesAnEarlierOutputAsItWas) {

@@ -53,9 +53,8 @@ protected:
 
     // The command with its arguments, run in the test's folder.
     Outcome ondrel(const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() +
-                                    "' && '" ONDREL_CLI_PATH
-                                    "' render --module '" ONDREL_MODULE_PATH "' " +
+        const std::string command = "cd '" + folder.string() + "' && " + limits + " '" +
+                                    ONDREL_CLI_PATH "' render --module '" ONDREL_MODULE_PATH "' " +
                                     arguments + " > stdout.txt 2> stderr.txt";
         const int status = std::system(command.c_str());
         std::ifstream err(folder / "stderr.txt");
@@ -118,6 +117,8 @@ protected:
     }
 
     fs::path folder;
+    // Shell commands that set limits for the command, each ending in "&&".
+    std::string limits;
 };
 
 inline void expectPixel(const Image& image, int x, int y, std::vector<float> want,
