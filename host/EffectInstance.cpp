@@ -353,19 +353,22 @@ int EffectInstance::findParam(std::string_view name) const {
     return -1;
 }
 
-void EffectInstance::setValue(int index, double value, double atSeconds) {
+void EffectInstance::setValue(int index, double value, double atSeconds,
+                              std::optional<Interpolation> interpolation) {
     std::lock_guard lock(_state->mutex);
-    _state->params.setValue(index, value, atSeconds);
+    _state->params.setValue(index, value, atSeconds, interpolation);
 }
 
-void EffectInstance::setPoint(int index, double x, double y, double atSeconds) {
+void EffectInstance::setPoint(int index, double x, double y, double atSeconds,
+                              std::optional<Interpolation> interpolation) {
     std::lock_guard lock(_state->mutex);
-    _state->params.setPoint(index, x, y, atSeconds);
+    _state->params.setPoint(index, x, y, atSeconds, interpolation);
 }
 
-void EffectInstance::setColor(int index, const PF_Pixel& color, double atSeconds) {
+void EffectInstance::setColor(int index, const PF_Pixel& color, double atSeconds,
+                              std::optional<Interpolation> interpolation) {
     std::lock_guard lock(_state->mutex);
-    _state->params.setColor(index, color, atSeconds);
+    _state->params.setColor(index, color, atSeconds, interpolation);
 }
 
 PF_ParamDef EffectInstance::valueAt(int index, const Frame& frame) const {

@@ -7,11 +7,13 @@
 #include "Diagnostics.h"
 #include "HostError.h"
 #include "Module.h"
+#include "ParamStore.h"
 #include "World.h"
 
 #include "AE_Effect.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -106,10 +108,11 @@ public:
     void setThreadCount(int threads);
     int threadCount() const;
 
-    // ---- Parameters (index 0 is the input layer). Values may be set per time; between two
-    // keyframes numeric values are interpolated linearly, popups, checkboxes and colours hold.
-    // Without a keyframe a parameter has the value of its definition; a point's default is a
-    // percentage of the layer. Bad indices or types throw HostError.
+    // ---- Parameters (index 0 is the input layer). Values are keyframes at a time; between two
+    // keyframes a value moves as the earlier one's interpolation says (see Interpolation):
+    // linearly by default, while popups and checkboxes hold. Before the first and after the last
+    // keyframe the value holds. Without a keyframe a parameter has the value of its definition;
+    // a point's default is a percentage of the layer. Bad indices or types throw HostError.
     int paramCount() const;
     // The definition as the module added it (strings in host storage), with the current
     // ui_flags as PF_UpdateParamUI left them; valid until the next parameter set-up.
@@ -118,12 +121,16 @@ public:
     int findParam(std::string_view name) const;
     // Slider, fixed slider (value, not 16.16), float slider, angle (degrees), checkbox (0 or 1)
     // or popup (1-based).
-    void setValue(int index, double value, double atSeconds = 0.0);
+    void setValue(int index, double value, double atSeconds = 0.0,
+                  std::optional<Interpolation> interpolation = std::nullopt);
     // A point in full-resolution layer pixels.
-    void setPoint(int index, double x, double y, double atSeconds = 0.0);
-    void setColor(int index, const PF_Pixel& color, double atSeconds = 0.0);
+    void setPoint(int index, double x, double y, double atSeconds = 0.0,
+                  std::optional<Interpolation> interpolation = std::nullopt);
+    void setColor(int index, const PF_Pixel& color, double atSeconds = 0.0,
+                  std::optional<Interpolation> interpolation = std::nullopt);
     // The parameter as checkout_param delivers it for this frame: points in layer pixels scaled
-    // by the downsample factors, 16.16; angles and fixed sliders 16.16; popups 1-based.
+    // by the downsample factors, 16.16; angles and fixed sliders 16.16; colours 8-bit, each
+    // channel rounded to the nearest; popups 1-based.
     PF_ParamDef valueAt(int index, const Frame& frame) const;
 
     // ---- Calling module code directly.

@@ -30,9 +30,13 @@ A_long toLong(double value) {
     return static_cast<A_long>(std::clamp(std::round(value), lo, hi));
 }
 
-bool holds(const PF_ParamDef& def) {
-    return def.param_type == PF_Param_POPUP || def.param_type == PF_Param_CHECKBOX ||
-           def.param_type == PF_Param_COLOR || (def.flags & PF_ParamFlag_CANNOT_INTERP) != 0;
+// The share of the way from one keyframe to the next at linear fraction f (0 to 1).
+double progress(Interpolation interpolation, double f) {
+    return interpolation == Interpolation::Ease ? f * f * (3.0 - 2.0 * f) : f;
+}
+
+A_u_char mixChannel(A_u_char from, A_u_char to, double f) {
+    return static_cast<A_u_char>(std::lround(from + (to - from) * f));
 }
 
 bool takesNumber(PF_ParamType type) {
@@ -64,6 +68,11 @@ const A_char** textOf(PF_ParamDef& def) {
 }
 
 } // namespace
+
+bool interpolates(const PF_ParamDef& def) {
+    return def.param_type != PF_Param_POPUP && def.param_type != PF_Param_CHECKBOX &&
+           (def.flags & PF_ParamFlag_CANNOT_INTERP) == 0;
+}
 
 ParamStore::ParamStore() {
     reset();
@@ -130,8 +139,21 @@ void ParamStore::setUIFlags(int index, PF_ParamUIFlags flags) {
     _slot(index).def.ui_flags = flags;
 }
 
-void ParamStore::_setKey(int index, const Keyframe& key) {
-    auto& keys = _slot(index).keys;
+void ParamStore::_setKey(int index, Keyframe key, std::optional<Interpolation> interpolation) {
+    Slot& slot = _slot(index);
+    if (!std::isfinite(key.seconds)) {
+        throw HostError("a keyframe of parameter " + std::to_string(index) + " ('" + slot.def.name +
+                        "') at no finite time");
+    }
+    if (!interpolates(slot.def)) {
+        if (interpolation.value_or(Interpolation::Hold) != Interpolation::Hold) {
+            throw HostError("parameter " + std::to_string(index) + " ('" + slot.def.name +
+                            "') only holds its keyframes");
+        }
+        interpolation = Interpolation::Hold;
+    }
+    key.interpolation = interpolation.value_or(Interpolation::Linear);
+    auto& keys = slot.keys;
     auto it = std::lower_bound(keys.begin(), keys.end(), key.seconds,
                                [](const Keyframe& k, double t) { return k.seconds < t; });
     if (it != keys.end() && it->seconds == key.seconds) {
@@ -141,7 +163,8 @@ void ParamStore::_setKey(int index, const Keyframe& key) {
     }
 }
 
-void ParamStore::setValue(int index, double value, double seconds) {
+void ParamStore::setValue(int index, double value, double seconds,
+                          std::optional<Interpolation> interpolation) {
     const auto& def = _slot(index).def;
     if (!takesNumber(def.param_type)) {
         throw HostError("parameter " + std::to_string(index) + " ('" + def.name +
@@ -152,25 +175,27 @@ void ParamStore::setValue(int index, double value, double seconds) {
         throw HostError("popup '" + std::string(def.name) + "' has no item " +
                         std::to_string(value));
     }
-    _setKey(index, Keyframe{seconds, value, 0.0, {}});
+    _setKey(index, Keyframe{seconds, value, 0.0, {}}, interpolation);
 }
 
-void ParamStore::setPoint(int index, double x, double y, double seconds) {
+void ParamStore::setPoint(int index, double x, double y, double seconds,
+                          std::optional<Interpolation> interpolation) {
     const auto& def = _slot(index).def;
     if (def.param_type != PF_Param_POINT) {
         throw HostError("parameter " + std::to_string(index) + " ('" + def.name +
                         "') is not a point");
     }
-    _setKey(index, Keyframe{seconds, x, y, {}});
+    _setKey(index, Keyframe{seconds, x, y, {}}, interpolation);
 }
 
-void ParamStore::setColor(int index, const PF_Pixel& color, double seconds) {
+void ParamStore::setColor(int index, const PF_Pixel& color, double seconds,
+                          std::optional<Interpolation> interpolation) {
     const auto& def = _slot(index).def;
     if (def.param_type != PF_Param_COLOR) {
         throw HostError("parameter " + std::to_string(index) + " ('" + def.name +
                         "') is not a colour");
     }
-    _setKey(index, Keyframe{seconds, 0.0, 0.0, color});
+    _setKey(index, Keyframe{seconds, 0.0, 0.0, color}, interpolation);
 }
 
 ParamStore::Keyframe ParamStore::_definedValue(const Slot& slot, const CheckoutScale& scale) const {
@@ -221,13 +246,18 @@ ParamStore::Keyframe ParamStore::_valueAt(const Slot& slot, double seconds,
         return keys.front();
     }
     const Keyframe& before = *(after - 1);
-    if (after == keys.end() || holds(slot.def)) {
+    if (after == keys.end() || before.interpolation == Interpolation::Hold) {
         return before;
     }
-    const double f = (seconds - before.seconds) / (after->seconds - before.seconds);
+    const double f = progress(before.interpolation,
+                              (seconds - before.seconds) / (after->seconds - before.seconds));
     Keyframe k = before;
     k.a = before.a + (after->a - before.a) * f;
     k.b = before.b + (after->b - before.b) * f;
+    k.color = {mixChannel(before.color.alpha, after->color.alpha, f),
+               mixChannel(before.color.red, after->color.red, f),
+               mixChannel(before.color.green, after->color.green, f),
+               mixChannel(before.color.blue, after->color.blue, f)};
     return k;
 }
 

@@ -6,10 +6,24 @@
 #include "AE_Effect.h"
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace OfflineHost {
+
+// How a parameter's value moves from one keyframe to the next: the keyframe's interpolation
+// shapes the way out of it.
+enum class Interpolation {
+    Linear, // at constant speed, every number and colour channel on its own
+    Hold,   // unchanged until the next keyframe
+    Ease,   // a cubic ease out of the keyframe and into the next, with zero speed at both:
+            // the easy-ease curve, value = 3f^2 - 2f^3 of the linear fraction f
+};
+
+// Whether a parameter's value can move between keyframes. Popups, checkboxes and parameters
+// flagged PF_ParamFlag_CANNOT_INTERP only hold.
+bool interpolates(const PF_ParamDef& def);
 
 // What a checkout depends on beside the time.
 struct CheckoutScale {
@@ -35,11 +49,16 @@ public:
     const PF_ParamDef& definition(int index) const;
     void setUIFlags(int index, PF_ParamUIFlags flags);
 
-    // Keyframes in natural units (see EffectInstance); throw HostError for a type that does not
-    // take the value or a popup item out of range.
-    void setValue(int index, double value, double seconds);
-    void setPoint(int index, double x, double y, double seconds);
-    void setColor(int index, const PF_Pixel& color, double seconds);
+    // Keyframes in natural units (see EffectInstance), replacing one at the same time. Without
+    // an interpolation a keyframe moves on linearly where the parameter interpolates and holds
+    // otherwise. Throw HostError for a type that does not take the value, a popup item out of
+    // range, or a parameter that only holds asked to move.
+    void setValue(int index, double value, double seconds,
+                  std::optional<Interpolation> interpolation = std::nullopt);
+    void setPoint(int index, double x, double y, double seconds,
+                  std::optional<Interpolation> interpolation = std::nullopt);
+    void setColor(int index, const PF_Pixel& color, double seconds,
+                  std::optional<Interpolation> interpolation = std::nullopt);
 
     // The definition with its value at the time, in the form checkout_param delivers.
     PF_ParamDef valueAt(int index, double seconds, const CheckoutScale& scale) const;
@@ -50,6 +69,7 @@ private:
         double a = 0.0; // the value, or a point's x
         double b = 0.0; // a point's y
         PF_Pixel color{};
+        Interpolation interpolation = Interpolation::Linear; // towards the next keyframe
     };
     struct Slot {
         PF_ParamDef def{};
@@ -59,7 +79,7 @@ private:
 
     Slot& _slot(int index);
     const Slot& _slot(int index) const;
-    void _setKey(int index, const Keyframe& key);
+    void _setKey(int index, Keyframe key, std::optional<Interpolation> interpolation);
     // The value without keyframes, in natural units.
     Keyframe _definedValue(const Slot& slot, const CheckoutScale& scale) const;
     Keyframe _valueAt(const Slot& slot, double seconds, const CheckoutScale& scale) const;

@@ -56,35 +56,114 @@ TEST(Params, DeliverDefaultsInHostUnits) {
     EXPECT_EQ(probe->valueAt(Probe::Amount, frameAt(0)).u.fs_d.value, 5.0);
 }
 
-TEST(Params, InterpolateNumbersAndHoldTheRest) {
+// What the probe module receives from checkout_param at time/8 s, on the 640 x 480 layer at a
+// downsample of 1/downsample.
+PF_ParamDef delivered(EffectInstance& probe, int index, A_long eighths, A_u_long downsample = 1) {
+    probe.setFrame(frameAt(0, 1, downsample));
+    Probe::Request request;
+    request.action = Probe::Action::CheckoutParam;
+    request.index = index;
+    request.time = eighths;
+    request.timeScale = 8;
+    const auto answer = HostTest::perform(probe, request);
+    EXPECT_EQ(answer.result, PF_Err_NONE);
+    return answer.param;
+}
+
+// Keyframes at 0 s and 2 s; the values between them as the module receives them, worked by hand.
+TEST(Params, LinearKeyframesDeliverEveryKindInHostUnits) {
     auto probe = HostTest::setUpProbe();
-    probe->setPoint(Probe::Centre, 100, 40, 0.0);
-    probe->setPoint(Probe::Centre, 200, 80, 2.0);
     probe->setValue(Probe::Amount, 10, 0.0);
     probe->setValue(Probe::Amount, 20, 2.0);
-    probe->setValue(Probe::Mode, 1, 0.0);
-    probe->setValue(Probe::Mode, 3, 2.0);
+    probe->setValue(Probe::Opacity, 0, 0.0);
+    probe->setValue(Probe::Opacity, -0.3, 2.0);
+    probe->setValue(Probe::Angle, -90, 0.0);
+    probe->setValue(Probe::Angle, 270, 2.0);
+    probe->setPoint(Probe::Centre, 0, 0, 0.0);
+    probe->setPoint(Probe::Centre, 400, 200, 2.0);
     probe->setColor(Probe::Colour, PF_Pixel{255, 0, 0, 0}, 0.0);
-    probe->setColor(Probe::Colour, PF_Pixel{255, 200, 200, 200}, 2.0);
+    probe->setColor(Probe::Colour, PF_Pixel{255, 255, 100, 51}, 2.0);
 
-    // Half-way (time 10 of scale 10 = 1 s), at a third of the size.
-    const Frame mid = frameAt(10, 1, 3);
-    const PF_ParamDef centre = probe->valueAt(Probe::Centre, mid);
-    EXPECT_EQ(centre.u.td.x_value, fixed(150.0 / 3));
-    EXPECT_EQ(centre.u.td.y_value, fixed(60.0 / 3));
-    EXPECT_DOUBLE_EQ(probe->valueAt(Probe::Amount, mid).u.fs_d.value, 15.0);
-    EXPECT_EQ(probe->valueAt(Probe::Mode, mid).u.pd.value, 1);
-    EXPECT_EQ(probe->valueAt(Probe::Colour, mid).u.cd.value.red, 0);
+    // A quarter of the way, 0.5 s.
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 4).u.fs_d.value, 12.5);
+    EXPECT_EQ(delivered(*probe, Probe::Angle, 4).u.ad.value, 0);
+    // Half-way: -0.15 % is -9830.4 in 16.16, delivered as the nearest, -9830.
+    EXPECT_EQ(delivered(*probe, Probe::Opacity, 8).u.fd.value, -9830);
+    // Three quarters: 180 degrees.
+    EXPECT_EQ(delivered(*probe, Probe::Angle, 12).u.ad.value, 180 << 16);
+    // (100, 50) layer pixels, delivered at half size: (50, 25).
+    const PF_ParamDef centre = delivered(*probe, Probe::Centre, 4, 2);
+    EXPECT_EQ(centre.u.td.x_value, 50 << 16);
+    EXPECT_EQ(centre.u.td.y_value, 25 << 16);
+    // Each channel on its own, rounded to the nearest 8-bit value: 63.75, 25, 12.75.
+    const PF_Pixel colour = delivered(*probe, Probe::Colour, 4).u.cd.value;
+    EXPECT_EQ(colour.alpha, 255);
+    EXPECT_EQ(colour.red, 64);
+    EXPECT_EQ(colour.green, 25);
+    EXPECT_EQ(colour.blue, 13);
+    // At a keyframe, its own value.
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 16).u.fs_d.value, 20.0);
+    EXPECT_EQ(delivered(*probe, Probe::Colour, 16).u.cd.value.blue, 51);
     // Before the first and after the last keyframe the value holds.
-    EXPECT_DOUBLE_EQ(probe->valueAt(Probe::Amount, frameAt(-5)).u.fs_d.value, 10.0);
-    EXPECT_DOUBLE_EQ(probe->valueAt(Probe::Amount, frameAt(50)).u.fs_d.value, 20.0);
-    EXPECT_EQ(probe->valueAt(Probe::Mode, frameAt(20)).u.pd.value, 3);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, -40).u.fs_d.value, 10.0);
+    EXPECT_EQ(delivered(*probe, Probe::Angle, 400).u.ad.value, 270 << 16);
+}
+
+// Ease: 3f^2 - 2f^3 of the linear fraction f, so 0.15625 of the way at f = 1/4, half at 1/2 and
+// 0.84375 at 3/4.
+TEST(Params, EaseKeyframesFollowTheEasyEaseCurve) {
+    auto probe = HostTest::setUpProbe();
+    probe->setValue(Probe::Amount, 10, 0.0, Interpolation::Ease);
+    probe->setValue(Probe::Amount, 20, 2.0);
+    probe->setPoint(Probe::Centre, 0, 0, 0.0, Interpolation::Ease);
+    probe->setPoint(Probe::Centre, 400, 200, 2.0);
+    probe->setColor(Probe::Colour, PF_Pixel{255, 0, 0, 0}, 0.0, Interpolation::Ease);
+    probe->setColor(Probe::Colour, PF_Pixel{255, 255, 100, 51}, 2.0);
+
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 4).u.fs_d.value, 11.5625);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 8).u.fs_d.value, 15.0);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 12).u.fs_d.value, 18.4375);
+    // (62.5, 31.25) layer pixels at half size: (31.25, 15.625), exact in 16.16.
+    const PF_ParamDef centre = delivered(*probe, Probe::Centre, 4, 2);
+    EXPECT_EQ(centre.u.td.x_value, 2048000);
+    EXPECT_EQ(centre.u.td.y_value, 1024000);
+    // Half-way: 127.5, 50, 25.5, halves rounded up.
+    const PF_Pixel colour = delivered(*probe, Probe::Colour, 8).u.cd.value;
+    EXPECT_EQ(colour.red, 128);
+    EXPECT_EQ(colour.green, 50);
+    EXPECT_EQ(colour.blue, 26);
+}
+
+TEST(Params, HoldKeepsAKeyframesValueAndPopupsOnlyHold) {
+    auto probe = HostTest::setUpProbe();
+    // Each keyframe's interpolation shapes the way to the next one.
+    probe->setValue(Probe::Amount, 0, 0.0, Interpolation::Hold);
+    probe->setValue(Probe::Amount, 10, 1.0, Interpolation::Ease);
+    probe->setValue(Probe::Amount, 20, 2.0, Interpolation::Linear);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 7).u.fs_d.value, 0.0);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 8).u.fs_d.value, 10.0);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 10).u.fs_d.value, 11.5625);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 24).u.fs_d.value, 20.0);
+    // A later keyframe at the same time replaces the earlier one, interpolation included.
+    probe->setValue(Probe::Amount, 4, 0.0);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 4).u.fs_d.value, 7.0);
+
+    probe->setValue(Probe::Mode, 1, 0.0);
+    probe->setValue(Probe::Mode, 3, 2.0, Interpolation::Hold);
+    EXPECT_EQ(delivered(*probe, Probe::Mode, 15).u.pd.value, 1);
+    EXPECT_EQ(delivered(*probe, Probe::Mode, 16).u.pd.value, 3);
+    EXPECT_FALSE(interpolates(probe->paramDef(Probe::Mode)));
+    EXPECT_TRUE(interpolates(probe->paramDef(Probe::Colour)));
+    EXPECT_THROW(probe->setValue(Probe::Mode, 2, 1.0, Interpolation::Linear), HostError);
+    EXPECT_THROW(probe->setValue(Probe::Mode, 2, 1.0, Interpolation::Ease), HostError);
+    EXPECT_EQ(delivered(*probe, Probe::Mode, 8).u.pd.value, 1);
 
     EXPECT_THROW(probe->setValue(Probe::Mode, 4), HostError);
     EXPECT_THROW(probe->setValue(Probe::Mode, 1.5), HostError);
     EXPECT_THROW(probe->setValue(Probe::Colour, 1), HostError);
     EXPECT_THROW(probe->setPoint(Probe::Amount, 1, 2), HostError);
     EXPECT_THROW(probe->setValue(Probe::Count, 1), HostError);
+    EXPECT_THROW(probe->setValue(Probe::Amount, 1, std::nan("")), HostError);
 }
 
 TEST(Params, CheckoutDeliversTheValueAtTheRequestedTime) {
