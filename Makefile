@@ -8,7 +8,8 @@ JOBS      ?= $(shell nproc)
 
 # Debian packages the build and tests need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libopenimageio-dev openimageio-tools libcli11-dev clang-format python3 valgrind
+            libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev clang-format python3 \
+            valgrind
 # Debian packages for cross-building the Windows plug-in and running its tests under Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.

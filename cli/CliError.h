@@ -19,4 +19,15 @@ inline std::string quoted(const std::filesystem::path& file) {
     return "\"" + file.string() + "\"";
 }
 
+// Runs `work`, putting `where` (an option, or a file and line) before the message of a CliError
+// it throws, so that parsers need not know where their text came from.
+template <typename Work>
+auto inContext(const std::string& where, Work&& work) -> decltype(work()) {
+    try {
+        return work();
+    } catch (const CliError& e) {
+        throw CliError(where + ": " + e.what());
+    }
+}
+
 } // namespace OndrelCli

@@ -1,0 +1,157 @@
+// Recipe files: what is read from them and where, writing them back, flags overriding them, and
+// one line naming the file, the line and the fault for each kind of malformed recipe.
+
+#include "Recipe.h"
+#include "CliError.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+using namespace OndrelCli;
+using OfflineHost::Interpolation;
+
+namespace {
+
+const char* const shot = R"({
+  "effect": "OndrelCircle",
+  "input": "plates/plate.####.exr",
+  "module": "/opt/ondrel/OndrelShapes.so",
+  "depth": 16,
+  "fps": "30000/1001",
+  "frames": "1-48",
+  "params": {
+    "Radius": 150,
+    "Center": [960, 540.5],
+    "Mode": "Fill and Stroke",
+    "Scale": {"interpolation": "ease", "keys": [
+      {"time": 0, "value": 50},
+      {"time": "2s", "value": 100, "interpolation": "hold"}
+    ]}
+  }
+}
+)";
+
+Recipe parse(const std::string& text) {
+    return parseRecipe(text, "shot.json", "/work/shots");
+}
+
+std::string refusal(const std::string& text) {
+    try {
+        parse(text);
+    } catch (const CliError& e) {
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+} // namespace
+
+TEST(Recipe, ReadsSettingsAndTracksWithTheirLines) {
+    const Recipe recipe = parse(shot);
+    EXPECT_EQ(recipe.setting("effect")->text, "OndrelCircle");
+    EXPECT_EQ(recipe.setting("effect")->origin, "shot.json:2");
+    // Relative paths are taken from the recipe's folder.
+    EXPECT_EQ(recipe.setting("input")->text, "/work/shots/plates/plate.####.exr");
+    EXPECT_EQ(recipe.setting("module")->text, "/opt/ondrel/OndrelShapes.so");
+    EXPECT_EQ(recipe.setting("depth")->text, "16");
+    EXPECT_EQ(recipe.setting("fps")->origin, "shot.json:6");
+    EXPECT_EQ(recipe.setting("size"), nullptr);
+
+    ASSERT_EQ(recipe.params.size(), 4u);
+    EXPECT_EQ(recipe.params[0].name, "Radius");
+    EXPECT_EQ(trackText(recipe.params[0].track), "150");
+    EXPECT_EQ(trackText(recipe.params[1].track), "960,540.5");
+    EXPECT_EQ(recipe.params[1].origin, "shot.json:10");
+    EXPECT_EQ(trackText(recipe.params[2].track), "Fill and Stroke");
+    const RecipeParam& scale = recipe.params[3];
+    EXPECT_EQ(scale.track.interpolation, Interpolation::Ease);
+    EXPECT_EQ(trackText(scale.track), "50@0,100@2s:hold");
+    EXPECT_EQ(scale.keyOrigins, (std::vector<std::string>{"shot.json:13", "shot.json:14"}));
+}
+
+TEST(Recipe, WritesWhatItReadsBack) {
+    const Recipe recipe = parse(shot);
+    const std::string text = recipeText(recipe);
+    const Recipe again = parseRecipe(text, "again.json", "/elsewhere");
+    // Paths were made whole on the first reading, so they do not move.
+    EXPECT_EQ(again.setting("input")->text, "/work/shots/plates/plate.####.exr");
+    ASSERT_EQ(again.settings.size(), recipe.settings.size());
+    for (const auto& [field, setting] : recipe.settings) {
+        EXPECT_EQ(again.setting(field)->text, setting.text) << field;
+    }
+    ASSERT_EQ(again.params.size(), recipe.params.size());
+    for (std::size_t i = 0; i < recipe.params.size(); ++i) {
+        EXPECT_EQ(again.params[i].name, recipe.params[i].name);
+        EXPECT_EQ(trackText(again.params[i].track), trackText(recipe.params[i].track));
+        EXPECT_EQ(again.params[i].track.interpolation, recipe.params[i].track.interpolation);
+    }
+    // Points and colours as lists of numbers, the rest as numbers or text.
+    EXPECT_NE(text.find("\"Center\": [960, 540.5]"), std::string::npos) << text;
+    EXPECT_NE(text.find("\"depth\": 16,"), std::string::npos) << text;
+    EXPECT_NE(text.find("{\"time\": \"2s\", \"value\": 100, \"interpolation\": \"hold\"}"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(recipeText(again), text);
+}
+
+TEST(Recipe, LaterSettingsAndWholeTracksOverrideEarlierOnes) {
+    Recipe recipe = parse(shot);
+    Recipe flags;
+    flags.settings["depth"] = {"32", "--depth"};
+    flags.settings["size"] = {"640x360", "--size"};
+    flags.param("Scale").track = parseTrack("75");
+    flags.param("Opacity").track = parseTrack("0@0,100@24");
+    recipe.override(flags);
+    EXPECT_EQ(recipe.setting("depth")->text, "32");
+    EXPECT_EQ(recipe.setting("depth")->origin, "--depth");
+    EXPECT_EQ(recipe.setting("size")->text, "640x360");
+    EXPECT_EQ(recipe.setting("effect")->text, "OndrelCircle");
+    ASSERT_EQ(recipe.params.size(), 5u);
+    EXPECT_EQ(recipe.params[3].name, "Scale");
+    EXPECT_EQ(trackText(recipe.params[3].track), "75");
+    EXPECT_FALSE(recipe.params[3].track.interpolation);
+    EXPECT_EQ(recipe.params[4].name, "Opacity");
+}
+
+TEST(Recipe, EachKindOfMalformedRecipeNamesItsLine) {
+    const struct {
+        const char* text;
+        const char* message;
+    } cases[] = {
+        {"", "shot.json:1: syntax error while parsing value - unexpected end of input"},
+        {"{\n  \"effect\": \"OndrelCircle\"\n  \"depth\": 8\n}",
+         "shot.json:3: syntax error while parsing object - unexpected string literal; "
+         "expected '}'"},
+        {"{\n  \"depth\": 8,\n}", "shot.json:3: syntax error while parsing object key"},
+        {"{\"effect\": \"a\nb\"}",
+         "shot.json:1: syntax error while parsing value - invalid string"},
+        {"[1, 2]", "shot.json:1: a recipe is a JSON object"},
+        {"{\n\"depth\": 8,\n\"depth\": 16}", "shot.json:3: \"depth\" is given twice"},
+        {"{\n\n \"fsp\": 24}",
+         "shot.json:3: \"fsp\" is not a recipe field; the fields are effect, module, input"},
+        {"{\"size\": [640, 360]}", "shot.json:1: \"size\" takes a number or text"},
+        {"{\"effect\": 7}", "shot.json:1: \"effect\" takes text"},
+        {"{\"params\": [1]}", "shot.json:1: \"params\" is an object"},
+        {"{\"params\": {\n\"Center\": [[1, 2]]}}",
+         "shot.json:2: a value is a number, text, true or false, or a list of numbers"},
+        {"{\"params\": {\n\"Radius\": {\"keys\": []}}}", "shot.json:2: keyframes need \"keys\""},
+        {"{\"params\": {\"Radius\": {\"keys\": [\n{\"value\": 1}]}}}",
+         "shot.json:2: a keyframe is {\"time\": ..., \"value\": ...}"},
+        {"{\"params\": {\"Radius\": {\"keys\": [\n{\"time\": 0,\n \"value\": 1, \"ease\": 1}]}}}",
+         "shot.json:3: \"ease\" is not part of a keyframe"},
+        {"{\"params\": {\"Radius\": {\"keys\": [\n{\"time\": \"soon\", \"value\": 1}]}}}",
+         "shot.json:2: no time \"soon\""},
+        {"{\"params\": {\"Radius\": {\"keys\": [{\"time\": [1], \"value\": 1}]}}}",
+         "shot.json:1: a time is a frame number"},
+        {"{\"params\": {\"Radius\": {\n\"interpolation\": \"bounce\", \"keys\": [1]}}}",
+         "shot.json:2: no interpolation \"bounce\""},
+        {"{\"params\": {\"Radius\": {\"keys\": [{\"time\": 0, \"value\": 1}],\n\"speed\": 2}}}",
+         "shot.json:2: \"speed\" is not part of keyframes"},
+    };
+    for (const auto& c : cases) {
+        const std::string message = refusal(c.text);
+        EXPECT_EQ(message.rfind(c.message, 0), 0u) << c.text << "\n -> " << message;
+        EXPECT_EQ(std::count(message.begin(), message.end(), '\n'), 0) << message;
+    }
+}
