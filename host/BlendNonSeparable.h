@@ -11,6 +11,10 @@
 
 namespace OfflineHost::Blend {
 
+inline Rgb clampRgb(const Rgb& c) {
+    return {clamp01(c.red), clamp01(c.green), clamp01(c.blue)};
+}
+
 inline float lum(const Rgb& c) {
     return 0.3f * c.red + 0.59f * c.green + 0.11f * c.blue;
 }

@@ -5,7 +5,11 @@
 
 #include "AE_EffectCB.h"
 
-#include <algorithm>
+#include <bit>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <type_traits>
 
 namespace OfflineHost::Blend {
 
@@ -13,13 +17,13 @@ struct Rgb {
     float red, green, blue;
 };
 
-struct UnitPixel {
-    float alpha;
-    Rgb color;
-};
-
 template <typename Pixel>
 struct Depth;
+
+// 0..1; NaN becomes 0.
+inline float clampUnit(float a) {
+    return a > 0.0f ? (a < 1.0f ? a : 1.0f) : 0.0f;
+}
 
 // Integer depths: reading divides by the white value; writing rounds to nearest and clamps to
 // the channel's range (NaN becomes 0).
@@ -29,10 +33,31 @@ struct IntegerDepth {
 
     static float unit(Channel c) { return static_cast<float>(c) * (1.0f / White); }
 
-    static Channel raw(float v) {
+    // An alpha in 0..1. At 8 bits every value already is (255 reads as exactly 1).
+    static float unitAlpha(Channel c) {
+        if constexpr (White == std::numeric_limits<Channel>::max()) {
+            return unit(c);
+        } else {
+            return clampUnit(unit(c));
+        }
+    }
+
+    // The channel value of v (an int, which keeps the compiler's vector lanes 32 bits wide).
+    static int raw(float v) {
         constexpr float white = static_cast<float>(White);
-        // max(0, NaN) is 0; min and max rather than comparisons keep the loop free of branches
-        return static_cast<Channel>(std::min(std::max(0.0f, v * white), white) + 0.5f);
+        // Selects of values, not std::min and std::max, which return references and so keep the
+        // compiler from vectorising the pixel loops. 0 < NaN is false, so NaN becomes 0.
+        const float scaled = v * white;
+        const float low = 0.0f < scaled ? scaled : 0.0f;
+        return static_cast<int>((white < low ? white : low) + 0.5f);
+    }
+
+    // The pixel that compositing a fully opaque source pixel in front stores: the source, with
+    // alpha and colours held to white (values above white are not colours a world can hold).
+    template <typename Pixel>
+    static Pixel opaque(const Pixel& s) {
+        const auto hold = [](Channel c) { return c < White ? c : static_cast<Channel>(White); };
+        return Pixel{static_cast<Channel>(White), hold(s.red), hold(s.green), hold(s.blue)};
     }
 };
 
@@ -56,33 +81,111 @@ struct Depth<PF_PixelFloat> {
     static constexpr bool holdsOverbright = true;
 
     static float unit(float c) { return c; }
+    static float unitAlpha(float c) { return clampUnit(c); }
     static float raw(float v) { return v; }
     static float opacity(const PF_CompositeMode& mode) { return Depth<PF_Pixel16>::opacity(mode); }
 };
 
+// A pixel as unsigned 32-bit words, so that the compositing loops work on 32-bit lanes (four
+// pixels to a vector) at every depth: 8 bits in one word, 16 bits in two, float in four. The
+// channels lie in the order of the pixel's fields from the lowest bits up, as a little-endian
+// machine stores them.
 template <typename Pixel>
-float unitAlpha(const Pixel& p) {
-    const float a = Depth<Pixel>::unit(p.alpha);
-    return a > 0.0f ? (a < 1.0f ? a : 1.0f) : 0.0f;
-}
+struct Words {
+    static_assert(std::endian::native == std::endian::little, "pixel words are little-endian");
+    using Channel = decltype(Pixel::alpha);
+    static constexpr int bits = 8 * static_cast<int>(sizeof(Channel));
+    static constexpr int perWord = 32 / bits;
+    static constexpr int count = 4 / perWord;
 
-template <typename Pixel>
-Rgb unitColor(const Pixel& p) {
-    using D = Depth<Pixel>;
-    return {D::unit(p.red), D::unit(p.green), D::unit(p.blue)};
-}
+    std::uint32_t word[count];
 
-template <typename Pixel>
-void storeColor(const Rgb& c, Pixel& p) {
-    using D = Depth<Pixel>;
-    p.red = D::raw(c.red);
-    p.green = D::raw(c.green);
-    p.blue = D::raw(c.blue);
-}
+    // Word by word, since the compiler has no vector lanes for one 64- or 128-bit copy.
+    static Words of(const Pixel& p) {
+        Words w;
+        const auto* bytes = reinterpret_cast<const unsigned char*>(&p);
+        std::memcpy(&w.word[0], bytes, 4);
+        if constexpr (count > 1) {
+            std::memcpy(&w.word[1], bytes + 4, 4);
+        }
+        if constexpr (count > 2) {
+            std::memcpy(&w.word[2], bytes + 8, 4);
+            std::memcpy(&w.word[3], bytes + 12, 4);
+        }
+        return w;
+    }
 
-template <typename Pixel>
-void storeAlpha(float a, Pixel& p) {
-    p.alpha = Depth<Pixel>::raw(a);
-}
+    void store(Pixel& p) const {
+        auto* bytes = reinterpret_cast<unsigned char*>(&p);
+        std::memcpy(bytes, &word[0], 4);
+        if constexpr (count > 1) {
+            std::memcpy(bytes + 4, &word[1], 4);
+        }
+        if constexpr (count > 2) {
+            std::memcpy(bytes + 8, &word[2], 4);
+            std::memcpy(bytes + 12, &word[3], 4);
+        }
+    }
+
+    // Channel c (0 alpha, 1 red, 2 green, 3 blue) as it is stored.
+    Channel channel(int c) const {
+        const std::uint32_t w = word[c / perWord];
+        if constexpr (std::is_same_v<Channel, float>) {
+            return std::bit_cast<float>(w);
+        } else {
+            return static_cast<Channel>((w >> (c % perWord * bits)) & ((1u << bits) - 1u));
+        }
+    }
+
+    // The colour channels and alpha as Depth reads them.
+    Rgb color() const {
+        using D = Depth<Pixel>;
+        return {D::unit(channel(1)), D::unit(channel(2)), D::unit(channel(3))};
+    }
+    float alpha() const { return Depth<Pixel>::unitAlpha(channel(0)); }
+
+    // Channel c's bits in its place, for a unit value as Depth::raw stores it.
+    static std::uint32_t part(int c, float v) {
+        if constexpr (std::is_same_v<Channel, float>) {
+            return std::bit_cast<std::uint32_t>(v);
+        } else {
+            return static_cast<std::uint32_t>(Depth<Pixel>::raw(v)) << (c % perWord * bits);
+        }
+    }
+
+    // Channel c's bits as they are here, in their place.
+    std::uint32_t part(int c) const {
+        if constexpr (std::is_same_v<Channel, float>) {
+            return word[c];
+        } else {
+            return word[c / perWord] & (((1u << bits) - 1u) << (c % perWord * bits));
+        }
+    }
+
+    // The words of four channels' parts. (Straight-line code, here and in choose(): the compiler
+    // does not vectorise a loop that holds inner loops.)
+    static Words join(std::uint32_t a, std::uint32_t r, std::uint32_t g, std::uint32_t b) {
+        Words w{};
+        w.word[0] = a;
+        w.word[1 / perWord] |= r;
+        w.word[2 / perWord] |= g;
+        w.word[3 / perWord] |= b;
+        return w;
+    }
+
+    // first where take is true, second otherwise.
+    static Words choose(bool take, const Words& first, const Words& second) {
+        Words w;
+        w.word[0] = take ? first.word[0] : second.word[0];
+        if constexpr (count > 1) {
+            w.word[1] = take ? first.word[1] : second.word[1];
+        }
+        if constexpr (count > 2) {
+            w.word[2] = take ? first.word[2] : second.word[2];
+            w.word[3] = take ? first.word[3] : second.word[3];
+        }
+        return w;
+    }
+};
 
 } // namespace OfflineHost::Blend

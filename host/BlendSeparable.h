@@ -16,8 +16,10 @@ inline float clamp01(float v) {
     return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
-inline Rgb clampRgb(const Rgb& c) {
-    return {clamp01(c.red), clamp01(c.green), clamp01(c.blue)};
+// Each channel held to at most 1.
+inline Rgb atMostOne(const Rgb& c) {
+    const auto hold = [](float v) { return v < 1.0f ? v : 1.0f; };
+    return {hold(c.red), hold(c.green), hold(c.blue)};
 }
 
 // s

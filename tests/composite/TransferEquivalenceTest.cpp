@@ -1,0 +1,270 @@
+// transfer_rect against its straightforward evaluation (ReferenceTransfer.h), byte for byte: the
+// host skips uncovered blocks, stores opaque sources directly and computes the rest in vectorised
+// loops, and none of that may change a bit of any pixel at any depth, in any transfer mode.
+//
+// ONDREL_EQUIVALENCE_CASES sets the number of random cases per depth (default 1500), and
+// ONDREL_EQUIVALENCE_SEED the first case's seed (default: a fresh one). Case i uses seed + i; a
+// failure prints the seed that repeats it alone with ONDREL_EQUIVALENCE_CASES=1.
+
+#include "CompositeTestSupport.h"
+#include "ReferenceTransfer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace CompositeTest;
+
+std::uint64_t environmentNumber(const char* name, std::uint64_t otherwise) {
+    const char* text = std::getenv(name);
+    return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : otherwise;
+}
+
+class Random {
+public:
+    explicit Random(std::uint64_t seed) : _engine(seed) {}
+
+    int below(int n) { return static_cast<int>(_engine() % static_cast<std::uint64_t>(n)); }
+    int between(int lo, int hi) { return lo + below(hi - lo + 1); }
+    bool chance(double p) { return unit() < p; }
+    double unit() { return static_cast<double>(_engine() >> 11) * 0x1.0p-53; }
+
+private:
+    std::mt19937_64 _engine;
+};
+
+// Channel values a world may hold, the awkward ones included: above white at 16 bits; at float
+// overbright, negative, negative zero, infinite and NaN.
+template <typename Pixel>
+decltype(Pixel::alpha) randomChannel(Random& random) {
+    if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+        return static_cast<A_u_char>(random.below(256));
+    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+        return static_cast<A_u_short>(random.chance(0.05) ? random.between(32769, 65535)
+                                                          : random.between(0, 32768));
+    } else {
+        const int kind = random.below(100);
+        if (kind < 2) {
+            return -0.0f;
+        }
+        if (kind < 3) {
+            return random.chance(0.5) ? std::numeric_limits<float>::infinity()
+                                      : -std::numeric_limits<float>::infinity();
+        }
+        if (kind < 4) {
+            return std::numeric_limits<float>::quiet_NaN();
+        }
+        if (kind < 8) {
+            return static_cast<float>(random.below(2));
+        }
+        return static_cast<float>(-0.25 + 1.75 * random.unit());
+    }
+}
+
+template <typename Pixel>
+decltype(Pixel::alpha) white() {
+    return unitPixel<Pixel>(1, 0, 0, 0).alpha;
+}
+
+// The same bytes; except that where a float result is NaN (an infinite or NaN input), any NaN
+// will do: which one the arithmetic yields (its sign and payload) depends on the order in which
+// the compiler hands the operands of a sum or product to the processor, which the formula does
+// not fix.
+template <typename Pixel>
+bool samePixel(const Pixel& a, const Pixel& b) {
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        const auto same = [](float x, float y) {
+            return std::memcmp(&x, &y, sizeof x) == 0 || (std::isnan(x) && std::isnan(y));
+        };
+        return same(a.alpha, b.alpha) && same(a.red, b.red) && same(a.green, b.green) &&
+               same(a.blue, b.blue);
+    } else {
+        return std::memcmp(&a, &b, sizeof(Pixel)) == 0;
+    }
+}
+
+// A world of runs of transparent, opaque and partly covering pixels, as drawn shapes have them,
+// with random row padding.
+template <typename Pixel>
+class RandomWorld {
+public:
+    RandomWorld(Random& random, A_long width, A_long height)
+        : _stride(width + random.below(4)), _pixels(static_cast<std::size_t>(_stride * height)) {
+        int kind = 0;
+        int left = 0;
+        for (Pixel& p : _pixels) {
+            if (left-- == 0) {
+                kind = random.below(3);
+                left = random.between(1, 150);
+            }
+            p = makePixel<Pixel>(0, 0, 0, 0);
+            p.red = randomChannel<Pixel>(random);
+            p.green = randomChannel<Pixel>(random);
+            p.blue = randomChannel<Pixel>(random);
+            p.alpha = kind == 0   ? decltype(Pixel::alpha){}
+                      : kind == 1 ? white<Pixel>()
+                                  : randomChannel<Pixel>(random);
+        }
+        world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
+        world.rowbytes = _stride * static_cast<A_long>(sizeof(Pixel));
+        world.width = width;
+        world.height = height;
+    }
+
+    RandomWorld(const RandomWorld& other)
+        : world(other.world), _stride(other._stride), _pixels(other._pixels) {
+        world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
+    }
+    RandomWorld& operator=(const RandomWorld&) = delete;
+
+    bool sameBytes(const RandomWorld& other, std::string& where) const {
+        for (std::size_t i = 0; i < _pixels.size(); ++i) {
+            if (!samePixel(_pixels[i], other._pixels[i])) {
+                std::ostringstream text;
+                text << "pixel (" << i % static_cast<std::size_t>(_stride) << ", "
+                     << i / static_cast<std::size_t>(_stride) << "): host "
+                     << ::testing::PrintToString(argb(_pixels[i])) << ", reference "
+                     << ::testing::PrintToString(argb(other._pixels[i]));
+                where = text.str();
+                return false;
+            }
+        }
+        return true;
+    }
+
+    PF_EffectWorld world{};
+
+private:
+    A_long _stride;
+    std::vector<Pixel> _pixels;
+};
+
+const PF_TransferMode everyMode[] = {
+    PF_Xfer_IN_FRONT,     PF_Xfer_DISSOLVE,    PF_Xfer_ADD,          PF_Xfer_MULTIPLY,
+    PF_Xfer_SCREEN,       PF_Xfer_OVERLAY,     PF_Xfer_SOFT_LIGHT,   PF_Xfer_HARD_LIGHT,
+    PF_Xfer_DARKEN,       PF_Xfer_LIGHTEN,     PF_Xfer_DIFFERENCE,   PF_Xfer_HUE,
+    PF_Xfer_SATURATION,   PF_Xfer_COLOR,       PF_Xfer_LUMINOSITY,   PF_Xfer_ALPHA_ADD,
+    PF_Xfer_COLOR_DODGE,  PF_Xfer_COLOR_BURN,  PF_Xfer_EXCLUSION,    PF_Xfer_DIFFERENCE2,
+    PF_Xfer_COLOR_DODGE2, PF_Xfer_COLOR_BURN2, PF_Xfer_LINEAR_DODGE, PF_Xfer_LINEAR_BURN,
+    PF_Xfer_LINEAR_LIGHT, PF_Xfer_VIVID_LIGHT, PF_Xfer_PIN_LIGHT,    PF_Xfer_HARD_MIX};
+
+template <typename Pixel>
+::testing::AssertionResult runCase(std::uint64_t seed) {
+    Random random(seed);
+    RandomWorld<Pixel> src(random, random.between(1, 200), random.between(1, 4));
+    RandomWorld<Pixel> dst(random, random.between(1, 200), random.between(1, 4));
+    PF_CompositeMode mode{};
+    mode.xfer = everyMode[random.below(std::size(everyMode))];
+    mode.rand_seed = random.between(0, 1 << 30);
+    const int opacity = random.below(5);
+    mode.opacity = static_cast<A_u_char>(opacity < 3 ? 255 : opacity == 3 ? 0 : random.below(256));
+    mode.opacitySu = static_cast<A_u_short>(opacity < 3    ? 32768
+                                            : opacity == 3 ? 0
+                                                           : random.between(0, 40000));
+    mode.rgb_only = random.chance(0.2) ? 1 : 0;
+    PF_LRect srcRect{random.between(-20, 50), random.between(-2, 2), random.between(0, 220),
+                     random.between(0, 5)};
+    const bool withRect = random.chance(0.3);
+    const A_long dstX = random.between(-100, 200);
+    const A_long dstY = random.between(-3, 4);
+    // Sometimes the source is the destination itself, shifted.
+    const bool ontoItself = random.chance(0.1);
+
+    RandomWorld<Pixel> expected = dst;
+    const PF_EffectWorld& from = ontoItself ? dst.world : src.world;
+    const PF_EffectWorld& fromExpected = ontoItself ? expected.world : src.world;
+    const PF_LRect* rect = withRect ? &srcRect : nullptr;
+    const PF_Err err =
+        OfflineHost::transferRect(from, rect, mode, dstX, dstY, dst.world, depthOf<Pixel>());
+    const PF_Err expectedErr =
+        referenceTransferRect<Pixel>(fromExpected, rect, mode, dstX, dstY, expected.world);
+    std::string where;
+    if (err != expectedErr || !dst.sameBytes(expected, where)) {
+        return ::testing::AssertionFailure()
+               << "seed " << seed << ", transfer mode " << mode.xfer << ", opacity "
+               << static_cast<int>(mode.opacity) << "/" << mode.opacitySu << ", rgb_only "
+               << static_cast<int>(mode.rgb_only) << ": " << where << " (errors " << err << ", " << expectedErr
+               << ")";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+template <typename Pixel>
+class TransferEquivalence : public ::testing::Test {};
+
+using Depths = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
+TYPED_TEST_SUITE(TransferEquivalence, Depths);
+
+TYPED_TEST(TransferEquivalence, RandomCasesMatchTheStraightforwardEvaluation) {
+    const std::uint64_t cases = environmentNumber("ONDREL_EQUIVALENCE_CASES", 1500);
+    const std::uint64_t seed = environmentNumber("ONDREL_EQUIVALENCE_SEED", std::random_device{}());
+    for (std::uint64_t i = 0; i < cases; ++i) {
+        ASSERT_TRUE(runCase<TypeParam>(seed + i));
+    }
+}
+
+// An opaque source in front, stored directly at 8 and 16 bits, over every backdrop alpha: the
+// formula gives the source exactly (colours above white held to white). 8 bits: every source
+// value; 16 bits: a sample of them, the ends of the range included.
+template <typename Pixel>
+void expectOpaqueSourceStoredExactly(int sourceValues) {
+    constexpr A_long alphas = std::is_same_v<Pixel, PF_Pixel> ? 256 : 32769;
+    Random random(13);
+    TestWorld<Pixel> src(sourceValues, alphas);
+    TestWorld<Pixel> dst(sourceValues, alphas);
+    for (A_long y = 0; y < alphas; ++y) {
+        for (A_long x = 0; x < sourceValues; ++x) {
+            Pixel s = unitPixel<Pixel>(1, 0, 0, 0);
+            // 8 bits: x; 16 bits: 0 to 65535 in steps, with white and one below it
+            s.red = static_cast<decltype(s.red)>(alphas == 256 ? x
+                                                 : x == 16     ? 32768
+                                                 : x == 17     ? 32767
+                                                               : std::min(65535, x * 2114));
+            s.green = randomChannel<Pixel>(random);
+            s.blue = x == 0 ? white<Pixel>() : randomChannel<Pixel>(random);
+            src.at(x, y) = s;
+            Pixel b = makePixel<Pixel>(y, 0, 0, 0);
+            b.red = randomChannel<Pixel>(random);
+            b.green = randomChannel<Pixel>(random);
+            b.blue = randomChannel<Pixel>(random);
+            dst.at(x, y) = b;
+        }
+    }
+    TestWorld<Pixel> expected(sourceValues, alphas);
+    for (A_long y = 0; y < alphas; ++y) {
+        for (A_long x = 0; x < sourceValues; ++x) {
+            expected.at(x, y) = dst.at(x, y);
+        }
+    }
+    const PF_CompositeMode mode = compositeMode(PF_Xfer_IN_FRONT);
+    ASSERT_EQ(
+        OfflineHost::transferRect(src.world, nullptr, mode, 0, 0, dst.world, depthOf<Pixel>()),
+        PF_Err_NONE);
+    ASSERT_EQ(referenceTransferRect<Pixel>(src.world, nullptr, mode, 0, 0, expected.world),
+              PF_Err_NONE);
+    for (A_long y = 0; y < alphas; ++y) {
+        for (A_long x = 0; x < sourceValues; ++x) {
+            ASSERT_EQ(argb(dst.at(x, y)), argb(expected.at(x, y)))
+                << "source " << ::testing::PrintToString(argb(src.at(x, y)))
+                << " over backdrop alpha " << y;
+        }
+    }
+}
+
+TEST(TransferEquivalence, OpaqueSourceInFrontIsStoredExactlyAtIntegerDepths) {
+    expectOpaqueSourceStoredExactly<PF_Pixel>(256);
+    expectOpaqueSourceStoredExactly<PF_Pixel16>(32);
+}
+
+} // namespace
