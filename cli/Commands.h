@@ -17,6 +17,8 @@ namespace OndrelCli {
 // Options every subcommand shares.
 struct GlobalOptions {
     std::filesystem::path module;
+    // The offline host checks the module as the tests do (EffectInstance::setStrict).
+    bool strict = false;
 };
 
 // The module named by the options, loaded through the offline host.
@@ -24,7 +26,7 @@ std::shared_ptr<const OfflineHost::Module> loadModule(const GlobalOptions& optio
 
 // An effect of the module after global set-up (throws CliError, listing the module's effects,
 // when it has no effect of that name) (and parameter set-up when asked), as the host
-// has it once the user applies it.
+// has it once the user applies it; in strict mode when the options say so.
 std::unique_ptr<OfflineHost::EffectInstance>
 applyEffect(const GlobalOptions& options, const std::string& effect, bool withParams);
 

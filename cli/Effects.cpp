@@ -27,6 +27,7 @@ applyEffect(const GlobalOptions& options, const std::string& effect, bool withPa
         throw CliError("unknown effect \"" + effect + "\"; the module holds " + names);
     }
     auto instance = std::make_unique<OfflineHost::EffectInstance>(module, effect);
+    instance->setStrict(options.strict);
     if (const PF_Err err = instance->globalSetup()) {
         throw OfflineHost::HostError(effect + ": global set-up failed with error " +
                                      std::to_string(err));

@@ -25,6 +25,9 @@ int main(int argc, char** argv) {
     });
     app.fallthrough(); // --module may follow the subcommand
     app.add_option("--module", options.module, "The module to load")->capture_default_str();
+    app.add_flag("--strict", options.strict,
+                 "Check the module while it runs: guard bands around its worlds, a poisoned "
+                 "output, and nothing left unbalanced after a command");
 
     OndrelCli::addListCommand(app, options);
     OndrelCli::addAboutCommand(app, options);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <functional>
 #include <sstream>
+#include <tuple>
 
 namespace OfflineHost {
 namespace {
@@ -114,39 +115,52 @@ void deletePreRenderData(State& s) {
 }
 
 // One command: fills the records (prepare), calls the entry function, lets `finish` see the
-// result while the command is still open, then closes it.
+// result while the command is still open, then closes it. What strict mode finds is thrown as
+// StrictModeError, or kept in `found` when one is given.
 PF_Err runCommand(State& s, PF_Cmd command, const Frame& frame, void* extra,
                   const std::function<void()>& prepare = {},
-                  const std::function<void(PF_Err)>& finish = {}) {
+                  const std::function<void(PF_Err)>& finish = {}, std::string* found = nullptr) {
     if (s.entry == nullptr) {
         throw HostError("this effect instance has no entry function");
     }
-    s.openCommand(command, frame);
-    struct Closer {
-        State& s;
-        ~Closer() { s.closeCommand(); }
-    } closer{s};
-    Activation active(&s);
-    if (prepare) {
-        prepare();
+    PF_Err err = PF_Err_NONE;
+    {
+        s.openCommand(command, frame);
+        struct Closer {
+            State& s;
+            ~Closer() { s.closeCommand(); }
+        } closer{s};
+        Activation active(&s);
+        if (prepare) {
+            prepare();
+        }
+        err = s.entry(command, &s.command.in, &s.command.out, s.command.pointers.data(), nullptr,
+                      extra);
+        if (finish) {
+            finish(err);
+        }
     }
-    const PF_Err err =
-        s.entry(command, &s.command.in, &s.command.out, s.command.pointers.data(), nullptr, extra);
-    if (finish) {
-        finish(err);
+    std::string problems = s.strict.afterCommand(s, command, err);
+    if (found != nullptr) {
+        *found = std::move(problems);
+    } else if (!problems.empty()) {
+        throw StrictModeError(problems);
     }
     return err;
 }
 
-// The render's worlds, forgotten when it ends.
+// The render's worlds (strict mode's guarded copies of them), forgotten when it ends.
 struct RenderWorlds {
     RenderWorlds(State& state, World* input, World* output) : s(state) {
         std::lock_guard lock(s.mutex);
-        s.input = input;
-        s.output = output;
+        std::tie(s.input, s.output) = s.strict.beginRender(input, output);
         s.layerCheckouts.clear();
     }
-    ~RenderWorlds() { s.forgetRenderWorlds(); }
+    ~RenderWorlds() {
+        s.forgetRenderWorlds();
+        std::lock_guard lock(s.mutex);
+        s.strict.endRender();
+    }
     State& s;
 };
 
@@ -255,7 +269,9 @@ PF_Err EffectInstance::smartRender(const Frame& frame, World& input, World& outp
     State& s = *_state;
     RenderWorlds worlds(s, &input, &output);
     const PF_LRect request = rectOf(output);
-    const PF_Err err = runCommand(
+    // Strict mode's findings in pre-render wait for render, which frees the pre-render data.
+    std::string found;
+    PF_Err err = runCommand(
         s, PF_Cmd_SMART_PRE_RENDER, frame, &s.command.preExtra,
         [&] { preparePreRender(s, request, frame.depth); },
         [&](PF_Err result) {
@@ -265,14 +281,20 @@ PF_Err EffectInstance::smartRender(const Frame& frame, World& input, World& outp
             if (result != PF_Err_NONE) {
                 deletePreRenderData(s);
             }
-        });
-    if (err != PF_Err_NONE) {
-        return err;
+        },
+        &found);
+    if (err == PF_Err_NONE) {
+        std::string inRender;
+        err = runCommand(
+            s, PF_Cmd_SMART_RENDER, frame, &s.command.smartExtra,
+            [&] { prepareSmartRender(s, request, frame.depth); },
+            [&](PF_Err) { deletePreRenderData(s); }, &inRender);
+        found += (found.empty() || inRender.empty() ? "" : "; ") + inRender;
     }
-    return runCommand(
-        s, PF_Cmd_SMART_RENDER, frame, &s.command.smartExtra,
-        [&] { prepareSmartRender(s, request, frame.depth); },
-        [&](PF_Err) { deletePreRenderData(s); });
+    if (!found.empty()) {
+        throw StrictModeError(found);
+    }
+    return err;
 }
 
 PF_Err EffectInstance::renderFrame(const Frame& frame, const World& layer, World& output) {
@@ -323,6 +345,16 @@ void EffectInstance::setThreadCount(int threads) {
     const int startable = threads > 0 ? startableThreads() : 0;
     std::lock_guard lock(_state->mutex);
     _state->threads = std::min(threads, startable);
+}
+
+void EffectInstance::setStrict(bool strict) {
+    std::lock_guard lock(_state->mutex);
+    _state->strict.enabled = strict;
+}
+
+bool EffectInstance::strict() const {
+    std::lock_guard lock(_state->mutex);
+    return _state->strict.enabled;
 }
 
 int EffectInstance::threadCount() const {

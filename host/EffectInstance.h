@@ -107,6 +107,16 @@ public:
     // the next iterate call.
     void setThreadCount(int threads);
     int threadCount() const;
+    // Strict mode, for finding a module's faults; off until set. Each world the host hands the
+    // module in a command has guard bands around it (World::guarded), and a render gets copies
+    // of the caller's worlds, its output poisoned first. After each command the host throws
+    // StrictModeError (HostError.h), naming the effect and the command, for a write outside a
+    // world or into the input, an output pixel within the rectangle pre-render promised that a
+    // successful render left unwritten, and a checkout, suite, world or handle left unbalanced
+    // (handles may outlive global set-up as the global data, and pre-render in its data). The
+    // caller's output takes what the module wrote.
+    void setStrict(bool strict);
+    bool strict() const;
 
     // ---- Parameters (index 0 is the input layer). Values are keyframes at a time; between two
     // keyframes a value moves as the earlier one's interpolation says (see Interpolation):

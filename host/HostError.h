@@ -15,4 +15,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// What strict mode (EffectInstance::setStrict) found a module doing wrong in a command.
+class StrictModeError : public HostError {
+public:
+    using HostError::HostError;
+};
+
 } // namespace OfflineHost

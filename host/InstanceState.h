@@ -6,6 +6,7 @@
 #include "EffectInstance.h"
 #include "HandleTable.h"
 #include "ParamStore.h"
+#include "StrictMode.h"
 #include "WorkerPool.h"
 
 #include "AE_EffectCB.h"
@@ -55,6 +56,7 @@ struct InstanceState {
 
     std::vector<std::string> warnings; // what the real host would show (EffectInstance::warnings)
     Diagnostics diagnostics{*this};
+    StrictMode strict;
 
     // ---- The open command: the records the module sees during it.
     struct Command {

@@ -2,6 +2,8 @@
 
 #include "HostError.h"
 
+#include <algorithm>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <string>
@@ -88,7 +90,16 @@ std::size_t pixelBytes(PixelDepth depth) {
 
 World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes, A_long originX,
              A_long originY)
-    : _depth(depth) {
+    : World(width, height, depth, extraRowBytes, originX, originY, 0) {}
+
+World World::guarded(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes,
+                     A_long originX, A_long originY) {
+    return World(width, height, depth, extraRowBytes, originX, originY, guardPixels);
+}
+
+World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes, A_long originX,
+             A_long originY, A_long guard)
+    : _depth(depth), _guard(guard) {
     if (width < 0 || height < 0 || extraRowBytes < 0) {
         throw HostError("a world needs sizes and padding of at least 0, not " +
                         std::to_string(width) + " x " + std::to_string(height) + " + " +
@@ -98,20 +109,28 @@ World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes
         throw HostError("row padding of " + std::to_string(extraRowBytes) +
                         " bytes is not a whole number of channels");
     }
-    const auto rowBytes =
-        static_cast<long long>(width) * static_cast<long long>(pixelBytes(depth)) + extraRowBytes;
+    const auto pixel = static_cast<long long>(pixelBytes(depth));
+    const long long rowBytes = (static_cast<long long>(width) + 2 * guard) * pixel + extraRowBytes;
     if (rowBytes > 0x7FFFFFFF) {
         throw HostError("a world row of " + std::to_string(rowBytes) + " bytes is too long");
     }
     // At least one byte, so that even an empty world has pixels of its own to be known by.
-    _bytes = std::max<std::size_t>(static_cast<std::size_t>(rowBytes) * height, 1);
+    _bytes = std::max<std::size_t>(
+        static_cast<std::size_t>(rowBytes) * (static_cast<std::size_t>(height) + 2 * guard), 1);
     _pixels = std::make_unique<std::byte[]>(_bytes);
+    std::byte* first = _pixels.get() + guard * rowBytes + guard * pixel;
+    if (guard > 0) {
+        std::memset(_pixels.get(), guardByte, _bytes);
+        for (A_long y = 0; y < height; ++y) {
+            std::memset(first + y * rowBytes, 0, static_cast<std::size_t>(width * pixel));
+        }
+    }
 
     _record.world_flags = PF_WorldFlag_WRITEABLE;
     if (depth == PixelDepth::Bits16) {
         _record.world_flags |= PF_WorldFlag_DEEP;
     }
-    _record.data = reinterpret_cast<PF_PixelPtr>(_pixels.get());
+    _record.data = reinterpret_cast<PF_PixelPtr>(first);
     _record.rowbytes = static_cast<A_long>(rowBytes);
     _record.width = width;
     _record.height = height;
@@ -123,8 +142,8 @@ World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes
 }
 
 World::World(World&& other) noexcept
-    : _depth(other._depth), _pixels(std::move(other._pixels)), _bytes(other._bytes),
-      _record(other._record) {
+    : _depth(other._depth), _guard(other._guard), _pixels(std::move(other._pixels)),
+      _bytes(other._bytes), _record(other._record) {
     other._bytes = 0;
     other._record = PF_EffectWorld{};
 }
@@ -133,6 +152,7 @@ World& World::operator=(World&& other) noexcept {
     if (this != &other) {
         _release();
         _depth = other._depth;
+        _guard = other._guard;
         _pixels = std::move(other._pixels);
         _bytes = other._bytes;
         _record = other._record;
@@ -162,8 +182,40 @@ std::byte* World::_address(A_long x, A_long y, PixelDepth expected) {
                         ") lies outside the " + std::to_string(_record.width) + " x " +
                         std::to_string(_record.height) + " world");
     }
-    return _pixels.get() + static_cast<std::ptrdiff_t>(y) * _record.rowbytes +
+    return reinterpret_cast<std::byte*>(_record.data) +
+           static_cast<std::ptrdiff_t>(y) * _record.rowbytes +
            static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(pixelBytes(_depth));
+}
+
+std::optional<std::string> World::damagedGuard() const {
+    if (_guard == 0 || !_pixels) {
+        return std::nullopt;
+    }
+    const auto pixel = static_cast<std::ptrdiff_t>(pixelBytes(_depth));
+    const std::ptrdiff_t rowBytes = _record.rowbytes;
+    const std::ptrdiff_t left = _guard * pixel;
+    const std::ptrdiff_t right = left + _record.width * pixel;
+    const auto intact = [](const std::byte* from, std::ptrdiff_t bytes) {
+        return std::all_of(from, from + bytes,
+                           [](std::byte b) { return b == std::byte{guardByte}; });
+    };
+    for (A_long y = -_guard; y < _record.height + _guard; ++y) {
+        const std::byte* row = _pixels.get() + (y + _guard) * rowBytes;
+        const std::string where = "row " + std::to_string(y);
+        if (y < 0 || y >= _record.height) {
+            if (!intact(row, rowBytes)) {
+                return where;
+            }
+            continue;
+        }
+        if (!intact(row, left)) {
+            return where + ", left of the pixels";
+        }
+        if (!intact(row + right, rowBytes - right)) {
+            return where + ", right of the pixels";
+        }
+    }
+    return std::nullopt;
 }
 
 std::optional<PixelDepth> registeredDepth(const PF_EffectWorld* world) {

@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <string>
 #include <type_traits>
 
 namespace OfflineHost {
@@ -30,6 +31,13 @@ public:
     // origin_x and origin_y. Throws HostError for negative sizes or misaligned padding.
     World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes = 0,
           A_long originX = 0, A_long originY = 0);
+    // The same world inside guard bands: guardPixels rows above and below it and guardPixels
+    // pixels left and right of every row, all filled with the byte guardByte, as is the row
+    // padding. damagedGuard() tells whether anything wrote there.
+    static World guarded(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes = 0,
+                         A_long originX = 0, A_long originY = 0);
+    static constexpr A_long guardPixels = 4;
+    static constexpr unsigned char guardByte = 0xA5;
     World(World&& other) noexcept;
     World& operator=(World&& other) noexcept;
     ~World();
@@ -41,6 +49,11 @@ public:
     A_long height() const { return _record.height; }
     A_long rowBytes() const { return _record.rowbytes; }
     PixelDepth depth() const { return _depth; }
+
+    // Where the first guard or padding byte that lost its pattern lies, as "row R, left of the
+    // pixels", "row R, right of the pixels" or "row R" (R below 0 or from height on: the bands
+    // above and below); nothing when all are intact or the world has no guards.
+    std::optional<std::string> damagedGuard() const;
 
     // The record handed to modules.
     PF_EffectWorld& effectWorld() { return _record; }
@@ -71,10 +84,13 @@ public:
     }
 
 private:
+    World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes, A_long originX,
+          A_long originY, A_long guard);
     std::byte* _address(A_long x, A_long y, PixelDepth expected);
     void _release() noexcept;
 
     PixelDepth _depth;
+    A_long _guard = 0; // pixels and rows of guard band on each side
     std::unique_ptr<std::byte[]> _pixels;
     std::size_t _bytes = 0;
     PF_EffectWorld _record{};

@@ -43,7 +43,7 @@ PF_Err createWorld(State& s, const char* call, A_long width, A_long height, Pixe
         *world = PF_EffectWorld{};
         return *code;
     }
-    auto created = std::make_unique<World>(width, height, depth);
+    auto created = s.strict.newWorld(width, height, depth);
     *world = created->effectWorld();
     s.createdWorlds.emplace(world->data, std::move(created));
     s.record(call, detail, PF_Err_NONE);
@@ -64,6 +64,7 @@ PF_Err destroyWorld(State& s, const char* call, PF_EffectWorld* world) {
     if (auto code = s.fault(call, detail)) {
         return *code;
     }
+    s.strict.worldGoes(s, *it->second);
     s.createdWorlds.erase(it);
     s.record(call, detail, PF_Err_NONE);
     return PF_Err_NONE;

@@ -86,6 +86,16 @@ TEST_F(RenderCommand, GreyInputsBecomeGreyOpaqueLayers) {
     expectBytes(read("out.png"), 0, 0, {77, 77, 77, 255});
 }
 
+// --strict checks the module as the tests do, and changes no pixel of a good render.
+TEST_F(RenderCommand, StrictModeChangesNothing) {
+    const std::string request = "OndrelTriangle --size 120x90 --depth 32 --set \"Stroke Width=6\" "
+                                "--set \"Mode=Fill and Stroke\" --set \"Blending Mode=Screen\"";
+    ASSERT_EQ(ondrel(request + " -o plain.exr").status, 0);
+    const Outcome strict = ondrel(request + " --strict -o strict.exr");
+    ASSERT_EQ(strict.status, 0) << strict.errors;
+    EXPECT_EQ(read("plain.exr").pixels, read("strict.exr").pixels);
+}
+
 TEST_F(RenderCommand, DownsampleRendersTheSmallerFrame) {
     const Outcome run = ondrel("OndrelCircle -o half.png --size 401x300 --downsample 2:3");
     ASSERT_EQ(run.status, 0) << run.errors;

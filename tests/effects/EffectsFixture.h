@@ -27,9 +27,11 @@ inline std::shared_ptr<const OfflineHost::Module> shapesModule() {
     return module;
 }
 
-// An instance as the host has it once the user applied the effect, with an empty call log.
+// An instance as the host has it once the user applied the effect, with an empty call log, in
+// strict mode.
 inline std::unique_ptr<EffectInstance> applyEffect(std::string_view name) {
     auto instance = std::make_unique<EffectInstance>(shapesModule(), name);
+    instance->setStrict(true);
     if (instance->globalSetup() != PF_Err_NONE || instance->paramsSetup() != PF_Err_NONE) {
         throw std::runtime_error("cannot apply " + std::string(name));
     }

@@ -14,7 +14,7 @@ const char* const effectNames[] = {"OndrelCircle", "OndrelLine", "OndrelRectangl
                                    "OndrelTriangle"};
 
 std::unique_ptr<OfflineHost::EffectInstance> loadedEffect(const char* name) {
-    return std::make_unique<OfflineHost::EffectInstance>(loadedModule(), name);
+    return strictEffect(name);
 }
 
 int callCount(const OfflineHost::EffectInstance& instance, const std::string& name) {

@@ -15,10 +15,17 @@ inline std::shared_ptr<const OfflineHost::Module> loadedModule() {
     return module;
 }
 
-// An instance after global set-up and parameter set-up, as the host has it when the user applies
-// the effect.
-inline std::unique_ptr<OfflineHost::EffectInstance> appliedEffect(std::string_view name) {
+// An instance in strict mode, before any command.
+inline std::unique_ptr<OfflineHost::EffectInstance> strictEffect(std::string_view name) {
     auto instance = std::make_unique<OfflineHost::EffectInstance>(loadedModule(), name);
+    instance->setStrict(true);
+    return instance;
+}
+
+// An instance after global set-up and parameter set-up, as the host has it when the user applies
+// the effect, in strict mode.
+inline std::unique_ptr<OfflineHost::EffectInstance> appliedEffect(std::string_view name) {
+    auto instance = strictEffect(name);
     if (instance->globalSetup() != PF_Err_NONE || instance->paramsSetup() != PF_Err_NONE) {
         throw std::runtime_error("cannot apply " + std::string(name));
     }

@@ -97,8 +97,7 @@ TEST(ParamTables, HostStoresEachEffectsDocumentedParameters) {
 }
 
 TEST(ParamTables, FailingAddParamStopsTheSetupWithItsCode) {
-    const auto instance =
-        std::make_unique<OfflineHost::EffectInstance>(loadedModule(), "OndrelCircle");
+    const auto instance = strictEffect("OndrelCircle");
     ASSERT_EQ(instance->globalSetup(), PF_Err_NONE);
     instance->diagnostics().failCall("add_param", 7, 3);
     EXPECT_EQ(instance->paramsSetup(), 7);

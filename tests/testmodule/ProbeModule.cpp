@@ -209,6 +209,14 @@ PF_Err preRender(PF_InData* in, PF_PreRenderExtra* extra) {
     return err;
 }
 
+Probe::RenderFault renderFault = Probe::RenderFault::None;
+
+// The byte just below a world's last row.
+A_u_char* belowLastRow(const PF_EffectWorld& world) {
+    return static_cast<A_u_char*>(static_cast<void*>(world.data)) +
+           static_cast<long>(world.height) * world.rowbytes;
+}
+
 PF_Err render(PF_InData* in, PF_SmartRenderExtra* extra) {
     auto* frame = static_cast<FrameData*>(extra->input->pre_render_data);
     PF_EffectWorld* input = nullptr;
@@ -223,8 +231,18 @@ PF_Err render(PF_InData* in, PF_SmartRenderExtra* extra) {
     if (frame == nullptr || input == nullptr || output == nullptr) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
-    if ((err = in->utils->copy(in->effect_ref, input, output, nullptr, nullptr)) != PF_Err_NONE) {
+    PF_Rect rows{0, 0, output->width, output->height};
+    if (renderFault == Probe::RenderFault::LeaveLastRow) {
+        rows.bottom -= 1;
+    }
+    if ((err = in->utils->copy(in->effect_ref, input, output, &rows, &rows)) != PF_Err_NONE) {
         return err;
+    }
+    if (renderFault == Probe::RenderFault::WriteBelowOutput) {
+        *belowLastRow(*output) = 1;
+    }
+    if (renderFault == Probe::RenderFault::WriteToInput) {
+        *static_cast<A_u_char*>(static_cast<void*>(input->data)) ^= 1;
     }
     const A_long x = (frame->x >> 16) - output->origin_x;
     const A_long y = (frame->y >> 16) - output->origin_y;
@@ -337,6 +355,20 @@ PF_Err perform(PF_InData* in, PF_OutData* out, Probe::Request& r) {
     }
     case Action::Format:
         r.result = in->utils->ansi.sprintf(out->return_msg, "%s", r.text);
+        break;
+    case Action::WriteOutsideWorld: {
+        SuiteRef<PF_WorldSuite1> worlds(in, "PF World Suite", 1);
+        PF_EffectWorld world{};
+        if ((r.result = worlds.err) == kSPNoError &&
+            (r.result = worlds->new_world(in->effect_ref, r.count, r.count,
+                                          PF_NewWorldFlag_CLEAR_PIXELS, &world)) == PF_Err_NONE) {
+            *belowLastRow(world) = 1;
+            r.result = worlds->dispose_world(in->effect_ref, &world);
+        }
+        break;
+    }
+    case Action::SetRenderFault:
+        renderFault = static_cast<Probe::RenderFault>(r.count);
         break;
     }
     return PF_Err_NONE;

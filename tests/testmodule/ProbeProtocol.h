@@ -21,6 +21,17 @@ enum class Action : A_long {
     CopyForeignWorld,     // copy from a world whose pixels the host does not know
     CopyNullWorld,        // copy with a null source
     Format,               // the ANSI sprintf into return_msg with format "%s" and `text`
+    WriteOutsideWorld,    // a `count` x `count` 8-bit world, a pixel written just below its
+                          // last row, then disposed of
+    SetRenderFault,       // the renders from now on commit RenderFault `count`
+};
+
+// What a render does wrong, for strict mode to find.
+enum class RenderFault : A_long {
+    None,
+    LeaveLastRow,     // copies all but the output's last row
+    WriteBelowOutput, // writes a pixel just below the output's last row
+    WriteToInput,     // writes the input's first pixel
 };
 
 struct Request {
