@@ -127,14 +127,14 @@ TEST(RowRuns, ValleyZonesReportEachPixelInTheZoneOfItsValue) {
 
         // Zone k: uniform with coverage k, empty or varying (tag 100).
         Ondrel::ValleyZones<4> zones;
-        zones.count = static_cast<std::size_t>(uniformInt(0, 4));
+        zones.bounds.count = static_cast<std::size_t>(uniformInt(0, 4));
         double bound = uniformInt(-2, 3);
-        for (std::size_t k = 0; k < zones.count; ++k) {
-            zones.bounds[k] = bound;
+        for (std::size_t k = 0; k < zones.bounds.count; ++k) {
+            zones.bounds.values[k] = bound;
             bound += uniformInt(0, 8);
         }
-        std::vector<int> expectedTag(zones.count + 1);
-        for (std::size_t k = 0; k <= zones.count; ++k) {
+        std::vector<int> expectedTag(zones.bounds.count + 1);
+        for (std::size_t k = 0; k <= zones.bounds.count; ++k) {
             const int kind = uniformInt(0, 2);
             zones.zones[k].kind =
                 kind == 0 ? ZoneKind::empty : (kind == 1 ? ZoneKind::uniform : ZoneKind::varying);
@@ -146,7 +146,7 @@ TEST(RowRuns, ValleyZonesReportEachPixelInTheZoneOfItsValue) {
         zones.emitRow(field, left, left + width, recorder);
         for (int x = left; x < left + width; ++x) {
             std::size_t k = 0;
-            while (k < zones.count && !(field.value(x) <= zones.bounds[k])) {
+            while (k < zones.bounds.count && !(field.value(x) <= zones.bounds.values[k])) {
                 ++k;
             }
             ASSERT_EQ(recorder.zoneAt[static_cast<std::size_t>(x - left)], expectedTag[k])

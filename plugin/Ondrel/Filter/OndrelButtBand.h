@@ -1,9 +1,15 @@
 // Coverage of straight bands sampled by their own coordinates: t along the centre line (0 at the
 // start, `length` at the end) and n, the distance from that line. The line's body with butt caps
 // is one such band; the rectangle is another, with its stroke as a band around its outline.
+// Each is written once for any Number: doubles give the coverage, zone values what is known of it
+// over a zone of t and n (OndrelRowRuns.h), from which drawing finds its runs.
 #pragma once
 
+#include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
+
+#include <limits>
+#include <utility>
 
 namespace Ondrel {
 
@@ -15,13 +21,31 @@ struct BoxRamps {
     double side;  // the sides, n = halfWidth
 };
 
-// Coverage of the box from t = start to t = end, reaching halfWidth to either side of the centre
-// line: the product of its three edges' ramps.
-constexpr double boxCoverage(double t, double n, double start, double end, double halfWidth,
-                             const BoxRamps& ramps) {
-    return clamp01(ramps.start + t - start) * clamp01(end + ramps.end - t) *
-           clamp01(halfWidth + ramps.side - n);
-}
+// The box from t = start to t = end, reaching halfWidth to either side of the centre line: its
+// coverage is the product of its three edges' ramps.
+struct Box {
+    double start;
+    double end;
+    double halfWidth;
+    BoxRamps ramps;
+
+    template <typename Number = double>
+    Number coverage(double t, double n) const {
+        return ramp<Number>(startTerm(t)) * ramp<Number>(endTerm(t)) * ramp<Number>(sideTerm(n));
+    }
+
+    double startTerm(double t) const { return ramps.start + t - start; }
+    double endTerm(double t) const { return end + ramps.end - t; }
+    double sideTerm(double n) const { return halfWidth + ramps.side - n; }
+
+    // Its terms' bounds in a grid of zones.
+    template <typename Grid>
+    void addTerms(Grid& grid) const {
+        grid.addAlongTerm([this](double t) { return startTerm(t); });
+        grid.addAlongTerm([this](double t) { return endTerm(t); });
+        grid.addAcrossTerm([this](double n) { return sideTerm(n); });
+    }
+};
 
 // The line's body with butt ends: `halfWidth` to either side, its start ramp before the start,
 // its end and side ramps inside. The stroke, `strokeWidth` wide, is centred on the body's
@@ -32,30 +56,77 @@ struct ButtBand {
     double strokeWidth;
 
     Coverage coverageAt(double t, double n) const {
-        const double h = strokeWidth / 2.0;
-        const double outer = halfWidth + h;
-        const double inner = halfWidth - h;
-        const double strokeAlpha = clamp01(strokeWidth);
+        const auto [fill, stroke] = evaluate<double>(t, n);
+        return {fill, stroke};
+    }
+
+    // The coverage as (fill, stroke).
+    template <typename Number>
+    std::pair<Number, Number> evaluate(double t, double n) const {
+        const Number strokeAlpha = clamp01(strokeWidth);
         // Only well inside the body do the ends get an inner stroke boundary; next to the sides
         // the side band runs on to the corner, so the corners stay closed.
-        const bool insideBody = n < inner - 0.5;
+        const bool insideBody = _insideBody(n);
 
-        Coverage coverage;
-        coverage.fill = boxCoverage(t, n, 0.0, length, halfWidth, {1.0, 0.0, 0.0});
-        if (t < h + 0.5) {
-            double a = clamp01(1.0 + t + h) * strokeAlpha;
+        const Number fill = _body().coverage<Number>(t, n);
+        Number stroke = 0.0;
+        if (_inStart(t)) {
+            Number a = ramp<Number>(_strokeStart(t)) * strokeAlpha;
             if (insideBody) {
-                a *= clamp01(h - t);
+                a *= ramp<Number>(_startInner(t));
             }
-            coverage.stroke = a * clamp01(outer - n);
-        } else if (t < length - h - 0.5) {
-            coverage.stroke = clamp01(outer - n) * strokeAlpha * (1.0 - clamp01(inner - n));
+            stroke = a * ramp<Number>(_outer(n));
+        } else if (_inMiddle(t)) {
+            stroke = ramp<Number>(_outer(n)) * strokeAlpha * (1.0 - ramp<Number>(_inner(n)));
         } else {
-            const double f = insideBody ? clamp01(t - (length - h)) * strokeAlpha : strokeAlpha;
-            coverage.stroke = f * clamp01(length + h - t) * clamp01(outer - n);
+            const Number f = insideBody ? ramp<Number>(_endInner(t)) * strokeAlpha : strokeAlpha;
+            stroke = f * ramp<Number>(_strokeEnd(t)) * ramp<Number>(_outer(n));
         }
-        return coverage;
+        return {fill, stroke};
     }
+
+    // The zones of t and of n in which every pixel is painted alike, for the parts mode paints
+    // (1 fill, 2 stroke, anything else both).
+    GridZones<14, 7> zones(int mode) const {
+        const bool paintsFill = mode != 2;
+        const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+        GridZones<14, 7> grid;
+        if (paintsFill) {
+            _body().addTerms(grid);
+        }
+        if (paintsStroke) {
+            grid.addAlongTerm([this](double t) { return _strokeStart(t); });
+            grid.addAlongTerm([this](double t) { return _startInner(t); });
+            grid.addAlongTerm([this](double t) { return _endInner(t); });
+            grid.addAlongTerm([this](double t) { return _strokeEnd(t); });
+            grid.addAcrossTerm([this](double n) { return _outer(n); });
+            grid.addAcrossTerm([this](double n) { return _inner(n); });
+            grid.along.addChangeOf([this](double t) { return _inStart(t); }, -infinity, infinity);
+            grid.along.addChangeOf([this](double t) { return _inMiddle(t); }, -infinity, infinity);
+            grid.across.addChangeOf([this](double n) { return _insideBody(n); }, 0.0, infinity);
+        }
+        grid.fillCells(
+            [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
+            paintsFill, paintsStroke);
+        return grid;
+    }
+
+private:
+    Box _body() const { return {0.0, length, halfWidth, {1.0, 0.0, 0.0}}; }
+
+    // The stroke's terms of t and of n that the ramps clamp, and the comparisons that choose its
+    // formula: its start zone, its middle zone, and the part of the body well inside it.
+    double _half() const { return strokeWidth / 2.0; }
+    double _strokeStart(double t) const { return 1.0 + t + _half(); }
+    double _startInner(double t) const { return _half() - t; }
+    double _endInner(double t) const { return t - (length - _half()); }
+    double _strokeEnd(double t) const { return length + _half() - t; }
+    bool _inStart(double t) const { return t < _half() + 0.5; }
+    bool _inMiddle(double t) const { return t < length - _half() - 0.5; }
+    double _outer(double n) const { return halfWidth + _half() - n; }
+    double _inner(double n) const { return halfWidth - _half() - n; }
+    bool _insideBody(double n) const { return n < halfWidth - _half() - 0.5; }
 };
 
 } // namespace Ondrel

@@ -59,11 +59,19 @@ public:
     // Every pixel is evaluated.
     template <typename Out>
     void rowRuns(int y, int left, int right, Out& out) const {
-        if (cap == 1 || !_zonesKnown) {
+        if (!_zonesKnown) {
             out.varying(left, right);
             return;
         }
-        _roundRowRuns(static_cast<double>(y), left, right, out);
+        // t and the signed distance from the centre line along the row, as coverageAt forms them.
+        const double dy = static_cast<double>(y) - point1.y;
+        const LinearRow along{point1.x, direction.x, dy * direction.y};
+        const LineDistanceRow beside{LinearRow{point1.x, perpendicular.x, dy * perpendicular.y}};
+        if (cap == 1) {
+            _buttZones.emitRow(along, beside, left, right, out);
+            return;
+        }
+        _roundRowRuns(static_cast<double>(y), along, beside, left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -75,7 +83,7 @@ public:
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(perpendicular));
         if (cap == 1) {
-            return ButtBand{length, thickness / 2.0, strokeWidth}.coverageAt(t, n);
+            return _butt().coverageAt(t, n);
         }
         return _roundCoverage(x, y, t, n);
     }
@@ -94,9 +102,12 @@ private:
 
     RadialCoverage _radial() const { return {thickness / 2.0, strokeWidth}; }
 
-    // Where each row's round-capped pixels are painted alike: by distance from the segment beside
-    // it, by squared distance from an end beyond it. Set by calcRegion for a line of finite size
-    // and place.
+    ButtBand _butt() const { return {length, thickness / 2.0, strokeWidth}; }
+
+    // Where each row's pixels are painted alike. Butt caps: by t and distance from the centre
+    // line. Round caps: by distance from the segment beside it, by squared distance from an end
+    // beyond it. Set by calcRegion for a line of finite size and place.
+    GridZones<14, 7> _buttZones;
     ValleyZones<6> _lineZones;
     ValleyZones<6> _endZones;
     bool _zonesKnown = false;
@@ -107,7 +118,12 @@ private:
                                length, thickness, strokeWidth}) {
             _zonesKnown = _zonesKnown && std::isfinite(v);
         }
-        if (_zonesKnown) {
+        if (!_zonesKnown) {
+            return;
+        }
+        if (cap == 1) {
+            _buttZones = _butt().zones(mode);
+        } else {
             _lineZones = _radial().zones(mode);
             _endZones = RadialCoverage::squared(_lineZones);
         }
@@ -116,10 +132,8 @@ private:
     // Along the row, t runs monotonically: the pixels before point1 (t < 0), beside the segment
     // and beyond point2 (t at least the length) follow one another, in that order or the reverse.
     template <typename Out>
-    void _roundRowRuns(double y, int left, int right, Out& out) const {
-        const double dy = y - point1.y;
-        const LinearRow along{point1.x, direction.x, dy * direction.y};
-        const LineDistanceRow beside{LinearRow{point1.x, perpendicular.x, dy * perpendicular.y}};
+    void _roundRowRuns(double y, const LinearRow& along, const LineDistanceRow& beside, int left,
+                       int right, Out& out) const {
         const PointDistanceRow fromStart(point1, y);
         const PointDistanceRow fromEnd(point2, y);
         const auto before = [&along](int x) { return along.value(x) < 0.0; };

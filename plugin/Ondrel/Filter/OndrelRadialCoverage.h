@@ -38,14 +38,8 @@ struct RadialCoverage {
         // stops being above 0.
         ValleyZones<6> zones;
         const auto addBounds = [&zones](auto term) {
-            for (const double level : {1.0, 0.0}) {
-                const auto holds = [&term, level](double d) {
-                    return level == 1.0 ? term(d) >= 1.0 : term(d) > 0.0;
-                };
-                if (const auto bound = lastHolding(holds, 0.0, infinity)) {
-                    zones.bounds[zones.count++] = *bound;
-                }
-            }
+            zones.bounds.addChangeOf([&term](double d) { return term(d) >= 1.0; }, 0.0, infinity);
+            zones.bounds.addChangeOf([&term](double d) { return term(d) > 0.0; }, 0.0, infinity);
         };
         if (paintsFill) {
             addBounds([this](double d) { return _fillTerm(d); });
@@ -54,19 +48,11 @@ struct RadialCoverage {
             addBounds([this](double d) { return _outerTerm(d); });
             addBounds([this](double d) { return _innerTerm(d); });
         }
-        std::sort(zones.bounds.begin(), zones.bounds.begin() + zones.count);
-        zones.count = static_cast<std::size_t>(
-            std::unique(zones.bounds.begin(), zones.bounds.begin() + zones.count) -
-            zones.bounds.begin());
+        zones.bounds.sortAndMerge();
 
         // No term changes within a zone, so one distance in it tells what all its pixels get.
-        for (std::size_t k = 0; k <= zones.count; ++k) {
-            double d = 0.0;
-            if (k < zones.count) {
-                d = zones.bounds[k];
-            } else if (k > 0) {
-                d = std::nextafter(zones.bounds[k - 1], infinity);
-            }
+        for (std::size_t k = 0; k <= zones.bounds.count; ++k) {
+            const double d = zones.bounds.pointIn(k, 0.0);
             const Saturation fill = saturation(_fillTerm(d));
             const Saturation outer = saturation(_outerTerm(d));
             const Saturation inner = saturation(_innerTerm(d));
@@ -81,10 +67,10 @@ struct RadialCoverage {
 
     // The same zones with squared distances as bounds, for rows of squared distances from a point.
     static ValleyZones<6> squared(ValleyZones<6> zones) {
-        for (std::size_t k = 0; k < zones.count; ++k) {
-            const double d = zones.bounds[k];
-            zones.bounds[k] = *lastHolding([d](double s) { return std::sqrt(s) <= d; }, 0.0,
-                                           std::numeric_limits<double>::infinity());
+        for (std::size_t k = 0; k < zones.bounds.count; ++k) {
+            const double d = zones.bounds.values[k];
+            zones.bounds.values[k] = *lastHolding([d](double s) { return std::sqrt(s) <= d; }, 0.0,
+                                                  std::numeric_limits<double>::infinity());
         }
         return zones;
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <utility>
 
 namespace Ondrel {
 
@@ -70,13 +71,22 @@ public:
         startPoint = corners[0];
         startPoint += corners[3];
         startPoint /= 2.0;
+        _findZones();
         return region;
     }
 
-    // Every pixel is evaluated.
     template <typename Out>
-    void rowRuns(int /*y*/, int left, int right, Out& out) const {
-        out.varying(left, right);
+    void rowRuns(int y, int left, int right, Out& out) const {
+        if (!_zonesKnown) {
+            out.varying(left, right);
+            return;
+        }
+        // t and the signed distance from the centre line along the row, as coverageAt forms them.
+        const double dy = static_cast<double>(y) - startPoint.y;
+        const LinearRow along{startPoint.x, direction.x, dy * direction.y};
+        const LineDistanceRow across{
+            LinearRow{startPoint.x, sideDirection.x, dy * sideDirection.y}};
+        _zones.emitRow(along, across, left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -87,16 +97,64 @@ public:
         q -= startPoint;
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(sideDirection));
-        const double h = strokeWidth / 2.0;
-        Coverage coverage;
-        coverage.fill = boxCoverage(t, n, 0.0, length, halfHeight, outside);
-        coverage.stroke = clamp01(strokeWidth) *
-                          boxCoverage(t, n, -h, length + h, halfHeight + h, inside) *
-                          (1.0 - boxCoverage(t, n, h, length - h, halfHeight - h, outside));
-        return coverage;
+        const auto [fill, stroke] = _evaluate<double>(t, n);
+        return {fill, stroke};
     }
 
 private:
+    // The coverage as (fill, stroke).
+    template <typename Number>
+    std::pair<Number, Number> _evaluate(double t, double n) const {
+        const Number fill = _fill().coverage<Number>(t, n);
+        const Number stroke = Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
+                              (1.0 - _strokeInner().coverage<Number>(t, n));
+        return {fill, stroke};
+    }
+
+    Box _fill() const { return {0.0, length, halfHeight, outside}; }
+    Box _strokeOuter() const {
+        const double h = strokeWidth / 2.0;
+        return {-h, length + h, halfHeight + h, inside};
+    }
+    Box _strokeInner() const {
+        const double h = strokeWidth / 2.0;
+        return {h, length - h, halfHeight - h, outside};
+    }
+
+    // The zones of t and n in which every pixel is painted alike, for the parts mode paints.
+    GridZones<14, 7> _findGrid() const {
+        const bool paintsFill = mode != 2;
+        const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
+        GridZones<14, 7> grid;
+        if (paintsFill) {
+            _fill().addTerms(grid);
+        }
+        if (paintsStroke) {
+            _strokeOuter().addTerms(grid);
+            _strokeInner().addTerms(grid);
+        }
+        grid.fillCells(
+            [this]<typename Number>(double t, double n) { return _evaluate<Number>(t, n); },
+            paintsFill, paintsStroke);
+        return grid;
+    }
+
+    // Where each row's pixels are painted alike, by t and distance from the centre line; set by
+    // calcRegion for a rectangle of finite size and place.
+    GridZones<14, 7> _zones;
+    bool _zonesKnown = false;
+
+    void _findZones() {
+        _zonesKnown = true;
+        for (const double v : {startPoint.x, startPoint.y, direction.x, direction.y,
+                               sideDirection.x, sideDirection.y, length, halfHeight, strokeWidth}) {
+            _zonesKnown = _zonesKnown && std::isfinite(v);
+        }
+        if (_zonesKnown) {
+            _zones = _findGrid();
+        }
+    }
+
     // The untransformed corners, clockwise on screen from the top left. A controlledBy that
     // names neither form leaves them all at (0, 0).
     void _placeCorners() {

@@ -21,6 +21,7 @@
 #include <limits>
 #include <numeric>
 #include <optional>
+#include <type_traits>
 #include <utility>
 
 namespace Ondrel {
@@ -205,6 +206,58 @@ private:
     double _dy2;
 };
 
+// A coverage value as far as a zone of pixels is concerned: known when it is the same at every
+// pixel of the zone, because each term it is made of is saturated there or a factor of it is
+// exactly 0, unknown otherwise. A coverage formula written for any Number, evaluated with these
+// at one point of a zone, tells whether the zone can be painted as one; evaluated with doubles, it
+// is the coverage itself.
+class ZoneValue {
+public:
+    // Constants are the same everywhere.
+    ZoneValue(double constant) : _known(true), _value(constant) {}
+    static ZoneValue unknown() { return ZoneValue(); }
+
+    bool known() const { return _known; }
+
+    friend ZoneValue operator*(const ZoneValue& a, const ZoneValue& b) {
+        if (a._isZero() || b._isZero()) {
+            return 0.0;
+        }
+        return a._known && b._known ? ZoneValue(a._value * b._value) : unknown();
+    }
+    ZoneValue& operator*=(const ZoneValue& b) { return *this = *this * b; }
+    friend ZoneValue operator-(double a, const ZoneValue& b) {
+        return b._known ? ZoneValue(a - b._value) : unknown();
+    }
+
+private:
+    ZoneValue() = default;
+    // Terms are finite for finite geometry, so 0 times any term is 0.
+    bool _isZero() const { return _known && _value == 0.0; }
+
+    bool _known = false;
+    double _value = 0.0;
+};
+
+// The one-pixel ramp of a term: clamp01 for doubles, known for zone values where it saturates.
+template <typename Number>
+Number ramp(double term) {
+    if constexpr (std::is_same_v<Number, ZoneValue>) {
+        return saturation(term) == Saturation::partial ? ZoneValue::unknown()
+                                                       : ZoneValue(clamp01(term));
+    } else {
+        return clamp01(term);
+    }
+}
+
+// The last value in [lo, hi] at which a condition that changes once along it (a term reaching 0
+// or 1, or a comparison) still has its value at lo; none when it already changes at lo.
+template <typename Condition>
+std::optional<double> lastUnchanged(Condition&& condition, double lo, double hi) {
+    const bool atLo = condition(lo);
+    return lastHolding([&condition, atLo](double v) { return condition(v) == atLo; }, lo, hi);
+}
+
 // Receives the runs of one row, left to right. Implemented by the drawing loop; listed here as
 // the contract every shape's rowRuns writes to:
 //   void varying(int begin, int end);                    evaluate each pixel
@@ -248,53 +301,194 @@ void emitRun(Out& out, int begin, int end, const Zone& zone) {
     }
 }
 
-// Zones of a quantity f along a row that falls to a least value and rises again (a squared
-// distance from a point, or the distance from a line): zone k holds the values above
-// bounds[k - 1] up to bounds[k], the last zone everything above the last bound.
+// Where a quantity changes zone: zone k holds the values above values[k - 1] up to values[k], the
+// last zone everything above the last value.
+template <std::size_t N>
+struct ZoneBounds {
+    std::array<double, N> values{};
+    std::size_t count = 0;
+
+    // Where condition, which changes once over [lo, hi], last has its value at lo.
+    template <typename Condition>
+    void addChangeOf(Condition&& condition, double lo, double hi) {
+        const std::optional<double> bound = lastUnchanged(condition, lo, hi);
+        if (bound && *bound != hi) {
+            values[count++] = *bound;
+        }
+    }
+
+    void sortAndMerge() {
+        std::sort(values.begin(), values.begin() + count);
+        count = static_cast<std::size_t>(std::unique(values.begin(), values.begin() + count) -
+                                         values.begin());
+    }
+
+    std::size_t zoneOf(double v) const {
+        std::size_t k = 0;
+        while (k < count && !(v <= values[k])) {
+            ++k;
+        }
+        return k;
+    }
+
+    // A value in zone k, for a quantity that is at least lo.
+    double pointIn(std::size_t k, double lo) const {
+        if (k < count) {
+            return values[k];
+        }
+        return count > 0
+                   ? std::nextafter(values[count - 1], std::numeric_limits<double>::infinity())
+                   : lo;
+    }
+};
+
+// Calls visit(begin, end, k) for the pieces of [left, right) in which a quantity f that falls to a
+// least value and rises again along the row (a squared distance from a point, the distance from a
+// line) lies in zone k of bounds, left to right. The field gives f at pixel x exactly as the
+// coverage computes it (value), the pixel of [left, right) where f is least (lowest), and
+// estimates of the first and last x where f is at most b (guessBelow, a pair).
+template <std::size_t N, typename Field, typename Visit>
+void forEachValleyPiece(const ZoneBounds<N>& bounds, const Field& field, int left, int right,
+                        Visit&& visit) {
+    if (left >= right) {
+        return;
+    }
+    const std::size_t count = bounds.count;
+    const int lowest = field.lowest(left, right);
+    const double least = field.value(lowest);
+    std::array<int, N> first{};
+    std::array<int, N> last{};
+    std::size_t innermost = count; // the first bound whose interval holds a pixel
+    for (std::size_t k = count; k-- > 0;) {
+        const double bound = bounds.values[k];
+        if (!(least <= bound)) {
+            break;
+        }
+        innermost = k;
+        const auto below = [&field, bound](int x) { return field.value(x) <= bound; };
+        const auto [firstGuess, lastGuess] = field.guessBelow(bound);
+        last[k] = lastHoldingPixel(below, lowest, right, lastGuess);
+        first[k] = firstHoldingPixel(below, left - 1, lowest, firstGuess);
+    }
+    const auto piece = [&visit](int begin, int end, std::size_t k) {
+        if (begin < end) {
+            visit(begin, end, k);
+        }
+    };
+    if (innermost == count) {
+        piece(left, right, count);
+        return;
+    }
+    int x = left;
+    for (std::size_t k = count; k-- > innermost;) {
+        piece(x, first[k], k + 1);
+        x = first[k];
+    }
+    piece(x, last[innermost] + 1, innermost);
+    for (std::size_t k = innermost + 1; k < count; ++k) {
+        piece(last[k - 1] + 1, last[k] + 1, k);
+    }
+    piece(last[count - 1] + 1, right, count);
+}
+
+// Zones of one quantity that falls and rises along each row, each with what its pixels get.
 template <std::size_t N>
 struct ValleyZones {
-    std::array<double, N> bounds{};
+    ZoneBounds<N> bounds;
     std::array<Zone, N + 1> zones{};
-    std::size_t count = 0; // bounds in use; zones[count] is the outermost zone
 
-    // Emits the row's runs over [left, right). The field gives f at pixel x exactly as the
-    // coverage computes it (value), the pixel of [left, right) where f is least (lowest), and
-    // estimates of the first and last x where f is at most b (guessBelow, a pair).
     template <typename Field, typename Out>
     void emitRow(const Field& field, int left, int right, Out& out) const {
-        if (left >= right) {
-            return;
-        }
-        const int lowest = field.lowest(left, right);
-        const double least = field.value(lowest);
-        std::array<int, N> first{};
-        std::array<int, N> last{};
-        std::size_t innermost = count; // the first bound whose interval holds a pixel
-        for (std::size_t k = count; k-- > 0;) {
-            const double bound = bounds[k];
-            if (!(least <= bound)) {
-                break;
+        forEachValleyPiece(bounds, field, left, right,
+                           [this, &out](int begin, int end, std::size_t k) {
+                               emitRun(out, begin, end, zones[k]);
+                           });
+    }
+};
+
+// Zones of two quantities: one along the row, monotone (a LinearRow), and one across it that falls
+// and rises; each cell of an along zone and an across zone with what its pixels get.
+template <std::size_t NA, std::size_t NC>
+struct GridZones {
+    ZoneBounds<NA> along;
+    ZoneBounds<NC> across;
+    std::array<std::array<Zone, NC + 1>, NA + 1> cells{};
+    // Across zones in which nothing is drawn whatever the along zone.
+    std::array<bool, NC + 1> acrossEmpty{};
+
+    // Sets every cell from evaluate(t, n), which gives the coverage at one point of the cell as
+    // doubles and as what is known of it over the cell, both as (fill, stroke) pairs. Call once
+    // the bounds are in.
+    template <typename Evaluate>
+    void fillCells(Evaluate&& evaluate, bool paintsFill, bool paintsStroke) {
+        along.sortAndMerge();
+        across.sortAndMerge();
+        // Nothing changes within a cell, so one point of it tells what all its pixels get.
+        for (std::size_t a = 0; a <= along.count; ++a) {
+            for (std::size_t c = 0; c <= across.count; ++c) {
+                const double t = along.pointIn(a, 0.0);
+                const double n = across.pointIn(c, 0.0);
+                const auto [fill, stroke] = evaluate.template operator()<double>(t, n);
+                const auto [fillKnown, strokeKnown] = evaluate.template operator()<ZoneValue>(t, n);
+                cells[a][c] = zoneOf(Coverage{fill, stroke}, fillKnown.known(), strokeKnown.known(),
+                                     paintsFill, paintsStroke);
             }
-            innermost = k;
-            const auto below = [&field, bound](int x) { return field.value(x) <= bound; };
-            const auto [firstGuess, lastGuess] = field.guessBelow(bound);
-            last[k] = lastHoldingPixel(below, lowest, right, lastGuess);
-            first[k] = firstHoldingPixel(below, left - 1, lowest, firstGuess);
         }
-        if (innermost == count) {
-            emitRun(out, left, right, zones[count]);
-            return;
+        for (std::size_t c = 0; c <= across.count; ++c) {
+            acrossEmpty[c] = true;
+            for (std::size_t a = 0; a <= along.count; ++a) {
+                acrossEmpty[c] = acrossEmpty[c] && cells[a][c].kind == ZoneKind::empty;
+            }
         }
-        int x = left;
-        for (std::size_t k = count; k-- > innermost;) {
-            emitRun(out, x, first[k], zones[k + 1]);
-            x = first[k];
+    }
+
+    // Bounds where a term of t (along) or of n (across) reaches 0 and 1.
+    template <typename Term>
+    void addAlongTerm(Term&& term) {
+        _addTerm(along, term, -std::numeric_limits<double>::infinity());
+    }
+    template <typename Term>
+    void addAcrossTerm(Term&& term) {
+        _addTerm(across, term, 0.0);
+    }
+
+    template <typename AcrossField, typename Out>
+    void emitRow(const LinearRow& alongRow, const AcrossField& acrossRow, int left, int right,
+                 Out& out) const {
+        forEachValleyPiece(across, acrossRow, left, right, [&](int begin, int end, std::size_t c) {
+            if (!acrossEmpty[c]) {
+                _emitAlong(alongRow, begin, end, c, out);
+            }
+        });
+    }
+
+private:
+    template <std::size_t N, typename Term>
+    static void _addTerm(ZoneBounds<N>& bounds, const Term& term, double lo) {
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+        bounds.addChangeOf([&term](double v) { return term(v) <= 0.0; }, lo, infinity);
+        bounds.addChangeOf([&term](double v) { return term(v) >= 1.0; }, lo, infinity);
+    }
+
+    // Within [begin, end) the along quantity is monotone: its zone changes only at the bounds
+    // between its zones at the two ends.
+    template <typename Out>
+    void _emitAlong(const LinearRow& row, int begin, int end, std::size_t c, Out& out) const {
+        std::size_t zone = along.zoneOf(row.value(begin));
+        const std::size_t last = along.zoneOf(row.value(end - 1));
+        int x = begin;
+        while (zone != last) {
+            const bool rising = zone < last;
+            const double bound = along.values[rising ? zone : zone - 1];
+            const auto crossed = [&row, bound, rising](int p) {
+                return rising ? !(row.value(p) <= bound) : row.value(p) <= bound;
+            };
+            const int next = firstPixelWhere(crossed, x, end, row.guessAt(bound));
+            emitRun(out, x, next, cells[zone][c]);
+            x = next;
+            zone = rising ? zone + 1 : zone - 1;
         }
-        emitRun(out, x, last[innermost] + 1, zones[innermost]);
-        for (std::size_t k = innermost + 1; k < count; ++k) {
-            emitRun(out, last[k - 1] + 1, last[k] + 1, zones[k]);
-        }
-        emitRun(out, last[count - 1] + 1, right, zones[count]);
+        emitRun(out, x, end, cells[last][c]);
     }
 };
 
