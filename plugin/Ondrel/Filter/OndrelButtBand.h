@@ -8,6 +8,7 @@
 #include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 
+#include <array>
 #include <limits>
 #include <utility>
 
@@ -38,12 +39,12 @@ struct Box {
     double endTerm(double t) const { return end + ramps.end - t; }
     double sideTerm(double n) const { return halfWidth + ramps.side - n; }
 
-    // Its terms' bounds in a grid of zones.
-    template <typename Grid>
-    void addTerms(Grid& grid) const {
-        grid.addAlongTerm([this](double t) { return startTerm(t); });
-        grid.addAlongTerm([this](double t) { return endTerm(t); });
-        grid.addAcrossTerm([this](double n) { return sideTerm(n); });
+    // Its terms, for a GridZonesBuilder; the box is copied into them.
+    template <typename Builder>
+    void addTerms(Builder& builder) const {
+        builder.alongTerm([box = *this](double t) { return box.startTerm(t); });
+        builder.alongTerm([box = *this](double t) { return box.endTerm(t); });
+        builder.acrossTerm([box = *this](double n) { return box.sideTerm(n); });
     }
 };
 
@@ -90,26 +91,24 @@ struct ButtBand {
     GridZones<14, 7> zones(int mode) const {
         const bool paintsFill = mode != 2;
         const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
-        constexpr double infinity = std::numeric_limits<double>::infinity();
-        GridZones<14, 7> grid;
+        GridZonesBuilder<14, 7> grid;
         if (paintsFill) {
             _body().addTerms(grid);
         }
         if (paintsStroke) {
-            grid.addAlongTerm([this](double t) { return _strokeStart(t); });
-            grid.addAlongTerm([this](double t) { return _startInner(t); });
-            grid.addAlongTerm([this](double t) { return _endInner(t); });
-            grid.addAlongTerm([this](double t) { return _strokeEnd(t); });
-            grid.addAcrossTerm([this](double n) { return _outer(n); });
-            grid.addAcrossTerm([this](double n) { return _inner(n); });
-            grid.along.addChangeOf([this](double t) { return _inStart(t); }, -infinity, infinity);
-            grid.along.addChangeOf([this](double t) { return _inMiddle(t); }, -infinity, infinity);
-            grid.across.addChangeOf([this](double n) { return _insideBody(n); }, 0.0, infinity);
+            grid.alongTerm([this](double t) { return _strokeStart(t); });
+            grid.alongTerm([this](double t) { return _startInner(t); });
+            grid.alongTerm([this](double t) { return _endInner(t); });
+            grid.alongTerm([this](double t) { return _strokeEnd(t); });
+            grid.acrossTerm([this](double n) { return _outer(n); });
+            grid.acrossTerm([this](double n) { return _inner(n); });
+            grid.alongCondition([this](double t) { return _inStart(t); });
+            grid.alongCondition([this](double t) { return _inMiddle(t); });
+            grid.acrossCondition([this](double n) { return _insideBody(n); });
         }
-        grid.fillCells(
+        return grid.build(
             [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
             paintsFill, paintsStroke);
-        return grid;
     }
 
 private:

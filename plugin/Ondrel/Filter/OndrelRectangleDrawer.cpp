@@ -125,7 +125,7 @@ private:
     GridZones<14, 7> _findGrid() const {
         const bool paintsFill = mode != 2;
         const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
-        GridZones<14, 7> grid;
+        GridZonesBuilder<14, 7> grid;
         if (paintsFill) {
             _fill().addTerms(grid);
         }
@@ -133,10 +133,9 @@ private:
             _strokeOuter().addTerms(grid);
             _strokeInner().addTerms(grid);
         }
-        grid.fillCells(
+        return grid.build(
             [this]<typename Number>(double t, double n) { return _evaluate<Number>(t, n); },
             paintsFill, paintsStroke);
-        return grid;
     }
 
     // Where each row's pixels are painted alike, by t and distance from the centre line; set by

@@ -18,6 +18,7 @@
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <limits>
 #include <numeric>
 #include <optional>
@@ -258,10 +259,20 @@ std::optional<double> lastUnchanged(Condition&& condition, double lo, double hi)
     return lastHolding([&condition, atLo](double v) { return condition(v) == atLo; }, lo, hi);
 }
 
+// What makes a row's pixels what they are, for a shape whose rows can repeat: rows of equal keys
+// are painted alike. The default key equals no other.
+struct RowKey {
+    std::array<double, 4> values{std::nan(""), 0.0, 0.0, 0.0};
+
+    friend bool operator==(const RowKey&, const RowKey&) = default;
+};
+
 // Receives the runs of one row, left to right. Implemented by the drawing loop; listed here as
 // the contract every shape's rowRuns writes to:
 //   void varying(int begin, int end);                    evaluate each pixel
 //   void uniform(int begin, int end, const Coverage& c); every pixel's coverage is c
+//   bool repeatsRowAbove(const RowKey& key, int left, int right);
+//                                                        copies the row above when its key is key
 
 // What is known of the pixels of one zone of a shape's coverage.
 enum class ZoneKind {
@@ -407,7 +418,8 @@ struct ValleyZones {
 };
 
 // Zones of two quantities: one along the row, monotone (a LinearRow), and one across it that falls
-// and rises; each cell of an along zone and an across zone with what its pixels get.
+// and rises; each cell of an along zone and an across zone with what its pixels get. Made by a
+// GridZonesBuilder.
 template <std::size_t NA, std::size_t NC>
 struct GridZones {
     ZoneBounds<NA> along;
@@ -415,46 +427,17 @@ struct GridZones {
     std::array<std::array<Zone, NC + 1>, NA + 1> cells{};
     // Across zones in which nothing is drawn whatever the along zone.
     std::array<bool, NC + 1> acrossEmpty{};
+    // Zones in which every term of the quantity is saturated: there, what a pixel gets does not
+    // depend on the quantity's exact value.
+    std::array<bool, NA + 1> alongSettled{};
+    std::array<bool, NC + 1> acrossSettled{};
 
-    // Sets every cell from evaluate(t, n), which gives the coverage at one point of the cell as
-    // doubles and as what is known of it over the cell, both as (fill, stroke) pairs. Call once
-    // the bounds are in.
-    template <typename Evaluate>
-    void fillCells(Evaluate&& evaluate, bool paintsFill, bool paintsStroke) {
-        along.sortAndMerge();
-        across.sortAndMerge();
-        // Nothing changes within a cell, so one point of it tells what all its pixels get.
-        for (std::size_t a = 0; a <= along.count; ++a) {
-            for (std::size_t c = 0; c <= across.count; ++c) {
-                const double t = along.pointIn(a, 0.0);
-                const double n = across.pointIn(c, 0.0);
-                const auto [fill, stroke] = evaluate.template operator()<double>(t, n);
-                const auto [fillKnown, strokeKnown] = evaluate.template operator()<ZoneValue>(t, n);
-                cells[a][c] = zoneOf(Coverage{fill, stroke}, fillKnown.known(), strokeKnown.known(),
-                                     paintsFill, paintsStroke);
-            }
-        }
-        for (std::size_t c = 0; c <= across.count; ++c) {
-            acrossEmpty[c] = true;
-            for (std::size_t a = 0; a <= along.count; ++a) {
-                acrossEmpty[c] = acrossEmpty[c] && cells[a][c].kind == ZoneKind::empty;
-            }
-        }
-    }
-
-    // Bounds where a term of t (along) or of n (across) reaches 0 and 1.
-    template <typename Term>
-    void addAlongTerm(Term&& term) {
-        _addTerm(along, term, -std::numeric_limits<double>::infinity());
-    }
-    template <typename Term>
-    void addAcrossTerm(Term&& term) {
-        _addTerm(across, term, 0.0);
-    }
-
-    template <typename AcrossField, typename Out>
-    void emitRow(const LinearRow& alongRow, const AcrossField& acrossRow, int left, int right,
+    template <typename Out>
+    void emitRow(const LinearRow& alongRow, const LineDistanceRow& acrossRow, int left, int right,
                  Out& out) const {
+        if (_repeatsRowAbove(alongRow, acrossRow, left, right, out)) {
+            return;
+        }
         forEachValleyPiece(across, acrossRow, left, right, [&](int begin, int end, std::size_t c) {
             if (!acrossEmpty[c]) {
                 _emitAlong(alongRow, begin, end, c, out);
@@ -463,11 +446,32 @@ struct GridZones {
     }
 
 private:
-    template <std::size_t N, typename Term>
-    static void _addTerm(ZoneBounds<N>& bounds, const Term& term, double lo) {
-        constexpr double infinity = std::numeric_limits<double>::infinity();
-        bounds.addChangeOf([&term](double v) { return term(v) <= 0.0; }, lo, infinity);
-        bounds.addChangeOf([&term](double v) { return term(v) >= 1.0; }, lo, infinity);
+    // A row along which one quantity stays in one settled zone is painted by the other alone:
+    // rows where that one runs alike repeat. Returns whether the row is done.
+    template <typename Out>
+    bool _repeatsRowAbove(const LinearRow& alongRow, const LineDistanceRow& acrossRow, int left,
+                          int right, Out& out) const {
+        const LinearRow& acrossLine = acrossRow.across;
+        if (acrossLine.slope == 0.0) {
+            const std::size_t c = across.zoneOf(acrossRow.value(left));
+            if (acrossEmpty[c]) {
+                return true;
+            }
+            if (acrossSettled[c]) {
+                const RowKey key{
+                    {alongRow.origin, alongRow.slope, alongRow.offset, static_cast<double>(c)}};
+                return out.repeatsRowAbove(key, left, right);
+            }
+        }
+        if (alongRow.slope == 0.0) {
+            const std::size_t a = along.zoneOf(alongRow.value(left));
+            if (alongSettled[a]) {
+                const RowKey key{{acrossLine.origin, acrossLine.slope, acrossLine.offset,
+                                  -1.0 - static_cast<double>(a)}};
+                return out.repeatsRowAbove(key, left, right);
+            }
+        }
+        return false;
     }
 
     // Within [begin, end) the along quantity is monotone: its zone changes only at the bounds
@@ -490,6 +494,87 @@ private:
         }
         emitRun(out, x, end, cells[last][c]);
     }
+};
+
+// Makes GridZones from a coverage's terms of t (along) and of n (across), each clamped into a
+// ramp, the comparisons of t and of n that choose its formula, and the coverage itself.
+template <std::size_t NA, std::size_t NC>
+class GridZonesBuilder {
+public:
+    using Term = std::function<double(double)>;
+
+    void alongTerm(Term term) {
+        _addTerm(_grid.along, term, -std::numeric_limits<double>::infinity());
+        _alongTerms[_alongTermCount++] = std::move(term);
+    }
+    void acrossTerm(Term term) {
+        _addTerm(_grid.across, term, 0.0);
+        _acrossTerms[_acrossTermCount++] = std::move(term);
+    }
+    template <typename Condition>
+    void alongCondition(Condition&& condition) {
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+        _grid.along.addChangeOf(condition, -infinity, infinity);
+    }
+    template <typename Condition>
+    void acrossCondition(Condition&& condition) {
+        _grid.across.addChangeOf(condition, 0.0, std::numeric_limits<double>::infinity());
+    }
+
+    // evaluate(t, n) gives the coverage at one point as (fill, stroke), as doubles or as what is
+    // known of it over the point's cell.
+    template <typename Evaluate>
+    GridZones<NA, NC> build(Evaluate&& evaluate, bool paintsFill, bool paintsStroke) {
+        GridZones<NA, NC>& grid = _grid;
+        grid.along.sortAndMerge();
+        grid.across.sortAndMerge();
+        // Nothing changes within a cell, so one point of it tells what all its pixels get.
+        for (std::size_t a = 0; a <= grid.along.count; ++a) {
+            const double t = grid.along.pointIn(a, 0.0);
+            grid.alongSettled[a] = _settled(_alongTerms, _alongTermCount, t);
+            for (std::size_t c = 0; c <= grid.across.count; ++c) {
+                const double n = grid.across.pointIn(c, 0.0);
+                grid.acrossSettled[c] = _settled(_acrossTerms, _acrossTermCount, n);
+                const auto [fill, stroke] = evaluate.template operator()<double>(t, n);
+                const auto [fillKnown, strokeKnown] = evaluate.template operator()<ZoneValue>(t, n);
+                grid.cells[a][c] = zoneOf(Coverage{fill, stroke}, fillKnown.known(),
+                                          strokeKnown.known(), paintsFill, paintsStroke);
+            }
+        }
+        for (std::size_t c = 0; c <= grid.across.count; ++c) {
+            grid.acrossEmpty[c] = true;
+            for (std::size_t a = 0; a <= grid.along.count; ++a) {
+                grid.acrossEmpty[c] =
+                    grid.acrossEmpty[c] && grid.cells[a][c].kind == ZoneKind::empty;
+            }
+        }
+        return grid;
+    }
+
+private:
+    // A term changes where it reaches 0 and where it reaches 1.
+    template <std::size_t N>
+    static void _addTerm(ZoneBounds<N>& bounds, const Term& term, double lo) {
+        constexpr double infinity = std::numeric_limits<double>::infinity();
+        bounds.addChangeOf([&term](double v) { return term(v) <= 0.0; }, lo, infinity);
+        bounds.addChangeOf([&term](double v) { return term(v) >= 1.0; }, lo, infinity);
+    }
+
+    template <std::size_t N>
+    static bool _settled(const std::array<Term, N>& terms, std::size_t count, double v) {
+        for (std::size_t i = 0; i < count; ++i) {
+            if (saturation(terms[i](v)) == Saturation::partial) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    GridZones<NA, NC> _grid;
+    std::array<Term, NA / 2> _alongTerms;
+    std::array<Term, NC / 2> _acrossTerms;
+    std::size_t _alongTermCount = 0;
+    std::size_t _acrossTermCount = 0;
 };
 
 } // namespace Ondrel

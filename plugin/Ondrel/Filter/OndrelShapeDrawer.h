@@ -16,6 +16,7 @@
 
 #include "AE_Effect.h"
 #include "Ondrel/Filter/OndrelIterateFilter.h"
+#include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelGeneral.h"
@@ -63,7 +64,27 @@ public:
         }
     }
 
+    // A row whose key equals the key of the row above it in this band is painted alike over the
+    // same pixels: it is copied. Returns whether it was.
+    bool repeatsRowAbove(const RowKey& key, int left, int right) {
+        const bool repeats =
+            _rowAbove != nullptr && key == _keyAbove && left == _leftAbove && right == _rightAbove;
+        if (repeats) {
+            std::memcpy(_row + left, _rowAbove + left,
+                        static_cast<std::size_t>(right - left) * sizeof(Pixel));
+        }
+        _key = key;
+        _left = left;
+        _right = right;
+        return repeats;
+    }
+
     void nextRow(Pixel* row) {
+        _rowAbove = _row;
+        _keyAbove = _key;
+        _leftAbove = _left;
+        _rightAbove = _right;
+        _key = RowKey();
         _row = row;
         _y += 1.0;
     }
@@ -111,12 +132,21 @@ private:
     Coverage _known{std::nan(""), std::nan("")};
     Pixel _knownPixel{};
     bool _knownDrawn = false;
+    // The key of this row and the one above, and their extents.
+    Pixel* _rowAbove = nullptr;
+    RowKey _key;
+    RowKey _keyAbove;
+    int _left = 0;
+    int _right = 0;
+    int _leftAbove = 0;
+    int _rightAbove = 0;
 };
 
 // A receiver of runs that ignores them: states the shapes' interface in the concept below.
 struct RunSink {
     void varying(int, int) {}
     void uniform(int, int, const Coverage&) {}
+    bool repeatsRowAbove(const RowKey&, int, int) { return false; }
 };
 
 template <typename Shape>
