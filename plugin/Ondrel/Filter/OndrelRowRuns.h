@@ -219,6 +219,8 @@ public:
     static ZoneValue unknown() { return ZoneValue(); }
 
     bool known() const { return _known; }
+    // Only a known value is below anything.
+    friend bool operator<(const ZoneValue& a, double b) { return a._known && a._value < b; }
 
     friend ZoneValue operator*(const ZoneValue& a, const ZoneValue& b) {
         if (a._isZero() || b._isZero()) {

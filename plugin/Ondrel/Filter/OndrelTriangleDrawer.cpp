@@ -1,9 +1,13 @@
 #include "Ondrel/Filter/OndrelTriangleDrawer.h"
 
+#include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeDrawer.h"
+
+#include <algorithm>
 
 #include <array>
 #include <cmath>
+#include <type_traits>
 #include <utility>
 
 namespace Ondrel {
@@ -63,18 +67,85 @@ public:
     }
 
     // Product of the edge factors, each 1 inside and on its edge and falling to 0 one pixel
-    // outside; once the product can no longer light a pixel the remaining edges are skipped.
-    double coverageAt(const Vector<double>& s) const {
-        double product = 1.0;
+    // outside; once the product can no longer light a pixel the remaining edges are skipped. As
+    // a double, or as what is known of it over a zone (OndrelRowRuns.h): where the product is not
+    // known, neither is whether the rest is skipped.
+    template <typename Number>
+    Number coverageAt(const Vector<double>& s) const {
+        Number product = 1.0;
         for (std::size_t i = 0; i < _count; ++i) {
             Vector<double> toEdge = _corners[i];
             toEdge -= s;
-            product *= clamp01(1.0 + _directions[i].cross(toEdge));
+            product *= ramp<Number>(1.0 + _directions[i].cross(toEdge));
+            if constexpr (std::is_same_v<Number, ZoneValue>) {
+                if (!product.known()) {
+                    return product;
+                }
+            }
             if (product < coverageThreshold) {
                 break;
             }
         }
         return product;
+    }
+
+    // Edge i's term along row y, 1 + cross(direction, corner - (x, y)) as coverageAt forms it:
+    // monotone in x, the same at every pixel for a level edge.
+    struct EdgeRow {
+        double across; // direction.x * (corner.y - y)
+        double slope;  // direction.y
+        double cornerX;
+
+        double value(int x) const {
+            return 1.0 + (across - slope * (cornerX - static_cast<double>(x)));
+        }
+        double guessAt(double v) const { return cornerX - (1.0 + across - v) / slope; }
+    };
+
+    // The pixels of [left, right) of row y where every edge's term is above 0, [first, second):
+    // outside them the product is 0 or was skipped below the threshold. With full set, where
+    // every term is at least 1 instead: there the product is exactly 1.
+    std::pair<int, int> within(double y, int left, int right, bool full) const {
+        const double level = full ? 1.0 : 0.0;
+        const auto inside = [full](double term) { return full ? term >= 1.0 : term > 0.0; };
+        int first = left;
+        int last = right;
+        for (std::size_t i = 0; i < _count && first < last; ++i) {
+            const EdgeRow edge{_directions[i].x * (_corners[i].y - y), _directions[i].y,
+                               _corners[i].x};
+            if (edge.slope > 0.0) {
+                first = firstPixelWhere([&](int x) { return inside(edge.value(x)); }, first, last,
+                                        edge.guessAt(level));
+            } else if (edge.slope < 0.0) {
+                last = firstPixelWhere([&](int x) { return !inside(edge.value(x)); }, first, last,
+                                       edge.guessAt(level));
+            } else if (!inside(edge.value(first))) {
+                return {first, first};
+            }
+        }
+        return {first, last};
+    }
+
+    // Calls visit(x) with each pixel x of [left, right) of row y where an edge's term stops
+    // being at most 0 or starts being at least 1, in no order.
+    template <typename Visit>
+    void forEachChange(double y, int left, int right, Visit&& visit) const {
+        for (std::size_t i = 0; i < _count; ++i) {
+            const EdgeRow edge{_directions[i].x * (_corners[i].y - y), _directions[i].y,
+                               _corners[i].x};
+            if (!(edge.slope > 0.0 || edge.slope < 0.0)) {
+                continue;
+            }
+            const bool rising = edge.slope > 0.0;
+            for (const double level : {0.0, 1.0}) {
+                const auto changed = [&](int x) {
+                    const double term = edge.value(x);
+                    const bool above = level == 0.0 ? term > 0.0 : term >= 1.0;
+                    return above == rising;
+                };
+                visit(firstPixelWhere(changed, left, right, edge.guessAt(level)));
+            }
+        }
     }
 
     void include(Extent& extent) const {
@@ -210,31 +281,98 @@ public:
         return region;
     }
 
-    // Every pixel is evaluated.
+    // A fill alone is the product of its edges' factors: nothing outside where they are all
+    // above 0, exactly fillAlpha where they are all 1. With a stroke, the row is cut wherever
+    // any edge's factor saturates, and each piece is judged at one of its pixels.
     template <typename Out>
-    void rowRuns(int /*y*/, int left, int right, Out& out) const {
-        out.varying(left, right);
+    void rowRuns(int y, int left, int right, Out& out) const {
+        if (!enclosesArea) {
+            return;
+        }
+        const double row = static_cast<double>(y);
+        if (mode == 1) {
+            const auto [first, last] = fill.within(row, left, right, false);
+            const auto [full, fullEnd] = fill.within(row, first, last, true);
+            if (full >= fullEnd) {
+                out.varying(first, last);
+                return;
+            }
+            out.varying(first, full);
+            out.uniform(full, fullEnd, Coverage{fillAlpha, 0.0});
+            out.varying(fullEnd, last);
+            return;
+        }
+        _strokedRowRuns(row, left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
-        const Vector<double> s(x, y);
-        Coverage coverage;
-        if (!enclosesArea) {
-            return coverage;
-        }
-        if (mode != 2) {
-            coverage.fill = fillAlpha * fill.coverageAt(s);
-        }
-        if (mode != 1) {
-            const double a = strokeAlpha * outer.coverageAt(s);
-            if (!(a < coverageThreshold)) {
-                coverage.stroke = a * (1.0 - inner.coverageAt(s));
-            }
-        }
-        return coverage;
+        const auto [fillCoverage, strokeCoverage] = _evaluate<double>(Vector<double>(x, y));
+        return {fillCoverage, strokeCoverage};
     }
 
 private:
+    template <typename Number>
+    std::pair<Number, Number> _evaluate(const Vector<double>& s) const {
+        Number fillCoverage = 0.0;
+        Number strokeCoverage = 0.0;
+        if (!enclosesArea) {
+            return {fillCoverage, strokeCoverage};
+        }
+        if (mode != 2) {
+            fillCoverage = fillAlpha * fill.coverageAt<Number>(s);
+        }
+        if (mode != 1) {
+            const Number a = strokeAlpha * outer.coverageAt<Number>(s);
+            if (!(a < coverageThreshold)) {
+                strokeCoverage = a * (1.0 - inner.coverageAt<Number>(s));
+            }
+        }
+        return {fillCoverage, strokeCoverage};
+    }
+
+    // Only within the fill's and the stroke's outer outline can anything be drawn.
+    template <typename Out>
+    void _strokedRowRuns(double y, int left, int right, Out& out) const {
+        auto [first, last] = outer.within(y, left, right, false);
+        if (mode != 2) {
+            const auto [fillFirst, fillLast] = fill.within(y, left, right, false);
+            if (first >= last) {
+                first = fillFirst;
+                last = fillLast;
+            } else if (fillFirst < fillLast) {
+                first = std::min(first, fillFirst);
+                last = std::max(last, fillLast);
+            }
+        }
+        if (first >= last) {
+            return;
+        }
+        std::array<int, 2 * 12 + 2> cuts{};
+        std::size_t count = 0;
+        cuts[count++] = first;
+        cuts[count++] = last;
+        const auto cut = [&cuts, &count](int x) { cuts[count++] = x; };
+        if (mode != 2) {
+            fill.forEachChange(y, first, last, cut);
+        }
+        outer.forEachChange(y, first, last, cut);
+        inner.forEachChange(y, first, last, cut);
+        std::sort(cuts.begin(), cuts.begin() + count);
+        const bool paintsStroke = strokeAlpha > coverageThreshold;
+        for (std::size_t k = 0; k + 1 < count; ++k) {
+            if (cuts[k] == cuts[k + 1]) {
+                continue;
+            }
+            // No edge's factor changes state within the piece.
+            const Vector<double> s(static_cast<double>(cuts[k]), y);
+            const auto [fillKnown, strokeKnown] = _evaluate<ZoneValue>(s);
+            const auto [fillCoverage, strokeCoverage] = _evaluate<double>(s);
+            emitRun(out, cuts[k], cuts[k + 1],
+                    zoneOf(Coverage{fillCoverage, strokeCoverage}, fillKnown.known(),
+                           strokeKnown.known(), mode != 2, paintsStroke));
+        }
+    }
+
     // Set by calcRegion, in scratch-layer pixels.
     Outline fill;
     Outline inner; // the triangle with every edge moved in by half the stroke width
