@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -42,47 +43,40 @@ TEST(RowRuns, LastHoldingFindsTheExactDoubleWhereAConditionStops) {
 }
 
 // Every transition point and every guess, however far off, against a scan of the range.
-TEST(RowRuns, PixelSearchesAgreeWithAScanForAnyGuess) {
+TEST(RowRuns, PixelSearchAgreesWithAScanForAnyGuess) {
     const std::vector<double> guesses = {-1e9, -40.0, -3.5, 0.0,          2.2,      7.0,
                                          19.9, 50.0,  1e12, std::nan(""), infinity, -infinity};
     for (int from = -6; from < 8; from += 3) {
-        for (int to = from + 1; to < 24; to += 5) {
-            for (int change = from; change <= to + 1; ++change) {
-                // true below change, false from it on
-                const auto below = [change](int x) { return x < change; };
+        for (int to = from - 1; to < 24; to += 5) {
+            for (int change = from - 1; change <= to + 1; ++change) {
                 const auto atOrAbove = [change](int x) { return x >= change; };
                 for (const double guess : guesses) {
-                    if (below(from)) {
-                        EXPECT_EQ(Ondrel::lastHoldingPixel(below, from, to, guess),
-                                  std::min(change, to) - 1);
-                    }
                     EXPECT_EQ(Ondrel::firstPixelWhere(atOrAbove, from, to, guess),
-                              std::clamp(change, from, to));
-                    if (atOrAbove(to)) {
-                        EXPECT_EQ(Ondrel::firstHoldingPixel(atOrAbove, from, to, guess),
-                                  std::max(change, from + 1));
-                    }
+                              from >= to ? to : std::clamp(change, from, to));
                 }
             }
         }
     }
 }
 
-// A field given pixel by pixel: the values fall and then rise, with plateaus.
+// A field given pixel by pixel: the values fall and then rise, with plateaus. Its pixels below a
+// bound are found by scanning.
 struct TableField {
     int left;
     std::vector<double> values;
 
     double value(int x) const { return values.at(static_cast<std::size_t>(x - left)); }
-    int lowest(int from, int to) const {
-        int best = from;
+    std::pair<int, int> below(double bound, int from, int to) const {
+        int first = to;
+        int end = from;
         for (int x = from; x < to; ++x) {
-            best = value(x) < value(best) ? x : best;
+            if (value(x) <= bound) {
+                first = std::min(first, x);
+                end = x + 1;
+            }
         }
-        return best;
+        return first < end ? std::pair{first, end} : std::pair{from, from};
     }
-    // Deliberately poor guesses: the searches must not depend on them.
-    std::pair<double, double> guessBelow(double bound) const { return {bound, -bound}; }
 };
 
 struct Recorder {
@@ -152,6 +146,48 @@ TEST(RowRuns, ValleyZonesReportEachPixelInTheZoneOfItsValue) {
             ASSERT_EQ(recorder.zoneAt[static_cast<std::size_t>(x - left)], expectedTag[k])
                 << "trial " << trial << ", pixel " << x << ", value " << field.value(x);
         }
+    }
+}
+
+// The rows' own searches for the pixels within a distance, against a scan, for points and lines
+// anywhere and bounds from nothing to everything.
+TEST(RowRuns, DistanceRowsFindThePixelsWithinABoundLikeAScan) {
+    std::mt19937_64 random(11);
+    const auto uniform = [&random](double a, double b) {
+        return std::uniform_real_distribution<double>(a, b)(random);
+    };
+    const auto scan = [](const auto& field, double bound, int left, int right) {
+        int first = right;
+        int end = left;
+        for (int x = left; x < right; ++x) {
+            if (field.value(x) <= bound) {
+                first = std::min(first, x);
+                end = x + 1;
+            }
+        }
+        return first < end ? std::pair{first, end} : std::pair{left, left};
+    };
+    // Any empty range stands for none.
+    const auto normal = [](std::pair<int, int> r) {
+        return r.first < r.second ? r : std::pair{0, 0};
+    };
+    for (int trial = 0; trial < 4000; ++trial) {
+        const int left = static_cast<int>(uniform(-20.0, 20.0));
+        const int right = left + static_cast<int>(uniform(1.0, 60.0));
+        const double y = std::round(uniform(-30.0, 30.0));
+        const double bound = trial % 7 == 0 ? std::round(uniform(0.0, 40.0)) : uniform(0.0, 400.0);
+        const Ondrel::PointDistanceRow point(
+            Ondrel::Vector<double>(uniform(-40.0, 80.0), uniform(-30.0, 30.0)), y);
+        ASSERT_EQ(normal(point.below(bound, left, right)), normal(scan(point, bound, left, right)))
+            << "trial " << trial;
+        // Level, upright and slanted lines, the slope's sign either way.
+        const double slopes[] = {0.0, -0.0, 1.0, -1.0, uniform(-1.0, 1.0), 1e-9};
+        const double slope = slopes[trial % 6];
+        const Ondrel::LineDistanceRow line{
+            Ondrel::LinearRow(uniform(-40.0, 80.0), slope, uniform(-30.0, 30.0))};
+        ASSERT_EQ(normal(line.below(std::sqrt(bound), left, right)),
+                  normal(scan(line, std::sqrt(bound), left, right)))
+            << "trial " << trial << ", slope " << slope;
     }
 }
 

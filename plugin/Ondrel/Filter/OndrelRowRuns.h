@@ -70,49 +70,6 @@ std::optional<double> lastHolding(Holds&& holds, double lo, double hi) {
     return Detail::rankedDouble(in);
 }
 
-// The last pixel x in [from, to) at which holds is true, given holds(from) and that holds stays
-// true up to some pixel and false after it. guess is where the change is expected: the search
-// starts there and widens only as far as it has to.
-template <typename Holds>
-int lastHoldingPixel(Holds&& holds, int from, int to, double guess) {
-    int in = from;
-    int out = to; // holds is false here, or it lies beyond the range
-    const int start = Detail::clampedPixel(std::floor(guess), from, to - 1);
-    if (holds(start)) {
-        in = start;
-        for (std::int64_t step = 1; step < out - in; step *= 2) {
-            const int next = in + static_cast<int>(step);
-            if (!holds(next)) {
-                out = next;
-                break;
-            }
-            in = next;
-        }
-    } else {
-        out = start;
-        for (std::int64_t step = 1; step < out - in; step *= 2) {
-            const int next = out - static_cast<int>(step);
-            if (holds(next)) {
-                in = next;
-                break;
-            }
-            out = next;
-        }
-    }
-    while (out - in > 1) {
-        const int mid = in + (out - in) / 2;
-        (holds(mid) ? in : out) = mid;
-    }
-    return in;
-}
-
-// The first pixel x in (from, to] at which holds is true, given holds(to) and that holds is false
-// up to some pixel and true after it; from itself may lie outside the range.
-template <typename Holds>
-int firstHoldingPixel(Holds&& holds, int from, int to, double guess) {
-    return -lastHoldingPixel([&holds](int x) { return holds(-x); }, -to, -from, -guess);
-}
-
 // What a coverage term (the argument of clamp01) makes of its ramp: exactly 0 at or below 0,
 // exactly 1 at or above 1, anything else (NaN included) partial.
 enum class Saturation { zero, partial, one };
@@ -125,53 +82,84 @@ inline Saturation saturation(double term) {
 }
 
 // The first pixel x in [from, to) at which holds is true, for holds false up to some pixel and
-// true after it; to when it holds nowhere.
+// true after it; to when it holds nowhere. guess is where the change is expected: the search
+// starts at the pixel after it and widens only as far as it has to, so a good guess costs two
+// evaluations.
 template <typename Holds>
 int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
-    if (from >= to || !holds(to - 1)) {
+    if (from >= to) {
         return to;
     }
-    return holds(from) ? from : firstHoldingPixel(holds, from, to - 1, guess);
+    int yes = to;      // holds here, or lies beyond the range
+    int no = from - 1; // fails here, or lies before the range
+    const int start = Detail::clampedPixel(std::ceil(guess), from, to - 1);
+    if (holds(start)) {
+        yes = start;
+        for (std::int64_t step = 1; step < yes - no; step *= 2) {
+            const int next = yes - static_cast<int>(step);
+            if (!holds(next)) {
+                no = next;
+                break;
+            }
+            yes = next;
+        }
+    } else {
+        no = start;
+        for (std::int64_t step = 1; step < yes - no; step *= 2) {
+            const int next = no + static_cast<int>(step);
+            if (holds(next)) {
+                yes = next;
+                break;
+            }
+            no = next;
+        }
+    }
+    while (yes - no > 1) {
+        const int mid = no + (yes - no) / 2;
+        (holds(mid) ? yes : no) = mid;
+    }
+    return yes;
 }
 
 // A quantity formed along a row as (x - origin) * slope + offset, the way a dot product with a
 // fixed direction forms it: monotone in x, and the same at every pixel when slope is 0.
 struct LinearRow {
+    LinearRow(double o, double s, double c)
+        : origin(o), slope(s), offset(c), inverseSlope(1.0 / s) {}
+
     double origin;
     double slope;
     double offset;
+    double inverseSlope; // for guesses only
 
     double value(int x) const { return (static_cast<double>(x) - origin) * slope + offset; }
     // About where the value is v.
-    double guessAt(double v) const { return origin + (v - offset) / slope; }
+    double guessAt(double v) const { return origin + (v - offset) * inverseSlope; }
 };
 
 // The absolute value of a LinearRow, as the distance from a line is formed: least where the line
-// crosses the row. A field for ValleyZones::emitRow.
+// crosses the row. A field for forEachValleyPiece.
 struct LineDistanceRow {
     LinearRow across;
 
     double value(int x) const { return std::abs(across.value(x)); }
 
-    int lowest(int left, int right) const {
-        if (!(across.slope > 0.0 || across.slope < 0.0)) {
-            return left;
+    // The pixels of [left, right) at most bound from the line, bound being at least 0: those
+    // where the signed distance lies between -bound and bound.
+    std::pair<int, int> below(double bound, int left, int right) const {
+        if (across.slope > 0.0) {
+            const int first = firstPixelWhere([&](int x) { return across.value(x) >= -bound; },
+                                              left, right, across.guessAt(-bound));
+            return {first, firstPixelWhere([&](int x) { return across.value(x) > bound; }, first,
+                                           right, across.guessAt(bound))};
         }
-        const bool rising = across.slope > 0.0;
-        const auto past = [this, rising](int x) {
-            return rising ? across.value(x) >= 0.0 : across.value(x) <= 0.0;
-        };
-        const int x = firstPixelWhere(past, left, right, across.guessAt(0.0));
-        if (x == right) {
-            return right - 1;
+        if (across.slope < 0.0) {
+            const int first = firstPixelWhere([&](int x) { return across.value(x) <= bound; }, left,
+                                              right, across.guessAt(bound));
+            return {first, firstPixelWhere([&](int x) { return across.value(x) < -bound; }, first,
+                                           right, across.guessAt(-bound))};
         }
-        return x > left && value(x - 1) < value(x) ? x - 1 : x;
-    }
-
-    std::pair<double, double> guessBelow(double bound) const {
-        const double a = across.guessAt(-bound);
-        const double b = across.guessAt(bound);
-        return {std::min(a, b), std::max(a, b)};
+        return value(left) <= bound ? std::pair{left, right} : std::pair{left, left};
     }
 };
 
@@ -188,17 +176,21 @@ public:
         return dx * dx + _dy2;
     }
 
-    int lowest(int left, int right) const {
-        int x = Detail::clampedPixel(std::floor(_x), left, right - 1);
-        if (x + 1 < right && value(x + 1) < value(x)) {
-            ++x;
+    // The pixels of [left, right) whose value is at most bound: around the nearest pixels to the
+    // point, the two about it, the values fall and then rise.
+    std::pair<int, int> below(double bound, int left, int right) const {
+        int lowest = Detail::clampedPixel(std::floor(_x), left, right - 1);
+        if (lowest + 1 < right && value(lowest + 1) < value(lowest)) {
+            ++lowest;
         }
-        return x;
-    }
-
-    std::pair<double, double> guessBelow(double bound) const {
+        const auto within = [this, bound](int x) { return value(x) <= bound; };
+        if (!within(lowest)) {
+            return {left, left};
+        }
         const double reach = std::sqrt(std::max(bound - _dy2, 0.0));
-        return {_x - reach, _x + reach};
+        return {firstPixelWhere(within, left, lowest, _x - reach),
+                firstPixelWhere([&within](int x) { return !within(x); }, lowest + 1, right,
+                                _x + reach)};
     }
 
 private:
@@ -358,8 +350,8 @@ struct ZoneBounds {
 // Calls visit(begin, end, k) for the pieces of [left, right) in which a quantity f that falls to a
 // least value and rises again along the row (a squared distance from a point, the distance from a
 // line) lies in zone k of bounds, left to right. The field gives f at pixel x exactly as the
-// coverage computes it (value), the pixel of [left, right) where f is least (lowest), and
-// estimates of the first and last x where f is at most b (guessBelow, a pair).
+// coverage computes it (value) and the pixels of a range where f is at most a bound (below, as
+// [first, end)).
 template <std::size_t N, typename Field, typename Visit>
 void forEachValleyPiece(const ZoneBounds<N>& bounds, const Field& field, int left, int right,
                         Visit&& visit) {
@@ -367,25 +359,24 @@ void forEachValleyPiece(const ZoneBounds<N>& bounds, const Field& field, int lef
         return;
     }
     const std::size_t count = bounds.count;
-    const int lowest = field.lowest(left, right);
-    const double least = field.value(lowest);
+    // Each zone's pixels lie within the next one's: search from the outside in.
     std::array<int, N> first{};
-    std::array<int, N> last{};
-    std::size_t innermost = count; // the first bound whose interval holds a pixel
+    std::array<int, N> end{};
+    std::size_t innermost = count;
+    int from = left;
+    int to = right;
     for (std::size_t k = count; k-- > 0;) {
-        const double bound = bounds.values[k];
-        if (!(least <= bound)) {
+        const auto [begin, stop] = field.below(bounds.values[k], from, to);
+        if (begin >= stop) {
             break;
         }
+        first[k] = from = begin;
+        end[k] = to = stop;
         innermost = k;
-        const auto below = [&field, bound](int x) { return field.value(x) <= bound; };
-        const auto [firstGuess, lastGuess] = field.guessBelow(bound);
-        last[k] = lastHoldingPixel(below, lowest, right, lastGuess);
-        first[k] = firstHoldingPixel(below, left - 1, lowest, firstGuess);
     }
-    const auto piece = [&visit](int begin, int end, std::size_t k) {
-        if (begin < end) {
-            visit(begin, end, k);
+    const auto piece = [&visit](int begin, int stop, std::size_t k) {
+        if (begin < stop) {
+            visit(begin, stop, k);
         }
     };
     if (innermost == count) {
@@ -397,11 +388,11 @@ void forEachValleyPiece(const ZoneBounds<N>& bounds, const Field& field, int lef
         piece(x, first[k], k + 1);
         x = first[k];
     }
-    piece(x, last[innermost] + 1, innermost);
+    piece(x, end[innermost], innermost);
     for (std::size_t k = innermost + 1; k < count; ++k) {
-        piece(last[k - 1] + 1, last[k] + 1, k);
+        piece(end[k - 1], end[k], k);
     }
-    piece(last[count - 1] + 1, right, count);
+    piece(end[count - 1], right, count);
 }
 
 // Zones of one quantity that falls and rises along each row, each with what its pixels get.
