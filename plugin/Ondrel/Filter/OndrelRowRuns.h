@@ -81,19 +81,15 @@ inline Saturation saturation(double term) {
     return term >= 1.0 ? Saturation::one : Saturation::partial;
 }
 
-// The first pixel x in [from, to) at which holds is true, for holds false up to some pixel and
-// true after it; to when it holds nowhere. guess is where the change is expected: the search
-// starts at the pixel after it and widens only as far as it has to, so a good guess costs two
-// evaluations.
+namespace Detail {
+
+// firstPixelWhere once the guess, start, has proved wrong: widens from it in doubling steps, then
+// halves.
 template <typename Holds>
-int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
-    if (from >= to) {
-        return to;
-    }
+int widenFrom(Holds&& holds, int from, int to, int start, bool holdsAtStart) {
     int yes = to;      // holds here, or lies beyond the range
     int no = from - 1; // fails here, or lies before the range
-    const int start = Detail::clampedPixel(std::ceil(guess), from, to - 1);
-    if (holds(start)) {
+    if (holdsAtStart) {
         yes = start;
         for (std::int64_t step = 1; step < yes - no; step *= 2) {
             const int next = yes - static_cast<int>(step);
@@ -119,6 +115,24 @@ int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
         (holds(mid) ? yes : no) = mid;
     }
     return yes;
+}
+
+} // namespace Detail
+
+// The first pixel x in [from, to) at which holds is true, for holds false up to some pixel and
+// true after it; to when it holds nowhere. guess is where the change is expected: a right guess
+// costs two evaluations, a wrong one a search widening from it.
+template <typename Holds>
+int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
+    if (from >= to) {
+        return to;
+    }
+    const int start = Detail::clampedPixel(std::ceil(guess), from, to - 1);
+    const bool holdsAtStart = holds(start);
+    if (holdsAtStart ? start == from || !holds(start - 1) : start + 1 == to || holds(start + 1)) {
+        return holdsAtStart ? start : start + 1;
+    }
+    return Detail::widenFrom(holds, from, to, start, holdsAtStart);
 }
 
 // A quantity formed along a row as (x - origin) * slope + offset, the way a dot product with a
@@ -264,6 +278,7 @@ struct RowKey {
 // Receives the runs of one row, left to right. Implemented by the drawing loop; listed here as
 // the contract every shape's rowRuns writes to:
 //   void varying(int begin, int end);                    evaluate each pixel
+//   void varying(int begin, int end, coverageOf);        the same, by coverageOf(x)
 //   void uniform(int begin, int end, const Coverage& c); every pixel's coverage is c
 //   bool repeatsRowAbove(const RowKey& key, int left, int right);
 //                                                        copies the row above when its key is key

@@ -102,6 +102,71 @@ public:
         double guessAt(double v) const { return cornerX - (1.0 + across - v) / slope; }
     };
 
+    EdgeRow edgeRow(std::size_t i, double y) const {
+        return {_directions[i].x * (_corners[i].y - y), _directions[i].y, _corners[i].x};
+    }
+
+    // Where the product of the edge factors is above 0 along a row, [first, last), and where it
+    // is exactly 1, [full, fullEnd) (empty when nowhere); and where each edge's factor is 1.
+    struct ProductRow {
+        int first;
+        int last;
+        int full;
+        int fullEnd;
+        std::array<int, 6> oneFrom;  // a rising edge's factor is 1 from here on
+        std::array<int, 6> oneUntil; // a falling edge's up to here; a level edge's both or
+                                     // neither, everywhere or nowhere
+        std::size_t count;
+
+        // The one edge whose factor is not 1 all along [begin, end), if only one is (else none):
+        // there the product is that factor exactly.
+        static constexpr std::size_t none = 6;
+        std::size_t soleRamp(int begin, int end) const {
+            std::size_t ramp = none;
+            for (std::size_t i = 0; i < count; ++i) {
+                if (oneFrom[i] > begin || oneUntil[i] < end) {
+                    if (ramp != none) {
+                        return none;
+                    }
+                    ramp = i;
+                }
+            }
+            return ramp;
+        }
+    };
+
+    ProductRow productRow(double y, int left, int right) const {
+        ProductRow row{left, right, left, right, {}, {}, _count};
+        for (std::size_t i = 0; i < _count; ++i) {
+            const EdgeRow edge = edgeRow(i, y);
+            const auto positive = [&edge](int x) { return edge.value(x) > 0.0; };
+            const auto one = [&edge](int x) { return edge.value(x) >= 1.0; };
+            row.oneFrom[i] = left;
+            row.oneUntil[i] = right;
+            if (edge.slope > 0.0) {
+                row.first =
+                    std::max(row.first, firstPixelWhere(positive, left, right, edge.guessAt(0.0)));
+                row.oneFrom[i] = firstPixelWhere(one, left, right, edge.guessAt(1.0));
+                row.full = std::max(row.full, row.oneFrom[i]);
+            } else if (edge.slope < 0.0) {
+                const auto notPositive = [&positive](int x) { return !positive(x); };
+                const auto notOne = [&one](int x) { return !one(x); };
+                row.last = std::min(row.last,
+                                    firstPixelWhere(notPositive, left, right, edge.guessAt(0.0)));
+                row.oneUntil[i] = firstPixelWhere(notOne, left, right, edge.guessAt(1.0));
+                row.fullEnd = std::min(row.fullEnd, row.oneUntil[i]);
+            } else if (!positive(left)) {
+                row.last = row.first;
+            } else if (!one(left)) {
+                row.oneFrom[i] = right;
+                row.fullEnd = row.full;
+            }
+        }
+        row.full = std::max(row.full, row.first);
+        row.fullEnd = std::min(row.fullEnd, row.last);
+        return row;
+    }
+
     // The pixels of [left, right) of row y where every edge's term is above 0, [first, second):
     // outside them the product is 0 or was skipped below the threshold. With full set, where
     // every term is at least 1 instead: there the product is exactly 1.
@@ -111,8 +176,7 @@ public:
         int first = left;
         int last = right;
         for (std::size_t i = 0; i < _count && first < last; ++i) {
-            const EdgeRow edge{_directions[i].x * (_corners[i].y - y), _directions[i].y,
-                               _corners[i].x};
+            const EdgeRow edge = edgeRow(i, y);
             if (edge.slope > 0.0) {
                 first = firstPixelWhere([&](int x) { return inside(edge.value(x)); }, first, last,
                                         edge.guessAt(level));
@@ -131,8 +195,7 @@ public:
     template <typename Visit>
     void forEachChange(double y, int left, int right, Visit&& visit) const {
         for (std::size_t i = 0; i < _count; ++i) {
-            const EdgeRow edge{_directions[i].x * (_corners[i].y - y), _directions[i].y,
-                               _corners[i].x};
+            const EdgeRow edge = edgeRow(i, y);
             if (!(edge.slope > 0.0 || edge.slope < 0.0)) {
                 continue;
             }
@@ -291,15 +354,17 @@ public:
         }
         const double row = static_cast<double>(y);
         if (mode == 1) {
-            const auto [first, last] = fill.within(row, left, right, false);
-            const auto [full, fullEnd] = fill.within(row, first, last, true);
-            if (full >= fullEnd) {
-                out.varying(first, last);
+            const Outline::ProductRow product = fill.productRow(row, left, right);
+            if (product.first >= product.last) {
                 return;
             }
-            out.varying(first, full);
-            out.uniform(full, fullEnd, Coverage{fillAlpha, 0.0});
-            out.varying(fullEnd, last);
+            if (product.full >= product.fullEnd) {
+                _fillRamp(row, product, product.first, product.last, out);
+                return;
+            }
+            _fillRamp(row, product, product.first, product.full, out);
+            out.uniform(product.full, product.fullEnd, Coverage{fillAlpha, 0.0});
+            _fillRamp(row, product, product.fullEnd, product.last, out);
             return;
         }
         _strokedRowRuns(row, left, right, out);
@@ -328,6 +393,25 @@ private:
             }
         }
         return {fillCoverage, strokeCoverage};
+    }
+
+    // Pixels of a fill alone, each evaluated. Where every edge but one has its factor at 1 all
+    // along the run, the product is that one factor exactly.
+    template <typename Out>
+    void _fillRamp(double y, const Outline::ProductRow& product, int begin, int end,
+                   Out& out) const {
+        if (begin >= end) {
+            return;
+        }
+        const std::size_t edge = product.soleRamp(begin, end);
+        if (edge == Outline::ProductRow::none) {
+            out.varying(begin, end);
+            return;
+        }
+        const Outline::EdgeRow ramp = fill.edgeRow(edge, y);
+        out.varying(begin, end, [this, &ramp](int x) {
+            return Coverage{fillAlpha * clamp01(ramp.value(x)), 0.0};
+        });
     }
 
     // Only within the fill's and the stroke's outer outline can anything be drawn.
