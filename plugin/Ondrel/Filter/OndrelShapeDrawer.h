@@ -27,6 +27,7 @@
 #include <cmath>
 #include <concepts>
 #include <cstring>
+#include <cwchar>
 #include <string>
 
 namespace Ondrel {
@@ -119,8 +120,16 @@ private:
         return drawn;
     }
 
-    // Copies of the pixel, written 64 bytes at a time.
+    // Copies of the pixel, written 64 bytes at a time. Pixels the size of a wide character are
+    // filled by the C library's wmemset, which picks the widest stores the processor has.
     static void _fill(Pixel* destination, int count, const Pixel& pixel) {
+        if constexpr (sizeof(Pixel) == sizeof(wchar_t)) {
+            wchar_t unit;
+            std::memcpy(&unit, &pixel, sizeof unit);
+            std::wmemset(reinterpret_cast<wchar_t*>(destination), unit,
+                         static_cast<std::size_t>(count));
+            return;
+        }
         constexpr int perBlock = 64 / static_cast<int>(sizeof(Pixel));
         Pixel block[perBlock];
         std::fill_n(block, perBlock, pixel);
