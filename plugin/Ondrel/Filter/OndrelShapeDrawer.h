@@ -128,16 +128,16 @@ private:
             std::memcpy(&unit, &pixel, sizeof unit);
             std::wmemset(reinterpret_cast<wchar_t*>(destination), unit,
                          static_cast<std::size_t>(count));
-            return;
+        } else {
+            constexpr int perBlock = 64 / static_cast<int>(sizeof(Pixel));
+            Pixel block[perBlock];
+            std::fill_n(block, perBlock, pixel);
+            int i = 0;
+            for (; i + perBlock <= count; i += perBlock) {
+                std::memcpy(destination + i, block, sizeof block);
+            }
+            std::fill(destination + i, destination + count, pixel);
         }
-        constexpr int perBlock = 64 / static_cast<int>(sizeof(Pixel));
-        Pixel block[perBlock];
-        std::fill_n(block, perBlock, pixel);
-        int i = 0;
-        for (; i + perBlock <= count; i += perBlock) {
-            std::memcpy(destination + i, block, sizeof block);
-        }
-        std::fill(destination + i, destination + count, pixel);
     }
 
     const Shape& _shape;
