@@ -18,18 +18,14 @@ using FilterTests::Depth;
 using FilterTests::samePixel;
 using Ondrel::ColorFloat;
 using Ondrel::Coverage;
-using Ondrel::FillBlend;
 using Ondrel::Layer;
 using Ondrel::Rect;
 using Ondrel::Vector;
 
 // A shape whose coverage is a table, one entry per scratch pixel; it remembers the points it was
 // asked about (tests run it on one thread).
-template <FillBlend Blend>
-class TableShape : public Ondrel::ShapeDrawerBase<TableShape<Blend>> {
+class TableShape : public Ondrel::ShapeDrawerBase<TableShape> {
 public:
-    static constexpr FillBlend fillBlend = Blend;
-
     int mode = 3;
     ColorFloat<float> fillColor{0.0f, 0.5f, 1.5f, -0.25f}; // alpha is not used
     ColorFloat<float> strokeColor{0.0f, 1.0f, 0.2f, 0.0f};
@@ -58,10 +54,10 @@ protected:
     OfflineHost::World sourceWorld{1, 1, D::host};
     Layer source{in(), out(), &sourceWorld.effectWorld(), D::bpc};
 
-    Pixel fillOf(const TableShape<FillBlend::store>& s, double a) {
+    Pixel fillOf(const TableShape& s, double a) {
         return coveredPixel<Pixel>(a, s.fillColor.red, s.fillColor.green, s.fillColor.blue);
     }
-    Pixel strokeOf(const TableShape<FillBlend::store>& s, double a) {
+    Pixel strokeOf(const TableShape& s, double a) {
         return coveredPixel<Pixel>(a, s.strokeColor.red, s.strokeColor.green, s.strokeColor.blue);
     }
 };
@@ -73,7 +69,7 @@ TYPED_TEST_SUITE(ShapeDrawerTest, PixelTypes);
 // 1e-6 leaves the pixel alone, anything above draws even when its alpha rounds to 0.
 TYPED_TEST(ShapeDrawerTest, ConvertsFillCoverageAndColourAtTheDepth) {
     using Pixel = TypeParam;
-    TableShape<FillBlend::store> shape;
+    TableShape shape;
     shape.mode = 1;
     const std::vector<double> fills = {1.0, 0.5, 0.25, 0.75, 1e-6, 1.5e-6, 0.0};
     shape.width = static_cast<int>(fills.size());
@@ -102,7 +98,7 @@ TYPED_TEST(ShapeDrawerTest, ConvertsFillCoverageAndColourAtTheDepth) {
 // pixel itself. Mode 1 draws no stroke, mode 2 no fill.
 TYPED_TEST(ShapeDrawerTest, CompositesTheStrokeOverTheFillAndHonoursTheMode) {
     using Pixel = TypeParam;
-    TableShape<FillBlend::store> shape;
+    TableShape shape;
     shape.width = 3;
     shape.table = {{1.0, 0.5}, {0.0, 0.5}, {0.6, 0.0}};
 
@@ -129,37 +125,10 @@ TYPED_TEST(ShapeDrawerTest, CompositesTheStrokeOverTheFillAndHonoursTheMode) {
     }
 }
 
-// A composited fill (as the triangle draws it) lies over what the scratch pixel holds; a stored
-// fill replaces it.
-TYPED_TEST(ShapeDrawerTest, StoresOrCompositesTheFillAsTheShapeSays) {
-    using Pixel = TypeParam;
-    const Pixel backdropPixel = coveredPixel<Pixel>(0.5, 0.0f, 0.0f, 1.0f);
-
-    TableShape<FillBlend::store> stored;
-    stored.mode = 1;
-    stored.table = {{0.5, 0.0}};
-    TableShape<FillBlend::composite> composited;
-    composited.mode = 1;
-    composited.table = {{0.5, 0.0}};
-
-    Layer a(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
-    Layer b(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
-    for (Layer* layer : {&a, &b}) {
-        layer->getPixels<Pixel>().row(0)[0] = backdropPixel;
-    }
-    stored.execute("draw", this->source, a, 0, 1);
-    composited.execute("draw", this->source, b, 0, 1);
-
-    const Pixel fill = this->fillOf(stored, 0.5);
-    EXPECT_TRUE(samePixel(a.getPixels<Pixel>().row(0)[0], fill));
-    EXPECT_TRUE(
-        samePixel(b.getPixels<Pixel>().row(0)[0], Ondrel::Blend::normal(backdropPixel, fill)));
-}
-
 // Only the rows of the band are drawn.
 TYPED_TEST(ShapeDrawerTest, DrawsOnlyItsBand) {
     using Pixel = TypeParam;
-    TableShape<FillBlend::store> shape;
+    TableShape shape;
     shape.mode = 1;
     shape.width = 2;
     shape.table.assign(2 * 6, Coverage{1.0, 0.0});
@@ -176,7 +145,7 @@ TYPED_TEST(ShapeDrawerTest, DrawsOnlyItsBand) {
 
 TYPED_TEST(ShapeDrawerTest, OtherPassesDepthsAndWorldsDrawNothing) {
     using Pixel = TypeParam;
-    TableShape<FillBlend::store> shape;
+    TableShape shape;
     shape.table = {{1.0, 1.0}};
     Layer scratch(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
 
@@ -201,7 +170,7 @@ TYPED_TEST(ShapeDrawerTest, OtherPassesDepthsAndWorldsDrawNothing) {
 class FloatShapeDrawerTest : public ShapeDrawerTest<PF_PixelFloat> {};
 
 TEST_F(FloatShapeDrawerTest, StrokeCoverageIsLimitedToOneButFillIsNot) {
-    TableShape<FillBlend::store> shape;
+    TableShape shape;
     shape.width = 2;
     shape.table = {{1.5, 0.0}, {0.0, 1.5}};
     Layer scratch(in(), out(), 2, 1, Ondrel::bpc32);

@@ -9,8 +9,6 @@ namespace Ondrel {
 
 class CircleDrawer::Impl : public CircleDrawer::Parameter, public ShapeDrawerBase<Impl> {
 public:
-    static constexpr FillBlend fillBlend = FillBlend::store;
-
     explicit Impl(const Parameter& parameter) : Parameter(parameter) {}
 
     Rect calcRegion(Layer& source) {

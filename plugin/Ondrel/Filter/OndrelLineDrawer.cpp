@@ -10,8 +10,6 @@ namespace Ondrel {
 
 class LineDrawer::Impl : public LineDrawer::Parameter, public ShapeDrawerBase<Impl> {
 public:
-    static constexpr FillBlend fillBlend = FillBlend::store;
-
     // Set by calcRegion, in scratch-layer pixels.
     double length = 0.0;
     Vector<double> direction;     // unit, from point1 to point2

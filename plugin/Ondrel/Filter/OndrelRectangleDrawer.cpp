@@ -12,8 +12,6 @@ namespace Ondrel {
 
 class RectangleDrawer::Impl : public RectangleDrawer::Parameter, public ShapeDrawerBase<Impl> {
 public:
-    static constexpr FillBlend fillBlend = FillBlend::store;
-
     // Drawn as boxes along the rectangle, from the middle of one side to the middle of the
     // opposite side. All fill ramps lie outside the edges, so corners on whole pixels cover their
     // pixels fully. The stroke is a band h to either side of every edge with all its ramps inside

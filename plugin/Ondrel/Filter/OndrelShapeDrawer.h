@@ -4,7 +4,6 @@
 // A drawer's Impl plugs in by deriving from ShapeDrawerBase<Impl> and providing (publicly):
 //   int mode;                                  1 fill, 2 stroke, anything else both
 //   ColorFloat<float> fillColor, strokeColor;  only red, green and blue are used
-//   static constexpr FillBlend fillBlend;      store the fill pixel or composite it
 //   Coverage coverageAt(double x, double y) const;
 //   template <typename Out> void rowRuns(int y, int left, int right, Out& out) const;
 // coverageAt receives the sample point of pixel (x, y) of the scratch layer (no half-pixel
@@ -12,6 +11,10 @@
 // pixels of row y, from left to right (exclusive), need it evaluated and which share a coverage
 // already known (OndrelRowRuns.h); drawing by the runs is the same as evaluating every pixel.
 // The stroke is always composited over the fill with Blend::normal.
+//
+// The scratch layer starts cleared and each pixel is painted once, so drawing never reads it: a
+// pixel is painted from transparent black, which is also what compositing the fill over the
+// cleared pixel would give.
 #pragma once
 
 #include "AE_Effect.h"
@@ -31,11 +34,6 @@
 #include <string>
 
 namespace Ondrel {
-
-enum class FillBlend {
-    store,     // the fill pixel replaces the scratch pixel
-    composite, // the fill pixel is laid over the scratch pixel with Blend::normal
-};
 
 // Paints the runs of one row of a band at one depth, on a scratch layer that starts cleared.
 template <typename Shape, typename Pixel>
@@ -57,7 +55,10 @@ public:
     template <typename CoverageOf>
     void varying(int begin, int end, CoverageOf&& coverageOf) {
         for (int x = begin; x < end; ++x) {
-            _paint(_row[x], coverageOf(x));
+            Pixel pixel{};
+            if (_paint(pixel, coverageOf(x))) {
+                _row[x] = pixel;
+            }
         }
     }
 
@@ -101,14 +102,13 @@ public:
 private:
     using Traits = PixelTraits<Pixel>;
 
-    // Colours convert once, rounded in single precision; alpha is the coverage's. Returns whether
-    // anything was painted.
+    // Paints a transparent pixel. Colours convert once, rounded in single precision; alpha is
+    // the coverage's. Returns whether anything was painted.
     bool _paint(Pixel& pixel, const Coverage& coverage) const {
         bool drawn = false;
         if (_shape.mode != 2 && coverage.fill > coverageThreshold) {
-            Pixel fill = _fillPixel;
-            fill.alpha = Traits::fromUnit(coverage.fill);
-            pixel = Shape::fillBlend == FillBlend::composite ? Blend::normal(pixel, fill) : fill;
+            pixel = _fillPixel;
+            pixel.alpha = Traits::fromUnit(coverage.fill);
             drawn = true;
         }
         if (_shape.mode != 1 && coverage.stroke > coverageThreshold) {
@@ -173,7 +173,6 @@ concept ShapeGeometry = requires(const Shape& shape, double x, double y, RunSink
     { shape.mode } -> std::convertible_to<int>;
     { shape.fillColor } -> std::convertible_to<ColorFloat<float>>;
     { shape.strokeColor } -> std::convertible_to<ColorFloat<float>>;
-    { Shape::fillBlend } -> std::convertible_to<FillBlend>;
 };
 
 template <typename Shape>

@@ -243,8 +243,6 @@ private:
 
 class TriangleDrawer::Impl : public TriangleDrawer::Parameter, public ShapeDrawerBase<Impl> {
 public:
-    static constexpr FillBlend fillBlend = FillBlend::composite;
-
     explicit Impl(const Parameter& parameter) : Parameter(parameter) {}
 
     Rect calcRegion(Layer& source) {
