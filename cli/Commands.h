@@ -19,6 +19,7 @@ struct GlobalOptions {
     std::filesystem::path module;
     // The offline host checks the module as the tests do (EffectInstance::setStrict).
     bool strict = false;
+    bool moduleGiven = false; // on the command line, so that it overrides a recipe's
 };
 
 // The module named by the options, loaded through the offline host.
@@ -34,5 +35,6 @@ void addListCommand(CLI::App& app, const GlobalOptions& options);
 void addAboutCommand(CLI::App& app, const GlobalOptions& options);
 void addParamsCommand(CLI::App& app, const GlobalOptions& options);
 void addRenderCommand(CLI::App& app, const GlobalOptions& options);
+void addRecipeCommand(CLI::App& app, const GlobalOptions& options);
 
 } // namespace OndrelCli

@@ -370,6 +370,9 @@ void writeImage(const World& world, const fs::path& file) {
     if (!associated) {
         header.attribute(unassociatedAlpha, 1);
     }
+    // No time of writing, which TIFF and OpenEXR would otherwise record: the same frame is the
+    // same file, whenever and wherever it is rendered.
+    header.attribute("DateTime", "");
     if (!writer->open(temporary.path().string(), header)) {
         throw failed(reason(writer->geterror()));
     }

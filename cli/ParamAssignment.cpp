@@ -1,6 +1,8 @@
 #include "ParamAssignment.h"
 
 #include "CliError.h"
+#include "ParamText.h"
+#include "Text.h"
 
 #include <algorithm>
 #include <cctype>
@@ -14,49 +16,12 @@
 namespace OndrelCli {
 
 using OfflineHost::EffectInstance;
+using OfflineHost::Interpolation;
 
 namespace {
 
 // A point must fit the host's 16.16 fixed point.
 constexpr double pointLimit = 32767.0;
-
-std::string trim(std::string_view text) {
-    const auto first = text.find_first_not_of(" \t");
-    if (first == std::string_view::npos) {
-        return {};
-    }
-    const auto last = text.find_last_not_of(" \t");
-    return std::string(text.substr(first, last - first + 1));
-}
-
-std::vector<std::string> split(std::string_view text, char separator) {
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    while (true) {
-        const auto end = text.find(separator, start);
-        parts.push_back(trim(text.substr(start, end - start)));
-        if (end == std::string_view::npos) {
-            return parts;
-        }
-        start = end + 1;
-    }
-}
-
-std::optional<double> number(const std::string& text) {
-    double value = 0;
-    const auto* end = text.data() + text.size();
-    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
-    if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::string lower(std::string text) {
-    std::transform(text.begin(), text.end(), text.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    return text;
-}
 
 std::string shortNumber(double v) {
     std::ostringstream s;
@@ -64,24 +29,16 @@ std::string shortNumber(double v) {
     return s.str();
 }
 
-std::string joined(const std::vector<std::string>& items) {
-    std::string text;
-    for (const auto& item : items) {
-        text += (text.empty() ? "" : ", ") + item;
-    }
-    return text;
-}
-
-// What the user typed, for messages.
+// A value to set: what the user typed, and when it applies.
 struct Request {
     std::string name;
     std::string value;
-
-    std::string text() const { return "\"" + name + "=" + value + "\""; }
+    double seconds = 0.0;
+    std::optional<OfflineHost::Interpolation> interpolation;
 };
 
-[[noreturn]] void refuse(const Request& r, const std::string& what) {
-    throw CliError(r.text() + ": " + what);
+[[noreturn]] void refuse(const Request&, const std::string& what) {
+    throw CliError(what);
 }
 
 double numberIn(const Request& r, double min, double max) {
@@ -110,7 +67,7 @@ void setPoint(EffectInstance& effect, int index, const Request& r) {
     if (std::abs(*x) > pointLimit || std::abs(*y) > pointLimit) {
         refuse(r, "a point lies within -32767 to 32767 pixels");
     }
-    effect.setPoint(index, *x, *y);
+    effect.setPoint(index, *x, *y, r.seconds, r.interpolation);
 }
 
 std::optional<PF_Pixel> hexColor(const std::string& text) {
@@ -152,7 +109,7 @@ void setColor(EffectInstance& effect, int index, const Request& r) {
         refuse(r, "\"" + r.name +
                       "\" takes a colour #rrggbb, #rrggbbaa or R,G,B[,A] with channels 0 to 255");
     }
-    effect.setColor(index, *color);
+    effect.setColor(index, *color, r.seconds, r.interpolation);
 }
 
 // Separators ("(-") are numbered like items but are no choice, by name or by number.
@@ -166,7 +123,7 @@ void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const
         }
         choices.push_back(items[i]);
         if (lower(items[i]) == lower(r.value)) {
-            effect.setValue(index, static_cast<double>(i + 1));
+            effect.setValue(index, static_cast<double>(i + 1), r.seconds, r.interpolation);
             return;
         }
     }
@@ -177,7 +134,7 @@ void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const
                 refuse(r, "item " + r.value + " of \"" + r.name +
                               "\" is a separator; its items are " + joined(choices));
             }
-            effect.setValue(index, *item);
+            effect.setValue(index, *item, r.seconds, r.interpolation);
             return;
         }
     }
@@ -187,9 +144,9 @@ void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const
 void setCheckbox(EffectInstance& effect, int index, const Request& r) {
     const std::string v = lower(r.value);
     if (v == "on" || v == "true" || v == "1") {
-        effect.setValue(index, 1);
+        effect.setValue(index, 1, r.seconds, r.interpolation);
     } else if (v == "off" || v == "false" || v == "0") {
-        effect.setValue(index, 0);
+        effect.setValue(index, 0, r.seconds, r.interpolation);
     } else {
         refuse(r, "\"" + r.name + "\" takes on or off");
     }
@@ -221,40 +178,38 @@ int findByName(const EffectInstance& effect, const std::string& name) {
     return -1;
 }
 
-double fromFixed(PF_Fixed v) {
-    return static_cast<double>(v) / 65536.0;
-}
-
 } // namespace
 
-void assignParam(EffectInstance& effect, const std::string& effectName,
-                 const std::string& assignment) {
-    const auto equals = assignment.find('=');
-    if (equals == std::string::npos) {
-        throw CliError("--set \"" + assignment + "\": expected NAME=VALUE");
-    }
-    const Request r{trim(std::string_view(assignment).substr(0, equals)),
-                    trim(std::string_view(assignment).substr(equals + 1))};
-    const int index = r.name.empty() ? -1 : findByName(effect, r.name);
+int settableParam(const EffectInstance& effect, const std::string& effectName,
+                  const std::string& name) {
+    const int index = name.empty() ? -1 : findByName(effect, name);
     if (index <= 0 || effect.paramDef(index).param_type == PF_Param_GROUP_START ||
         effect.paramDef(index).param_type == PF_Param_GROUP_END) {
-        refuse(r, effectName + " has no parameter \"" + r.name + "\"; its parameters are " +
-                      joined(settableNames(effect)));
+        throw CliError(effectName + " has no parameter \"" + name + "\"; its parameters are " +
+                       joined(settableNames(effect)));
     }
+    return index;
+}
+
+void assignValue(EffectInstance& effect, int index, const std::string& value, double seconds,
+                 std::optional<Interpolation> interpolation) {
     const PF_ParamDef& def = effect.paramDef(index);
+    const Request r{def.name, trim(value), seconds, interpolation};
+    const auto setNumber = [&](double min, double max) {
+        effect.setValue(index, numberIn(r, min, max), seconds, interpolation);
+    };
     switch (def.param_type) {
     case PF_Param_FLOAT_SLIDER:
-        effect.setValue(index, numberIn(r, def.u.fs_d.valid_min, def.u.fs_d.valid_max));
+        setNumber(def.u.fs_d.valid_min, def.u.fs_d.valid_max);
         break;
     case PF_Param_FIX_SLIDER:
-        effect.setValue(index,
-                        numberIn(r, fromFixed(def.u.fd.valid_min), fromFixed(def.u.fd.valid_max)));
+        setNumber(fromFixed(def.u.fd.valid_min), fromFixed(def.u.fd.valid_max));
         break;
     case PF_Param_SLIDER:
-        effect.setValue(index, numberIn(r, def.u.sd.valid_min, def.u.sd.valid_max));
+        setNumber(def.u.sd.valid_min, def.u.sd.valid_max);
         break;
     case PF_Param_ANGLE:
-        effect.setValue(index, numberIn(r, -pointLimit, pointLimit));
+        setNumber(-pointLimit, pointLimit);
         break;
     case PF_Param_POINT:
         setPoint(effect, index, r);

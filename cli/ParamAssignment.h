@@ -1,7 +1,7 @@
 #pragma once
 
-// "NAME=VALUE" from the command line, set on an effect instance by the parameter's own name and
-// checked against its definition as the host has it.
+// Parameter values from the command line or a recipe, set on an effect instance by the
+// parameter's own name and checked against its definition as the host has it.
 //
 // Values by parameter type: sliders and angles take a number (angles in degrees, percentages as
 // the number shown, e.g. "Opacity=50"); points take "X,Y" in full-resolution layer pixels;
@@ -11,13 +11,20 @@
 
 #include "host/EffectInstance.h"
 
+#include <optional>
 #include <string>
 
 namespace OndrelCli {
 
-// Throws CliError naming what is wrong: no "=", an unknown parameter (listing the effect's
-// parameters), a value that does not parse, lies outside the valid range, or is not an item.
-void assignParam(OfflineHost::EffectInstance& effect, const std::string& effectName,
-                 const std::string& assignment);
+// The index of the parameter users know by that name. Throws CliError listing the effect's
+// parameters when it has none of that name (groups and the input layer are not set by name).
+int settableParam(const OfflineHost::EffectInstance& effect, const std::string& effectName,
+                  const std::string& name);
+
+// Sets the value as a keyframe at the time (see EffectInstance::setValue for the
+// interpolation). Throws CliError saying what is wrong with the value, but not where it was
+// written: it does not parse, lies outside the valid range, or is not an item.
+void assignValue(OfflineHost::EffectInstance& effect, int index, const std::string& value,
+                 double seconds, std::optional<OfflineHost::Interpolation> interpolation);
 
 } // namespace OndrelCli

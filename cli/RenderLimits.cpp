@@ -40,18 +40,20 @@ void checkLayerSize(A_long width, A_long height, const std::string& what) {
     }
 }
 
-void checkMemory(const Frame& frame, const std::string& what) {
+void checkMemory(const Frame& frame, const std::string& what, int renders) {
     const auto area = [](A_long width, A_long height) {
         return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     };
-    const std::uint64_t needed = OfflineHost::pixelBytes(frame.depth) *
+    const std::uint64_t needed = static_cast<std::uint64_t>(renders) *
+                                 OfflineHost::pixelBytes(frame.depth) *
                                  (area(frame.layerWidth, frame.layerHeight) +
                                   3 * area(frame.scaledWidth(), frame.scaledHeight()));
     const std::uint64_t usable = OfflineHost::usableMemory();
     if (needed > usable) {
-        throw CliError(what + " at " + std::to_string(bitsOf(frame.depth)) + " bits needs about " +
-                       amount(needed) + " of memory for its pixels, " + "more than the " +
-                       amount(usable) + " this process may use");
+        throw CliError(what + " at " + std::to_string(bitsOf(frame.depth)) + " bits" +
+                       (renders > 1 ? ", " + std::to_string(renders) + " frames at once," : "") +
+                       " needs about " + amount(needed) + " of memory for its pixels, " +
+                       "more than the " + amount(usable) + " this process may use");
     }
 }
 

@@ -24,7 +24,9 @@ int main(int argc, char** argv) {
         return "ondrel: " + std::string(e.what()) + " (see --help)\n";
     });
     app.fallthrough(); // --module may follow the subcommand
-    app.add_option("--module", options.module, "The module to load")->capture_default_str();
+    app.add_option("--module", options.module, "The module to load")
+        ->capture_default_str()
+        ->each([&options](const std::string&) { options.moduleGiven = true; });
     app.add_flag("--strict", options.strict,
                  "Check the module while it runs: guard bands around its worlds, a poisoned "
                  "output, and nothing left unbalanced after a command");
@@ -33,6 +35,7 @@ int main(int argc, char** argv) {
     OndrelCli::addAboutCommand(app, options);
     OndrelCli::addParamsCommand(app, options);
     OndrelCli::addRenderCommand(app, options);
+    OndrelCli::addRecipeCommand(app, options);
 
     try {
         app.parse(argc, argv);

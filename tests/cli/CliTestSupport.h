@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -26,7 +27,17 @@ namespace fs = std::filesystem;
 struct Outcome {
     int status;
     std::string errors; // stderr
+    std::string output; // stdout
 };
+
+inline std::string readFile(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+inline long lines(const std::string& text) {
+    return std::count(text.begin(), text.end(), '\n');
+}
 
 struct Image {
     int width = 0;
@@ -51,27 +62,32 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder); }
 
-    // The command with its arguments, run in the test's folder.
-    Outcome ondrel(const std::string& arguments) {
-        const std::string command = "cd '" + folder.string() + "' && " + limits + " '" +
-                                    ONDREL_CLI_PATH "' render --module '" ONDREL_MODULE_PATH "' " +
-                                    arguments + " > stdout.txt 2> stderr.txt";
-        const int status = std::system(command.c_str());
-        std::ifstream err(folder / "stderr.txt");
-        std::stringstream text;
-        text << err.rdbuf();
+    // `ondrel --module MODULE ARGUMENTS`, run by the shell in the test's folder.
+    Outcome command(const std::string& arguments) const {
+        const std::string line = "cd '" + folder.string() + "' && " + limits + " '" +
+                                 ONDREL_CLI_PATH "' --module '" ONDREL_MODULE_PATH "' " +
+                                 arguments + " > stdout.txt 2> stderr.txt";
+        const int status = std::system(line.c_str());
+        Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+                        readFile(folder / "stderr.txt"), readFile(folder / "stdout.txt")};
         fs::remove(folder / "stdout.txt");
         fs::remove(folder / "stderr.txt");
-        return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+        return outcome;
     }
 
-    std::set<std::string> files() const {
+    // `ondrel render` with its arguments.
+    Outcome ondrel(const std::string& arguments) const { return command("render " + arguments); }
+
+    // The names in the folder, or in one inside it.
+    std::set<std::string> files(const fs::path& inside = {}) const {
         std::set<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder)) {
+        for (const auto& entry : fs::directory_iterator(folder / inside)) {
             names.insert(entry.path().filename().string());
         }
         return names;
     }
+
+    std::string bytes(const fs::path& name) const { return readFile(folder / name); }
 
     Image read(const std::string& name, bool unassociated = true) const {
         OIIO::ImageSpec config;

@@ -49,6 +49,21 @@ pid_t startRender(const std::vector<std::string>& arguments) {
     return err == 0 ? pid : -1;
 }
 
+// Sends the signal once `ready` holds (or after two minutes), and expects the command to end by
+// it rather than finish first.
+template <typename Ready>
+void interruptWhen(pid_t pid, int signal, Ready ready) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (!ready() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ::kill(pid, signal);
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status)) << "the command finished before the signal arrived";
+    EXPECT_EQ(WTERMSIG(status), signal);
+}
+
 TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
     for (const int signal : {SIGINT, SIGTERM}) {
         SCOPED_TRACE(signal);
@@ -63,20 +78,61 @@ TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
                 return name.rfind(".keep.exr.ondrel-", 0) == 0;
             });
         };
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
-        while (!temporaryExists() && std::chrono::steady_clock::now() < deadline) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ::kill(pid, signal);
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-        ASSERT_TRUE(WIFSIGNALED(status)) << "the command finished before the signal arrived";
-        EXPECT_EQ(WTERMSIG(status), signal);
+        ASSERT_NO_FATAL_FAILURE(interruptWhen(pid, signal, temporaryExists));
         EXPECT_EQ(files(), std::set<std::string>{"keep.exr"});
         std::ifstream kept(folder / "keep.exr");
         std::string text;
         std::getline(kept, text);
         EXPECT_EQ(text, "an earlier result");
+    }
+}
+
+// Ctrl-C in the middle of a sequence rendering two frames at once: the frames written stay
+// whole, the frames in progress leave nothing behind, and --skip-existing renders the rest to
+// the same bytes as a run that was never interrupted.
+TEST_F(Signals, AnInterruptedSequenceKeepsItsFinishedFramesAndResumes) {
+    // Each word of the shot's settings.
+    const std::vector<std::string> shot = {"OndrelCircle", "--size", "480x270",          "--depth",
+                                           "32",           "--set",  "Radius=0@1,240@30"};
+    std::vector<std::string> arguments = shot;
+    arguments.insert(arguments.end(),
+                     {"--frames", "1-30", "--jobs", "2", "-o", (folder / "f.####.exr").string()});
+    const pid_t pid = startRender(arguments);
+    ASSERT_GT(pid, 0);
+    ASSERT_NO_FATAL_FAILURE(
+        interruptWhen(pid, SIGINT, [&] { return fs::exists(folder / "f.0003.exr"); }));
+
+    const std::set<std::string> written = files();
+    EXPECT_GE(written.size(), 3u);
+    EXPECT_LT(written.size(), 30u);
+    for (const auto& name : written) {
+        EXPECT_EQ(name.rfind("f.", 0), 0u) << "left behind: " << name;
+        EXPECT_EQ(read(name).width, 480) << name; // whole
+    }
+    const auto name = [](const char* stem, int frame) {
+        char text[32];
+        std::snprintf(text, sizeof text, "%s.%04d.exr", stem, frame);
+        return std::string(text);
+    };
+    int missing = 1;
+    while (written.count(name("f", missing)) != 0) {
+        ++missing;
+    }
+
+    std::string settings;
+    for (const auto& word : shot) {
+        settings += "\"" + word + "\" ";
+    }
+    const Outcome resumed = ondrel(settings + "--frames 1-30 --skip-existing -q -o f.####.exr");
+    ASSERT_EQ(resumed.status, 0) << resumed.errors;
+    EXPECT_EQ(files().size(), 30u);
+    // The first frame, the first the resumed run rendered, and the last.
+    ASSERT_EQ(
+        ondrel(settings + "--frames 1," + std::to_string(missing) + ",30 -q -o whole.####.exr")
+            .status,
+        0);
+    for (const int frame : {1, missing, 30}) {
+        EXPECT_EQ(bytes(name("f", frame)), bytes(name("whole", frame))) << frame;
     }
 }
 

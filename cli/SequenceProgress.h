@@ -1,0 +1,45 @@
+#pragma once
+
+// What a sequence render shows while it runs: on a terminal a bar with the frames done, frames
+// per second and time left (on stderr); otherwise one line per frame (on stdout, for logs); and
+// at the end a summary with the frame count, the total time and the slowest frame. Quiet shows
+// nothing. Frames may finish on any thread.
+
+#include <chrono>
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+
+namespace OndrelCli {
+
+class SequenceProgress {
+public:
+    enum class Style { Bar, Lines, Quiet };
+
+    SequenceProgress(std::size_t frames, Style style);
+    // Bar on a terminal, else lines; quiet when asked.
+    static Style styleFor(bool quiet);
+
+    void skipped(int frame, const std::filesystem::path& file);
+    void rendered(int frame, const std::filesystem::path& file, double seconds);
+    // Ends the bar and prints the summary; `stopped` says the sequence ended early.
+    void finish(bool stopped);
+
+private:
+    void _drawBar(bool force);
+
+    using Clock = std::chrono::steady_clock;
+    const std::size_t m_frames;
+    const Style m_style;
+    const Clock::time_point m_start;
+    std::mutex m_mutex;
+    std::size_t m_rendered = 0;
+    std::size_t m_skipped = 0;
+    std::optional<std::pair<int, double>> m_slowest; // frame and seconds
+    Clock::time_point m_drawn;
+    bool m_barShown = false;
+};
+
+} // namespace OndrelCli

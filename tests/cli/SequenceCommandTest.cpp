@@ -1,0 +1,164 @@
+// `ondrel render` of sequences: numbered files, keyframes over time, frames that render to the
+// same bytes however they are split, resuming, and progress on stdout.
+
+#include "CliTestSupport.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <array>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+using namespace CliTest;
+
+class Sequence : public RenderCommand {
+protected:
+    // The pixel's red, green, blue and alpha in 0 to 1.
+    std::array<float, 4> pixel(const std::string& name, int x, int y) const {
+        auto in = OIIO::ImageInput::open((folder / name).string());
+        EXPECT_TRUE(in) << name;
+        std::array<float, 4> rgba{};
+        if (in) {
+            const auto& spec = in->spec();
+            std::vector<float> all(static_cast<std::size_t>(spec.width * spec.height) * 4);
+            EXPECT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, all.data()));
+            std::copy_n(all.begin() + 4 * (y * spec.width + x), 4, rgba.begin());
+        }
+        return rgba;
+    }
+    bool red(const std::string& name, int x, int y) const {
+        const auto p = pixel(name, x, y);
+        return p[0] == 1.0f && p[1] == 0.0f && p[2] == 0.0f;
+    }
+};
+
+TEST_F(Sequence, FilesAreNumberedAsThePatternSays) {
+    const Outcome first = command("render OndrelCircle --size 32x18 --frames 8-9,12 -o a.####.png");
+    ASSERT_EQ(first.status, 0) << first.errors;
+    ASSERT_EQ(command("render OndrelCircle --size 32x18 --frames 9 -o b.%03d.png -q").status, 0);
+    ASSERT_EQ(command("render OndrelCircle --size 32x18 --frames 9 -o c.%d.png -q").status, 0);
+    ASSERT_EQ(command("render OndrelCircle --size 32x18 --frames 12345 -o d.##.png -q").status, 0);
+    EXPECT_EQ(files(), (std::set<std::string>{"a.0008.png", "a.0009.png", "a.0012.png", "b.009.png",
+                                              "c.9.png", "d.12345.png"}));
+    // Not on a terminal: a line per frame, then the summary, on stdout.
+    EXPECT_EQ(lines(first.output), 4) << first.output;
+    EXPECT_NE(first.output.find("frame 12 (3 of 3): a.0012.png"), std::string::npos)
+        << first.output;
+    EXPECT_NE(first.output.find("3 frames rendered in "), std::string::npos) << first.output;
+    EXPECT_NE(first.output.find("the slowest, frame "), std::string::npos) << first.output;
+    EXPECT_EQ(first.errors, "");
+}
+
+// Radius from 0 at frame 0 to 100 at 1 s, at 4 frames per second; the circle is centred on
+// (100, 50) of the 200 x 100 layer.
+TEST_F(Sequence, KeyframesMoveTheValueFromFrameToFrame) {
+    ASSERT_EQ(command("render OndrelCircle --size 200x100 --fps 4 --frames 1-2 -o lin.#.png -q "
+                      "--set \"Radius=0@0,100@1s\" --set \"Fill Color=#ff0000@0:hold,#0000ff@4\"")
+                  .status,
+              0);
+    // Frame 2 is half-way: radius 50, and the colour still held.
+    EXPECT_TRUE(red("lin.2.png", 100 + 48, 50));
+    EXPECT_FALSE(red("lin.2.png", 100 + 52, 50));
+    // Frame 1: radius 25.
+    EXPECT_TRUE(red("lin.1.png", 100 + 23, 50));
+    EXPECT_FALSE(red("lin.1.png", 100 + 27, 50));
+
+    // Eased, a quarter of the way is 0.15625 of the change: radius 15.625.
+    ASSERT_EQ(command("render OndrelCircle --size 200x100 --fps 4 --frames 1 -o ease.#.png -q "
+                      "--set \"Radius=0@0,100@4\" --interpolation Radius=ease")
+                  .status,
+              0);
+    EXPECT_TRUE(red("ease.1.png", 100 + 14, 50));
+    EXPECT_FALSE(red("ease.1.png", 100 + 17, 50));
+}
+
+// A frame renders to the same bytes alone, in chunks, in any order, several at once, and as a
+// single frame at its time.
+TEST_F(Sequence, EachFrameRendersToTheSameBytesHoweverTheWorkIsSplit) {
+    const std::string shot =
+        "render OndrelTriangle --size 160x90 --fps 6 -q "
+        "--set \"Rotation=0@0,360@1s:ease\" --set \"Mode=Fill and Stroke\" "
+        "--set \"Stroke Color=#20ff80@0,#2040ff80@6\" --set \"Opacity=40@3,90@6\" ";
+    for (const char* depth : {"8", "32"}) {
+        SCOPED_TRACE(depth);
+        const std::string ext = depth == std::string("8") ? ".png" : ".exr";
+        fs::create_directories(folder / "whole");
+        fs::create_directories(folder / "split");
+        ASSERT_EQ(command(shot + "--depth " + depth + " --frames 1-6 -o whole/f.####" + ext).status,
+                  0);
+        // A second later, so that a file recording when it was written would differ.
+        std::this_thread::sleep_for(std::chrono::milliseconds(1100));
+        ASSERT_EQ(command(shot + "--depth " + depth + " --frames 4-6 -o split/f.####" + ext).status,
+                  0);
+        ASSERT_EQ(command(shot + "--depth " + depth +
+                          " --frames 1,3 --jobs 2 --threads 1 -o "
+                          "split/f.####" +
+                          ext)
+                      .status,
+                  0);
+        ASSERT_EQ(
+            command(shot + "--depth " + depth + " --time 0.333333333333 -o split/f.0002" + ext)
+                .status,
+            0);
+        EXPECT_EQ(files("split"), files("whole"));
+        for (const auto& name : files("whole")) {
+            EXPECT_EQ(bytes("split/" + name), bytes("whole/" + name)) << name;
+        }
+        // The frames differ from each other: the values did move.
+        EXPECT_NE(bytes("whole/f.0002" + ext), bytes("whole/f.0003" + ext));
+        fs::remove_all(folder / "whole");
+        fs::remove_all(folder / "split");
+    }
+}
+
+TEST_F(Sequence, SkipExistingRendersOnlyTheMissingFrames) {
+    const std::string shot =
+        "render OndrelLine --size 64x36 --frames 1-4 --set \"Scale=10@1,100@4\" "
+        "-o f.####.tif ";
+    ASSERT_EQ(command(shot + "-q").status, 0);
+    const std::string second = bytes("f.0002.tif");
+    fs::remove(folder / "f.0002.tif");
+    fs::remove(folder / "f.0003.tif");
+    std::ofstream(folder / "f.0001.tif") << "left alone";
+    const Outcome resumed = command(shot + "--skip-existing");
+    ASSERT_EQ(resumed.status, 0) << resumed.errors;
+    EXPECT_EQ(bytes("f.0001.tif"), "left alone");
+    EXPECT_EQ(bytes("f.0002.tif"), second);
+    EXPECT_EQ(files().size(), 4u);
+    EXPECT_NE(resumed.output.find("frame 1 (1 of 4): f.0001.tif is there, skipped"),
+              std::string::npos)
+        << resumed.output;
+    EXPECT_NE(resumed.output.find("2 frames rendered in "), std::string::npos) << resumed.output;
+    EXPECT_NE(resumed.output.find("; 2 already there"), std::string::npos) << resumed.output;
+}
+
+TEST_F(Sequence, InputSequencesGiveEachFrameItsPlate) {
+    ASSERT_EQ(command("render OndrelRectangle --size 48x32 --frames 1-3 -q -o plate.####.png "
+                      "--set \"Fill Color=#00ff00@1,#0000ff@3\"")
+                  .status,
+              0);
+    ASSERT_EQ(command("render OndrelCircle -i plate.####.png --frames 1-3 -q -o over.####.png "
+                      "--set Radius=2")
+                  .status,
+              0);
+    // The plate's rectangle shows through beside the small circle: green, then blue.
+    EXPECT_EQ(pixel("over.0001.png", 14, 10)[1], 1.0f);
+    EXPECT_EQ(pixel("over.0003.png", 14, 10)[2], 1.0f);
+
+    // A missing plate stops the sequence there, naming the frame and the file.
+    fs::remove(folder / "plate.0002.png");
+    const Outcome run2 =
+        command("render OndrelCircle -i plate.####.png --frames 1-3 -o again.####.png");
+    EXPECT_NE(run2.status, 0);
+    EXPECT_NE(run2.errors.find("ondrel: frame 2: cannot read input \"plate.0002.png\""),
+              std::string::npos)
+        << run2.errors;
+    EXPECT_EQ(lines(run2.errors), 1) << run2.errors;
+    EXPECT_TRUE(fs::exists(folder / "again.0001.png"));
+    EXPECT_FALSE(fs::exists(folder / "again.0002.png"));
+    EXPECT_NE(run2.output.find("stopped after 1 frame rendered"), std::string::npos) << run2.output;
+}
+
+} // namespace
