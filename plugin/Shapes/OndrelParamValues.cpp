@@ -61,6 +61,10 @@ double ParamValues::length(int index) const {
     return _value(index, PF_Param_FLOAT_SLIDER).u.fs_d.value * m_dsx;
 }
 
+double ParamValues::height(int index) const {
+    return _value(index, PF_Param_FLOAT_SLIDER).u.fs_d.value * m_dsy;
+}
+
 double ParamValues::percent(int index) const {
     return _value(index, PF_Param_FLOAT_SLIDER).u.fs_d.value * 0.01;
 }

@@ -52,9 +52,12 @@ public:
     // out or whose type is not the one the conversion reads: either is a fault of the effect's
     // table or of the host, and must not be read as garbage.
 
-    // A float slider that is a length in layer pixels: scaled by the horizontal downsample factor
-    // (every length, vertical ones too).
+    // A float slider that is a length in layer pixels: scaled by the horizontal downsample factor,
+    // so that a radius, a thickness or a stroke width keeps one size in every direction.
     double length(int index) const;
+    // A float slider that is a vertical extent in layer pixels: scaled by the vertical downsample
+    // factor, as the host scales the y of a point.
+    double height(int index) const;
     // A float slider in percent, as a factor (100 % is 1).
     double percent(int index) const;
     // A fixed slider in percent, as a factor.

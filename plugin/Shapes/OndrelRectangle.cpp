@@ -27,14 +27,15 @@ constexpr std::array graying{
     modeGraying(Mode)};
 
 // Both ways of giving the rectangle are always filled; the drawer picks one by controlledBy. The
-// height, like every length, follows the horizontal downsample.
+// width and height follow the downsample of their own axis, as the two points do, so both ways
+// give the same rectangle at any downsample.
 void fillRecord(const ParamValues& values, RectangleDrawer::Parameter& record) {
     record.controlledBy = values.popup(ControlledBy);
     record.point1 = values.point(Point1);
     record.point2 = values.point(Point2);
     record.center = values.point(Center);
     record.width = values.length(Width);
-    record.height = values.length(Height);
+    record.height = values.height(Height);
     fillPlacementAndStyle<Param>(values, record);
 }
 

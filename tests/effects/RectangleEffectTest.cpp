@@ -76,18 +76,24 @@ TEST_P(RectangleEffect, WidthAndHeightCentreTheRectangle) {
         out, layer, [&](A_long x, A_long y) { return rect.fill(x, y); }, red));
 }
 
-// At 1/2 by 1/4 both the width and the height are halved; the centre comes scaled by the host.
-// The rectangle then reaches above the output and is cut there.
-TEST_P(RectangleEffect, DownsamplingHalvesWidthAndHeight) {
+// At 1/2 by 1/4 the width is halved and the height quartered, as the host scales the centre and
+// the points: the 400 x 300 rectangle becomes 200 x 75, the same as when it is given by its
+// corners.
+TEST_P(RectangleEffect, DownsamplingScalesWidthAndHeightByTheirAxes) {
     set("Blending Mode", 1);
     set("Controlled By", 2);
     Frame frame = downsampledFrame(GetParam(), 2, 4);
     const World out = render(frame);
     ASSERT_EQ(out.width(), 320);
     ASSERT_EQ(out.height(), 120);
-    const ExpectedRectangle rect = ExpectedRectangle::axisAligned(60, -15, 260, 135);
+    const ExpectedRectangle rect = ExpectedRectangle::axisAligned(60, 22.5, 260, 97.5);
     EXPECT_TRUE(holdsShapeAlone(
         out, [&](A_long x, A_long y) { return rect.fill(x, y); }, red));
+
+    set("Controlled By", 1);
+    setPoint("Point 1", 120, 90);
+    setPoint("Point 2", 520, 390);
+    EXPECT_TRUE(sameWorlds(render(frame), out));
 }
 
 // Rotation and scale turn the corners about the anchor point.
@@ -187,8 +193,8 @@ protected:
     RectangleRecord() : ShapeEffectTest("OndrelRectangle") {}
 };
 
-// Both ways of giving the rectangle are filled whichever is chosen; every length takes the
-// horizontal factor, the height too.
+// Both ways of giving the rectangle are filled whichever is chosen; the height takes the vertical
+// factor, every other length the horizontal one.
 TEST_F(RectangleRecord, PreRenderFillsBothGeometries) {
     set("Stroke Width", 20);
     Frame frame = downsampledFrame(PixelDepth::Bits16, 2, 4);
@@ -203,7 +209,7 @@ TEST_F(RectangleRecord, PreRenderFillsBothGeometries) {
         EXPECT_EQ(r.center.x, 160.0);
         EXPECT_EQ(r.center.y, 60.0);
         EXPECT_EQ(r.width, 200.0);
-        EXPECT_EQ(r.height, 150.0);
+        EXPECT_EQ(r.height, 75.0);
         EXPECT_EQ(r.anchorPoint.x, 160.0);
         EXPECT_EQ(r.anchorPoint.y, 60.0);
         EXPECT_EQ(r.position.x, 0.0);
