@@ -25,6 +25,12 @@ PF_Err copyRect(const PF_EffectWorld& src, PF_EffectWorld& dst, const PF_LRect* 
         const PixelRows from = sourceRows(src, dst, span, sizeof(Pixel), staging);
         const PixelRows into = rowsAt(dst, span.dstX, span.dstY, sizeof(Pixel));
         const std::size_t rowBytes = static_cast<std::size_t>(span.width) * sizeof(Pixel);
+        // Rows without padding between them in both worlds go in one copy.
+        if (static_cast<std::size_t>(from.rowBytes) == rowBytes &&
+            static_cast<std::size_t>(into.rowBytes) == rowBytes) {
+            std::memcpy(into.first, from.first, rowBytes * static_cast<std::size_t>(span.height));
+            return PF_Err_NONE;
+        }
         for (A_long y = 0; y < span.height; ++y) {
             std::memcpy(into.row<std::byte>(y), from.row<std::byte>(y), rowBytes);
         }

@@ -63,9 +63,8 @@ inline double raw16(double unit) {
 template <typename Pixel>
 class TestWorld {
 public:
-    static constexpr A_long padding = 3;
-
-    TestWorld(A_long width, A_long height)
+    // padding extra pixels at the end of every row.
+    TestWorld(A_long width, A_long height, A_long padding = 3)
         : _stride(width + padding), _pixels(static_cast<std::size_t>(_stride * height), marker()) {
         world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
         world.rowbytes = _stride * static_cast<A_long>(sizeof(Pixel));

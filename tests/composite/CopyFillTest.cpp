@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -136,6 +137,49 @@ TYPED_TEST(CopyFill, FillsTheRectangleInsideTheWorld) {
     const PF_LRect outside{5, 0, longMax, 4};
     ASSERT_EQ(fillRect(part.world, &outside, &value, depthOf<Pixel>()), PF_Err_NONE);
     EXPECT_TRUE(part.paddingIntact());
+}
+
+// Rows without padding are copied and filled as one block; a pixel of one repeated byte is set
+// with memset. Both ways, with and without padding, must give every pixel and nothing more.
+TYPED_TEST(CopyFill, WholeBlocksAndRepeatedBytesGiveTheSamePixels) {
+    using Pixel = TypeParam;
+    const PixelDepth depth = depthOf<Pixel>();
+    for (const A_long padding : {0, 3}) {
+        TestWorld<Pixel> src(5, 4, padding);
+        src.pattern(0);
+        TestWorld<Pixel> dst(5, 4, padding);
+        ASSERT_EQ(copyRect(src.world, dst.world, nullptr, nullptr, depth), PF_Err_NONE);
+        for (A_long y = 0; y < 4; ++y) {
+            for (A_long x = 0; x < 5; ++x) {
+                EXPECT_EQ(argb(dst.at(x, y)), argb(src.at(x, y))) << padding;
+            }
+        }
+        Pixel ones;
+        std::memset(&ones, 0xFF, sizeof ones);
+        for (const Pixel& value : {Pixel{}, ones, unitPixel<Pixel>(.5, 1, .25, 0)}) {
+            TestWorld<Pixel> whole(5, 4, padding);
+            ASSERT_EQ(fillRect(whole.world, nullptr, &value, depth), PF_Err_NONE);
+            // the middle three columns of rows 1 and 2: not a block, even without padding
+            TestWorld<Pixel> part(5, 4, padding);
+            part.pattern(0);
+            const PF_LRect middle{1, 1, 4, 3};
+            ASSERT_EQ(fillRect(part.world, &middle, &value, depth), PF_Err_NONE);
+            for (A_long y = 0; y < 4; ++y) {
+                for (A_long x = 0; x < 5; ++x) {
+                    const bool inside = x >= 1 && x < 4 && y >= 1 && y < 3;
+                    // bytes, since all ones is NaN at float
+                    const auto same = [](const Pixel& a, const Pixel& b) {
+                        return std::memcmp(&a, &b, sizeof(Pixel)) == 0;
+                    };
+                    EXPECT_TRUE(same(whole.at(x, y), value)) << x << "," << y;
+                    EXPECT_TRUE(same(part.at(x, y), inside ? value : src.at(x, y)))
+                        << x << "," << y;
+                }
+            }
+            EXPECT_TRUE(whole.paddingIntact());
+            EXPECT_TRUE(part.paddingIntact());
+        }
+    }
 }
 
 TEST(CopyFillFloat, FillKeepsOverbrightValues) {

@@ -194,8 +194,8 @@ template <typename Pixel>
         return ::testing::AssertionFailure()
                << "seed " << seed << ", transfer mode " << mode.xfer << ", opacity "
                << static_cast<int>(mode.opacity) << "/" << mode.opacitySu << ", rgb_only "
-               << static_cast<int>(mode.rgb_only) << ": " << where << " (errors " << err << ", " << expectedErr
-               << ")";
+               << static_cast<int>(mode.rgb_only) << ": " << where << " (errors " << err << ", "
+               << expectedErr << ")";
     }
     return ::testing::AssertionSuccess();
 }
