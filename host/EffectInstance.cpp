@@ -1,6 +1,7 @@
 #include "EffectInstance.h"
 
 #include "InstanceState.h"
+#include "ScaledLayer.h"
 #include "SystemLimits.h"
 
 #include <algorithm>
@@ -47,30 +48,12 @@ std::string hex(std::uint32_t value) {
     return out.str();
 }
 
-// The layer pixel a pixel of the scaled-down world shows: the nearest to its centre.
-A_long sourceIndex(A_long i, A_long size, const PF_RationalScale& scale) {
-    const long long index = ((2LL * i + 1) * scale.den) / (2LL * scale.num);
-    return static_cast<A_long>(std::min<long long>(index, size - 1));
-}
-
-World scaledDown(const World& layer, const Frame& frame) {
-    World input(frame.scaledWidth(), frame.scaledHeight(), frame.depth);
-    const auto& src = layer.effectWorld();
-    auto& dst = input.effectWorld();
-    const std::size_t bytes = pixelBytes(frame.depth);
-    for (A_long y = 0; y < dst.height; ++y) {
-        const A_long sy = sourceIndex(y, src.height, frame.downsampleY);
-        for (A_long x = 0; x < dst.width; ++x) {
-            const A_long sx = sourceIndex(x, src.width, frame.downsampleX);
-            // Row offsets in a layer of more than 2 GB exceed A_long.
-            std::memcpy(reinterpret_cast<std::byte*>(dst.data) +
-                            static_cast<std::ptrdiff_t>(y) * dst.rowbytes + x * bytes,
-                        reinterpret_cast<const std::byte*>(src.data) +
-                            static_cast<std::ptrdiff_t>(sy) * src.rowbytes + sx * bytes,
-                        bytes);
-        }
-    }
-    return input;
+// Whether a world can serve as a render's input or output of this size and depth as it is: its
+// origin at (0, 0), any row padding.
+bool fits(const World& world, A_long width, A_long height, PixelDepth depth) {
+    const auto& w = world.effectWorld();
+    return world.width() == width && world.height() == height && world.depth() == depth &&
+           w.origin_x == 0 && w.origin_y == 0;
 }
 
 PF_LRect rectOf(const World& world) {
@@ -303,8 +286,22 @@ PF_Err EffectInstance::renderFrame(const Frame& frame, const World& layer, World
     at.layerHeight = layer.height();
     checkFrame(at);
     checkDepth(layer, at, "layer");
-    World input = scaledDown(layer, at);
-    output = World(at.scaledWidth(), at.scaledHeight(), at.depth);
+    const A_long width = at.scaledWidth();
+    const A_long height = at.scaledHeight();
+    if (!fits(output, width, height, at.depth)) {
+        output = World(width, height, at.depth);
+    }
+    if (unscaled(at.downsampleX) && unscaled(at.downsampleY) &&
+        fits(layer, width, height, at.depth)) {
+        // The layer is the input itself. The module only reads its input, as from the real
+        // host's.
+        return smartRender(at, const_cast<World&>(layer), output);
+    }
+    World& input = _state->scaledInput;
+    if (!fits(input, width, height, at.depth)) {
+        input = World(width, height, at.depth);
+    }
+    scaleDown(layer, at.downsampleX, at.downsampleY, input);
     return smartRender(at, input, output);
 }
 

@@ -86,8 +86,10 @@ public:
     // first error. Throws HostError when a world's depth is not the frame's.
     PF_Err smartRender(const Frame& frame, World& input, World& output);
     // The same over a full-resolution layer: the host scales the layer down by the frame's
-    // factors (nearest pixel) and renders into a new output world of the downsampled size. The
-    // frame's layer size is taken from the layer.
+    // factors (nearest pixel; at 1:1 the layer itself is the input) and renders into the output
+    // world, which is replaced by a new one unless it already has the downsampled size, the
+    // frame's depth and its origin at (0, 0). The frame's layer size is taken from the layer.
+    // The scaled-down copy is kept for the next frame.
     PF_Err renderFrame(const Frame& frame, const World& layer, World& output);
 
     // ---- State after commands.

@@ -77,6 +77,9 @@ struct InstanceState {
         PF_SmartRenderExtra smartExtra{};
     } command;
 
+    // The scaled-down layer of renderFrame, kept for the next frame of the same size.
+    World scaledInput{0, 0, PixelDepth::Bits8};
+
     // ---- The frame being rendered; lives from pre-render to the end of render.
     World* input = nullptr;
     World* output = nullptr;

@@ -111,6 +111,65 @@ TEST(Render, ScalesTheLayerDownInFloat) {
     rendersTheScaledLayer<PF_PixelFloat>();
 }
 
+// Any factors, against the nearest-pixel rule worked out here: output pixel (x, y) shows layer
+// pixel (min(w - 1, floor((x + 1/2) / f)), likewise in y) for the factor f = num / den. Each
+// factor renders two different layers into one output world, which is reused, and must show the
+// second layer.
+template <typename Pixel>
+void scalesByAnyFactorIntoReusedWorlds() {
+    const PixelDepth depth = World::depthOf<Pixel>();
+    auto probe = HostTest::setUpProbe();
+    probe->setPoint(Probe::Centre, 1000, 1000); // the probe's spot falls outside every frame
+    const A_long width = 13;
+    const A_long height = 11;
+    const auto layerShifted = [&](A_long shift) {
+        World layer(width, height, depth, 3 * sizeof(Pixel::alpha));
+        for (A_long y = 0; y < height; ++y) {
+            for (A_long x = 0; x < width; ++x) {
+                layer.at<Pixel>(x, y) = patternAt<Pixel>(x + shift, y);
+            }
+        }
+        return layer;
+    };
+    const World first = layerShifted(0);
+    const World second = layerShifted(5);
+    const PF_RationalScale factors[][2] = {
+        {{1, 1}, {1, 1}}, {{1, 3}, {1, 1}}, {{1, 1}, {1, 2}}, {{2, 3}, {3, 4}}, {{1, 4}, {1, 5}}};
+    for (const auto& factor : factors) {
+        Frame frame;
+        frame.depth = depth;
+        frame.downsampleX = factor[0];
+        frame.downsampleY = factor[1];
+        World output(1, 1, depth);
+        ASSERT_EQ(probe->renderFrame(frame, first, output), PF_Err_NONE);
+        const auto* pixels = output.effectWorld().data;
+        ASSERT_EQ(probe->renderFrame(frame, second, output), PF_Err_NONE);
+        EXPECT_EQ(output.effectWorld().data, pixels) << "the output world is reused";
+        const auto source = [](A_long i, A_long size, const PF_RationalScale& f) {
+            const auto at = static_cast<A_long>(std::floor((i + 0.5) * f.den / f.num));
+            return std::min(size - 1, at);
+        };
+        ASSERT_EQ(output.width(), (width * factor[0].num + factor[0].den - 1) / factor[0].den);
+        ASSERT_EQ(output.height(), (height * factor[1].num + factor[1].den - 1) / factor[1].den);
+        for (A_long y = 0; y < output.height(); ++y) {
+            for (A_long x = 0; x < output.width(); ++x) {
+                const Pixel expected =
+                    second.at<Pixel>(source(x, width, factor[0]), source(y, height, factor[1]));
+                EXPECT_TRUE(same(output.at<Pixel>(x, y), expected))
+                    << factor[0].num << "/" << factor[0].den << " " << factor[1].num << "/"
+                    << factor[1].den << " at " << x << "," << y;
+            }
+        }
+    }
+    EXPECT_TRUE(probe->diagnostics().misuses().empty());
+}
+
+TEST(Render, ScalesByAnyFactorIntoReusedWorlds) {
+    scalesByAnyFactorIntoReusedWorlds<PF_Pixel>();
+    scalesByAnyFactorIntoReusedWorlds<PF_Pixel16>();
+    scalesByAnyFactorIntoReusedWorlds<PF_PixelFloat>();
+}
+
 TEST(Render, UsesTheCallersPaddedAndOffsetWorlds) {
     auto probe = HostTest::setUpProbe();
     World input(10, 6, PixelDepth::Bits16, 12, 2, 3);
