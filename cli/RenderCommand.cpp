@@ -41,6 +41,8 @@ void addRenderCommand(CLI::App& app, const GlobalOptions& global) {
     cmd->add_flag("--skip-existing", options->control.skipExisting,
                   "Leave frames whose file is there alone, to resume an interrupted sequence");
     cmd->add_flag("-q,--quiet", options->control.quiet, "Show no progress and no summary");
+    cmd->add_flag("--timings", options->control.timings,
+                  "Print the time spent reading, rendering and writing, summed over the frames");
     cmd->callback([&global, options] { render(global, *options); });
 }
 

@@ -12,6 +12,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
 #include <mutex>
 #include <thread>
 
@@ -63,13 +66,45 @@ World loadLayer(const Shot& shot, const std::optional<fs::path>& file, int rende
     return input ? input->read(shot.depth) : defaultLayer(shot.width, shot.height, shot.depth);
 }
 
+// Where a render's time went, summed over its frames (and so over its jobs).
+class Timings {
+public:
+    enum Step { reading, rendering, writing };
+
+    // Runs f, adding its time to the step's.
+    template <typename F>
+    decltype(auto) time(Step step, F&& f) {
+        struct Add {
+            std::atomic<std::int64_t>& total;
+            std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+            ~Add() { total += (std::chrono::steady_clock::now() - start).count(); }
+        } add{m_totals[step]};
+        return f();
+    }
+
+    // One line, on standard error: "reading 12.3 ms, rendering 45.6 ms, writing 7.8 ms".
+    void print() const {
+        const auto ms = [this](Step step) {
+            return std::chrono::duration<double, std::milli>(
+                       std::chrono::steady_clock::duration(m_totals[step].load()))
+                .count();
+        };
+        std::fprintf(stderr, "reading %.1f ms, rendering %.1f ms, writing %.1f ms\n", ms(reading),
+                     ms(rendering), ms(writing));
+    }
+
+private:
+    std::atomic<std::int64_t> m_totals[3] = {};
+};
+
 // Renders frames from a shared list on several threads, each with an effect instance of its own.
 class SequenceRenderer {
 public:
     // Progress is shown for sequences only.
     SequenceRenderer(const GlobalOptions& global, const Shot& shot, const RenderControl& control,
                      std::vector<FrameTask> tasks, SequenceProgress* progress)
-        : m_shot(shot), m_tasks(std::move(tasks)), m_progress(progress) {
+        : m_shot(shot), m_tasks(std::move(tasks)), m_progress(progress),
+          m_showTimings(control.timings) {
         const int jobs = std::clamp<int>(control.jobs, 1, static_cast<int>(m_tasks.size()));
         const int threads =
             control.threads != 0 ? control.threads : std::max(1, usableProcessors() / jobs);
@@ -80,8 +115,10 @@ public:
         }
         // A single image, or the built-in layer, serves every frame.
         if (!shot.input || !shot.input->isSequence()) {
-            m_layer = loadLayer(shot, shot.input ? std::optional(shot.input->path()) : std::nullopt,
-                                jobs);
+            m_layer = m_timings.time(Timings::reading, [&] {
+                return loadLayer(
+                    shot, shot.input ? std::optional(shot.input->path()) : std::nullopt, jobs);
+            });
         }
         m_renders = jobs;
     }
@@ -100,6 +137,9 @@ public:
         }
         if (!m_failure.empty()) {
             throw CliError(m_failure);
+        }
+        if (m_showTimings) {
+            m_timings.print();
         }
     }
 
@@ -128,7 +168,9 @@ private:
         const auto start = std::chrono::steady_clock::now();
         std::optional<World> frameLayer;
         if (!m_layer) {
-            frameLayer = loadLayer(m_shot, m_shot.input->frame(*task.number), m_renders);
+            frameLayer = m_timings.time(Timings::reading, [&] {
+                return loadLayer(m_shot, m_shot.input->frame(*task.number), m_renders);
+            });
         }
         const World& layer = m_layer ? *m_layer : *frameLayer;
         World output(1, 1, m_shot.depth);
@@ -139,13 +181,15 @@ private:
                 note.emplace("rendering " + m_shot.effect + " at " + std::to_string(layer.width()) +
                              "x" + std::to_string(layer.height()));
             }
-            err = effect.renderFrame(m_shot.hostFrame(task.number), layer, output);
+            err = m_timings.time(Timings::rendering, [&] {
+                return effect.renderFrame(m_shot.hostFrame(task.number), layer, output);
+            });
         }
         effect.diagnostics().clearCalls(); // the host's call log would grow with every frame
         if (err != PF_Err_NONE) {
             throw CliError(m_shot.effect + " failed to render: host error " + std::to_string(err));
         }
-        writeImage(output, task.output);
+        m_timings.time(Timings::writing, [&] { writeImage(output, task.output); });
         if (m_progress != nullptr) {
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
             m_progress->rendered(*task.number, task.output, took.count());
@@ -162,6 +206,8 @@ private:
     std::atomic<bool> m_stop = false;
     std::mutex m_mutex;
     std::string m_failure;
+    Timings m_timings;
+    bool m_showTimings;
 };
 
 } // namespace

@@ -12,6 +12,7 @@ struct RenderControl {
     int threads = 0; // per frame; 0 shares the processors this process may use among the jobs
     bool skipExisting = false;
     bool quiet = false;
+    bool timings = false; // print the time spent reading, rendering and writing
 };
 
 // Writes every frame's file (through a temporary file, so a file is whole or missing). A failing

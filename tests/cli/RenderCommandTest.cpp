@@ -3,6 +3,8 @@
 
 #include "CliTestSupport.h"
 
+#include <regex>
+
 namespace {
 
 using namespace CliTest;
@@ -106,6 +108,23 @@ TEST_F(RenderCommand, DownsampleRendersTheSmallerFrame) {
     expectPixel(image, 100, 50, {1, 0, 0, 1}, 0);
     expectPixel(image, 100 + 48, 50, {1, 0, 0, 1}, 0);
     EXPECT_LT(image.at(100 + 52, 50)[0], 0.9f);
+}
+
+// One line on standard error, for a frame and for a sequence on two jobs (summed over its frames),
+// and nothing without the flag.
+TEST_F(RenderCommand, TimingsTellReadingRenderingAndWriting) {
+    const std::regex line(
+        "reading [0-9]+\\.[0-9] ms, rendering [0-9]+\\.[0-9] ms, writing [0-9]+\\.[0-9] ms\n");
+    const Outcome frame = ondrel("OndrelCircle -o one.png --size 64x48 --timings");
+    ASSERT_EQ(frame.status, 0) << frame.errors;
+    EXPECT_TRUE(std::regex_match(frame.errors, line)) << frame.errors;
+    const Outcome sequence =
+        ondrel("OndrelCircle -o 'seq.#.png' --size 64x48 --frames 1-3 --jobs 2 -q --timings");
+    ASSERT_EQ(sequence.status, 0) << sequence.errors;
+    EXPECT_TRUE(std::regex_match(sequence.errors, line)) << sequence.errors;
+    EXPECT_EQ(files().size(), 4u);
+    const Outcome plain = ondrel("OndrelCircle -o two.png --size 64x48");
+    EXPECT_EQ(plain.errors, "");
 }
 
 } // namespace
