@@ -166,38 +166,11 @@ void registerBenchmarks() {
     }
 }
 
-bool hasFlag(int argc, char** argv, const char* flag) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 } // namespace DrawingBench
 
 int main(int argc, char** argv) {
     using namespace DrawingBench;
-    std::vector<char*> args(argv, argv + argc);
-    char repetitions[] = "--benchmark_repetitions=3";
-    char shuffled[] = "--benchmark_enable_random_interleaving=true";
-    char minTime[] = "--benchmark_min_time=0.1";
-    if (!hasFlag(argc, argv, "--benchmark_repetitions")) {
-        args.push_back(repetitions);
-        args.push_back(shuffled);
-    }
-    if (!hasFlag(argc, argv, "--benchmark_min_time")) {
-        args.push_back(minTime);
-    }
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
-        return 1;
-    }
-    registerBenchmarks();
-
     std::vector<std::string> order;
     std::map<std::string, std::string> names;
     for (const Case& c : casesFor(frameSizes.front())) {
@@ -205,7 +178,5 @@ int main(int argc, char** argv) {
         names[c.id] = c.description;
     }
     TableReporter reporter(order, names);
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    benchmark::Shutdown();
-    return 0;
+    return BenchCommon::runBenchmarks(argc, argv, registerBenchmarks, reporter);
 }

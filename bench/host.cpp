@@ -20,6 +20,7 @@
 #include "host/Yardsticks.h"
 
 #include "host/Composite.h"
+#include "host/CompositeWorld.h"
 #include "host/EffectInstance.h"
 #include "host/WorkerPool.h"
 #include "host/World.h"
@@ -95,16 +96,13 @@ std::shared_ptr<const OfflineHost::Module> module() {
     return loaded;
 }
 
+// f(pixel) with a pixel of the depth's type.
 template <typename F>
-void withPixelType(PixelDepth depth, F&& f) {
-    switch (depth) {
-    case PixelDepth::Bits8:
-        return f(PF_Pixel{});
-    case PixelDepth::Bits16:
-        return f(PF_Pixel16{});
-    case PixelDepth::Float32:
-        return f(PF_PixelFloat{});
-    }
+void forPixelType(PixelDepth depth, F&& f) {
+    OfflineHost::withPixelType(depth, [&](auto pixel) {
+        f(pixel);
+        return PF_Err_NONE;
+    });
 }
 
 template <typename Pixel>
@@ -117,7 +115,7 @@ Pixel unitPixel(float a, float r, float g, float b) {
 // An opaque frame of smooth colours, as footage would be.
 World gradient(A_long width, A_long height, PixelDepth depth) {
     World world(width, height, depth);
-    withPixelType(depth, [&](auto pixel) {
+    forPixelType(depth, [&](auto pixel) {
         using Pixel = decltype(pixel);
         for (A_long y = 0; y < height; ++y) {
             for (A_long x = 0; x < width; ++x) {
@@ -228,7 +226,7 @@ void fusedFloorFrame(benchmark::State& state, const Shape& shape, const FrameSiz
     World input = gradient(frame.scaledWidth(), frame.scaledHeight(), depth.host);
     World output(frame.scaledWidth(), frame.scaledHeight(), depth.host);
     World scratch(box.width(), box.height(), depth.host);
-    withPixelType(depth.host, [&](auto pixel) {
+    forPixelType(depth.host, [&](auto pixel) {
         using Pixel = decltype(pixel);
         for (A_long y = 0; y < box.height(); ++y) {
             std::fill_n(&scratch.at<Pixel>(0, y), box.width(),
@@ -264,7 +262,7 @@ World regionPixels(const std::string& data, const Depth& depth) {
         state = state * 1664525u + 1013904223u;
         return static_cast<float>(state >> 8) * (1.0f / 16777216.0f);
     };
-    withPixelType(depth.host, [&](auto pixel) {
+    forPixelType(depth.host, [&](auto pixel) {
         using Pixel = decltype(pixel);
         for (A_long y = 0; y < box.height(); ++y) {
             for (A_long x = 0; x < box.width(); ++x) {
@@ -313,7 +311,7 @@ void transferRect(benchmark::State& state, const std::string& data, const Depth&
 
 void straightOver(benchmark::State& state, const std::string& data, const Depth& depth) {
     compositeRegion(state, data, depth, [&](World& region, World& frame, A_long x, A_long y) {
-        withPixelType(depth.host, [&](auto pixel) {
+        forPixelType(depth.host, [&](auto pixel) {
             using Pixel = decltype(pixel);
             for (A_long row = 0; row < region.height(); ++row) {
                 sourceOver(&region.at<Pixel>(0, row), &frame.at<Pixel>(x, y + row),
@@ -335,7 +333,7 @@ void copyRect(benchmark::State& state, const Depth& depth) {
 
 void fillRect(benchmark::State& state, const Depth& depth, bool clear) {
     World output(frameSizes[0].width, frameSizes[0].height, depth.host);
-    withPixelType(depth.host, [&](auto pixel) {
+    forPixelType(depth.host, [&](auto pixel) {
         using Pixel = decltype(pixel);
         const Pixel colour = clear ? Pixel{} : unitPixel<Pixel>(1.0f, 0.25f, 0.5f, 0.75f);
         for (auto _ : state) {
@@ -437,7 +435,9 @@ void registerBenchmarks() {
 }
 
 void printTables(const Report::Lookup& ms) {
-    const auto n = [](double v, const char* format = "%.2f") { return Report::number(v, format); };
+    const auto n = [](double v, const char* format = "%.2f") {
+        return BenchCommon::number(v, format);
+    };
     std::printf("\nA whole frame, one thread: ms, and ratios of renderFrame (render) and of the "
                 "smart render alone (smart)\nto the fused floor and to memcpy of the frame\n");
     std::printf("%-8s %-24s %-6s %5s %8s %8s %8s %8s %9s %9s %9s %9s\n", "case", "", "frame",
@@ -510,39 +510,10 @@ void printTables(const Report::Lookup& ms) {
                 n(one, "%.2f").c_str(), n(two, "%.2f").c_str(), n(one / two).c_str());
 }
 
-bool hasFlag(int argc, char** argv, const char* flag) {
-    for (int i = 1; i < argc; ++i) {
-        if (std::strncmp(argv[i], flag, std::strlen(flag)) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 } // namespace
 } // namespace HostBench
 
 int main(int argc, char** argv) {
-    using namespace HostBench;
-    std::vector<char*> args(argv, argv + argc);
-    char repetitions[] = "--benchmark_repetitions=3";
-    char shuffled[] = "--benchmark_enable_random_interleaving=true";
-    char minTime[] = "--benchmark_min_time=0.1";
-    if (!hasFlag(argc, argv, "--benchmark_repetitions")) {
-        args.push_back(repetitions);
-        args.push_back(shuffled);
-    }
-    if (!hasFlag(argc, argv, "--benchmark_min_time")) {
-        args.push_back(minTime);
-    }
-    int count = static_cast<int>(args.size());
-    benchmark::Initialize(&count, args.data());
-    if (benchmark::ReportUnrecognizedArguments(count, args.data())) {
-        return 1;
-    }
-    registerBenchmarks();
-    Report report(printTables);
-    benchmark::RunSpecifiedBenchmarks(&report);
-    benchmark::Shutdown();
-    return 0;
+    HostBench::Report report(HostBench::printTables);
+    return BenchCommon::runBenchmarks(argc, argv, HostBench::registerBenchmarks, report);
 }

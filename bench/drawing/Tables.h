@@ -6,11 +6,12 @@
 // "threads1" or "threads2", and depth 8, 16 or 32; every run carries a "pixels" counter.
 #pragma once
 
+#include "bench/common/Run.h"
+
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <map>
 #include <sstream>
 #include <string>
@@ -25,53 +26,36 @@ struct RowKey {
     auto operator<=>(const RowKey&) const = default;
 };
 
-class TableReporter : public benchmark::BenchmarkReporter {
+class TableReporter : public BenchCommon::TableReporter {
 public:
     // Row descriptions by case id, in the order the tables list them.
     TableReporter(std::vector<std::string> caseOrder, std::map<std::string, std::string> caseNames)
         : _caseOrder(std::move(caseOrder)), _caseNames(std::move(caseNames)) {}
 
-    bool ReportContext(const Context&) override {
-        std::printf("load average at start: %s\n", _loadAverage().c_str());
-        return true;
-    }
-
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs) {
-            if (run.run_type != Run::RT_Iteration) {
-                continue;
-            }
-            const std::string& name = run.run_name.function_name;
-            if (run.error_occurred) {
-                std::fprintf(stderr, "%s: %s\n", name.c_str(), run.error_message.c_str());
-                continue;
-            }
-            const auto pixels = run.counters.find("pixels");
-            if (pixels == run.counters.end() || pixels->second.value <= 0.0) {
-                continue;
-            }
-            const std::vector<std::string> parts = _split(name);
-            if (parts.size() != 4) {
-                continue;
-            }
-            // One thread: processor time, which other processes on the machine do not inflate.
-            // Several threads: wall time, since the point is how soon the frame is done.
-            const bool threaded = parts[0].starts_with("threads");
-            const double ns = threaded ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
-            _results[parts[0]][std::stoi(parts[1])][RowKey{parts[2], parts[3]}].push_back(
-                ns / pixels->second.value);
-            _pixels[RowKey{parts[2], parts[3]}] = pixels->second.value;
-            std::fprintf(stderr, "\r%-60s", name.c_str());
+protected:
+    void collect(const Run& run) override {
+        const auto pixels = run.counters.find("pixels");
+        if (pixels == run.counters.end() || pixels->second.value <= 0.0) {
+            return;
         }
+        const std::vector<std::string> parts = _split(run.run_name.function_name);
+        if (parts.size() != 4) {
+            return;
+        }
+        // One thread: processor time, which other processes on the machine do not inflate.
+        // Several threads: wall time, since the point is how soon the frame is done.
+        const bool threaded = parts[0].starts_with("threads");
+        const double ns = threaded ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
+        _results[parts[0]][std::stoi(parts[1])][RowKey{parts[2], parts[3]}].push_back(
+            ns / pixels->second.value);
+        _pixels[RowKey{parts[2], parts[3]}] = pixels->second.value;
     }
 
-    void Finalize() override {
-        std::fprintf(stderr, "\r%-60s\r", "");
+    void printTables() override {
         for (int depth : {8, 16, 32}) {
             _printDepth(depth);
         }
         _printThreads();
-        std::printf("\nload average at end: %s\n", _loadAverage().c_str());
     }
 
 private:
@@ -90,13 +74,15 @@ private:
         std::printf("%-12s %-26s %-6s %9s %7s %7s %7s %8s %8s\n", "case", "", "frame", "pixels",
                     "ours", "Cairo", "AGG", "/Cairo", "/AGG");
         for (const RowKey& key : _rowOrder(ours)) {
-            const double mine = _median(ours.at(key));
+            const double mine = BenchCommon::median(ours.at(key));
             const double c = _medianOf(cairo, key);
             const double a = _medianOf(agg, key);
             std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s\n", key.caseId.c_str(),
                         _caseNames[key.caseId].c_str(), key.frame.c_str(), _pixels[key], mine,
-                        _number(c, "%.3f").c_str(), _number(a, "%.3f").c_str(),
-                        _number(mine / c, "%.2f").c_str(), _number(mine / a, "%.2f").c_str());
+                        BenchCommon::number(c, "%.3f").c_str(),
+                        BenchCommon::number(a, "%.3f").c_str(),
+                        BenchCommon::number(mine / c, "%.2f").c_str(),
+                        BenchCommon::number(mine / a, "%.2f").c_str());
         }
     }
 
@@ -112,11 +98,11 @@ private:
             const Samples& one = _results["threads1"][depth];
             const Samples& two = _results["threads2"][depth];
             for (const RowKey& key : _rowOrder(one)) {
-                const double t1 = _median(one.at(key));
+                const double t1 = BenchCommon::median(one.at(key));
                 const double t2 = _medianOf(two, key);
                 std::printf("%-12s %-6s %-6d %9.3f %9s %9s\n", key.caseId.c_str(),
-                            key.frame.c_str(), depth, t1, _number(t2, "%.3f").c_str(),
-                            _number(t1 / t2, "%.2f").c_str());
+                            key.frame.c_str(), depth, t1, BenchCommon::number(t2, "%.3f").c_str(),
+                            BenchCommon::number(t1 / t2, "%.2f").c_str());
             }
         }
     }
@@ -136,25 +122,10 @@ private:
         return keys;
     }
 
-    static double _median(std::vector<double> v) {
-        std::sort(v.begin(), v.end());
-        const std::size_t n = v.size();
-        return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
-    }
-
     // The median, or NaN when the yardstick did not run for this row.
     static double _medianOf(const Samples& samples, const RowKey& key) {
         const auto found = samples.find(key);
-        return found == samples.end() ? std::nan("") : _median(found->second);
-    }
-
-    static std::string _number(double v, const char* format) {
-        if (std::isnan(v)) {
-            return "-";
-        }
-        char text[32];
-        std::snprintf(text, sizeof text, format, v);
-        return text;
+        return found == samples.end() ? std::nan("") : BenchCommon::median(found->second);
     }
 
     static std::vector<std::string> _split(const std::string& name) {
@@ -164,17 +135,6 @@ private:
             parts.push_back(part);
         }
         return parts;
-    }
-
-    static std::string _loadAverage() {
-        double load[3] = {};
-        if (getloadavg(load, 3) != 3) {
-            return "unknown";
-        }
-        char text[64];
-        std::snprintf(text, sizeof text, "%.2f %.2f %.2f (1, 5, 15 min)", load[0], load[1],
-                      load[2]);
-        return text;
     }
 
     std::vector<std::string> _caseOrder;
