@@ -8,6 +8,7 @@
 #include "Util/AEGP_SuiteHandler.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace Ondrel {
 
@@ -105,19 +106,21 @@ private:
         switch (bpc) {
         case bpc8:
         case bpc16: {
-            AEGP_SuiteHandler suites(inData->pica_basicP);
+            m_suites.emplace(inData->pica_basicP);
             const PF_NewWorldFlags flags =
                 bpc == bpc8 ? PF_NewWorldFlag_CLEAR_PIXELS
                             : PF_NewWorldFlag_CLEAR_PIXELS | PF_NewWorldFlag_DEEP_PIXELS;
-            err = suites.WorldSuite1()->new_world(inData->effect_ref, width, height, flags, world);
+            err =
+                m_suites->WorldSuite1()->new_world(inData->effect_ref, width, height, flags, world);
             break;
         }
         case bpc32: {
-            const ScopedSuite<PF_WorldSuite2> suite(inData, outData, "PF World Suite", 2);
-            err = suite.getError();
+            m_worldSuite2.emplace(inData, outData, "PF World Suite", 2);
+            err = m_worldSuite2->getError();
             if (err == PF_Err_NONE) {
-                err = suite->PF_NewWorld(inData->effect_ref, width, height, true,
-                                         PF_PixelFormat_ARGB128, world);
+                err = (*m_worldSuite2)
+                          ->PF_NewWorld(inData->effect_ref, width, height, true,
+                                        PF_PixelFormat_ARGB128, world);
             }
             break;
         }
@@ -130,27 +133,27 @@ private:
         }
     }
 
-    // Runs from the destructor, so nothing may escape: a suite the handler cannot supply any more
-    // leaves the world to the host, and the host's result is of no use here either.
+    // Runs from the destructor, so nothing may escape; the host's result is of no use here
+    // either. The suite the world came from is still held, so no acquisition can fail and leave
+    // the world to the host.
     void _disposeWorld() noexcept {
         if (kind != Kind::created || !hasPixels()) {
             return;
         }
         try {
-            if (bpc == bpc32) {
-                const ScopedSuite<PF_WorldSuite2> suite(inData, outData, "PF World Suite", 2);
-                if (suite.getError() == PF_Err_NONE) {
-                    suite->PF_DisposeWorld(inData->effect_ref, world);
-                }
-            } else {
-                AEGP_SuiteHandler suites(inData->pica_basicP);
-                suites.WorldSuite1()->dispose_world(inData->effect_ref, world);
+            if (m_worldSuite2 && m_worldSuite2->getError() == PF_Err_NONE) {
+                (*m_worldSuite2)->PF_DisposeWorld(inData->effect_ref, world);
+            } else if (m_suites) {
+                m_suites->WorldSuite1()->dispose_world(inData->effect_ref, world);
             }
         } catch (...) {
         }
     }
 
     std::unique_ptr<PF_LayerDef> m_record;
+    // The suite a created world came from, held until the world goes.
+    std::optional<AEGP_SuiteHandler> m_suites;
+    std::optional<ScopedSuite<PF_WorldSuite2>> m_worldSuite2;
 };
 
 Layer::Layer(PF_InData* inData, PF_OutData* outData, PF_LayerDef* world, int bpc)
