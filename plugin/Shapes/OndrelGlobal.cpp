@@ -77,10 +77,11 @@ PF_Err globalSetup(PF_InData* in_data, PF_OutData* out_data) {
     return err;
 }
 
+// Through the utility callbacks, which need no suite: a suite the host could not supply would
+// leave the handle behind.
 PF_Err globalSetdown(PF_InData* in_data) {
     if (in_data->global_data) {
-        AEGP_SuiteHandler suites(in_data->pica_basicP);
-        suites.HandleSuite1()->host_dispose_handle(in_data->global_data);
+        in_data->utils->host_dispose_handle(in_data->global_data);
     }
     return PF_Err_NONE;
 }
