@@ -14,8 +14,14 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libb
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
+# Debian packages for the libFuzzer target: clang and its runtime libraries (libFuzzer).
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+# How long `make fuzz` runs the fuzzer, in seconds, and the folder where it keeps the inputs it
+# finds new (it starts from those and from the seed corpus in fuzz/corpus).
+FUZZ_SECONDS ?= 60
+FUZZ_CORPUS ?= build/fuzz/corpus
 
-.PHONY: all deps configure build render test test-asan test-tsan bench format clean windows
+.PHONY: all deps configure build render test test-asan test-tsan fuzz bench format clean windows
 
 all: build
 
@@ -64,6 +70,16 @@ test-tsan:
 	$(MAKE) configure PRESET=tsan
 	cmake --build --preset tsan -j $(JOBS) --target $(notdir $(TSAN_SUITES))
 	@for t in $(TSAN_SUITES); do echo "== $$t"; TSAN_OPTIONS=halt_on_error=1 build/tsan/$$t || exit 1; done
+
+# The libFuzzer target for FUZZ_SECONDS. An input that fails is written to build/fuzz/ (crash-...,
+# timeout-...); run build/fuzz/fuzz/ondrel_fuzz on that file to see it again.
+fuzz: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
+	cmake --preset fuzz
+	cmake --build --preset fuzz -j $(JOBS) --target ondrel_fuzz
+	@mkdir -p $(FUZZ_CORPUS)
+	build/fuzz/fuzz/ondrel_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=4096 \
+	    -artifact_prefix=build/fuzz/ $(FUZZ_CORPUS) fuzz/corpus
 
 bench:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
