@@ -9,13 +9,9 @@
 namespace OfflineHost {
 namespace {
 
-const char* depthName(PixelDepth depth) {
-    return depth == PixelDepth::Bits8 ? "8-bit" : depth == PixelDepth::Bits16 ? "16-bit" : "float";
-}
-
 std::string describe(const World& world) {
     return std::to_string(world.width()) + "x" + std::to_string(world.height()) + " " +
-           depthName(world.depth());
+           depthLabel(world.depth());
 }
 
 std::string commandName(PF_Cmd command) {
@@ -217,7 +213,7 @@ std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err re
     }
     for (const auto& world : held.liveWorlds) {
         found.push_back("a world created and not disposed of (" + std::to_string(world.width) +
-                        "x" + std::to_string(world.height) + " " + depthName(world.depth) + ")");
+                        "x" + std::to_string(world.height) + " " + depthLabel(world.depth) + ")");
     }
     if (command != PF_Cmd_SMART_PRE_RENDER) {
         for (const auto& handle : held.liveHandles) {

@@ -88,6 +88,18 @@ std::size_t pixelBytes(PixelDepth depth) {
     throw HostError("unknown pixel depth");
 }
 
+const char* depthLabel(PixelDepth depth) {
+    switch (depth) {
+    case PixelDepth::Bits8:
+        return "8-bit";
+    case PixelDepth::Bits16:
+        return "16-bit";
+    case PixelDepth::Float32:
+        return "float";
+    }
+    return "unknown";
+}
+
 World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes, A_long originX,
              A_long originY)
     : World(width, height, depth, extraRowBytes, originX, originY, 0) {}

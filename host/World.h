@@ -17,6 +17,8 @@ namespace OfflineHost {
 
 // Bytes of one pixel at a depth: 4, 8 or 16.
 std::size_t pixelBytes(PixelDepth depth);
+// The depth as messages name it: "8-bit", "16-bit" or "float".
+const char* depthLabel(PixelDepth depth);
 
 // A world with its own pixels, created cleared (every byte zero, padding included).
 //

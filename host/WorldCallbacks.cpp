@@ -11,18 +11,6 @@ namespace {
 // The largest world side the real host allocates.
 constexpr A_long maxWorldSide = 30000;
 
-const char* depthName(PixelDepth depth) {
-    switch (depth) {
-    case PixelDepth::Bits8:
-        return "8-bit";
-    case PixelDepth::Bits16:
-        return "16-bit";
-    case PixelDepth::Float32:
-        return "float";
-    }
-    return "unknown";
-}
-
 std::string rectText(const PF_Rect* rect) {
     if (rect == nullptr) {
         return "whole";
@@ -32,7 +20,7 @@ std::string rectText(const PF_Rect* rect) {
 
 PF_Err createWorld(State& s, const char* call, A_long width, A_long height, PixelDepth depth,
                    PF_EffectWorld* world) {
-    const std::string detail = describe(width, "x", height, " ", depthName(depth));
+    const std::string detail = describe(width, "x", height, " ", depthLabel(depth));
     if (world == nullptr) {
         return s.misuse(call, detail + ": null world record", PF_Err_BAD_CALLBACK_PARAM);
     }
@@ -60,7 +48,7 @@ PF_Err destroyWorld(State& s, const char* call, PF_EffectWorld* world) {
                         PF_Err_BAD_CALLBACK_PARAM);
     }
     const std::string detail = describe(it->second->width(), "x", it->second->height(), " ",
-                                        depthName(it->second->depth()));
+                                        depthLabel(it->second->depth()));
     if (auto code = s.fault(call, detail)) {
         return *code;
     }
@@ -80,7 +68,7 @@ PF_Err fillWith(const char* call, PF_ProgPtr effectRef, const Pixel* color, cons
             return PF_Err_BAD_CALLBACK_PARAM;
         }
         if (*depth != World::depthOf<Pixel>()) {
-            return s.misuse(call, detail + ": a " + depthName(*depth) + " world",
+            return s.misuse(call, detail + ": a " + depthLabel(*depth) + " world",
                             PF_Err_BAD_CALLBACK_PARAM);
         }
         if (color == nullptr) {
@@ -162,13 +150,13 @@ PF_Err getPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format) {
             *format = PF_PixelFormat_INVALID;
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        if (auto code = s.fault("PF_GetPixelFormat", depthName(*depth))) {
+        if (auto code = s.fault("PF_GetPixelFormat", depthLabel(*depth))) {
             return *code;
         }
         *format = *depth == PixelDepth::Bits8    ? PF_PixelFormat_ARGB32
                   : *depth == PixelDepth::Bits16 ? PF_PixelFormat_ARGB64
                                                  : PF_PixelFormat_ARGB128;
-        s.record("PF_GetPixelFormat", depthName(*depth), PF_Err_NONE);
+        s.record("PF_GetPixelFormat", depthLabel(*depth), PF_Err_NONE);
         return PF_Err_NONE;
     });
 }
@@ -181,9 +169,9 @@ PF_Err copy(PF_ProgPtr effectRef, PF_EffectWorld* src, PF_EffectWorld* dst, PF_R
         if (!srcDepth || !dstDepth) {
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        const std::string detail = describe(depthName(*srcDepth), " ", src->width, "x", src->height,
-                                            " ", rectText(srcRect), " -> ", dst->width, "x",
-                                            dst->height, " ", rectText(dstRect));
+        const std::string detail = describe(depthLabel(*srcDepth), " ", src->width, "x",
+                                            src->height, " ", rectText(srcRect), " -> ", dst->width,
+                                            "x", dst->height, " ", rectText(dstRect));
         if (*srcDepth != *dstDepth) {
             return s.misuse("copy", detail + ": worlds of different depths",
                             PF_Err_BAD_CALLBACK_PARAM);
@@ -212,7 +200,7 @@ PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality quality, PF_ModeFlags modeF
             return s.misuse("transfer_rect", "null composite mode", PF_Err_BAD_CALLBACK_PARAM);
         }
         const std::string detail =
-            describe(depthName(*srcDepth), " rect=", rectText(srcRect), " at ", dstX, ",", dstY,
+            describe(depthLabel(*srcDepth), " rect=", rectText(srcRect), " at ", dstX, ",", dstY,
                      " xfer=", mode->xfer, " opacity=", static_cast<int>(mode->opacity),
                      " opacitySu=", mode->opacitySu, " rgb_only=", static_cast<int>(mode->rgb_only),
                      " quality=", quality, " flags=", modeFlags, " field=", field);

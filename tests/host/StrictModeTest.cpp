@@ -4,6 +4,7 @@
 
 #include "HostTestSupport.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -159,9 +160,7 @@ TEST_P(RenderFaults, ACleanRenderIsTheSameWithAndWithoutStrictMode) {
 }
 
 TEST_P(RenderFaults, AnUnwrittenRowIsReportedAndKeepsTheCallersPixels) {
-    const std::string depth = GetParam() == PixelDepth::Bits8    ? "8-bit"
-                              : GetParam() == PixelDepth::Bits16 ? "16-bit"
-                                                                 : "float";
+    const std::string depth = depthLabel(GetParam());
     EXPECT_EQ(render(Probe::RenderFault::LeaveLastRow),
               "HostProbe, smart render: 6 pixels of the output world (6x5 " + depth +
                   ") within the rectangle promised at pre-render left unwritten, the first at "
@@ -172,9 +171,7 @@ TEST_P(RenderFaults, AnUnwrittenRowIsReportedAndKeepsTheCallersPixels) {
 }
 
 TEST_P(RenderFaults, WritesBelowTheOutputOrIntoTheInputAreReported) {
-    const std::string depth = GetParam() == PixelDepth::Bits8    ? "8-bit"
-                              : GetParam() == PixelDepth::Bits16 ? "16-bit"
-                                                                 : "float";
+    const std::string depth = depthLabel(GetParam());
     EXPECT_EQ(render(Probe::RenderFault::WriteBelowOutput),
               "HostProbe, smart render: a write outside the output world (6x5 " + depth +
                   "), in row 5");
@@ -185,6 +182,11 @@ TEST_P(RenderFaults, WritesBelowTheOutputOrIntoTheInputAreReported) {
 
 INSTANTIATE_TEST_SUITE_P(Depths, RenderFaults,
                          ::testing::Values(PixelDepth::Bits8, PixelDepth::Bits16,
-                                           PixelDepth::Float32));
+                                           PixelDepth::Float32),
+                         [](const ::testing::TestParamInfo<PixelDepth>& depth) {
+                             std::string name = depthLabel(depth.param); // "8-bit" to "8bit"
+                             name.erase(std::remove(name.begin(), name.end(), '-'), name.end());
+                             return name;
+                         });
 
 } // namespace
