@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 #include <random>
 #include <string>
@@ -62,9 +63,8 @@ private:
     std::abort();
 }
 
-// A number for a parameter: in its slider, at a limit, an extreme, raw bits, or (where the
-// host's storage can hold it: float sliders) not finite.
-double numberFor(Bytes& in, double low, double high, bool mayBeNonFinite) {
+// A number for a parameter: in its slider, at a limit, an extreme, raw bits, or not finite.
+double numberFor(Bytes& in, double low, double high) {
     constexpr double extremes[] = {0.0,
                                    -0.0,
                                    1e-300,
@@ -86,14 +86,28 @@ double numberFor(Bytes& in, double low, double high, bool mayBeNonFinite) {
         return in.pick(2) == 0 ? low : high;
     case 2:
         return extremes[in.pick(std::size(extremes))];
-    case 3: {
-        const double raw = in.bits();
-        return std::isfinite(raw) || mayBeNonFinite ? raw : 0.0;
-    }
+    case 3:
+        return in.bits();
     case 4:
-        return mayBeNonFinite ? nonFinite[in.pick(std::size(nonFinite))] : in.within(-4, 4);
+        return nonFinite[in.pick(std::size(nonFinite))];
     default:
         return static_cast<double>(static_cast<int>(in.pick(9)) - 4);
+    }
+}
+
+// Sets a number through `set`; the host refuses a number that is not finite for anything but a
+// float slider (it holds 16.16 or integers), and nothing else.
+template <typename Set>
+void setNumber(const PF_ParamDef& def, std::initializer_list<double> values, Set set) {
+    try {
+        set();
+    } catch (const HostError& e) {
+        for (const double v : values) {
+            if (!std::isfinite(v) && def.param_type != PF_Param_FLOAT_SLIDER) {
+                return;
+            }
+        }
+        stop(std::string("the host refused a value of \"") + def.name + "\": " + e.what());
     }
 }
 
@@ -103,21 +117,24 @@ void chooseParams(EffectInstance& effect, Bytes& in) {
         if (in.pick(4) == 0) {
             continue; // the default
         }
+        double value = 0;
         switch (def.param_type) {
         case PF_Param_FLOAT_SLIDER:
-            effect.setValue(index,
-                            numberFor(in, def.u.fs_d.slider_min, def.u.fs_d.slider_max, true));
+            value = numberFor(in, def.u.fs_d.slider_min, def.u.fs_d.slider_max);
+            setNumber(def, {value}, [&] { effect.setValue(index, value); });
             break;
         case PF_Param_FIX_SLIDER:
-            effect.setValue(index, numberFor(in, def.u.fd.slider_min / 65536.0,
-                                             def.u.fd.slider_max / 65536.0, false));
+            value = numberFor(in, def.u.fd.slider_min / 65536.0, def.u.fd.slider_max / 65536.0);
+            setNumber(def, {value}, [&] { effect.setValue(index, value); });
             break;
         case PF_Param_ANGLE:
-            effect.setValue(index, numberFor(in, -720, 720, false));
+            value = numberFor(in, -720, 720);
+            setNumber(def, {value}, [&] { effect.setValue(index, value); });
             break;
         case PF_Param_POINT: {
-            const double x = numberFor(in, -100, 400, false);
-            effect.setPoint(index, x, numberFor(in, -100, 400, false));
+            const double x = numberFor(in, -100, 400);
+            const double y = numberFor(in, -100, 400);
+            setNumber(def, {x, y}, [&] { effect.setPoint(index, x, y); });
             break;
         }
         case PF_Param_COLOR:

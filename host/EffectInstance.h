@@ -124,7 +124,8 @@ public:
     // keyframes a value moves as the earlier one's interpolation says (see Interpolation):
     // linearly by default, while popups and checkboxes hold. Before the first and after the last
     // keyframe the value holds. Without a keyframe a parameter has the value of its definition;
-    // a point's default is a percentage of the layer. Bad indices or types throw HostError.
+    // a point's default is a percentage of the layer. Bad indices or types, and numbers that are
+    // not finite for anything but a float slider, throw HostError.
     int paramCount() const;
     // The definition as the module added it (strings in host storage), with the current
     // ui_flags as PF_UpdateParamUI left them; valid until the next parameter set-up.

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <initializer_list>
 #include <limits>
 
 namespace OfflineHost {
@@ -13,11 +14,13 @@ namespace {
 // Longest popup item list the host copies; a longer one is taken for unterminated text.
 constexpr std::size_t maxTextLength = 1 << 16;
 
+// A NaN, which an interpolation between extreme keyframes can still yield (infinity times 0),
+// becomes 0: converting it is undefined.
 PF_Fixed toFixed(double value) {
     const double scaled = std::round(value * 65536.0);
     constexpr double lo = std::numeric_limits<PF_Fixed>::min();
     constexpr double hi = std::numeric_limits<PF_Fixed>::max();
-    return static_cast<PF_Fixed>(std::clamp(scaled, lo, hi));
+    return std::isnan(scaled) ? 0 : static_cast<PF_Fixed>(std::clamp(scaled, lo, hi));
 }
 
 double fromFixed(PF_Fixed value) {
@@ -27,7 +30,17 @@ double fromFixed(PF_Fixed value) {
 A_long toLong(double value) {
     constexpr double lo = std::numeric_limits<A_long>::min();
     constexpr double hi = std::numeric_limits<A_long>::max();
-    return static_cast<A_long>(std::clamp(std::round(value), lo, hi));
+    return std::isnan(value) ? 0 : static_cast<A_long>(std::clamp(std::round(value), lo, hi));
+}
+
+// Only a float slider holds a number that is not finite; the others hold 16.16 or integers.
+void requireFinite(const PF_ParamDef& def, int index, std::initializer_list<double> values) {
+    for (const double value : values) {
+        if (!std::isfinite(value) && def.param_type != PF_Param_FLOAT_SLIDER) {
+            throw HostError("parameter " + std::to_string(index) + " ('" + def.name +
+                            "') takes only finite numbers, not " + std::to_string(value));
+        }
+    }
 }
 
 // The share of the way from one keyframe to the next at linear fraction f (0 to 1).
@@ -175,6 +188,7 @@ void ParamStore::setValue(int index, double value, double seconds,
         throw HostError("popup '" + std::string(def.name) + "' has no item " +
                         std::to_string(value));
     }
+    requireFinite(def, index, {value});
     _setKey(index, Keyframe{seconds, value, 0.0, {}}, interpolation);
 }
 
@@ -185,6 +199,7 @@ void ParamStore::setPoint(int index, double x, double y, double seconds,
         throw HostError("parameter " + std::to_string(index) + " ('" + def.name +
                         "') is not a point");
     }
+    requireFinite(def, index, {x, y});
     _setKey(index, Keyframe{seconds, x, y, {}}, interpolation);
 }
 

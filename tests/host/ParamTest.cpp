@@ -4,6 +4,7 @@
 #include "HostTestSupport.h"
 
 #include <cmath>
+#include <limits>
 
 using namespace OfflineHost;
 
@@ -164,6 +165,14 @@ TEST(Params, HoldKeepsAKeyframesValueAndPopupsOnlyHold) {
     EXPECT_THROW(probe->setPoint(Probe::Amount, 1, 2), HostError);
     EXPECT_THROW(probe->setValue(Probe::Count, 1), HostError);
     EXPECT_THROW(probe->setValue(Probe::Amount, 1, std::nan("")), HostError);
+
+    // 16.16 and integers hold no NaN or infinity; a float slider does, and delivers it.
+    const double inf = std::numeric_limits<double>::infinity();
+    EXPECT_THROW(probe->setValue(Probe::Opacity, std::nan("")), HostError);
+    EXPECT_THROW(probe->setValue(Probe::Angle, -inf), HostError);
+    EXPECT_THROW(probe->setPoint(Probe::Centre, 3, inf), HostError);
+    probe->setValue(Probe::Amount, inf, 9.0);
+    EXPECT_EQ(delivered(*probe, Probe::Amount, 9 * 8).u.fs_d.value, inf);
 }
 
 TEST(Params, CheckoutDeliversTheValueAtTheRequestedTime) {
