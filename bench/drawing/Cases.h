@@ -136,7 +136,7 @@ Parameter placementAndStyle(const Case& c) {
     p.position = c.position;
     p.rotation = c.rotation;
     p.scale = 1.0;
-    p.mode = c.stroked ? 3 : 1;
+    p.mode = c.stroked ? Ondrel::PaintMode::fillAndStroke : Ondrel::PaintMode::fill;
     p.strokeWidth = c.strokeWidth;
     p.fillColor = Ondrel::ColorFloat<float>(0.8f, 0.4f, 0.1f);
     p.strokeColor = Ondrel::ColorFloat<float>(0.1f, 0.3f, 0.9f);

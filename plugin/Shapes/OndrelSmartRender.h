@@ -17,6 +17,7 @@
 
 #include "AE_Effect.h"
 #include "Ondrel/Filter/OndrelIterateFilter.h"
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
@@ -39,7 +40,7 @@ void fillPlacementAndStyle(const ParamValues& values, Record& record) {
     record.position = values.offsetFromCenter(Index::Position);
     record.rotation = values.radians(Index::Rotation);
     record.scale = values.percent(Index::Scale);
-    record.mode = values.popup(Index::Mode);
+    record.mode = static_cast<PaintMode>(values.popup(Index::Mode));
     record.strokeWidth = values.length(Index::StrokeWidth);
     record.fillColor = values.color(Index::FillColor);
     record.strokeColor = values.color(Index::StrokeColor);

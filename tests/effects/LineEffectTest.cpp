@@ -176,7 +176,7 @@ TEST_F(LineRecord, PreRenderFillsTheRecord) {
     EXPECT_EQ(r.position.y, 0.0);
     EXPECT_DOUBLE_EQ(r.rotation, std::numbers::pi / 2.0);
     EXPECT_EQ(r.scale, -0.5);
-    EXPECT_EQ(r.mode, 3);
+    EXPECT_EQ(r.mode, Ondrel::PaintMode::fillAndStroke);
     EXPECT_EQ(r.strokeWidth, 2.5);
     EXPECT_EQ(r.fillColor.red, 1.0f);
     EXPECT_EQ(r.fillColor.green, 0.0f);

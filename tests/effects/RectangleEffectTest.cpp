@@ -215,7 +215,7 @@ TEST_F(RectangleRecord, PreRenderFillsBothGeometries) {
         EXPECT_EQ(r.position.x, 0.0);
         EXPECT_EQ(r.position.y, 0.0);
         EXPECT_EQ(r.scale, 1.0);
-        EXPECT_EQ(r.mode, 1);
+        EXPECT_EQ(r.mode, Ondrel::PaintMode::fill);
         EXPECT_EQ(r.strokeWidth, 10.0);
         EXPECT_EQ(r.fillColor.red, 1.0f);
         EXPECT_EQ(r.opacity, 1.0);

@@ -92,7 +92,7 @@ TEST_F(CircleFlow, PreRenderRecordAtDefaults) {
     EXPECT_EQ(r.position.y, 0.0);
     EXPECT_EQ(r.rotation, 0.0);
     EXPECT_EQ(r.scale, 1.0);
-    EXPECT_EQ(r.mode, 1);
+    EXPECT_EQ(r.mode, Ondrel::PaintMode::fill);
     EXPECT_EQ(r.strokeWidth, 20.0);
     EXPECT_EQ(r.fillColor.alpha, 1.0f);
     EXPECT_EQ(r.fillColor.red, 1.0f);
@@ -137,7 +137,7 @@ TEST_F(CircleFlow, PreRenderConvertsAnglesPercentagesColoursAndPopups) {
     EXPECT_DOUBLE_EQ(pre.record.rotation, 45.0 * 3.14159265358979323846 / 180.0);
     EXPECT_EQ(pre.record.scale, -1.0);
     EXPECT_EQ(pre.record.opacity, 0.5);
-    EXPECT_EQ(pre.record.mode, 3);
+    EXPECT_EQ(pre.record.mode, Ondrel::PaintMode::fillAndStroke);
     EXPECT_EQ(pre.record.blendMode, 3);
     EXPECT_EQ(pre.record.strokeColor.red, 10.0f / 255.0f);
     EXPECT_EQ(pre.record.strokeColor.green, 20.0f / 255.0f);

@@ -120,7 +120,7 @@ TYPED_TEST(CircleDrawerTest, RadiusZeroStrokesADisc) {
     EXPECT_TRUE(samePixel(view.row(5)[5], coveredPixel<TypeParam>(1.0, 0.1f, 0.3f, 0.9f)));
     EXPECT_TRUE(samePixel(view.row(5)[8], TypeParam{})) << "3 from the centre, beyond h = 2";
 
-    p.mode = 1;
+    p.mode = Ondrel::PaintMode::fill;
     const Layer fill = this->draw(p, region);
     EXPECT_TRUE(matchesEverywhere<TypeParam>(fill, [](int, int) { return TypeParam{}; }));
 }

@@ -143,7 +143,9 @@ public:
     }
 
     // Mostly the three modes, sometimes a number outside them (drawn as fill and stroke).
-    int mode() { return chance(0.9) ? integer(1, 3) : integer(-1, 5); }
+    Ondrel::PaintMode mode() {
+        return static_cast<Ondrel::PaintMode>(chance(0.9) ? integer(1, 3) : integer(-1, 5));
+    }
     // 1 and 2 are the documented values; anything else behaves as one of them.
     int choice12() { return chance(0.9) ? integer(1, 2) : integer(-1, 4); }
 
@@ -280,7 +282,7 @@ template <typename Parameter>
 void describePlacement(std::ostream& out, const Parameter& p) {
     out << " anchor " << p.anchorPoint.x << "," << p.anchorPoint.y << " position " << p.position.x
         << "," << p.position.y << " rotation " << p.rotation << " scale " << p.scale << " mode "
-        << p.mode << " strokeWidth " << p.strokeWidth;
+        << static_cast<int>(p.mode) << " strokeWidth " << p.strokeWidth;
 }
 
 template <typename Pixel, typename Shape>

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "Ondrel/Filter/OndrelIterateFilter.h"
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelLayer.h"
 #include "host/EffectInstance.h"
@@ -100,12 +101,12 @@ protected:
 };
 
 // A drawer's parameters at scale 1 and full opacity, in the colours every drawer test expects;
-// the fill's alpha is 0, which must not matter.
+// the fill's alpha is 0, which must not matter. mode is the "Mode" popup's number.
 template <typename Parameter>
 Parameter shapeParameter(int mode, double strokeWidth) {
     Parameter p{};
     p.scale = 1.0;
-    p.mode = mode;
+    p.mode = static_cast<Ondrel::PaintMode>(mode);
     p.strokeWidth = strokeWidth;
     p.fillColor = Ondrel::ColorFloat<float>(0.0f, 0.8f, 0.4f, 0.1f);
     p.strokeColor = Ondrel::ColorFloat<float>(1.0f, 0.1f, 0.3f, 0.9f);
@@ -123,20 +124,20 @@ struct ExpectedCoverage {
 };
 
 struct Colors {
-    int mode;
+    Ondrel::PaintMode mode;
     Ondrel::ColorFloat<float> fill;
     Ondrel::ColorFloat<float> stroke;
 };
 
-// Fill stored where it covers more than 1e-6 (unless mode 2), the stroke laid over it the same
-// way (unless mode 1).
+// Fill stored where it covers more than 1e-6 (unless only the stroke is painted), the stroke laid
+// over it the same way (unless only the fill is).
 template <typename Pixel>
 Pixel shapePixel(const Colors& colors, const ExpectedCoverage& c) {
     Pixel p{};
-    if (colors.mode != 2 && c.fill > 1e-6) {
+    if (colors.mode != Ondrel::PaintMode::stroke && c.fill > 1e-6) {
         p = coveredPixel<Pixel>(c.fill, colors.fill.red, colors.fill.green, colors.fill.blue);
     }
-    if (colors.mode != 1 && c.stroke > 1e-6) {
+    if (colors.mode != Ondrel::PaintMode::fill && c.stroke > 1e-6) {
         p = Ondrel::Blend::normal(p, coveredPixel<Pixel>(c.stroke, colors.stroke.red,
                                                          colors.stroke.green, colors.stroke.blue));
     }

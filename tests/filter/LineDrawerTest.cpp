@@ -210,7 +210,7 @@ TYPED_TEST(LineDrawerTest, ZeroThicknessStrokesOnlyABand) {
         }
         EXPECT_TRUE(samePixel(this->at(scratch, region, 20, 18), TypeParam{}));
 
-        p.mode = 1;
+        p.mode = Ondrel::PaintMode::fill;
         const Layer fill = this->draw(p, region);
         EXPECT_TRUE(matchesEverywhere<TypeParam>(fill, [](int, int) { return TypeParam{}; }))
             << "cap " << cap;

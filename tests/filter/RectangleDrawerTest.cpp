@@ -164,7 +164,7 @@ TYPED_TEST(RectangleDrawerTest, RectanglesWithoutAreaDrawNothing) {
         for (const double rotation : {0.0, 0.7}) {
             p.rotation = rotation;
             for (const int mode : {1, 2, 3}) {
-                p.mode = mode;
+                p.mode = static_cast<Ondrel::PaintMode>(mode);
                 EXPECT_TRUE(this->drawsNothing(p))
                     << "controlled by " << p.controlledBy << ", " << p.width << " x " << p.height
                     << ", scale " << p.scale << ", rotation " << rotation << ", mode " << mode;

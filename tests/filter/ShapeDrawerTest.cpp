@@ -26,7 +26,7 @@ using Ondrel::Vector;
 // asked about (tests run it on one thread).
 class TableShape : public Ondrel::ShapeDrawerBase<TableShape> {
 public:
-    int mode = 3;
+    Ondrel::PaintMode mode = Ondrel::PaintMode::fillAndStroke;
     ColorFloat<float> fillColor{0.0f, 0.5f, 1.5f, -0.25f}; // alpha is not used
     ColorFloat<float> strokeColor{0.0f, 1.0f, 0.2f, 0.0f};
     int width = 1;
@@ -70,7 +70,7 @@ TYPED_TEST_SUITE(ShapeDrawerTest, PixelTypes);
 TYPED_TEST(ShapeDrawerTest, ConvertsFillCoverageAndColourAtTheDepth) {
     using Pixel = TypeParam;
     TableShape shape;
-    shape.mode = 1;
+    shape.mode = Ondrel::PaintMode::fill;
     const std::vector<double> fills = {1.0, 0.5, 0.25, 0.75, 1e-6, 1.5e-6, 0.0};
     shape.width = static_cast<int>(fills.size());
     for (const double a : fills) {
@@ -103,7 +103,7 @@ TYPED_TEST(ShapeDrawerTest, CompositesTheStrokeOverTheFillAndHonoursTheMode) {
     shape.table = {{1.0, 0.5}, {0.0, 0.5}, {0.6, 0.0}};
 
     for (const int mode : {1, 2, 3}) {
-        shape.mode = mode;
+        shape.mode = static_cast<Ondrel::PaintMode>(mode);
         Layer scratch(this->in(), this->out(), 3, 1, TestFixture::D::bpc);
         shape.execute("draw", this->source, scratch, 0, 1);
         const Pixel* row = scratch.getPixels<Pixel>().row(0);
@@ -129,7 +129,7 @@ TYPED_TEST(ShapeDrawerTest, CompositesTheStrokeOverTheFillAndHonoursTheMode) {
 TYPED_TEST(ShapeDrawerTest, DrawsOnlyItsBand) {
     using Pixel = TypeParam;
     TableShape shape;
-    shape.mode = 1;
+    shape.mode = Ondrel::PaintMode::fill;
     shape.width = 2;
     shape.table.assign(2 * 6, Coverage{1.0, 0.0});
     Layer scratch(this->in(), this->out(), 2, 6, TestFixture::D::bpc);

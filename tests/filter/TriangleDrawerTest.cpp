@@ -190,7 +190,7 @@ TYPED_TEST(TriangleDrawerTest, StrokeAsWideAsTheInscribedCircle) {
     // (2, 1) lies 0.4 from the long edge, so 0.4 inside the inner triangle's long edge.
     EXPECT_TRUE(samePixel(pixel(stroke, 2, 1), this->strokePixel(0.6)));
 
-    p.mode = 3;
+    p.mode = Ondrel::PaintMode::fillAndStroke;
     const Layer both = this->draw(p, region);
     ASSERT_EQ(region, Rect(3, 3, 13, 11));
     EXPECT_TRUE(samePixel(pixel(both, 1, 1), this->fillPixel(1.0)));
@@ -367,7 +367,7 @@ TYPED_TEST(TriangleDrawerTest, TransformedFillAndStroke) {
     EXPECT_TRUE(this->matches(scratch, this->expected(p, inRegion(placed, region), 2.0)));
 
     // Fill only: the vertices alone bound the region.
-    p.mode = 1;
+    p.mode = Ondrel::PaintMode::fill;
     const Layer fill = this->draw(p, region, 64, 48, -2, 5);
     EXPECT_EQ(region, Rect(static_cast<int>(std::floor(minX - 1.0)),
                            static_cast<int>(std::floor(minY - 1.0)),

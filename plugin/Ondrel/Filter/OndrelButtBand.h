@@ -5,6 +5,7 @@
 // over a zone of t and n (OndrelRowRuns.h), from which drawing finds its runs.
 #pragma once
 
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 
@@ -55,6 +56,7 @@ struct ButtBand {
     double length;
     double halfWidth;
     double strokeWidth;
+    PaintMode mode; // the parts not painted are left 0
 
     Coverage coverageAt(double t, double n) const {
         const auto [fill, stroke] = evaluate<double>(t, n);
@@ -64,38 +66,26 @@ struct ButtBand {
     // The coverage as (fill, stroke).
     template <typename Number>
     std::pair<Number, Number> evaluate(double t, double n) const {
-        const Number strokeAlpha = clamp01(strokeWidth);
-        // Only well inside the body do the ends get an inner stroke boundary; next to the sides
-        // the side band runs on to the corner, so the corners stay closed.
-        const bool insideBody = _insideBody(n);
-
-        const Number fill = _body().coverage<Number>(t, n);
+        Number fill = 0.0;
         Number stroke = 0.0;
-        if (_inStart(t)) {
-            Number a = ramp<Number>(_strokeStart(t)) * strokeAlpha;
-            if (insideBody) {
-                a *= ramp<Number>(_startInner(t));
-            }
-            stroke = a * ramp<Number>(_outer(n));
-        } else if (_inMiddle(t)) {
-            stroke = ramp<Number>(_outer(n)) * strokeAlpha * (1.0 - ramp<Number>(_inner(n)));
-        } else {
-            const Number f = insideBody ? ramp<Number>(_endInner(t)) * strokeAlpha : strokeAlpha;
-            stroke = f * ramp<Number>(_strokeEnd(t)) * ramp<Number>(_outer(n));
+        if (paintsFill(mode)) {
+            fill = _body().coverage<Number>(t, n);
+        }
+        if (paintsStroke(mode)) {
+            stroke = _stroke<Number>(t, n);
         }
         return {fill, stroke};
     }
 
-    // The zones of t and of n in which every pixel is painted alike, for the parts mode paints
-    // (1 fill, 2 stroke, anything else both).
-    GridZones<14, 7> zones(int mode) const {
-        const bool paintsFill = mode != 2;
-        const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
+    // The zones of t and of n in which every pixel is painted alike.
+    GridZones<14, 7> zones() const {
+        const bool fillPainted = paintsFill(mode);
+        const bool strokePainted = paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold;
         GridZonesBuilder<14, 7> grid;
-        if (paintsFill) {
+        if (fillPainted) {
             _body().addTerms(grid);
         }
-        if (paintsStroke) {
+        if (strokePainted) {
             grid.alongTerm([this](double t) { return _strokeStart(t); });
             grid.alongTerm([this](double t) { return _startInner(t); });
             grid.alongTerm([this](double t) { return _endInner(t); });
@@ -108,11 +98,32 @@ struct ButtBand {
         }
         return grid.build(
             [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
-            paintsFill, paintsStroke);
+            fillPainted, strokePainted);
     }
 
 private:
     Box _body() const { return {0.0, length, halfWidth, {1.0, 0.0, 0.0}}; }
+
+    // By zones along the line: its start, its middle and its end.
+    template <typename Number>
+    Number _stroke(double t, double n) const {
+        const Number strokeAlpha = clamp01(strokeWidth);
+        // Only well inside the body do the ends get an inner stroke boundary; next to the sides
+        // the side band runs on to the corner, so the corners stay closed.
+        const bool insideBody = _insideBody(n);
+        if (_inStart(t)) {
+            Number a = ramp<Number>(_strokeStart(t)) * strokeAlpha;
+            if (insideBody) {
+                a *= ramp<Number>(_startInner(t));
+            }
+            return a * ramp<Number>(_outer(n));
+        }
+        if (_inMiddle(t)) {
+            return ramp<Number>(_outer(n)) * strokeAlpha * (1.0 - ramp<Number>(_inner(n)));
+        }
+        const Number f = insideBody ? ramp<Number>(_endInner(t)) * strokeAlpha : strokeAlpha;
+        return f * ramp<Number>(_strokeEnd(t)) * ramp<Number>(_outer(n));
+    }
 
     // The stroke's terms of t and of n that the ramps clamp, and the comparisons that choose its
     // formula: its start zone, its middle zone, and the part of the body well inside it.

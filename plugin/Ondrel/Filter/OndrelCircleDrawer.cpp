@@ -18,7 +18,7 @@ public:
         strokeWidth = transform.scaleLength(strokeWidth);
         center -= toDouble(source.getOrigin());
         // The whole stroke width, although only half of it lies beyond the radius.
-        const double extent = mode == 1 ? radius : radius + strokeWidth;
+        const double extent = mode == PaintMode::fill ? radius : radius + strokeWidth;
         const Rect region = regionOf(Extent::around(center, extent), source);
         center -= toDouble(region.getLeftTop());
         _findZones();
@@ -43,7 +43,7 @@ public:
     }
 
 private:
-    RadialCoverage _radial() const { return {radius, strokeWidth}; }
+    RadialCoverage _radial() const { return {radius, strokeWidth, mode}; }
 
     // Where each row's pixels are painted alike, by squared distance from the centre; set by
     // calcRegion for a circle of finite size and place.
@@ -54,7 +54,7 @@ private:
         _zonesKnown = std::isfinite(center.x) && std::isfinite(center.y) && std::isfinite(radius) &&
                       std::isfinite(strokeWidth);
         if (_zonesKnown) {
-            _zones = RadialCoverage::squared(_radial().zones(mode));
+            _zones = RadialCoverage::squared(_radial().zones());
         }
     }
 };

@@ -2,6 +2,7 @@
 // scratch layer covering the circle's region.
 #pragma once
 
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
@@ -22,7 +23,7 @@ public:
         Vector<double> position;
         double rotation; // radians
         double scale;    // signed, 1 = 100 %
-        int mode;        // 1 fill, 2 stroke, 3 fill and stroke
+        PaintMode mode;
         double strokeWidth;
         ColorFloat<float> fillColor;
         ColorFloat<float> strokeColor;

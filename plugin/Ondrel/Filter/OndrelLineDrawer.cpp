@@ -36,7 +36,7 @@ public:
         point2 -= origin;
 
         // Whole widths, generously: the body and stroke reach only half of them beyond the line.
-        const double margin = mode == 1 ? thickness : thickness + strokeWidth;
+        const double margin = mode == PaintMode::fill ? thickness : thickness + strokeWidth;
         Extent extent = Extent::none();
         extent.include(point1, margin);
         extent.include(point2, margin);
@@ -98,9 +98,9 @@ private:
         return _radial().at(d);
     }
 
-    RadialCoverage _radial() const { return {thickness / 2.0, strokeWidth}; }
+    RadialCoverage _radial() const { return {thickness / 2.0, strokeWidth, mode}; }
 
-    ButtBand _butt() const { return {length, thickness / 2.0, strokeWidth}; }
+    ButtBand _butt() const { return {length, thickness / 2.0, strokeWidth, mode}; }
 
     // Where each row's pixels are painted alike. Butt caps: by t and distance from the centre
     // line. Round caps: by distance from the segment beside it, by squared distance from an end
@@ -120,9 +120,9 @@ private:
             return;
         }
         if (cap == 1) {
-            _buttZones = _butt().zones(mode);
+            _buttZones = _butt().zones();
         } else {
-            _lineZones = _radial().zones(mode);
+            _lineZones = _radial().zones();
             _endZones = RadialCoverage::squared(_lineZones);
         }
     }

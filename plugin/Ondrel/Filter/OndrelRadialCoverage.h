@@ -4,6 +4,7 @@
 // ramps inside its band, and strokes thinner than a pixel fade in proportion.
 #pragma once
 
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
@@ -18,20 +19,24 @@ namespace Ondrel {
 struct RadialCoverage {
     double radius;
     double strokeWidth;
+    PaintMode mode; // the parts not painted are left 0
 
     Coverage at(double d) const {
         Coverage coverage;
-        coverage.fill = clamp01(_fillTerm(d));
-        coverage.stroke =
-            clamp01(_outerTerm(d)) * clamp01(strokeWidth) * (1.0 - clamp01(_innerTerm(d)));
+        if (paintsFill(mode)) {
+            coverage.fill = clamp01(_fillTerm(d));
+        }
+        if (paintsStroke(mode)) {
+            coverage.stroke =
+                clamp01(_outerTerm(d)) * clamp01(strokeWidth) * (1.0 - clamp01(_innerTerm(d)));
+        }
         return coverage;
     }
 
-    // The zones of distance in which every pixel is painted alike, for the parts mode paints
-    // (1 fill, 2 stroke, anything else both). Their bounds are distances.
-    ValleyZones<6> zones(int mode) const {
-        const bool paintsFill = mode != 2;
-        const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
+    // The zones of distance in which every pixel is painted alike. Their bounds are distances.
+    ValleyZones<6> zones() const {
+        const bool fillPainted = paintsFill(mode);
+        const bool strokePainted = paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold;
         constexpr double infinity = std::numeric_limits<double>::infinity();
 
         // Each term falls as d grows; its ramp ends where it stops being at least 1 and where it
@@ -41,10 +46,10 @@ struct RadialCoverage {
             zones.bounds.addChangeOf([&term](double d) { return term(d) >= 1.0; }, 0.0, infinity);
             zones.bounds.addChangeOf([&term](double d) { return term(d) > 0.0; }, 0.0, infinity);
         };
-        if (paintsFill) {
+        if (fillPainted) {
             addBounds([this](double d) { return _fillTerm(d); });
         }
-        if (paintsStroke) {
+        if (strokePainted) {
             addBounds([this](double d) { return _outerTerm(d); });
             addBounds([this](double d) { return _innerTerm(d); });
         }
@@ -60,7 +65,7 @@ struct RadialCoverage {
             const bool strokeSame =
                 strokeZero || (outer != Saturation::partial && inner != Saturation::partial);
             zones.zones[k] =
-                zoneOf(at(d), fill != Saturation::partial, strokeSame, paintsFill, paintsStroke);
+                zoneOf(at(d), fill != Saturation::partial, strokeSame, fillPainted, strokePainted);
         }
         return zones;
     }

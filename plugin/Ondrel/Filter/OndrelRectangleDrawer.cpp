@@ -47,7 +47,7 @@ public:
         }
 
         // The whole stroke width, although only half of it lies outside the edges.
-        const double margin = mode == 1 ? 0.0 : strokeWidth;
+        const double margin = mode == PaintMode::fill ? 0.0 : strokeWidth;
         Extent extent = Extent::seededBy(source);
         for (const Vector<double>& corner : corners) {
             extent.include(corner, margin);
@@ -103,9 +103,15 @@ private:
     // The coverage as (fill, stroke).
     template <typename Number>
     std::pair<Number, Number> _evaluate(double t, double n) const {
-        const Number fill = _fill().coverage<Number>(t, n);
-        const Number stroke = Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
-                              (1.0 - _strokeInner().coverage<Number>(t, n));
+        Number fill = 0.0;
+        Number stroke = 0.0;
+        if (paintsFill(mode)) {
+            fill = _fill().coverage<Number>(t, n);
+        }
+        if (paintsStroke(mode)) {
+            stroke = Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
+                     (1.0 - _strokeInner().coverage<Number>(t, n));
+        }
         return {fill, stroke};
     }
 
@@ -121,19 +127,19 @@ private:
 
     // The zones of t and n in which every pixel is painted alike, for the parts mode paints.
     GridZones<14, 7> _findGrid() const {
-        const bool paintsFill = mode != 2;
-        const bool paintsStroke = mode != 1 && clamp01(strokeWidth) > coverageThreshold;
+        const bool fillPainted = paintsFill(mode);
+        const bool strokePainted = paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold;
         GridZonesBuilder<14, 7> grid;
-        if (paintsFill) {
+        if (fillPainted) {
             _fill().addTerms(grid);
         }
-        if (paintsStroke) {
+        if (strokePainted) {
             _strokeOuter().addTerms(grid);
             _strokeInner().addTerms(grid);
         }
         return grid.build(
             [this]<typename Number>(double t, double n) { return _evaluate<Number>(t, n); },
-            paintsFill, paintsStroke);
+            fillPainted, strokePainted);
     }
 
     // Where each row's pixels are painted alike, by t and distance from the centre line; set by

@@ -2,7 +2,7 @@
 // scratch layer, the per-depth pixel loop, the colour and coverage conversions and the blending.
 //
 // A drawer's Impl plugs in by deriving from ShapeDrawerBase<Impl> and providing (publicly):
-//   int mode;                                  1 fill, 2 stroke, anything else both
+//   PaintMode mode;
 //   ColorFloat<float> fillColor, strokeColor;  only red, green and blue are used
 //   Coverage coverageAt(double x, double y) const;
 //   template <typename Out> void rowRuns(int y, int left, int right, Out& out) const;
@@ -19,6 +19,7 @@
 
 #include "AE_Effect.h"
 #include "Ondrel/Filter/OndrelIterateFilter.h"
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelRowRuns.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelBlend.h"
@@ -106,12 +107,12 @@ private:
     // the coverage's. Returns whether anything was painted.
     bool _paint(Pixel& pixel, const Coverage& coverage) const {
         bool drawn = false;
-        if (_shape.mode != 2 && coverage.fill > coverageThreshold) {
+        if (paintsFill(_shape.mode) && coverage.fill > coverageThreshold) {
             pixel = _fillPixel;
             pixel.alpha = Traits::fromUnit(coverage.fill);
             drawn = true;
         }
-        if (_shape.mode != 1 && coverage.stroke > coverageThreshold) {
+        if (paintsStroke(_shape.mode) && coverage.stroke > coverageThreshold) {
             Pixel stroke = _strokePixel;
             stroke.alpha = Traits::fromUnit(std::min(coverage.stroke, 1.0));
             pixel = Blend::normal(pixel, stroke);
@@ -170,7 +171,7 @@ template <typename Shape>
 concept ShapeGeometry = requires(const Shape& shape, double x, double y, RunSink& sink) {
     { shape.coverageAt(x, y) } -> std::same_as<Coverage>;
     shape.rowRuns(0, 0, 0, sink);
-    { shape.mode } -> std::convertible_to<int>;
+    { shape.mode } -> std::convertible_to<PaintMode>;
     { shape.fillColor } -> std::convertible_to<ColorFloat<float>>;
     { shape.strokeColor } -> std::convertible_to<ColorFloat<float>>;
 };

@@ -331,10 +331,10 @@ public:
 
         _moveBy(origin);
         Extent extent = Extent::seededBy(source);
-        if (mode != 2) {
+        if (paintsFill(mode)) {
             fill.include(extent);
         }
-        if (mode != 1) {
+        if (paintsStroke(mode)) {
             outer.include(extent);
         }
         const Rect region = regionOf(extent, source);
@@ -351,7 +351,7 @@ public:
             return;
         }
         const double row = static_cast<double>(y);
-        if (mode == 1) {
+        if (!paintsStroke(mode)) {
             const Outline::ProductRow product = fill.productRow(row, left, right);
             if (product.first >= product.last) {
                 return;
@@ -381,10 +381,10 @@ private:
         if (!enclosesArea) {
             return {fillCoverage, strokeCoverage};
         }
-        if (mode != 2) {
+        if (paintsFill(mode)) {
             fillCoverage = fillAlpha * fill.coverageAt<Number>(s);
         }
-        if (mode != 1) {
+        if (paintsStroke(mode)) {
             const Number a = strokeAlpha * outer.coverageAt<Number>(s);
             if (!(a < coverageThreshold)) {
                 strokeCoverage = a * (1.0 - inner.coverageAt<Number>(s));
@@ -416,7 +416,7 @@ private:
     template <typename Out>
     void _strokedRowRuns(double y, int left, int right, Out& out) const {
         auto [first, last] = outer.within(y, left, right, false);
-        if (mode != 2) {
+        if (paintsFill(mode)) {
             const auto [fillFirst, fillLast] = fill.within(y, left, right, false);
             if (first >= last) {
                 first = fillFirst;
@@ -434,13 +434,13 @@ private:
         cuts[count++] = first;
         cuts[count++] = last;
         const auto cut = [&cuts, &count](int x) { cuts[count++] = x; };
-        if (mode != 2) {
+        if (paintsFill(mode)) {
             fill.forEachChange(y, first, last, cut);
         }
         outer.forEachChange(y, first, last, cut);
         inner.forEachChange(y, first, last, cut);
         std::sort(cuts.begin(), cuts.begin() + count);
-        const bool paintsStroke = strokeAlpha > coverageThreshold;
+        const bool strokePainted = strokeAlpha > coverageThreshold;
         for (std::size_t k = 0; k + 1 < count; ++k) {
             if (cuts[k] == cuts[k + 1]) {
                 continue;
@@ -451,7 +451,7 @@ private:
             const auto [fillCoverage, strokeCoverage] = _evaluate<double>(s);
             emitRun(out, cuts[k], cuts[k + 1],
                     zoneOf(Coverage{fillCoverage, strokeCoverage}, fillKnown.known(),
-                           strokeKnown.known(), mode != 2, paintsStroke));
+                           strokeKnown.known(), paintsFill(mode), strokePainted));
         }
     }
 
