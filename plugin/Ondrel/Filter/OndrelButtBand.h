@@ -66,21 +66,14 @@ struct ButtBand {
     // The coverage as (fill, stroke).
     template <typename Number>
     std::pair<Number, Number> evaluate(double t, double n) const {
-        Number fill = 0.0;
-        Number stroke = 0.0;
-        if (paintsFill(mode)) {
-            fill = _body().coverage<Number>(t, n);
-        }
-        if (paintsStroke(mode)) {
-            stroke = _stroke<Number>(t, n);
-        }
-        return {fill, stroke};
+        return paintedParts<Number>(
+            mode, [&] { return _body().coverage<Number>(t, n); },
+            [&] { return _stroke<Number>(t, n); });
     }
 
     // The zones of t and of n in which every pixel is painted alike.
     GridZones<14, 7> zones() const {
-        const bool fillPainted = paintsFill(mode);
-        const bool strokePainted = paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold;
+        const auto [fillPainted, strokePainted] = partsPainted(mode, strokeWidth);
         GridZonesBuilder<14, 7> grid;
         if (fillPainted) {
             _body().addTerms(grid);

@@ -54,22 +54,18 @@ public:
         return region;
     }
 
-    // Every pixel is evaluated.
     template <typename Out>
     void rowRuns(int y, int left, int right, Out& out) const {
         if (!_zonesKnown) {
             out.varying(left, right);
             return;
         }
-        // t and the signed distance from the centre line along the row, as coverageAt forms them.
-        const double dy = static_cast<double>(y) - point1.y;
-        const LinearRow along{point1.x, direction.x, dy * direction.y};
-        const LineDistanceRow beside{LinearRow{point1.x, perpendicular.x, dy * perpendicular.y}};
+        const BandRow row(point1, direction, perpendicular, y);
         if (cap == 1) {
-            _buttZones.emitRow(along, beside, left, right, out);
+            _buttZones.emitRow(row, left, right, out);
             return;
         }
-        _roundRowRuns(static_cast<double>(y), along, beside, left, right, out);
+        _roundRowRuns(static_cast<double>(y), row, left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -130,8 +126,9 @@ private:
     // Along the row, t runs monotonically: the pixels before point1 (t < 0), beside the segment
     // and beyond point2 (t at least the length) follow one another, in that order or the reverse.
     template <typename Out>
-    void _roundRowRuns(double y, const LinearRow& along, const LineDistanceRow& beside, int left,
-                       int right, Out& out) const {
+    void _roundRowRuns(double y, const BandRow& row, int left, int right, Out& out) const {
+        const LinearRow& along = row.along;
+        const LineDistanceRow& beside = row.across;
         const PointDistanceRow fromStart(point1, y);
         const PointDistanceRow fromEnd(point2, y);
         const auto before = [&along](int x) { return along.value(x) < 0.0; };

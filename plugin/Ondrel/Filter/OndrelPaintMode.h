@@ -3,6 +3,8 @@
 // record; any other number paints both.
 #pragma once
 
+#include <utility>
+
 namespace Ondrel {
 
 enum class PaintMode : int {
@@ -17,6 +19,14 @@ constexpr bool paintsFill(PaintMode mode) {
 
 constexpr bool paintsStroke(PaintMode mode) {
     return mode != PaintMode::fill;
+}
+
+// The coverage of what mode paints, as (fill, stroke): each part from its function where it is
+// painted, 0 where it is not.
+template <typename Number, typename Fill, typename Stroke>
+std::pair<Number, Number> paintedParts(PaintMode mode, Fill&& fill, Stroke&& stroke) {
+    return {paintsFill(mode) ? Number(fill()) : Number(0.0),
+            paintsStroke(mode) ? Number(stroke()) : Number(0.0)};
 }
 
 } // namespace Ondrel

@@ -22,21 +22,18 @@ struct RadialCoverage {
     PaintMode mode; // the parts not painted are left 0
 
     Coverage at(double d) const {
-        Coverage coverage;
-        if (paintsFill(mode)) {
-            coverage.fill = clamp01(_fillTerm(d));
-        }
-        if (paintsStroke(mode)) {
-            coverage.stroke =
-                clamp01(_outerTerm(d)) * clamp01(strokeWidth) * (1.0 - clamp01(_innerTerm(d)));
-        }
-        return coverage;
+        const auto [fill, stroke] = paintedParts<double>(
+            mode, [&] { return clamp01(_fillTerm(d)); },
+            [&] {
+                return clamp01(_outerTerm(d)) * clamp01(strokeWidth) *
+                       (1.0 - clamp01(_innerTerm(d)));
+            });
+        return {fill, stroke};
     }
 
     // The zones of distance in which every pixel is painted alike. Their bounds are distances.
     ValleyZones<6> zones() const {
-        const bool fillPainted = paintsFill(mode);
-        const bool strokePainted = paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold;
+        const auto [fillPainted, strokePainted] = partsPainted(mode, strokeWidth);
         constexpr double infinity = std::numeric_limits<double>::infinity();
 
         // Each term falls as d grows; its ramp ends where it stops being at least 1 and where it

@@ -79,12 +79,7 @@ public:
             out.varying(left, right);
             return;
         }
-        // t and the signed distance from the centre line along the row, as coverageAt forms them.
-        const double dy = static_cast<double>(y) - startPoint.y;
-        const LinearRow along{startPoint.x, direction.x, dy * direction.y};
-        const LineDistanceRow across{
-            LinearRow{startPoint.x, sideDirection.x, dy * sideDirection.y}};
-        _zones.emitRow(along, across, left, right, out);
+        _zones.emitRow(BandRow(startPoint, direction, sideDirection, y), left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -103,16 +98,12 @@ private:
     // The coverage as (fill, stroke).
     template <typename Number>
     std::pair<Number, Number> _evaluate(double t, double n) const {
-        Number fill = 0.0;
-        Number stroke = 0.0;
-        if (paintsFill(mode)) {
-            fill = _fill().coverage<Number>(t, n);
-        }
-        if (paintsStroke(mode)) {
-            stroke = Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
-                     (1.0 - _strokeInner().coverage<Number>(t, n));
-        }
-        return {fill, stroke};
+        return paintedParts<Number>(
+            mode, [&] { return _fill().coverage<Number>(t, n); },
+            [&] {
+                return Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
+                       (1.0 - _strokeInner().coverage<Number>(t, n));
+            });
     }
 
     Box _fill() const { return {0.0, length, halfHeight, outside}; }
@@ -127,8 +118,7 @@ private:
 
     // The zones of t and n in which every pixel is painted alike, for the parts mode paints.
     GridZones<14, 7> _findGrid() const {
-        const bool fillPainted = paintsFill(mode);
-        const bool strokePainted = paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold;
+        const auto [fillPainted, strokePainted] = partsPainted(mode, strokeWidth);
         GridZonesBuilder<14, 7> grid;
         if (fillPainted) {
             _fill().addTerms(grid);

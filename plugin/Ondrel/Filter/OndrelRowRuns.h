@@ -10,6 +10,7 @@
 // geometry only pick the first candidates, so rounding can never move an end.
 #pragma once
 
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 
@@ -177,6 +178,20 @@ struct LineDistanceRow {
     }
 };
 
+// A band's two quantities along row y, formed as coverageAt forms them from the sample point's
+// offset q from the band's origin: t = q . along, and the distance |q . across| from the centre
+// line.
+struct BandRow {
+    BandRow(const Vector<double>& origin, const Vector<double>& alongDirection,
+            const Vector<double>& acrossDirection, int y)
+        : along(origin.x, alongDirection.x, (static_cast<double>(y) - origin.y) * alongDirection.y),
+          across{LinearRow(origin.x, acrossDirection.x,
+                           (static_cast<double>(y) - origin.y) * acrossDirection.y)} {}
+
+    LinearRow along;
+    LineDistanceRow across;
+};
+
 // The squared distances of the pixels of one row from a point, formed as Vector::length forms them
 // (dx * dx + dy * dy): least at the pixels around the point. A field for ValleyZones::emitRow.
 class PointDistanceRow {
@@ -294,6 +309,16 @@ struct Zone {
     ZoneKind kind = ZoneKind::varying;
     Coverage coverage; // for uniform zones
 };
+
+// Which parts of a shape can show: a stroke fading to nothing cannot.
+struct PaintedParts {
+    bool fill;
+    bool stroke;
+};
+
+inline PaintedParts partsPainted(PaintMode mode, double strokeWidth) {
+    return {paintsFill(mode), paintsStroke(mode) && clamp01(strokeWidth) > coverageThreshold};
+}
 
 // The zone of pixels whose fill and stroke coverage is c, given whether each painted part is the
 // same at every pixel of the zone. A stroke of exactly 1 is painted over the fill with full alpha
@@ -441,14 +466,13 @@ struct GridZones {
     std::array<bool, NC + 1> acrossSettled{};
 
     template <typename Out>
-    void emitRow(const LinearRow& alongRow, const LineDistanceRow& acrossRow, int left, int right,
-                 Out& out) const {
-        if (_repeatsRowAbove(alongRow, acrossRow, left, right, out)) {
+    void emitRow(const BandRow& row, int left, int right, Out& out) const {
+        if (_repeatsRowAbove(row.along, row.across, left, right, out)) {
             return;
         }
-        forEachValleyPiece(across, acrossRow, left, right, [&](int begin, int end, std::size_t c) {
+        forEachValleyPiece(across, row.across, left, right, [&](int begin, int end, std::size_t c) {
             if (!acrossEmpty[c]) {
-                _emitAlong(alongRow, begin, end, c, out);
+                _emitAlong(row.along, begin, end, c, out);
             }
         });
     }

@@ -376,21 +376,16 @@ public:
 private:
     template <typename Number>
     std::pair<Number, Number> _evaluate(const Vector<double>& s) const {
-        Number fillCoverage = 0.0;
-        Number strokeCoverage = 0.0;
         if (!enclosesArea) {
-            return {fillCoverage, strokeCoverage};
+            return {0.0, 0.0};
         }
-        if (paintsFill(mode)) {
-            fillCoverage = fillAlpha * fill.coverageAt<Number>(s);
-        }
-        if (paintsStroke(mode)) {
-            const Number a = strokeAlpha * outer.coverageAt<Number>(s);
-            if (!(a < coverageThreshold)) {
-                strokeCoverage = a * (1.0 - inner.coverageAt<Number>(s));
-            }
-        }
-        return {fillCoverage, strokeCoverage};
+        return paintedParts<Number>(
+            mode, [&] { return fillAlpha * fill.coverageAt<Number>(s); },
+            [&] {
+                const Number a = strokeAlpha * outer.coverageAt<Number>(s);
+                return a < coverageThreshold ? Number(0.0)
+                                             : a * (1.0 - inner.coverageAt<Number>(s));
+            });
     }
 
     // Pixels of a fill alone, each evaluated. Where every edge but one has its factor at 1 all
