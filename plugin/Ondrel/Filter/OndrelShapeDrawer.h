@@ -30,6 +30,7 @@
 #include <algorithm>
 #include <cmath>
 #include <concepts>
+#include <cstdint>
 #include <cstring>
 #include <cwchar>
 #include <string>
@@ -121,8 +122,9 @@ private:
         return drawn;
     }
 
-    // Copies of the pixel, written 64 bytes at a time. Pixels the size of a wide character are
-    // filled by the C library's wmemset, which picks the widest stores the processor has.
+    // Copies of the pixel. Pixels the size of a wide character are filled by the C library's
+    // wmemset, which picks the widest stores the processor has; others 64 bytes at a time from
+    // 16 bytes of repeated pixels held in registers.
     static void _fill(Pixel* destination, int count, const Pixel& pixel) {
         if constexpr (sizeof(Pixel) == sizeof(wchar_t)) {
             wchar_t unit;
@@ -130,12 +132,19 @@ private:
             std::wmemset(reinterpret_cast<wchar_t*>(destination), unit,
                          static_cast<std::size_t>(count));
         } else {
-            constexpr int perBlock = 64 / static_cast<int>(sizeof(Pixel));
-            Pixel block[perBlock];
-            std::fill_n(block, perBlock, pixel);
+            constexpr int perUnit = 16 / static_cast<int>(sizeof(Pixel));
+            Pixel pixels[perUnit];
+            std::fill_n(pixels, perUnit, pixel);
+            struct {
+                std::uint64_t low;
+                std::uint64_t high;
+            } unit;
+            std::memcpy(&unit, pixels, sizeof unit);
             int i = 0;
-            for (; i + perBlock <= count; i += perBlock) {
-                std::memcpy(destination + i, block, sizeof block);
+            for (; i + 4 * perUnit <= count; i += 4 * perUnit) {
+                for (int k = 0; k < 4; ++k) {
+                    std::memcpy(destination + i + k * perUnit, &unit, sizeof unit);
+                }
             }
             std::fill(destination + i, destination + count, pixel);
         }
