@@ -78,12 +78,12 @@ TEST(SegmentedRegion, NoBandsGiveAnEmptyRectangle) {
 
 // ---------------------------------------------------------------------------------------------
 // A drawer that paints each pixel of its band: red = band index, green = band count, alpha =
-// number of visits. All bands first meet at a rendezvous, so they paint at the same time on
-// different threads, and overlapping bands would be a data race.
+// number of visits. The first bands, one per thread, meet at a rendezvous, so they paint at the
+// same time on different threads, and overlapping bands would be a data race.
 
 class BandPainter {
 public:
-    explicit BandPainter(int expectedBands) : m_expected(expectedBands) {}
+    explicit BandPainter(int threads) : m_expected(threads) {}
 
     void execute(const std::string& name, Layer& source, Layer& destination, int index,
                  int count) const {
@@ -118,8 +118,8 @@ public:
     }
 
 private:
-    // Waits until every band has arrived; the bound only keeps a broken host from hanging the
-    // test, which then fails on the number of bands that met.
+    // Waits until one band per thread has arrived; the bound only keeps a broken host from
+    // hanging the test, which then fails on the threads that met.
     void _meet(const std::string& name, const Layer* source, std::thread::id thread) const {
         std::unique_lock lock(m_mutex);
         ++m_arrived;
@@ -156,21 +156,22 @@ TEST_F(IterateFilterTest, DrawsEveryBandExactlyOnceOnSeveralThreadsAtOnce) {
             ASSERT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter),
                       PF_Err_NONE);
 
-            EXPECT_EQ(painter.arrived(), threads);
+            const int bands = threads * Ondrel::bandsPerThread;
+            EXPECT_EQ(painter.arrived(), bands);
             EXPECT_EQ(painter.threads().size(), static_cast<std::size_t>(threads));
             EXPECT_EQ(painter.names(), std::set<std::string>{"draw"});
             EXPECT_EQ(painter.sources(), std::set<const Layer*>{&source});
             const Ondrel::PixelView<PF_Pixel> view = destination.getPixels<PF_Pixel>();
             for (int y = 0; y < height; ++y) {
                 int band = 0;
-                while (bandTop(height, band + 1, threads) <= y) {
+                while (bandTop(height, band + 1, bands) <= y) {
                     ++band;
                 }
                 for (int x = 0; x < 3; ++x) {
                     const PF_Pixel p = view.row(y)[x];
                     EXPECT_EQ(p.alpha, 1) << "visits of " << x << "," << y;
                     EXPECT_EQ(p.red, band) << x << "," << y;
-                    EXPECT_EQ(p.green, threads);
+                    EXPECT_EQ(p.green, bands);
                 }
             }
         }
@@ -213,7 +214,7 @@ TEST_F(IterateFilterTest, MissingIterateSuitesAreThrown) {
     }
 }
 
-// A host that reports no worker threads still gets the layer drawn, as one band.
+// A host that reports no worker threads still gets the layer drawn, as one thread's bands.
 struct NoThreads {
     static inline SPBasicSuite* hostBasic = nullptr;
     static A_Err count(A_long* threads) {
@@ -235,7 +236,7 @@ struct NoThreads {
     }
 };
 
-TEST_F(IterateFilterTest, AHostWithoutThreadsGetsOneBand) {
+TEST_F(IterateFilterTest, AHostWithoutThreadsStillGetsTheLayerDrawn) {
     NoThreads::hostBasic = in()->pica_basicP;
     SPBasicSuite basic = *in()->pica_basicP;
     basic.AcquireSuite = &NoThreads::acquire;
@@ -248,7 +249,7 @@ TEST_F(IterateFilterTest, AHostWithoutThreadsGetsOneBand) {
     in()->pica_basicP = NoThreads::hostBasic;
 
     EXPECT_EQ(err, PF_Err_NONE);
-    EXPECT_EQ(painter.arrived(), 1);
+    EXPECT_EQ(painter.arrived(), Ondrel::bandsPerThread);
     EXPECT_EQ(destination.getPixels<PF_Pixel>().row(2)[1].alpha, 1);
 }
 

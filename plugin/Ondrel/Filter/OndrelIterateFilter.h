@@ -1,5 +1,6 @@
-// Runs a drawer over horizontal bands of its destination layer on the host's worker threads: one
-// band per thread the host reports, band i drawn by iteration i of the host's generic iteration.
+// Runs a drawer over horizontal bands of its destination layer on the host's worker threads:
+// bandsPerThread bands per thread the host reports, band i drawn by iteration i of the host's
+// generic iteration.
 #pragma once
 
 #include "AE_Effect.h"
@@ -19,6 +20,11 @@ namespace Ondrel {
 // below 1 gives an empty band.
 Rect getSegmentedRegion(const Rect& r, int index, int count, int direction);
 
+// The host hands iterations to its threads as they come free, so with several bands per thread a
+// shape whose rows cost unevenly (a triangle's wide base against its tip) still keeps every
+// thread busy to the end.
+inline constexpr A_long bandsPerThread = 4;
+
 // What the host hands to each iteration; lives on IterateFilter's stack during the host call.
 template <typename Drawer>
 struct IterateFilterContext {
@@ -36,8 +42,8 @@ PF_Err IterateFilterImpl(void* refcon, A_long /*threadIndex*/, A_long i, A_long 
     return PF_Err_NONE;
 }
 
-// Draws the drawer's pass `name` into destination, one band per host thread, and returns when all
-// bands are done. A missing suite escapes as the suite handler's exception.
+// Draws the drawer's pass `name` into destination, bandsPerThread bands per host thread, and
+// returns when all bands are done. A missing suite escapes as the suite handler's exception.
 template <typename Drawer>
 PF_Err IterateFilter(PF_InData* inData, const std::string& name, Layer& source, Layer& destination,
                      const Drawer& drawer) {
@@ -47,10 +53,11 @@ PF_Err IterateFilter(PF_InData* inData, const std::string& name, Layer& source, 
     if (err != PF_Err_NONE) {
         return err;
     }
-    // A host that reports no threads still gets the whole layer drawn, as one band.
+    // A host that reports no threads still gets the whole layer drawn, as one thread's bands.
     threads = std::max<A_long>(threads, 1);
     IterateFilterContext<Drawer> context{&drawer, name, &source, &destination};
-    return suites.Iterate8Suite1()->iterate_generic(threads, &context, &IterateFilterImpl<Drawer>);
+    return suites.Iterate8Suite1()->iterate_generic(threads * bandsPerThread, &context,
+                                                    &IterateFilterImpl<Drawer>);
 }
 
 } // namespace Ondrel
