@@ -49,41 +49,6 @@ inline int clampedPixel(double x, int lo, int hi) {
     return x >= hi ? hi : static_cast<int>(x);
 }
 
-} // namespace Detail
-
-// The greatest double in [lo, hi] at which holds is true, for holds true up to some value and
-// false beyond it; none when it is false already at lo.
-template <typename Holds>
-std::optional<double> lastHolding(Holds&& holds, double lo, double hi) {
-    if (!holds(lo)) {
-        return std::nullopt;
-    }
-    if (holds(hi)) {
-        return hi;
-    }
-    std::int64_t in = Detail::doubleRank(lo);
-    std::int64_t out = Detail::doubleRank(hi);
-    // The ranks of far-apart doubles differ by more than an int64 holds.
-    while (static_cast<std::uint64_t>(out) - static_cast<std::uint64_t>(in) > 1) {
-        const std::int64_t mid = std::midpoint(in, out);
-        (holds(Detail::rankedDouble(mid)) ? in : out) = mid;
-    }
-    return Detail::rankedDouble(in);
-}
-
-// What a coverage term (the argument of clamp01) makes of its ramp: exactly 0 at or below 0,
-// exactly 1 at or above 1, anything else (NaN included) partial.
-enum class Saturation { zero, partial, one };
-
-inline Saturation saturation(double term) {
-    if (term <= 0.0) {
-        return Saturation::zero;
-    }
-    return term >= 1.0 ? Saturation::one : Saturation::partial;
-}
-
-namespace Detail {
-
 // firstPixelWhere once the guess, start, has proved wrong: widens from it in doubling steps, then
 // halves.
 template <typename Holds>
@@ -119,6 +84,37 @@ int widenFrom(Holds&& holds, int from, int to, int start, bool holdsAtStart) {
 }
 
 } // namespace Detail
+
+// The greatest double in [lo, hi] at which holds is true, for holds true up to some value and
+// false beyond it; none when it is false already at lo.
+template <typename Holds>
+std::optional<double> lastHolding(Holds&& holds, double lo, double hi) {
+    if (!holds(lo)) {
+        return std::nullopt;
+    }
+    if (holds(hi)) {
+        return hi;
+    }
+    std::int64_t in = Detail::doubleRank(lo);
+    std::int64_t out = Detail::doubleRank(hi);
+    // The ranks of far-apart doubles differ by more than an int64 holds.
+    while (static_cast<std::uint64_t>(out) - static_cast<std::uint64_t>(in) > 1) {
+        const std::int64_t mid = std::midpoint(in, out);
+        (holds(Detail::rankedDouble(mid)) ? in : out) = mid;
+    }
+    return Detail::rankedDouble(in);
+}
+
+// What a coverage term (the argument of clamp01) makes of its ramp: exactly 0 at or below 0,
+// exactly 1 at or above 1, anything else (NaN included) partial.
+enum class Saturation { zero, partial, one };
+
+inline Saturation saturation(double term) {
+    if (term <= 0.0) {
+        return Saturation::zero;
+    }
+    return term >= 1.0 ? Saturation::one : Saturation::partial;
+}
 
 // The first pixel x in [from, to) at which holds is true, for holds false up to some pixel and
 // true after it; to when it holds nowhere. guess is where the change is expected: a right guess
@@ -193,11 +189,11 @@ struct BandRow {
 };
 
 // The squared distances of the pixels of one row from a point, formed as Vector::length forms them
-// (dx * dx + dy * dy): least at the pixels around the point. A field for ValleyZones::emitRow.
+// (dx * dx + dy * dy): least at the pixels around the point. A field for forEachValleyPiece.
 class PointDistanceRow {
 public:
     PointDistanceRow(const Vector<double>& point, double y)
-        : _x(point.x), _dy(y - point.y), _dy2(_dy * _dy) {}
+        : _x(point.x), _dy2((y - point.y) * (y - point.y)) {}
 
     // Both operands of the sum are rounded alike, so the order of sums follows that of |dx|.
     double value(int x) const {
@@ -224,7 +220,6 @@ public:
 
 private:
     double _x;
-    double _dy;
     double _dy2;
 };
 
@@ -275,11 +270,11 @@ Number ramp(double term) {
 }
 
 // The last value in [lo, hi] at which a condition that changes once along it (a term reaching 0
-// or 1, or a comparison) still has its value at lo; none when it already changes at lo.
+// or 1, or a comparison) still has its value at lo: hi when it never changes.
 template <typename Condition>
-std::optional<double> lastUnchanged(Condition&& condition, double lo, double hi) {
+double lastUnchanged(Condition&& condition, double lo, double hi) {
     const bool atLo = condition(lo);
-    return lastHolding([&condition, atLo](double v) { return condition(v) == atLo; }, lo, hi);
+    return *lastHolding([&condition, atLo](double v) { return condition(v) == atLo; }, lo, hi);
 }
 
 // What makes a row's pixels what they are, for a shape whose rows can repeat: rows of equal keys
@@ -356,9 +351,9 @@ struct ZoneBounds {
     // Where condition, which changes once over [lo, hi], last has its value at lo.
     template <typename Condition>
     void addChangeOf(Condition&& condition, double lo, double hi) {
-        const std::optional<double> bound = lastUnchanged(condition, lo, hi);
-        if (bound && *bound != hi) {
-            values[count++] = *bound;
+        const double bound = lastUnchanged(condition, lo, hi);
+        if (bound != hi) {
+            values[count++] = bound;
         }
     }
 
