@@ -2,11 +2,11 @@
 
 #include "CliError.h"
 #include "Pixels.h"
+#include "QuietLibraries.h"
 #include "TemporaryFile.h"
 
 #include <OpenImageIO/imageio.h>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -28,33 +28,6 @@ namespace fs = std::filesystem;
 
 // Asks readers to hand over unassociated alpha as it is stored instead of multiplying it in.
 constexpr const char* unassociatedAlpha = "oiio:UnassociatedAlpha";
-
-// Libraries under OpenImageIO (libpng, libtiff) print lines of their own on stderr; while this
-// lives those go nowhere, so that a failure is reported as one line of ours.
-class SilencedStderr {
-public:
-    SilencedStderr() : m_saved((std::fflush(stderr), ::dup(STDERR_FILENO))) {
-        const int nowhere = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-        if (m_saved >= 0 && nowhere >= 0) {
-            ::dup2(nowhere, STDERR_FILENO);
-        }
-        if (nowhere >= 0) {
-            ::close(nowhere);
-        }
-    }
-    ~SilencedStderr() {
-        if (m_saved >= 0) {
-            std::fflush(stderr);
-            ::dup2(m_saved, STDERR_FILENO);
-            ::close(m_saved);
-        }
-    }
-    SilencedStderr(const SilencedStderr&) = delete;
-    SilencedStderr& operator=(const SilencedStderr&) = delete;
-
-private:
-    int m_saved;
-};
 
 // ": " and the first line of OpenImageIO's error, which names the cause (later lines repeat it
 // as each layer passes it on); nothing when there is none.
@@ -247,7 +220,7 @@ InputImage::InputImage(const fs::path& file) : m_file(file), m_reader(std::make_
     OIIO::ImageSpec config;
     config.attribute(unassociatedAlpha, 1);
     {
-        const SilencedStderr quiet;
+        const QuietLibraries quiet;
         m_reader->input = OIIO::ImageInput::open(file.string(), &config);
     }
     if (!m_reader->input) {
@@ -288,7 +261,7 @@ World InputImage::read(PixelDepth depth) {
     }
     std::vector<float> data(static_cast<std::size_t>(width) * rows * n);
     std::optional<World> world;
-    const SilencedStderr quiet;
+    const QuietLibraries quiet;
     for (A_long top = 0; top < height; top += rows) {
         const A_long count = std::min(rows, height - top);
         const int y = header.y + top;
@@ -356,7 +329,7 @@ void writeImage(const World& world, const fs::path& file) {
         return CliError("cannot write " + quoted(file) + why);
     };
     TemporaryFile temporary(file);
-    const SilencedStderr quiet;
+    const QuietLibraries quiet;
     // Created only now, and opened at once (see outputFormat).
     auto writer = OIIO::ImageOutput::create(file.string());
     if (!writer) {
