@@ -50,18 +50,29 @@ pid_t startRender(const std::vector<std::string>& arguments) {
 }
 
 // Sends the signal once `ready` holds (or after two minutes), and expects the command to end by
-// it rather than finish first.
+// it rather than finish first. The command is stopped while `ready` is asked again, so that the
+// signal meets it in the state the test saw, not some milliseconds later on a busy machine.
+// Returns false, with the command reaped, when that state had passed by then (the test may start
+// the command again).
 template <typename Ready>
-void interruptWhen(pid_t pid, int signal, Ready ready) {
+bool interruptWhen(pid_t pid, int signal, Ready ready) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
     while (!ready() && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    ::kill(pid, signal);
     int status = 0;
-    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFSIGNALED(status)) << "the command finished before the signal arrived";
+    ::kill(pid, SIGSTOP);
+    EXPECT_EQ(::waitpid(pid, &status, WUNTRACED), pid);
+    const bool stillReady = WIFSTOPPED(status) && ready();
+    ::kill(pid, stillReady ? signal : SIGKILL);
+    ::kill(pid, SIGCONT);
+    EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+    if (!stillReady) {
+        return false;
+    }
+    EXPECT_TRUE(WIFSIGNALED(status)) << "the command finished before the signal arrived";
     EXPECT_EQ(WTERMSIG(status), signal);
+    return true;
 }
 
 TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
@@ -69,16 +80,24 @@ TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
         SCOPED_TRACE(signal);
         std::ofstream(folder / "keep.exr") << "an earlier result";
         // Large enough that writing takes a while: the signal arrives while the temporary grows.
-        const pid_t pid = startRender({"OndrelCircle", "--size", "3000x3000", "--depth", "32", "-o",
-                                       (folder / "keep.exr").string()});
-        ASSERT_GT(pid, 0);
         const auto temporaryExists = [&] {
             const auto names = files();
             return std::any_of(names.begin(), names.end(), [](const std::string& name) {
                 return name.rfind(".keep.exr.ondrel-", 0) == 0;
             });
         };
-        ASSERT_NO_FATAL_FAILURE(interruptWhen(pid, signal, temporaryExists));
+        // A few tries, in case the write ends between two looks at the folder.
+        bool interrupted = false;
+        for (int attempt = 0; attempt < 3 && !interrupted; ++attempt) {
+            const pid_t pid = startRender({"OndrelCircle", "--size", "3000x3000", "--depth", "32",
+                                           "-o", (folder / "keep.exr").string()});
+            ASSERT_GT(pid, 0);
+            interrupted = interruptWhen(pid, signal, temporaryExists);
+            if (!interrupted) {
+                std::ofstream(folder / "keep.exr") << "an earlier result";
+            }
+        }
+        ASSERT_TRUE(interrupted) << "the write never stayed long enough to be interrupted";
         EXPECT_EQ(files(), std::set<std::string>{"keep.exr"});
         std::ifstream kept(folder / "keep.exr");
         std::string text;
@@ -99,8 +118,7 @@ TEST_F(Signals, AnInterruptedSequenceKeepsItsFinishedFramesAndResumes) {
                      {"--frames", "1-30", "--jobs", "2", "-o", (folder / "f.####.exr").string()});
     const pid_t pid = startRender(arguments);
     ASSERT_GT(pid, 0);
-    ASSERT_NO_FATAL_FAILURE(
-        interruptWhen(pid, SIGINT, [&] { return fs::exists(folder / "f.0003.exr"); }));
+    ASSERT_TRUE(interruptWhen(pid, SIGINT, [&] { return fs::exists(folder / "f.0003.exr"); }));
 
     const std::set<std::string> written = files();
     EXPECT_GE(written.size(), 3u);
