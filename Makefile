@@ -12,6 +12,8 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libb
             valgrind
 # Debian packages for cross-building the Windows plug-in and running its tests under Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
+# Debian packages of the cluster test, which starts a single-node Slurm cluster of its own.
+CLUSTER_PACKAGES := munge slurmctld slurmd slurm-client
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
 # Debian packages for the libFuzzer target: clang and its runtime libraries (libFuzzer).
@@ -56,6 +58,7 @@ windows: deps
 	cmake --build --preset windows -j $(JOBS)
 
 test: build windows
+	@$(MAKE) --no-print-directory deps PACKAGES="$(CLUSTER_PACKAGES)"
 	ctest --preset $(PRESET) -j $(JOBS)
 
 test-asan:

@@ -36,5 +36,6 @@ void addAboutCommand(CLI::App& app, const GlobalOptions& options);
 void addParamsCommand(CLI::App& app, const GlobalOptions& options);
 void addRenderCommand(CLI::App& app, const GlobalOptions& options);
 void addRecipeCommand(CLI::App& app, const GlobalOptions& options);
+void addSubmitCommand(CLI::App& app, const GlobalOptions& options);
 
 } // namespace OndrelCli

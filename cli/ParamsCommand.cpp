@@ -2,15 +2,12 @@
 // stores them after parameter set-up.
 
 #include "Commands.h"
+#include "ParamText.h"
 
 #include <cstdio>
 
 namespace OndrelCli {
 namespace {
-
-double fromFixed(PF_Fixed v) {
-    return v / 65536.0;
-}
 
 std::string format(const char* fmt, double a, double b = 0, double c = 0, double d = 0,
                    double e = 0) {

@@ -23,6 +23,10 @@ bool isPathField(const std::string& field) {
     return std::find(pathFields.begin(), pathFields.end(), field) != pathFields.end();
 }
 
+std::string wholePath(const fs::path& path) {
+    return fs::absolute(path).lexically_normal().string();
+}
+
 // Reads one recipe, knowing the file's name and each value's line.
 class RecipeReader {
 public:
@@ -78,8 +82,8 @@ private:
             refuse(at, inQuotes(field) + " takes " +
                            (isPathField(field) || field == "effect" ? "text" : "a number or text"));
         }
-        if (isPathField(field) && !text.empty() && fs::path(text).is_relative()) {
-            text = (m_folder / text).lexically_normal().string();
+        if (isPathField(field) && !text.empty()) {
+            text = wholePath(m_folder / text);
         }
         return {text, origin(at)};
     }
@@ -273,6 +277,14 @@ void Recipe::override(const Recipe& other) {
     }
     for (const auto& p : other.params) {
         param(p.name) = p;
+    }
+}
+
+void Recipe::makePathsWhole() {
+    for (const auto& field : pathFields) {
+        if (const auto found = settings.find(field); found != settings.end()) {
+            found->second.text = wholePath(found->second.text);
+        }
     }
 }
 

@@ -5,7 +5,7 @@
 //
 //   {
 //     "effect": "OndrelCircle",
-//     "module": "OndrelShapes.so",          paths are relative to the recipe's folder
+//     "module": "OndrelShapes.so",          relative paths start from the recipe's folder
 //     "input": "plate.####.exr",            without it, the built-in layer of "size"
 //     "output": "out.####.exr",
 //     "size": "1920x1080", "depth": 16, "fps": 24, "frames": "1-48", "downsample": "1",
@@ -57,6 +57,8 @@ struct Recipe {
     const Setting* setting(const std::string& field) const;
     // The other recipe's settings, and its parameters (whole tracks), replace these.
     void override(const Recipe& other);
+    // Module, input and output as absolute paths, for a recipe read elsewhere.
+    void makePathsWhole();
     // The parameter of that name, added when missing.
     RecipeParam& param(const std::string& name);
 };
@@ -65,7 +67,7 @@ struct Recipe {
 const std::vector<std::string>& recipeFields();
 
 // Reads a recipe from `file` ("-" is standard input). Relative paths in it are taken from the
-// file's folder. Throws CliError "FILE:LINE: what is wrong" for anything malformed.
+// file's folder, and kept whole. Throws CliError "FILE:LINE: what is wrong" for anything malformed.
 Recipe readRecipe(const std::filesystem::path& file);
 // The same from text; `name` stands for the file in messages and `folder` resolves paths.
 Recipe parseRecipe(std::string_view text, const std::string& name,

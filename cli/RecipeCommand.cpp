@@ -19,14 +19,8 @@ void printRecipe(const GlobalOptions& global, const ShotOptions& options) {
     applyParams(*effect, shot);
     // The settings a render would use, then every parameter: the ones given keep their keyframes
     // as written; the others show their default at full resolution on the built-in layer's size.
-    const auto fill = [&](const char* field, std::string text) {
-        recipe.settings.try_emplace(field, Setting{std::move(text), field});
-    };
-    if (!shot.input) {
-        fill("size", std::to_string(shot.width) + "x" + std::to_string(shot.height));
-    }
-    fill("depth", std::to_string(8 * OfflineHost::pixelBytes(shot.depth) / 4));
-    fill("fps", shot.rate.text());
+    writeDefaults(recipe, shot);
+    recipe.makePathsWhole(); // the recipe may be kept in any folder
     Recipe ordered;
     ordered.settings = recipe.settings;
     OfflineHost::Frame frame;

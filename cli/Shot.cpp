@@ -195,6 +195,17 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
     return shot;
 }
 
+void writeDefaults(Recipe& recipe, const Shot& shot) {
+    const auto fill = [&](const char* field, std::string text) {
+        recipe.settings.try_emplace(field, Setting{std::move(text), field});
+    };
+    if (!shot.input) {
+        fill("size", std::to_string(shot.width) + "x" + std::to_string(shot.height));
+    }
+    fill("depth", std::to_string(8 * OfflineHost::pixelBytes(shot.depth) / 4));
+    fill("fps", shot.rate.text());
+}
+
 void applyParams(OfflineHost::EffectInstance& effect, const Shot& shot) {
     for (const RecipeParam& param : shot.params) {
         applyParam(effect, shot, param);

@@ -50,6 +50,10 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module);
 // single frame reads no sequence. Throws CliError.
 void checkOutputs(const Shot& shot);
 
+// Writes into the recipe the settings it leaves to their defaults: the built-in layer's size
+// (without an input), the depth and the rate, as the shot has them.
+void writeDefaults(Recipe& recipe, const Shot& shot);
+
 // Sets every parameter's values over time on an instance of the shot's effect. Throws CliError
 // naming where a wrong name or value was given.
 void applyParams(OfflineHost::EffectInstance& effect, const Shot& shot);

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
     OndrelCli::addParamsCommand(app, options);
     OndrelCli::addRenderCommand(app, options);
     OndrelCli::addRecipeCommand(app, options);
+    OndrelCli::addSubmitCommand(app, options);
 
     try {
         app.parse(argc, argv);

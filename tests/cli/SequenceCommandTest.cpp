@@ -113,6 +113,22 @@ TEST_F(Sequence, EachFrameRendersToTheSameBytesHoweverTheWorkIsSplit) {
     }
 }
 
+// On a terminal (here the one `script` gives it) a bar on stderr shows the frames done, frames
+// per second and time left, and no line per frame.
+TEST_F(Sequence, OnATerminalABarShowsTheProgress) {
+    const std::string line = "cd '" + folder.string() +
+                             "' && script -qec \"'" ONDREL_CLI_PATH
+                             "' --module '" ONDREL_MODULE_PATH "' render OndrelCircle --size "
+                             "64x36 --frames 1-6 -o f.####.png\" typescript > /dev/null";
+    ASSERT_EQ(std::system(line.c_str()), 0);
+    const std::string terminal = bytes("typescript");
+    EXPECT_NE(terminal.find("] 6/6 frames"), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("frames/s"), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("left"), std::string::npos) << terminal;
+    EXPECT_EQ(terminal.find("frame 1 (1 of 6)"), std::string::npos) << terminal;
+    EXPECT_NE(terminal.find("6 frames rendered in "), std::string::npos) << terminal;
+}
+
 TEST_F(Sequence, SkipExistingRendersOnlyTheMissingFrames) {
     const std::string shot =
         "render OndrelLine --size 64x36 --frames 1-4 --set \"Scale=10@1,100@4\" "

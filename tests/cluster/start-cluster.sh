@@ -15,7 +15,7 @@ skip() {
     exit 77
 }
 [ "$(id -u)" = 0 ] || skip "slurmd needs root"
-for tool in munged slurmctld slurmd sbatch squeue scancel sinfo setpriv python3; do
+for tool in munged slurmctld slurmd sbatch squeue scancel scontrol sinfo setpriv python3; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
 
