@@ -8,12 +8,17 @@ JOBS      ?= $(shell nproc)
 
 # Debian packages the build and tests need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
-            libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev clang-format python3 \
-            valgrind
+            libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev libcpp-httplib-dev \
+            clang-format python3 valgrind
 # Debian packages for cross-building the Windows plug-in and running its tests under Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 # Debian packages of the cluster test, which starts a single-node Slurm cluster of its own.
 CLUSTER_PACKAGES := munge slurmctld slurmd slurm-client
+# The browser that the tests of `ondrel serve` drive. Node.js and npm come from Debian too, unless
+# the machine has an npm already.
+BROWSER_PACKAGES := chromium
+NODE_PACKAGES := nodejs npm
+BROWSER_TESTS := tests/browser
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
 # Debian packages for the libFuzzer target: clang and its runtime libraries (libFuzzer).
@@ -23,7 +28,7 @@ FUZZ_PACKAGES := clang libclang-rt-14-dev
 FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz/corpus
 
-.PHONY: all deps configure build render test test-asan test-tsan fuzz bench format clean windows
+.PHONY: all deps configure build render test test-asan test-tsan fuzz bench format clean windows browser
 
 all: build
 
@@ -57,7 +62,17 @@ windows: deps
 	cmake --preset windows
 	cmake --build --preset windows -j $(JOBS)
 
-test: build windows
+# Chromium, Node.js and the npm packages (playwright-core, as package-lock.json pins it) for the
+# browser tests; `npm ci` runs again only when the lock file changes.
+browser: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(BROWSER_PACKAGES)"
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PACKAGES="$(NODE_PACKAGES)"
+	@$(MAKE) --no-print-directory $(BROWSER_TESTS)/node_modules/.package-lock.json
+
+$(BROWSER_TESTS)/node_modules/.package-lock.json: $(BROWSER_TESTS)/package-lock.json
+	cd $(BROWSER_TESTS) && npm ci --no-audit --no-fund
+
+test: browser build windows
 	@$(MAKE) --no-print-directory deps PACKAGES="$(CLUSTER_PACKAGES)"
 	ctest --preset $(PRESET) -j $(JOBS)
 
@@ -65,9 +80,11 @@ test-asan:
 	$(MAKE) test PRESET=asan
 
 # ThreadSanitizer covers the threaded paths: the host's worker pool, the band split and drawing on
-# several threads, and whole renders. Each suite runs as one process, which TSan starts far faster
+# several threads, whole renders, and the gate that keeps only the newest preview render. Each
+# suite runs as one process, which TSan starts far faster
 # than one process per test.
-TSAN_SUITES := tests/host/test_host tests/test_layer tests/test_filter tests/test_effects
+TSAN_SUITES := tests/host/test_host tests/test_layer tests/test_filter tests/test_effects \
+               tests/serve/test_serve
 
 test-tsan:
 	$(MAKE) configure PRESET=tsan

@@ -37,5 +37,6 @@ void addParamsCommand(CLI::App& app, const GlobalOptions& options);
 void addRenderCommand(CLI::App& app, const GlobalOptions& options);
 void addRecipeCommand(CLI::App& app, const GlobalOptions& options);
 void addSubmitCommand(CLI::App& app, const GlobalOptions& options);
+void addServeCommand(CLI::App& app, const GlobalOptions& options);
 
 } // namespace OndrelCli

@@ -2,9 +2,11 @@
 
 #include "CliError.h"
 #include "ParamAssignment.h"
+#include "ParamText.h"
 #include "RenderLimits.h"
 #include "Text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <limits>
@@ -210,6 +212,30 @@ void applyParams(OfflineHost::EffectInstance& effect, const Shot& shot) {
     for (const RecipeParam& param : shot.params) {
         applyParam(effect, shot, param);
     }
+}
+
+Recipe completeRecipe(const Recipe& recipe, const Shot& shot,
+                      const OfflineHost::EffectInstance& effect) {
+    Recipe complete;
+    complete.settings = recipe.settings;
+    writeDefaults(complete, shot);
+    OfflineHost::Frame frame;
+    frame.layerWidth = shot.width;
+    frame.layerHeight = shot.height;
+    for (int i = 1; i < effect.paramCount(); ++i) {
+        const PF_ParamDef& def = effect.paramDef(i);
+        if (def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END) {
+            continue;
+        }
+        const auto given = std::find_if(recipe.params.begin(), recipe.params.end(),
+                                        [&](const RecipeParam& p) { return p.name == def.name; });
+        if (given != recipe.params.end()) {
+            complete.params.push_back(*given);
+        } else {
+            complete.param(def.name).track = parseTrack(deliveredText(effect.valueAt(i, frame)));
+        }
+    }
+    return complete;
 }
 
 } // namespace OndrelCli

@@ -58,4 +58,11 @@ void writeDefaults(Recipe& recipe, const Shot& shot);
 // naming where a wrong name or value was given.
 void applyParams(OfflineHost::EffectInstance& effect, const Shot& shot);
 
+// The recipe with every setting a render of the shot uses (the built-in layer's size unless the
+// shot has an input, the depth and the rate) and every parameter of the effect: the ones the
+// recipe gives keep their keyframes as written, the others show their default at full resolution
+// on the built-in layer's size.
+Recipe completeRecipe(const Recipe& recipe, const Shot& shot,
+                      const OfflineHost::EffectInstance& effect);
+
 } // namespace OndrelCli

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     OndrelCli::addRenderCommand(app, options);
     OndrelCli::addRecipeCommand(app, options);
     OndrelCli::addSubmitCommand(app, options);
+    OndrelCli::addServeCommand(app, options);
 
     try {
         app.parse(argc, argv);

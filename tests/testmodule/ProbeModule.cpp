@@ -182,14 +182,22 @@ PF_Err checkout(PF_InData* in, A_long index, PF_ParamDef& def) {
     return err;
 }
 
-PF_Err preRender(PF_InData* in, PF_PreRenderExtra* extra) {
-    PF_ParamDef centre{}, colour{};
-    PF_Err err = checkout(in, Probe::Centre, centre);
+PF_Err preRender(PF_InData* in, PF_OutData* out, PF_PreRenderExtra* extra) {
+    PF_ParamDef amount{}, centre{}, colour{};
+    PF_Err err = checkout(in, Probe::Amount, amount);
+    if (err == PF_Err_NONE) {
+        err = checkout(in, Probe::Centre, centre);
+    }
     if (err == PF_Err_NONE) {
         err = checkout(in, Probe::Colour, colour);
     }
     if (err != PF_Err_NONE) {
         return err;
+    }
+    // A render that fails as a module's can: an error code and a message for the user.
+    if (amount.u.fs_d.value >= Probe::failingAmount) {
+        in->utils->ansi.sprintf(out->return_msg, "%s", Probe::failureMessage);
+        return Probe::failure;
     }
     PF_Handle handle = in->utils->host_new_handle(16);
     if (handle == nullptr) {
@@ -388,7 +396,7 @@ PF_Err dispatch(PF_Cmd cmd, PF_InData* in, PF_OutData* out, PF_ParamDef* params[
     case PF_Cmd_UPDATE_PARAMS_UI:
         return updateParamsUI(in, out, params);
     case PF_Cmd_SMART_PRE_RENDER:
-        return preRender(in, static_cast<PF_PreRenderExtra*>(extra));
+        return preRender(in, out, static_cast<PF_PreRenderExtra*>(extra));
     case PF_Cmd_SMART_RENDER:
         return render(in, static_cast<PF_SmartRenderExtra*>(extra));
     case PF_Cmd_COMPLETELY_GENERAL:

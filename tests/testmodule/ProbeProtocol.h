@@ -70,4 +70,9 @@ enum Param : A_long {
     Count
 };
 
+// At an Amount this high (its maximum) pre-render fails with this error and message.
+constexpr double failingAmount = 100.0;
+constexpr PF_Err failure = PF_Err_OUT_OF_MEMORY;
+constexpr const char* failureMessage = "HostProbe cannot draw an Amount of 100";
+
 } // namespace Probe

@@ -1,0 +1,308 @@
+#include "PreviewService.h"
+
+#include "Controls.h"
+#include "DefaultLayer.h"
+#include "FramePattern.h"
+#include "ImageFiles.h"
+#include "ParamText.h"
+#include "Pixels.h"
+#include "RenderLimits.h"
+#include "Shot.h"
+#include "Text.h"
+
+#include "host/HostError.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace OndrelCli {
+
+namespace fs = std::filesystem;
+using OfflineHost::EffectInstance;
+using OfflineHost::World;
+
+struct PreviewService::Request {
+    Recipe recipe;
+    Shot shot;
+    int frame = 0;
+    bool overInput = false;
+};
+
+namespace {
+
+// The draft downsample the page asks for while a control moves.
+constexpr int maxDownsample = 16;
+
+[[noreturn]] void refuse(const std::string& what) {
+    throw ServeError(400, what);
+}
+
+// Runs `work`, turning the command's own refusals into the request's.
+template <typename Work>
+auto asRequestError(Work&& work) -> decltype(work()) {
+    try {
+        return work();
+    } catch (const CliError& e) {
+        refuse(e.what());
+    } catch (const OfflineHost::HostError& e) {
+        refuse(e.what());
+    }
+}
+
+std::string moduleMessage(const EffectInstance& effect) {
+    const auto& msg = effect.outData().return_msg;
+    return std::string(msg, strnlen(msg, sizeof msg));
+}
+
+[[noreturn]] void moduleFailed(const EffectInstance& effect, const std::string& effectName,
+                               const std::string& what, PF_Err err) {
+    const std::string said = moduleMessage(effect);
+    throw ServeError(500, effectName + " " + what + ": host error " + std::to_string(err) +
+                              (said.empty() ? "" : "; the module says: " + said));
+}
+
+bool isGroup(const PF_ParamDef& def) {
+    return def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END;
+}
+
+std::uint8_t byteOf(float v) {
+    return static_cast<std::uint8_t>(
+        std::lround(std::clamp(std::isnan(v) ? 0.0f : v, 0.0f, 1.0f) * 255.0f));
+}
+
+PreviewImage previewOf(const World& output) {
+    PreviewImage image;
+    image.width = output.width();
+    image.height = output.height();
+    image.rgba.resize(4 * static_cast<std::size_t>(image.width) * image.height);
+    for (A_long top = 0; top < image.height; top += stripRows(image.width)) {
+        RgbaImage strip(image.width, std::min(stripRows(image.width), image.height - top));
+        loadRows(output, top, strip);
+        std::transform(strip.pixels.begin(), strip.pixels.end(),
+                       image.rgba.begin() + 4 * static_cast<std::ptrdiff_t>(top) * image.width,
+                       byteOf);
+    }
+    return image;
+}
+
+} // namespace
+
+PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::path> input)
+    : m_options(options), m_input(std::move(input)) {
+    if (m_input) {
+        if (FramePattern(*m_input).isSequence()) {
+            throw CliError("-i " + quoted(*m_input) +
+                           ": the preview takes one image file, not a sequence");
+        }
+        m_input = fs::absolute(*m_input);
+        const InputImage image(*m_input);
+        checkLayerSize(image.width(), image.height(), "input " + quoted(*m_input));
+        m_inputWidth = image.width();
+        m_inputHeight = image.height();
+    }
+    for (const auto& effect : loadModule(options)->effects()) {
+        const std::string& name = effect.records().name;
+        auto instance = applyEffect(options, name, true);
+        m_about[name] = instance->about();
+        m_effects[name] = std::move(instance);
+        m_names.push_back(name);
+    }
+}
+
+PreviewService::~PreviewService() = default;
+
+Json PreviewService::effects() const {
+    const Shot defaults;
+    Json input = nullptr;
+    if (m_input) {
+        input = Json{{"name", m_input->filename().string()},
+                     {"width", m_inputWidth},
+                     {"height", m_inputHeight}};
+    }
+    return Json{{"effects", m_names},
+                {"input", input},
+                {"size", std::to_string(defaults.width) + "x" + std::to_string(defaults.height)}};
+}
+
+Json PreviewService::controls(const std::string& effect) {
+    std::lock_guard lock(m_hostMutex);
+    const auto found = m_effects.find(effect);
+    if (found == m_effects.end()) {
+        refuse("no effect " + inQuotes(effect) + "; the module holds " + joined(m_names));
+    }
+    return Json{{"effect", effect},
+                {"about", m_about.at(effect)},
+                {"controls", controlsJson(*found->second)}};
+}
+
+PreviewService::Request PreviewService::_request(const Json& json) const {
+    if (!json.is_object() || !json.contains("recipe") || !json["recipe"].is_object()) {
+        refuse("a request is {\"recipe\": {...}, \"frame\": N, \"background\": ...}");
+    }
+    const Json& recipe = json["recipe"];
+    for (const char* field : {"module", "input", "output"}) {
+        if (recipe.contains(field)) {
+            refuse(inQuotes(field) + " names a file; the page reads no file but the server's "
+                                     "module and input (ondrel serve --module, -i)");
+        }
+    }
+    Request request;
+    request.recipe = asRequestError([&] { return parseRecipe(recipe.dump(2), "recipe", "."); });
+    request.shot = asRequestError([&] { return resolveShot(request.recipe, m_options.module); });
+    if (m_effects.count(request.shot.effect) == 0) {
+        refuse("no effect " + inQuotes(request.shot.effect) + "; the module holds " +
+               joined(m_names));
+    }
+    const Json frame = json.value("frame", Json(0));
+    if (!frame.is_number_integer() || std::abs(frame.get<long long>()) > maxFrameNumber ||
+        std::abs(frame.get<long long>()) * request.shot.rate.den >
+            std::numeric_limits<A_long>::max()) {
+        refuse("\"frame\" is a whole frame number the host's time can count");
+    }
+    request.frame = frame.get<int>();
+    const Json background = json.value("background", Json("built-in"));
+    if (background == "input") {
+        if (!m_input) {
+            refuse("there is no input to preview over; start the server with -i INPUT");
+        }
+        request.overInput = true;
+        request.shot.input.emplace(*m_input);
+        request.shot.width = m_inputWidth;
+        request.shot.height = m_inputHeight;
+    } else if (background != "built-in") {
+        refuse("\"background\" is \"input\" or \"built-in\"");
+    }
+    const Json downsample = json.value("downsample", Json(1));
+    if (!downsample.is_number_integer() || downsample.get<long long>() < 1 ||
+        downsample.get<long long>() > maxDownsample) {
+        refuse("\"downsample\" is a whole number from 1 to " + std::to_string(maxDownsample));
+    }
+    if (const auto factor = downsample.get<A_u_long>(); factor > 1) {
+        request.shot.downsampleX = request.shot.downsampleY = PF_RationalScale{1, factor};
+    }
+    return request;
+}
+
+EffectInstance& PreviewService::_applied(const Request& request) {
+    EffectInstance& effect = *m_effects.at(request.shot.effect);
+    // The parameters afresh, then what the page set: the request holds all of it.
+    if (const PF_Err err = effect.paramsSetup()) {
+        moduleFailed(effect, request.shot.effect, "failed to set up its parameters", err);
+    }
+    asRequestError([&] { applyParams(effect, request.shot); });
+    effect.diagnostics().clearCalls(); // the host's call log would grow with every request
+    return effect;
+}
+
+OfflineHost::Frame PreviewService::_frame(const Request& request, A_long width,
+                                          A_long height) const {
+    OfflineHost::Frame frame = request.shot.hostFrame(request.frame);
+    frame.layerWidth = width;
+    frame.layerHeight = height;
+    return frame;
+}
+
+const World& PreviewService::_layer(const Request& request) {
+    const Shot& shot = request.shot;
+    OfflineHost::Frame frame = _frame(request, shot.width, shot.height);
+    if (request.overInput) {
+        auto found = m_inputLayers.find(shot.depth);
+        if (found == m_inputLayers.end()) {
+            asRequestError([&] { checkMemory(frame, "input " + quoted(*m_input)); });
+            found = m_inputLayers.emplace(shot.depth, InputImage(*m_input).read(shot.depth)).first;
+        }
+        return found->second;
+    }
+    if (!m_builtInLayer || m_builtInLayer->width() != shot.width ||
+        m_builtInLayer->height() != shot.height || m_builtInLayer->depth() != shot.depth) {
+        m_builtInLayer.reset(); // its memory is free for the next one
+        asRequestError([&] {
+            checkMemory(frame,
+                        "size " + std::to_string(shot.width) + "x" + std::to_string(shot.height));
+        });
+        m_builtInLayer.emplace(defaultLayer(shot.width, shot.height, shot.depth));
+    }
+    return *m_builtInLayer;
+}
+
+Json PreviewService::state(const Json& json) {
+    std::lock_guard lock(m_hostMutex);
+    const Request request = _request(json);
+    EffectInstance& effect = _applied(request);
+    OfflineHost::Frame frame = _frame(request, request.shot.width, request.shot.height);
+    // Values as users see them: at full resolution.
+    frame.downsampleX = frame.downsampleY = PF_RationalScale{1, 1};
+    effect.setFrame(frame);
+    Json result{{"values", Json::array()}, {"disabled", Json::array()}, {"hidden", Json::array()}};
+    if (const PF_Err err = effect.updateParamsUI()) {
+        const std::string said = moduleMessage(effect);
+        result["error"] = request.shot.effect + " failed to update its controls: host error " +
+                          std::to_string(err) + (said.empty() ? "" : "; the module says: " + said);
+    }
+    for (int i = 0; i < effect.paramCount(); ++i) {
+        const PF_ParamDef& def = effect.paramDef(i);
+        result["values"].push_back(
+            i == 0 || isGroup(def) ? Json(nullptr) : Json(deliveredText(effect.valueAt(i, frame))));
+        if (def.ui_flags & PF_PUI_DISABLED) {
+            result["disabled"].push_back(i);
+        }
+        if (def.ui_flags & PF_PUI_INVISIBLE) {
+            result["hidden"].push_back(i);
+        }
+    }
+    return result;
+}
+
+PreviewImage PreviewService::_render(const Request& request) {
+    EffectInstance& effect = _applied(request);
+    const World& layer = _layer(request);
+    const OfflineHost::Frame frame = _frame(request, layer.width(), layer.height());
+    World output(1, 1, frame.depth);
+    PF_Err err = PF_Err_NONE;
+    try {
+        err = effect.renderFrame(frame, layer, output);
+    } catch (const OfflineHost::HostError& e) {
+        // Strict mode's findings, or a module the host refused.
+        throw ServeError(500, e.what());
+    }
+    effect.diagnostics().clearCalls();
+    if (err != PF_Err_NONE) {
+        moduleFailed(effect, request.shot.effect, "failed to render", err);
+    }
+    PreviewImage image = previewOf(output);
+    image.moduleMessage = moduleMessage(effect);
+    return image;
+}
+
+std::optional<PreviewImage> PreviewService::preview(const Json& json) {
+    const LatestRenderGate::Ticket ticket = m_previews.take();
+    const Request request = _request(json);
+    std::optional<PreviewImage> image;
+    const bool wanted = m_previews.run(ticket, [&] {
+        std::lock_guard lock(m_hostMutex);
+        image = _render(request);
+    });
+    if (!wanted) {
+        return std::nullopt;
+    }
+    return image;
+}
+
+std::string PreviewService::recipe(const Json& json) {
+    std::lock_guard lock(m_hostMutex);
+    Request request = _request(json);
+    const EffectInstance& effect = _applied(request);
+    Recipe recipe = request.recipe;
+    if (request.overInput) {
+        recipe.settings["input"] = {m_input->string(), "input"};
+        recipe.settings.erase("size");
+    }
+    if (m_options.moduleGiven) {
+        recipe.settings["module"] = {fs::absolute(m_options.module).string(), "--module"};
+    }
+    return recipeText(completeRecipe(recipe, request.shot, effect));
+}
+
+} // namespace OndrelCli

@@ -1,0 +1,100 @@
+#pragma once
+
+// What `ondrel serve` answers, apart from HTTP (PreviewServer carries it): the module's effects,
+// an effect's controls, the values and graying at a frame, previews and the recipe to save.
+//
+// The page describes what the user set as a recipe (Recipe.h), the same one it saves, and sends
+// it with each request, so that no state lives between requests but the loaded module and the
+// layers:
+//
+//   {"recipe": {"effect": "OndrelCircle", "depth": 16, "params": {"Radius": 150}},
+//    "frame": 12, "background": "input" | "built-in", "downsample": 4}
+//
+// Only the server's own files are read: a recipe from the page naming a module, an input or an
+// output is refused.
+
+#include "Commands.h"
+#include "JsonDocument.h"
+#include "LatestRenderGate.h"
+
+#include "host/EffectInstance.h"
+#include "host/World.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace OndrelCli {
+
+struct Shot;
+
+// A request the service cannot answer, with the HTTP status that says whose fault it is (400:
+// the request's, 500: the module's) and one line for the page.
+class ServeError : public std::runtime_error {
+public:
+    ServeError(int code, const std::string& what) : std::runtime_error(what), status(code) {}
+    int status;
+};
+
+// A rendered frame as the page shows it: 8 bits per channel whatever the render's depth,
+// red, green, blue and straight alpha, rows top to bottom.
+struct PreviewImage {
+    A_long width = 0;
+    A_long height = 0;
+    std::vector<std::uint8_t> rgba;
+    std::string moduleMessage; // what the module wrote into its message, if anything
+};
+
+class PreviewService {
+public:
+    // Loads the module and applies each of its effects; opens the input (one image file) when
+    // given, to check it at once. Throws CliError or HostError.
+    PreviewService(const GlobalOptions& options, std::optional<std::filesystem::path> input);
+    ~PreviewService();
+    PreviewService(const PreviewService&) = delete;
+    PreviewService& operator=(const PreviewService&) = delete;
+
+    // {"effects": [names], "input": {"name", "width", "height"} or null, "size": "WxH"}
+    Json effects() const;
+    // {"effect", "about", "controls": [...] (Controls.h)}. Throws ServeError.
+    Json controls(const std::string& effect);
+    // The parameters' values at the request's frame, as text --set takes, and the controls the
+    // module grays after the parameter-UI update: {"values": [...], "disabled": [indices],
+    // "hidden": [indices], "error": text (when the update failed)}. Throws ServeError.
+    Json state(const Json& request);
+    // The frame rendered, or nothing when a newer preview request superseded it (see
+    // LatestRenderGate). Throws ServeError.
+    std::optional<PreviewImage> preview(const Json& request);
+    // The recipe file that renders what the page shows (`ondrel render --recipe`): every
+    // parameter, and the server's input or the built-in layer's size. Throws ServeError.
+    std::string recipe(const Json& request);
+
+private:
+    struct Request;
+    Request _request(const Json& json) const;
+    OfflineHost::EffectInstance& _applied(const Request& request);
+    const OfflineHost::World& _layer(const Request& request);
+    OfflineHost::Frame _frame(const Request& request, A_long width, A_long height) const;
+    PreviewImage _render(const Request& request);
+
+    GlobalOptions m_options;
+    std::optional<std::filesystem::path> m_input;
+    A_long m_inputWidth = 0;
+    A_long m_inputHeight = 0;
+    std::map<std::string, std::unique_ptr<OfflineHost::EffectInstance>> m_effects;
+    std::vector<std::string> m_names; // in the module's order
+    std::map<std::string, std::string> m_about;
+
+    std::mutex m_hostMutex; // the instances and layers serve one request at a time
+    std::map<OfflineHost::PixelDepth, OfflineHost::World> m_inputLayers;
+    std::optional<OfflineHost::World> m_builtInLayer;
+    LatestRenderGate m_previews;
+};
+
+} // namespace OndrelCli

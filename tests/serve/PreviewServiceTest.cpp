@@ -1,0 +1,183 @@
+// The preview service's answers without HTTP: requests it refuses (each naming what is wrong),
+// files it never opens for the page, the module's graying and failures, and the recipe it saves.
+
+#include "PreviewService.h"
+
+#include "ProbeProtocol.h"
+
+#include "host/World.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+namespace {
+
+namespace fs = std::filesystem;
+using OndrelCli::Json;
+using OndrelCli::PreviewService;
+using OndrelCli::ServeError;
+
+OndrelCli::GlobalOptions optionsFor(const char* module) {
+    OndrelCli::GlobalOptions options{module};
+    options.strict = true;
+    return options;
+}
+
+Json circle(Json params = Json::object()) {
+    return Json{{"recipe", {{"effect", "OndrelCircle"}, {"size", "64x36"}, {"params", params}}}};
+}
+
+// The status and message a request is refused with.
+template <typename Call>
+std::pair<int, std::string> refusal(Call&& call) {
+    try {
+        call();
+    } catch (const ServeError& e) {
+        return {e.status, e.what()};
+    }
+    return {0, "not refused"};
+}
+
+class PreviewServiceTest : public ::testing::Test {
+protected:
+    PreviewService service{optionsFor(ONDREL_MODULE_PATH), std::nullopt};
+};
+
+TEST_F(PreviewServiceTest, NeverOpensAFileThePageNames) {
+    for (const char* field : {"module", "input", "output"}) {
+        Json request = circle();
+        request["recipe"][field] = "/etc/passwd";
+        const auto [status, what] = refusal([&] { service.preview(request); });
+        EXPECT_EQ(status, 400) << field;
+        EXPECT_NE(what.find(std::string("\"") + field + "\" names a file"), std::string::npos)
+            << what;
+        EXPECT_EQ(refusal([&] { service.recipe(request); }).first, 400) << field;
+    }
+}
+
+TEST_F(PreviewServiceTest, RefusesBadRequestsNamingWhatIsWrong) {
+    const auto with = [](const char* member, Json value) {
+        Json request = circle();
+        request[member] = std::move(value);
+        return request;
+    };
+    const std::pair<Json, std::string> cases[] = {
+        {Json::array(), "a request is"},
+        {Json{{"recipe", "OndrelCircle"}}, "a request is"},
+        {Json{{"recipe", {{"effect", "OndrelSquare"}}}},
+         "no effect \"OndrelSquare\"; the module holds OndrelCircle"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"depth", 12}}}}, "expected 8, 16 or 32"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"size", "0x10"}}}}, "WIDTHxHEIGHT"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Radius", "big"}}}}}},
+         "\"Radius\" takes a number"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Radius", 5000}}}}}},
+         "outside the valid range of \"Radius\", 0 to 3000"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Mode", "(-"}}}}}},
+         "no such item of \"Mode\""},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Sides", 5}}}}}},
+         "no parameter \"Sides\""},
+        {with("frame", 1.5), "\"frame\" is a whole frame number"},
+        {with("frame", 100000000), "\"frame\" is a whole frame number"},
+        {with("background", "input"), "no input to preview over"},
+        {with("background", "white"), "\"background\" is"},
+        {with("downsample", 0), "\"downsample\" is a whole number from 1 to 16"},
+        {with("downsample", 17), "\"downsample\""},
+        {with("downsample", "2"), "\"downsample\""},
+    };
+    for (const auto& [request, expected] : cases) {
+        for (const auto& [status, what] : {refusal([&] { service.preview(request); }),
+                                           refusal([&] { service.state(request); })}) {
+            EXPECT_EQ(status, 400) << request.dump();
+            EXPECT_NE(what.find(expected), std::string::npos) << what << "\nexpected: " << expected;
+        }
+    }
+}
+
+TEST_F(PreviewServiceTest, RendersAtTheDraftDownsampleAndEveryDepth) {
+    for (const int depth : {8, 16, 32}) {
+        Json request = circle({{"Radius", 10}});
+        request["recipe"]["depth"] = depth;
+        request["downsample"] = 4;
+        const auto image = service.preview(request);
+        ASSERT_TRUE(image);
+        // 64x36 at a quarter: 16x9, four bytes a pixel; the circle's red at the middle.
+        ASSERT_EQ(image->width, 16);
+        ASSERT_EQ(image->height, 9);
+        ASSERT_EQ(image->rgba.size(), 16u * 9 * 4);
+        const std::size_t middle = 4 * (4 * 16 + 8);
+        EXPECT_EQ(
+            (std::vector<int>(image->rgba.begin() + middle, image->rgba.begin() + middle + 4)),
+            (std::vector<int>{255, 0, 0, 255}))
+            << depth << " bits";
+    }
+}
+
+TEST_F(PreviewServiceTest, TheRecipeToSaveHoldsEveryParameterAndNoFileOfThePages) {
+    const Json saved = Json::parse(service.recipe(circle({{"Radius", 12}})));
+    EXPECT_EQ(saved["effect"], "OndrelCircle");
+    EXPECT_EQ(saved["size"], "64x36");
+    EXPECT_EQ(saved["params"]["Radius"], 12);
+    EXPECT_EQ(saved["params"]["Center"], Json::array({32, 18}));
+    EXPECT_EQ(saved["params"].size(), 12u); // 15 parameters less the input and the group's two
+    EXPECT_FALSE(saved.contains("module")); // the server's own, unless --module names it
+    EXPECT_FALSE(saved.contains("input"));
+}
+
+class ProbeServiceTest : public ::testing::Test {
+protected:
+    static Json probe(Json params) {
+        return Json{{"recipe", {{"effect", "HostProbe"}, {"size", "8x8"}, {"params", params}}}};
+    }
+    PreviewService service{optionsFor(HOST_PROBE_PATH), std::nullopt};
+};
+
+TEST_F(ProbeServiceTest, GraysWhatTheModulesUpdateGrays) {
+    const Json three = service.state(probe({{"Mode", "Three"}}));
+    EXPECT_EQ(three["disabled"], Json::array({Probe::Depends}));
+    EXPECT_EQ(three["values"][Probe::Mode], "Three");
+    EXPECT_EQ(three["values"][Probe::Centre], "2,6"); // (25 %, 75 %) of 8x8
+    EXPECT_EQ(service.state(probe({{"Mode", "One"}}))["disabled"], Json::array());
+}
+
+TEST_F(ProbeServiceTest, AModulesFailureCarriesItsCodeAndMessage) {
+    const auto [status, what] = refusal([&] { service.preview(probe({{"Amount", 100}})); });
+    EXPECT_EQ(status, 500);
+    EXPECT_EQ(what, "HostProbe failed to render: host error " + std::to_string(Probe::failure) +
+                        "; the module says: " + Probe::failureMessage);
+    // The next render is not held back by the failed one.
+    EXPECT_TRUE(service.preview(probe({{"Amount", 99}})));
+}
+
+TEST(PreviewServiceInput, PreviewsOverTheInputAndSavesItsPath) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ondrel-serve-test-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path input = folder / "plate.png";
+    const std::string render = std::string(ONDREL_CLI_PATH) + " render OndrelCircle --module " +
+                               ONDREL_MODULE_PATH + " --size 20x10 -o " + input.string();
+    ASSERT_EQ(std::system(render.c_str()), 0);
+    PreviewService service(optionsFor(ONDREL_MODULE_PATH), input);
+    EXPECT_EQ(service.effects()["input"],
+              (Json{{"name", "plate.png"}, {"width", 20}, {"height", 10}}));
+    Json request = circle();
+    request["background"] = "input";
+    const auto image = service.preview(request);
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->width, 20); // the input's size, not the recipe's
+    const Json saved = Json::parse(service.recipe(request));
+    EXPECT_EQ(saved["input"], fs::absolute(input).string());
+    EXPECT_FALSE(saved.contains("size"));
+    fs::remove_all(folder);
+}
+
+TEST(PreviewServiceInput, RefusesASequenceOrAMissingFile) {
+    EXPECT_THROW(PreviewService(optionsFor(ONDREL_MODULE_PATH), fs::path("plate.####.exr")),
+                 OndrelCli::CliError);
+    EXPECT_THROW(PreviewService(optionsFor(ONDREL_MODULE_PATH), fs::path("/nonexistent/plate.png")),
+                 OndrelCli::CliError);
+}
+
+} // namespace
