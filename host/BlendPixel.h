@@ -52,6 +52,13 @@ struct IntegerDepth {
         return static_cast<int>((white < low ? white : low) + 0.5f);
     }
 
+    // Whether compositing n source pixels of coverage 1 in front of the destination pixels stores
+    // opaque(s): at 8 and 16 bits always, as the formula rounds to the source.
+    template <typename Pixel>
+    static bool takeOpaque(const Pixel*, const Pixel*, int) {
+        return true;
+    }
+
     // The pixel that compositing a fully opaque source pixel in front stores: the source, with
     // alpha and colours held to white (values above white are not colours a world can hold).
     template <typename Pixel>
@@ -84,6 +91,31 @@ struct Depth<PF_PixelFloat> {
     static float unitAlpha(float c) { return clampUnit(c); }
     static float raw(float v) { return v; }
     static float opacity(const PF_CompositeMode& mode) { return Depth<PF_Pixel16>::opacity(mode); }
+
+    // Whether compositing n source pixels of coverage 1 in front of the destination pixels d
+    // stores opaque(s). The formula gives the source exactly where every backdrop alpha is 1 too
+    // and no colour is infinite or NaN (0 times those is NaN), and no source colour is negative
+    // zero (-0 + 0 is +0).
+    static bool takeOpaque(const PF_PixelFloat* s, const PF_PixelFloat* d, int n) {
+        // v - v is 0 for a finite v, NaN otherwise.
+        const auto finite = [](float v) { return v - v == 0.0f; };
+        const auto nonzeroOrPositive = [](float v) {
+            return std::bit_cast<std::uint32_t>(v) != 0x80000000u;
+        };
+        int exact = 0;
+        for (int i = 0; i < n; ++i) {
+            // & rather than &&: no branches, so that the compiler vectorises the loop
+            const bool sourceExact = finite(s[i].red) & finite(s[i].green) & finite(s[i].blue) &
+                                     nonzeroOrPositive(s[i].red) & nonzeroOrPositive(s[i].green) &
+                                     nonzeroOrPositive(s[i].blue);
+            const bool backdropExact =
+                (d[i].alpha >= 1.0f) & finite(d[i].red) & finite(d[i].green) & finite(d[i].blue);
+            exact += sourceExact & backdropExact ? 1 : 0;
+        }
+        return exact == n;
+    }
+
+    static PF_PixelFloat opaque(const PF_PixelFloat& s) { return {1.0f, s.red, s.green, s.blue}; }
 };
 
 // A pixel as unsigned 32-bit words, so that the compositing loops work on 32-bit lanes (four

@@ -44,17 +44,18 @@ private:
     std::mt19937_64 _engine;
 };
 
-// Channel values a world may hold, the awkward ones included: above white at 16 bits; at float
-// overbright, negative, negative zero, infinite and NaN.
+// Channel values a world may hold, the awkward ones included when asked: above white at 16 bits;
+// at float overbright and negative, and when awkward also negative zero, infinite and NaN (which
+// keep a block of opaque pixels from being stored as it is, so cases without them exercise that).
 template <typename Pixel>
-decltype(Pixel::alpha) randomChannel(Random& random) {
+decltype(Pixel::alpha) randomChannel(Random& random, bool awkward = true) {
     if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
         return static_cast<A_u_char>(random.below(256));
     } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
         return static_cast<A_u_short>(random.chance(0.05) ? random.between(32769, 65535)
                                                           : random.between(0, 32768));
     } else {
-        const int kind = random.below(100);
+        const int kind = awkward ? random.below(100) : random.between(4, 99);
         if (kind < 2) {
             return -0.0f;
         }
@@ -99,7 +100,7 @@ bool samePixel(const Pixel& a, const Pixel& b) {
 template <typename Pixel>
 class RandomWorld {
 public:
-    RandomWorld(Random& random, A_long width, A_long height)
+    RandomWorld(Random& random, A_long width, A_long height, bool awkward)
         : _stride(width + random.below(4)), _pixels(static_cast<std::size_t>(_stride * height)) {
         int kind = 0;
         int left = 0;
@@ -109,12 +110,12 @@ public:
                 left = random.between(1, 150);
             }
             p = makePixel<Pixel>(0, 0, 0, 0);
-            p.red = randomChannel<Pixel>(random);
-            p.green = randomChannel<Pixel>(random);
-            p.blue = randomChannel<Pixel>(random);
+            p.red = randomChannel<Pixel>(random, awkward);
+            p.green = randomChannel<Pixel>(random, awkward);
+            p.blue = randomChannel<Pixel>(random, awkward);
             p.alpha = kind == 0   ? decltype(Pixel::alpha){}
                       : kind == 1 ? white<Pixel>()
-                                  : randomChannel<Pixel>(random);
+                                  : randomChannel<Pixel>(random, awkward);
         }
         world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
         world.rowbytes = _stride * static_cast<A_long>(sizeof(Pixel));
@@ -162,8 +163,9 @@ const PF_TransferMode everyMode[] = {
 template <typename Pixel>
 ::testing::AssertionResult runCase(std::uint64_t seed) {
     Random random(seed);
-    RandomWorld<Pixel> src(random, random.between(1, 200), random.between(1, 4));
-    RandomWorld<Pixel> dst(random, random.between(1, 200), random.between(1, 4));
+    const bool awkward = random.chance(0.5);
+    RandomWorld<Pixel> src(random, random.between(1, 200), random.between(1, 4), awkward);
+    RandomWorld<Pixel> dst(random, random.between(1, 200), random.between(1, 4), awkward);
     PF_CompositeMode mode{};
     mode.xfer = everyMode[random.below(std::size(everyMode))];
     mode.rand_seed = random.between(0, 1 << 30);
@@ -265,6 +267,56 @@ void expectOpaqueSourceStoredExactly(int sourceValues) {
 TEST(TransferEquivalence, OpaqueSourceInFrontIsStoredExactlyAtIntegerDepths) {
     expectOpaqueSourceStoredExactly<PF_Pixel>(256);
     expectOpaqueSourceStoredExactly<PF_Pixel16>(32);
+}
+
+// In float, an opaque source over an opaque backdrop is stored as it is, except where one value
+// makes the formula give something else: a source colour of -0 (the formula gives +0), an infinite
+// or NaN colour on either side (NaN), a backdrop alpha below 1. One such value among 64 pixels.
+TEST(TransferEquivalence, FloatStoresOpaqueSourcesOnlyWhereTheFormulaGivesThem) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    struct Spoiler {
+        const char* name;
+        bool inSource;
+        int channel; // 0 alpha, 1 red, 2 green, 3 blue
+        float value;
+    };
+    const Spoiler spoilers[] = {
+        {"nothing", true, 1, 0.5f},          {"source -0", true, 2, -0.0f},
+        {"source inf", true, 1, inf},        {"source NaN", true, 3, nan},
+        {"backdrop -inf", false, 2, -inf},   {"backdrop NaN", false, 1, nan},
+        {"backdrop alpha", false, 0, 0.999f}};
+    for (const Spoiler& spoiler : spoilers) {
+        TestWorld<PF_PixelFloat> src(64, 1);
+        TestWorld<PF_PixelFloat> dst(64, 1);
+        for (A_long x = 0; x < 64; ++x) {
+            src.at(x, 0) = {1.0f, 0.25f, 1.5f, -0.5f};
+            dst.at(x, 0) = {1.0f, 0.0f, 0.75f, 2.0f};
+        }
+        PF_PixelFloat& spoilt = spoiler.inSource ? src.at(37, 0) : dst.at(37, 0);
+        (&spoilt.alpha)[spoiler.channel] = spoiler.value;
+        TestWorld<PF_PixelFloat> expected(64, 1);
+        for (A_long x = 0; x < 64; ++x) {
+            expected.at(x, 0) = dst.at(x, 0);
+        }
+        const PF_CompositeMode mode = compositeMode(PF_Xfer_IN_FRONT);
+        ASSERT_EQ(OfflineHost::transferRect(src.world, nullptr, mode, 0, 0, dst.world,
+                                            PixelDepth::Float32),
+                  PF_Err_NONE);
+        ASSERT_EQ(
+            referenceTransferRect<PF_PixelFloat>(src.world, nullptr, mode, 0, 0, expected.world),
+            PF_Err_NONE);
+        for (A_long x = 0; x < 64; ++x) {
+            EXPECT_TRUE(samePixel(dst.at(x, 0), expected.at(x, 0)))
+                << spoiler.name << " at " << x << ": host "
+                << ::testing::PrintToString(argb(dst.at(x, 0))) << ", reference "
+                << ::testing::PrintToString(argb(expected.at(x, 0)));
+        }
+        // where nothing spoils the block, every pixel is the source with alpha 1
+        if (std::string(spoiler.name) == "nothing") {
+            EXPECT_TRUE(samePixel(dst.at(5, 0), PF_PixelFloat{1.0f, 0.25f, 1.5f, -0.5f}));
+        }
+    }
 }
 
 } // namespace
