@@ -3,6 +3,7 @@
 #include "HostError.h"
 
 #include <system_error>
+#include <utility>
 
 namespace OfflineHost {
 namespace {
@@ -17,15 +18,16 @@ WorkerPool::WorkerPool(int threads) {
     if (threads < 1) {
         throw HostError("a worker pool needs at least one thread, not " + std::to_string(threads));
     }
-    _threads.reserve(static_cast<std::size_t>(threads));
+    // The thread that calls run() is worker 0; the others are started here.
+    _threads.reserve(static_cast<std::size_t>(threads - 1));
     try {
-        for (int i = 0; i < threads; ++i) {
+        for (int i = 1; i < threads; ++i) {
             _threads.emplace_back([this, i] { _work(i); });
         }
     } catch (const std::system_error& e) {
         // The workers already started wait on this pool's condition variables: they must be gone
         // before the members are destroyed.
-        const std::size_t started = _threads.size();
+        const std::size_t started = _threads.size() + 1;
         _stop();
         throw HostError("the system refused to start worker thread " + std::to_string(started + 1) +
                         " of " + std::to_string(threads) + ": " + e.what());
@@ -73,9 +75,38 @@ int WorkerPool::run(int iterations, const Task& task) {
     _firstError = 0;
     ++_generation;
     _wake.notify_all();
+    // The caller works too, as worker 0: with one thread nothing changes hands at all, and with
+    // more the call does not wait for a worker to wake before anything runs.
+    const WorkerPool* const outerPool = std::exchange(currentPool, this);
+    const int outerWorker = std::exchange(currentWorker, 0);
+    _claimIterations(lock, 0);
+    currentPool = outerPool;
+    currentWorker = outerWorker;
     _finished.wait(lock, [&] { return _done == _iterations; });
     _task = nullptr;
     return _firstError;
+}
+
+void WorkerPool::_claimIterations(std::unique_lock<std::mutex>& lock, int index) {
+    // One iteration at a time, so that every worker gets a share while any is left.
+    while (_next < _iterations) {
+        const int i = _next++;
+        const Task& task = *_task;
+        lock.unlock();
+        int err = 0;
+        try {
+            err = task(index, i);
+        } catch (...) {
+            err = -1;
+        }
+        lock.lock();
+        if (_firstError == 0) {
+            _firstError = err;
+        }
+        if (++_done == _iterations) {
+            _finished.notify_all();
+        }
+    }
 }
 
 void WorkerPool::_work(int index) {
@@ -88,25 +119,7 @@ void WorkerPool::_work(int index) {
         if (_stopping) {
             return;
         }
-        // Claim one iteration at a time, so that every worker gets a share while any is left.
-        while (_next < _iterations) {
-            const int i = _next++;
-            const Task& task = *_task;
-            lock.unlock();
-            int err = 0;
-            try {
-                err = task(index, i);
-            } catch (...) {
-                err = -1;
-            }
-            lock.lock();
-            if (_firstError == 0) {
-                _firstError = err;
-            }
-            if (++_done == _iterations) {
-                _finished.notify_all();
-            }
-        }
+        _claimIterations(lock, index);
         seen = _generation;
     }
 }

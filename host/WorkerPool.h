@@ -18,8 +18,9 @@ public:
     // counts as having returned -1.
     using Task = std::function<int(int threadIndex, int iteration)>;
 
-    // Starts `threads` workers (at least 1). Throws HostError for fewer, and when the system
-    // refuses to start one, once the workers already started have stopped.
+    // A pool of `threads` workers (at least 1): the thread calling run() and threads - 1 started
+    // here. Throws HostError for fewer, and when the system refuses to start one, once the
+    // workers already started have stopped.
     explicit WorkerPool(int threads);
     // Waits for the running call, then stops the workers.
     ~WorkerPool();
@@ -27,16 +28,19 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    int threadCount() const { return static_cast<int>(_threads.size()); }
+    int threadCount() const { return static_cast<int>(_threads.size()) + 1; }
 
-    // Runs task once for every iteration 0 to iterations - 1, spread over the workers, and
-    // returns when all are done: the first non-zero result in time order, or 0. Every iteration
-    // runs even after one has failed. Calls from several threads take turns; a call from one of
-    // this pool's own workers runs its iterations inline on that worker.
+    // Runs task once for every iteration 0 to iterations - 1, spread over the calling thread and
+    // the workers, and returns when all are done: the first non-zero result in time order, or 0.
+    // Every iteration runs even after one has failed. Calls from several threads take turns; a call
+    // from one of this pool's own workers runs its iterations inline on that worker.
     int run(int iterations, const Task& task);
 
 private:
     void _work(int index);
+    // Runs iterations of the current call on worker index until none is left; lock holds _mutex
+    // except while a task runs.
+    void _claimIterations(std::unique_lock<std::mutex>& lock, int index);
     // Ends the workers' loops and joins them.
     void _stop();
 

@@ -216,7 +216,7 @@ TEST(WorkerPoolDeathTest, AThreadTheSystemRefusesStopsTheStartedOnesAndIsReporte
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     // As root the child owns nothing else, so some workers start before one is refused (up to
     // seven; a sanitizer's own thread takes a place).
-    const std::string started = ::geteuid() == 0 ? "[2-8]" : "[0-9]+";
+    const std::string started = ::geteuid() == 0 ? "[2-9]" : "[0-9]+";
     EXPECT_EXIT(startPoolUnderProcessLimit(), ::testing::ExitedWithCode(0),
                 "the system refused to start worker thread " + started + " of 64: ");
 }
