@@ -2,6 +2,7 @@
 
 #include "HostError.h"
 
+#include <chrono>
 #include <system_error>
 #include <utility>
 
@@ -72,8 +73,9 @@ int WorkerPool::run(int iterations, const Task& task) {
     _iterations = iterations;
     _next = 0;
     _done = 0;
+    _unfinished.store(iterations, std::memory_order_relaxed);
     _firstError = 0;
-    ++_generation;
+    _published.store(++_generation, std::memory_order_release);
     _wake.notify_all();
     // The caller works too, as worker 0: with one thread nothing changes hands at all, and with
     // more the call does not wait for a worker to wake before anything runs.
@@ -82,6 +84,7 @@ int WorkerPool::run(int iterations, const Task& task) {
     _claimIterations(lock, 0);
     currentPool = outerPool;
     currentWorker = outerWorker;
+    _awaitBriefly(lock, [&] { return _unfinished.load(std::memory_order_acquire) == 0; });
     _finished.wait(lock, [&] { return _done == _iterations; });
     _task = nullptr;
     return _firstError;
@@ -103,10 +106,25 @@ void WorkerPool::_claimIterations(std::unique_lock<std::mutex>& lock, int index)
         if (_firstError == 0) {
             _firstError = err;
         }
+        _unfinished.fetch_sub(1, std::memory_order_release);
         if (++_done == _iterations) {
             _finished.notify_all();
         }
     }
+}
+
+void WorkerPool::_awaitBriefly(std::unique_lock<std::mutex>& lock,
+                               const std::function<bool()>& done) {
+    // A sleeping thread takes tens of microseconds to wake, as long as a whole call of a small
+    // shape takes, and calls come in quick succession while a frame renders: so a thread watches
+    // for a while before it sleeps.
+    constexpr auto watch = std::chrono::microseconds(200);
+    lock.unlock();
+    const auto until = std::chrono::steady_clock::now() + watch;
+    while (!done() && std::chrono::steady_clock::now() < until) {
+        std::this_thread::yield();
+    }
+    lock.lock();
 }
 
 void WorkerPool::_work(int index) {
@@ -115,6 +133,7 @@ void WorkerPool::_work(int index) {
     unsigned long seen = 0;
     std::unique_lock lock(_mutex);
     for (;;) {
+        _awaitBriefly(lock, [&] { return _published.load(std::memory_order_acquire) != seen; });
         _wake.wait(lock, [&] { return _stopping || (_generation != seen && _next < _iterations); });
         if (_stopping) {
             return;

@@ -3,6 +3,7 @@
 // The threads behind the iterate suites: a fixed set of persistent workers that share out the
 // iterations of one call at a time.
 
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -41,6 +42,9 @@ private:
     // Runs iterations of the current call on worker index until none is left; lock holds _mutex
     // except while a task runs.
     void _claimIterations(std::unique_lock<std::mutex>& lock, int index);
+    // Returns when done() holds or a short while has passed; lock is released meanwhile.
+    static void _awaitBriefly(std::unique_lock<std::mutex>& lock,
+                              const std::function<bool()>& done);
     // Ends the workers' loops and joins them.
     void _stop();
 
@@ -55,6 +59,9 @@ private:
     int _done = 0;
     int _firstError = 0;
     unsigned long _generation = 0;
+    // _generation and _iterations - _done, for watching without the lock
+    std::atomic<unsigned long> _published{0};
+    std::atomic<int> _unfinished{0};
     bool _stopping = false;
 };
 

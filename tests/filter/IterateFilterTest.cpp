@@ -12,6 +12,7 @@
 #include <mutex>
 #include <set>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -148,15 +149,17 @@ protected:
 
 TEST_F(IterateFilterTest, DrawsEveryBandExactlyOnceOnSeveralThreadsAtOnce) {
     for (const int threads : {1, 3, 4, 6}) {
-        for (const int height : {2, 5, 17}) {
+        for (const int height : {17, 24, 41}) {
             host.setThreadCount(threads);
-            Layer destination(in(), out(), 3, height, Ondrel::bpc8);
+            // Wide enough for every band the threads can take (more bands than rows at 17).
+            const int bands = threads * Ondrel::bandsPerThread;
+            const int width = (bands * Ondrel::minBandPixels + height - 1) / height;
+            Layer destination(in(), out(), width, height, Ondrel::bpc8);
             const BandPainter painter(threads);
 
             ASSERT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter),
                       PF_Err_NONE);
 
-            const int bands = threads * Ondrel::bandsPerThread;
             EXPECT_EQ(painter.arrived(), bands);
             EXPECT_EQ(painter.threads().size(), static_cast<std::size_t>(threads));
             EXPECT_EQ(painter.names(), std::set<std::string>{"draw"});
@@ -167,7 +170,7 @@ TEST_F(IterateFilterTest, DrawsEveryBandExactlyOnceOnSeveralThreadsAtOnce) {
                 while (bandTop(height, band + 1, bands) <= y) {
                     ++band;
                 }
-                for (int x = 0; x < 3; ++x) {
+                for (const int x : {0, width / 2, width - 1}) {
                     const PF_Pixel p = view.row(y)[x];
                     EXPECT_EQ(p.alpha, 1) << "visits of " << x << "," << y;
                     EXPECT_EQ(p.red, band) << x << "," << y;
@@ -236,13 +239,28 @@ struct NoThreads {
     }
 };
 
+// A band of fewer than minBandPixels costs more to hand over than to draw: 9 rows of 5000 pixels
+// make two bands, however many threads there are, and 3000 pixels make one.
+TEST_F(IterateFilterTest, ASmallLayerIsDrawnInFewerBands) {
+    for (const auto& [width, height, bands] : {std::tuple{5000, 9, 2}, std::tuple{1000, 3, 1}}) {
+        host.setThreadCount(4);
+        Layer destination(in(), out(), width, height, Ondrel::bpc8);
+        const BandPainter painter(1);
+        ASSERT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter), PF_Err_NONE);
+        EXPECT_EQ(painter.arrived(), bands) << width << "x" << height;
+        const Ondrel::PixelView<PF_Pixel> view = destination.getPixels<PF_Pixel>();
+        EXPECT_EQ(view.row(0)[0].alpha, 1);
+        EXPECT_EQ(view.row(height - 1)[width - 1].alpha, 1);
+    }
+}
+
 TEST_F(IterateFilterTest, AHostWithoutThreadsStillGetsTheLayerDrawn) {
     NoThreads::hostBasic = in()->pica_basicP;
     SPBasicSuite basic = *in()->pica_basicP;
     basic.AcquireSuite = &NoThreads::acquire;
     basic.ReleaseSuite = &NoThreads::release;
     in()->pica_basicP = &basic;
-    Layer destination(in(), out(), 2, 3, Ondrel::bpc8);
+    Layer destination(in(), out(), Ondrel::minBandPixels, 5, Ondrel::bpc8);
     const BandPainter painter(1);
 
     const PF_Err err = Ondrel::IterateFilter(in(), "draw", source, destination, painter);
@@ -250,7 +268,7 @@ TEST_F(IterateFilterTest, AHostWithoutThreadsStillGetsTheLayerDrawn) {
 
     EXPECT_EQ(err, PF_Err_NONE);
     EXPECT_EQ(painter.arrived(), Ondrel::bandsPerThread);
-    EXPECT_EQ(destination.getPixels<PF_Pixel>().row(2)[1].alpha, 1);
+    EXPECT_EQ(destination.getPixels<PF_Pixel>().row(4)[1].alpha, 1);
 }
 
 } // namespace

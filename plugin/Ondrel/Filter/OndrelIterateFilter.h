@@ -1,6 +1,6 @@
 // Runs a drawer over horizontal bands of its destination layer on the host's worker threads:
-// bandsPerThread bands per thread the host reports, band i drawn by iteration i of the host's
-// generic iteration.
+// bandsPerThread bands per thread the host reports (fewer for a small layer), band i drawn by
+// iteration i of the host's generic iteration.
 #pragma once
 
 #include "AE_Effect.h"
@@ -25,6 +25,13 @@ Rect getSegmentedRegion(const Rect& r, int index, int count, int direction);
 // thread busy to the end.
 inline constexpr A_long bandsPerThread = 4;
 
+// The fewest pixels worth a band of their own: a smaller share of a layer is drawn in a few
+// microseconds, less than it takes to hand it to another thread.
+inline constexpr A_long minBandPixels = 16384;
+
+// How many bands to draw a layer of the given size in with that many host threads.
+A_long bandCount(const Rect& layer, A_long threads);
+
 // What the host hands to each iteration; lives on IterateFilter's stack during the host call.
 template <typename Drawer>
 struct IterateFilterContext {
@@ -42,8 +49,8 @@ PF_Err IterateFilterImpl(void* refcon, A_long /*threadIndex*/, A_long i, A_long 
     return PF_Err_NONE;
 }
 
-// Draws the drawer's pass `name` into destination, bandsPerThread bands per host thread, and
-// returns when all bands are done. A missing suite escapes as the suite handler's exception.
+// Draws the drawer's pass `name` into destination in bandCount bands, and returns when all bands
+// are done. A missing suite escapes as the suite handler's exception.
 template <typename Drawer>
 PF_Err IterateFilter(PF_InData* inData, const std::string& name, Layer& source, Layer& destination,
                      const Drawer& drawer) {
@@ -56,8 +63,8 @@ PF_Err IterateFilter(PF_InData* inData, const std::string& name, Layer& source, 
     // A host that reports no threads still gets the whole layer drawn, as one thread's bands.
     threads = std::max<A_long>(threads, 1);
     IterateFilterContext<Drawer> context{&drawer, name, &source, &destination};
-    return suites.Iterate8Suite1()->iterate_generic(threads * bandsPerThread, &context,
-                                                    &IterateFilterImpl<Drawer>);
+    return suites.Iterate8Suite1()->iterate_generic(bandCount(destination.getSize(), threads),
+                                                    &context, &IterateFilterImpl<Drawer>);
 }
 
 } // namespace Ondrel
