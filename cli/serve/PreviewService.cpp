@@ -102,7 +102,9 @@ PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::p
         m_inputWidth = image.width();
         m_inputHeight = image.height();
     }
-    for (const auto& effect : loadModule(options)->effects()) {
+    // Held here: a range-for would let the module go before its list of effects is read.
+    const auto module = loadModule(options);
+    for (const auto& effect : module->effects()) {
         const std::string& name = effect.records().name;
         auto instance = applyEffect(options, name, true);
         m_about[name] = instance->about();
