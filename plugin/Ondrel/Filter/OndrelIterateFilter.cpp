@@ -1,6 +1,5 @@
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 
-#include <algorithm>
 #include <cstdint>
 
 namespace Ondrel {
@@ -21,14 +20,6 @@ Rect getSegmentedRegion(const Rect& r, int index, int count, int direction) {
     }
     const int w = r.getWidth();
     return Rect(split(r.left, w, 0), r.top, split(r.left, w, 1), r.bottom);
-}
-
-A_long bandCount(const Rect& layer, A_long threads) {
-    const std::int64_t pixels =
-        static_cast<std::int64_t>(std::max(layer.getWidth(), 0)) * std::max(layer.getHeight(), 0);
-    const std::int64_t most =
-        static_cast<std::int64_t>(std::max<A_long>(threads, 1)) * bandsPerThread;
-    return static_cast<A_long>(std::clamp<std::int64_t>(pixels / minBandPixels, 1, most));
 }
 
 } // namespace Ondrel

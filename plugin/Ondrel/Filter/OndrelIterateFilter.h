@@ -1,6 +1,5 @@
-// Runs a drawer over horizontal bands of its destination layer on the host's worker threads:
-// bandsPerThread bands per thread the host reports (fewer for a small layer), band i drawn by
-// iteration i of the host's generic iteration.
+// Runs a drawer over horizontal bands of its destination layer on the host's worker threads: one
+// band per thread the host reports, band i drawn by iteration i of the host's generic iteration.
 #pragma once
 
 #include "AE_Effect.h"
@@ -20,18 +19,6 @@ namespace Ondrel {
 // below 1 gives an empty band.
 Rect getSegmentedRegion(const Rect& r, int index, int count, int direction);
 
-// The host hands iterations to its threads as they come free, so with several bands per thread a
-// shape whose rows cost unevenly (a triangle's wide base against its tip) still keeps every
-// thread busy to the end.
-inline constexpr A_long bandsPerThread = 4;
-
-// The fewest pixels worth a band of their own: a smaller share of a layer is drawn in a few
-// microseconds, less than it takes to hand it to another thread.
-inline constexpr A_long minBandPixels = 16384;
-
-// How many bands to draw a layer of the given size in with that many host threads.
-A_long bandCount(const Rect& layer, A_long threads);
-
 // What the host hands to each iteration; lives on IterateFilter's stack during the host call.
 template <typename Drawer>
 struct IterateFilterContext {
@@ -49,8 +36,8 @@ PF_Err IterateFilterImpl(void* refcon, A_long /*threadIndex*/, A_long i, A_long 
     return PF_Err_NONE;
 }
 
-// Draws the drawer's pass `name` into destination in bandCount bands, and returns when all bands
-// are done. A missing suite escapes as the suite handler's exception.
+// Draws the drawer's pass `name` into destination, one band per host thread, and returns when all
+// bands are done. A missing suite escapes as the suite handler's exception.
 template <typename Drawer>
 PF_Err IterateFilter(PF_InData* inData, const std::string& name, Layer& source, Layer& destination,
                      const Drawer& drawer) {
@@ -60,11 +47,10 @@ PF_Err IterateFilter(PF_InData* inData, const std::string& name, Layer& source, 
     if (err != PF_Err_NONE) {
         return err;
     }
-    // A host that reports no threads still gets the whole layer drawn, as one thread's bands.
+    // A host that reports no threads still gets the whole layer drawn, as one band.
     threads = std::max<A_long>(threads, 1);
     IterateFilterContext<Drawer> context{&drawer, name, &source, &destination};
-    return suites.Iterate8Suite1()->iterate_generic(bandCount(destination.getSize(), threads),
-                                                    &context, &IterateFilterImpl<Drawer>);
+    return suites.Iterate8Suite1()->iterate_generic(threads, &context, &IterateFilterImpl<Drawer>);
 }
 
 } // namespace Ondrel
