@@ -97,20 +97,20 @@ struct Depth<PF_PixelFloat> {
     // and no colour is infinite or NaN (0 times those is NaN), and no source colour is negative
     // zero (-0 + 0 is +0).
     static bool takeOpaque(const PF_PixelFloat* s, const PF_PixelFloat* d, int n) {
-        // v - v is 0 for a finite v, NaN otherwise.
-        const auto finite = [](float v) { return v - v == 0.0f; };
+        // v - v is 0 for a finite v, NaN otherwise. The tests give 0 or 1 and are combined with &
+        // rather than &&: no branches, so that the compiler vectorises the loop.
+        const auto finite = [](float v) { return static_cast<int>(v - v == 0.0f); };
         const auto nonzeroOrPositive = [](float v) {
-            return std::bit_cast<std::uint32_t>(v) != 0x80000000u;
+            return static_cast<int>(std::bit_cast<std::uint32_t>(v) != 0x80000000u);
         };
         int exact = 0;
         for (int i = 0; i < n; ++i) {
-            // & rather than &&: no branches, so that the compiler vectorises the loop
-            const bool sourceExact = finite(s[i].red) & finite(s[i].green) & finite(s[i].blue) &
-                                     nonzeroOrPositive(s[i].red) & nonzeroOrPositive(s[i].green) &
-                                     nonzeroOrPositive(s[i].blue);
-            const bool backdropExact =
-                (d[i].alpha >= 1.0f) & finite(d[i].red) & finite(d[i].green) & finite(d[i].blue);
-            exact += sourceExact & backdropExact ? 1 : 0;
+            const int sourceExact = finite(s[i].red) & finite(s[i].green) & finite(s[i].blue) &
+                                    nonzeroOrPositive(s[i].red) & nonzeroOrPositive(s[i].green) &
+                                    nonzeroOrPositive(s[i].blue);
+            const int backdropExact = static_cast<int>(d[i].alpha >= 1.0f) & finite(d[i].red) &
+                                      finite(d[i].green) & finite(d[i].blue);
+            exact += sourceExact & backdropExact;
         }
         return exact == n;
     }
