@@ -18,6 +18,10 @@ skip() {
 for tool in munged slurmctld slurmd sbatch squeue scancel scontrol sinfo setpriv python3; do
     command -v "$tool" >/dev/null || skip "$tool is not installed"
 done
+# slurmctld and slurmd look up this machine's own name, and slurmd needs the control-group file
+# system even when it tracks processes without it: a chroot or a bare container may give neither.
+getent hosts "$(hostname)" >/dev/null || skip "this machine's name, $(hostname), does not resolve"
+mountpoint -q /sys/fs/cgroup || skip "no control-group file system at /sys/fs/cgroup"
 
 cluster=$(mktemp -d /tmp/ondrel-slurm.XXXXXX)
 chmod 755 "$cluster" # munged insists that everyone may reach its socket
@@ -112,6 +116,9 @@ start_daemon slurmctld slurmctld -D -f "$SLURM_CONF"
 start_daemon slurmd slurmd -D -f "$SLURM_CONF"
 for _ in $(seq 300); do
     [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] && break
+    for pid in "${daemons[@]}"; do
+        kill -0 "$pid" 2>/dev/null || cluster_failed "a daemon stopped while the cluster started"
+    done
     sleep 0.1
 done
 [ "$(sinfo -h -o %T 2>/dev/null)" = idle ] || cluster_failed "the node did not become idle"
