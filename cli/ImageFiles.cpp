@@ -346,7 +346,9 @@ void writeImage(const World& world, const fs::path& file) {
     // No time of writing, which TIFF and OpenEXR would otherwise record: the same frame is the
     // same file, whenever and wherever it is rendered.
     header.attribute("DateTime", "");
-    if (!writer->open(temporary.path().string(), header)) {
+    bool opened = false;
+    temporary.open([&] { opened = writer->open(temporary.path().string(), header); });
+    if (!opened) {
         throw failed(reason(writer->geterror()));
     }
     const auto pixel = static_cast<OIIO::stride_t>(4 * sizeof(float));

@@ -66,6 +66,11 @@ RemovedOnSignal::~RemovedOnSignal() {
     }
 }
 
+void RemovedOnSignal::reopen(const std::function<void()>& open) {
+    std::lock_guard lock(heldMutex);
+    open();
+}
+
 void RemovedOnSignal::release(const std::function<void()>& settle) {
     std::lock_guard lock(heldMutex);
     settle();

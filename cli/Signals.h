@@ -29,6 +29,11 @@ public:
 
     const std::filesystem::path& file() const { return m_file; }
 
+    // Runs `open`, which opens the held file by its name again (creating it anew should a signal
+    // have removed it), with no signal taken in between: a signal either removes the file after
+    // `open` has it, or ends the process before `open` runs, so no file is left behind.
+    void reopen(const std::function<void()>& open);
+
     // Runs `settle` (renaming the file into place, say) and then lets the file go, with no
     // signal taken in between: a signal either removes the file before `settle` runs, or finds
     // it settled. When `settle` throws, the file stays held.

@@ -25,6 +25,10 @@ public:
 
     const std::filesystem::path& path() const { return m_removed.file(); }
 
+    // Runs `open`, which opens the temporary by its name for writing; a signal meanwhile cannot
+    // remove the file just before `open` creates it again.
+    void open(const std::function<void()>& open) { m_removed.reopen(open); }
+
     // Renames the temporary onto the target. Throws CliError.
     void commit();
 
