@@ -98,11 +98,12 @@ protected:
         if (!in) {
             return image;
         }
-        const OIIO::ImageSpec& spec = in->spec();
-        image = {spec.width, spec.height, spec.nchannels, spec.format.c_str(), {}};
-        image.pixels.resize(static_cast<std::size_t>(spec.width * spec.height * spec.nchannels));
+        const OIIO::ImageSpec& header = in->spec();
+        image = {header.width, header.height, header.nchannels, header.format.c_str(), {}};
+        image.pixels.resize(
+            static_cast<std::size_t>(header.width * header.height * header.nchannels));
         EXPECT_TRUE(
-            in->read_image(0, 0, 0, spec.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data()));
+            in->read_image(0, 0, 0, header.nchannels, OIIO::TypeDesc::FLOAT, image.pixels.data()));
         return image;
     }
 
@@ -110,11 +111,11 @@ protected:
     template <typename T>
     void write(const std::string& name, int width, int height, int channels, OIIO::TypeDesc type,
                const std::vector<T>& values) const {
-        OIIO::ImageSpec spec(width, height, channels, type);
-        spec.attribute("oiio:UnassociatedAlpha", 1);
+        OIIO::ImageSpec header(width, height, channels, type);
+        header.attribute("oiio:UnassociatedAlpha", 1);
         auto out = OIIO::ImageOutput::create(name);
         ASSERT_TRUE(out);
-        ASSERT_TRUE(out->open((folder / name).string(), spec));
+        ASSERT_TRUE(out->open((folder / name).string(), header));
         ASSERT_TRUE(out->write_image(type, values.data()));
         ASSERT_TRUE(out->close());
     }

@@ -84,12 +84,12 @@ TEST_F(InputFiles, LayersBeyondTheLargestSideAreRefused) {
 
 // Channels are found by name: red and green alone are not grey and alpha.
 TEST_F(InputFiles, ChannelsAreFoundByTheirNames) {
-    OIIO::ImageSpec spec(2, 1, 2, OIIO::TypeDesc::FLOAT);
-    spec.channelnames = {"R", "G"};
+    OIIO::ImageSpec header(2, 1, 2, OIIO::TypeDesc::FLOAT);
+    header.channelnames = {"R", "G"};
     auto out = OIIO::ImageOutput::create("rg.exr");
     ASSERT_TRUE(out);
     const float values[] = {0.25f, 0.5f, 1.0f, 0.0f};
-    ASSERT_TRUE(out->open((folder / "rg.exr").string(), spec));
+    ASSERT_TRUE(out->open((folder / "rg.exr").string(), header));
     ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, values));
     ASSERT_TRUE(out->close());
     const Outcome run = ondrel("OndrelCircle -i rg.exr -o out.exr --set Opacity=0 --depth 32");

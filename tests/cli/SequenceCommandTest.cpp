@@ -21,10 +21,10 @@ protected:
         EXPECT_TRUE(in) << name;
         std::array<float, 4> rgba{};
         if (in) {
-            const auto& spec = in->spec();
-            std::vector<float> all(static_cast<std::size_t>(spec.width * spec.height) * 4);
+            const auto& header = in->spec();
+            std::vector<float> all(static_cast<std::size_t>(header.width * header.height) * 4);
             EXPECT_TRUE(in->read_image(0, 0, 0, 4, OIIO::TypeDesc::FLOAT, all.data()));
-            std::copy_n(all.begin() + 4 * (y * spec.width + x), 4, rgba.begin());
+            std::copy_n(all.begin() + 4 * (y * header.width + x), 4, rgba.begin());
         }
         return rgba;
     }
