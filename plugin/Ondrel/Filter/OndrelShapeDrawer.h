@@ -34,6 +34,7 @@
 #include <cstring>
 #include <cwchar>
 #include <string>
+#include <type_traits>
 
 namespace Ondrel {
 
@@ -123,8 +124,10 @@ private:
     }
 
     // Copies of the pixel. Pixels the size of a wide character are filled by the C library's
-    // wmemset, which picks the widest stores the processor has; others 64 bytes at a time from
-    // 16 bytes of repeated pixels held in registers.
+    // wmemset, which picks the widest stores the processor has. Others: the first few pixels are
+    // stored one by one, and memcpy, which also picks the widest stores, copies them on in doubling
+    // steps. (Stored by a plain loop, 8-byte pixels take 8-byte stores and every other size at most
+    // 16-byte ones.)
     static void _fill(Pixel* destination, int count, const Pixel& pixel) {
         if constexpr (sizeof(Pixel) == sizeof(wchar_t)) {
             wchar_t unit;
@@ -132,21 +135,32 @@ private:
             std::wmemset(reinterpret_cast<wchar_t*>(destination), unit,
                          static_cast<std::size_t>(count));
         } else {
-            constexpr int perUnit = 16 / static_cast<int>(sizeof(Pixel));
-            Pixel pixels[perUnit];
-            std::fill_n(pixels, perUnit, pixel);
-            struct {
-                std::uint64_t low;
-                std::uint64_t high;
-            } unit;
-            std::memcpy(&unit, pixels, sizeof unit);
-            int i = 0;
-            for (; i + 4 * perUnit <= count; i += 4 * perUnit) {
-                for (int k = 0; k < 4; ++k) {
-                    std::memcpy(destination + i + k * perUnit, &unit, sizeof unit);
-                }
+            constexpr int seed = 256 / static_cast<int>(sizeof(Pixel));
+            const int stored = std::min(count, seed);
+            _store(destination, stored, pixel);
+            for (int done = stored; done < count;) {
+                const int n = std::min(done, count - done);
+                std::memcpy(destination + done, destination,
+                            static_cast<std::size_t>(n) * sizeof(Pixel));
+                done += n;
             }
-            std::fill(destination + i, destination + count, pixel);
+        }
+    }
+
+    // count copies of the pixel, each stored as one word of the pixel's size, which the compiler
+    // turns into 16-byte vector stores.
+    static void _store(Pixel* destination, int count, const Pixel& pixel) {
+        if constexpr (sizeof(Pixel) == 16) {
+            std::fill_n(destination, count, pixel);
+        } else {
+            using Word = std::conditional_t<sizeof(Pixel) == 4, std::uint32_t, std::uint64_t>;
+            static_assert(sizeof(Word) == sizeof(Pixel));
+            Word word;
+            std::memcpy(&word, &pixel, sizeof word);
+            auto* bytes = reinterpret_cast<unsigned char*>(destination);
+            for (int i = 0; i < count; ++i) {
+                std::memcpy(bytes + static_cast<std::size_t>(i) * sizeof word, &word, sizeof word);
+            }
         }
     }
 
