@@ -72,10 +72,9 @@ int WorkerPool::run(int iterations, const Task& task) {
     _task = &task;
     _iterations = iterations;
     _next = 0;
-    _done = 0;
-    _unfinished.store(iterations, std::memory_order_relaxed);
+    _done.store(0, std::memory_order_relaxed);
     _firstError = 0;
-    _published.store(++_generation, std::memory_order_release);
+    _generation.fetch_add(1, std::memory_order_release);
     _wake.notify_all();
     // The caller works too, as worker 0: with one thread nothing changes hands at all, and with
     // more the call does not wait for a worker to wake before anything runs.
@@ -84,8 +83,9 @@ int WorkerPool::run(int iterations, const Task& task) {
     _claimIterations(lock, 0);
     currentPool = outerPool;
     currentWorker = outerWorker;
-    _awaitBriefly(lock, [&] { return _unfinished.load(std::memory_order_acquire) == 0; });
-    _finished.wait(lock, [&] { return _done == _iterations; });
+    const auto allDone = [&] { return _done.load(std::memory_order_acquire) == iterations; };
+    _awaitBriefly(lock, allDone);
+    _finished.wait(lock, allDone);
     _task = nullptr;
     return _firstError;
 }
@@ -106,8 +106,7 @@ void WorkerPool::_claimIterations(std::unique_lock<std::mutex>& lock, int index)
         if (_firstError == 0) {
             _firstError = err;
         }
-        _unfinished.fetch_sub(1, std::memory_order_release);
-        if (++_done == _iterations) {
+        if (_done.fetch_add(1, std::memory_order_release) + 1 == _iterations) {
             _finished.notify_all();
         }
     }
@@ -133,13 +132,13 @@ void WorkerPool::_work(int index) {
     unsigned long seen = 0;
     std::unique_lock lock(_mutex);
     for (;;) {
-        _awaitBriefly(lock, [&] { return _published.load(std::memory_order_acquire) != seen; });
+        _awaitBriefly(lock, [&] { return _generation.load(std::memory_order_acquire) != seen; });
         _wake.wait(lock, [&] { return _stopping || (_generation != seen && _next < _iterations); });
         if (_stopping) {
             return;
         }
         _claimIterations(lock, index);
-        seen = _generation;
+        seen = _generation.load(std::memory_order_relaxed);
     }
 }
 

@@ -56,13 +56,12 @@ private:
     const Task* _task = nullptr;
     int _iterations = 0;
     int _next = 0;
-    int _done = 0;
     int _firstError = 0;
-    unsigned long _generation = 0;
-    // _generation and _iterations - _done, for watching without the lock
-    std::atomic<unsigned long> _published{0};
-    std::atomic<int> _unfinished{0};
     bool _stopping = false;
+    // Written under _mutex; atomic so that a thread watching for a call, or for the end of one,
+    // can read them without it.
+    std::atomic<int> _done{0};
+    std::atomic<unsigned long> _generation{0};
 };
 
 } // namespace OfflineHost
