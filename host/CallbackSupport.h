@@ -5,20 +5,52 @@
 
 #include "InstanceState.h"
 
+#include <charconv>
 #include <new>
-#include <sstream>
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 namespace OfflineHost {
 
 using State = InstanceState;
 
+// Appends value as an output stream prints it: text as it is, a character as itself, an integer
+// in decimal. Every callback formats its call-log entry, and a stream's set-up alone cost more
+// than the rest of a small call.
+template <typename T>
+void appendText(std::string& out, const T& value) {
+    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+        if constexpr (std::is_pointer_v<T>) {
+            if (value == nullptr) {
+                return;
+            }
+        }
+        out += std::string_view(value);
+    } else if constexpr (std::is_same_v<T, char> || std::is_same_v<T, signed char> ||
+                         std::is_same_v<T, unsigned char>) {
+        out += static_cast<char>(value);
+    } else {
+        static_assert(std::is_integral_v<T>, "the call log holds text and integers");
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+    }
+}
+
 // Text of the arguments that matter, for the call log.
 template <typename... Args>
 std::string describe(const Args&... args) {
-    std::ostringstream out;
-    ((out << args), ...);
-    return out.str();
+    std::string out;
+    (appendText(out, args), ...);
+    return out;
+}
+
+// An integer's bits in lower-case hexadecimal, without leading zeros.
+template <typename T>
+std::string hexText(T value) {
+    char digits[24];
+    const auto bits = static_cast<std::make_unsigned_t<T>>(value);
+    return std::string(digits, std::to_chars(digits, digits + sizeof digits, bits, 16).ptr);
 }
 
 // Runs body(state) under the instance's lock for a callback that names its instance by effect

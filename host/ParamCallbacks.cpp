@@ -117,7 +117,7 @@ PF_Err Callbacks::updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index, const
                             PF_Err_BAD_CALLBACK_PARAM);
         }
         const std::string detail =
-            describe("index=", index, " ui_flags=0x", std::hex, def->ui_flags);
+            describe("index=", index, " ui_flags=0x", hexText(def->ui_flags));
         if (index < 0 || index >= s.params.count()) {
             return s.misuse("PF_UpdateParamUI", detail + ": no such parameter",
                             PF_Err_INVALID_INDEX);
