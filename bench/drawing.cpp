@@ -9,14 +9,14 @@
 // in a shuffled order and the median is shown; Google Benchmark's flags (--benchmark_filter,
 // --benchmark_repetitions, --benchmark_out=file.json for every run) still apply.
 
-#include "drawing/Cases.h"
-#include "drawing/Tables.h"
-#include "drawing/Yardsticks.h"
+#include "bench/drawing/Cases.h"
+#include "bench/drawing/Tables.h"
+#include "bench/drawing/Yardsticks.h"
 
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 #include "Ondrel/OndrelLayer.h"
-#include "host/EffectInstance.h"
-#include "host/World.h"
+#include "host/instance/EffectInstance.h"
+#include "host/pixels/World.h"
 
 #include <benchmark/benchmark.h>
 

@@ -16,14 +16,14 @@
 // Each benchmark is repeated three times in a shuffled order and the tables show the median;
 // Google Benchmark's flags (--benchmark_filter, --benchmark_repetitions, ...) still apply.
 
-#include "host/Report.h"
-#include "host/Yardsticks.h"
+#include "bench/host/Report.h"
+#include "bench/host/Yardsticks.h"
 
-#include "host/Composite.h"
-#include "host/CompositeWorld.h"
-#include "host/EffectInstance.h"
-#include "host/WorkerPool.h"
-#include "host/World.h"
+#include "host/compositing/Composite.h"
+#include "host/instance/EffectInstance.h"
+#include "host/pixels/World.h"
+#include "host/pixels/WorldRows.h"
+#include "host/system/WorkerPool.h"
 
 #include <benchmark/benchmark.h>
 

@@ -1,10 +1,10 @@
 // ondrel: runs the effects of a module without the host application.
 
-#include "CliError.h"
-#include "Commands.h"
-#include "Signals.h"
+#include "cli/commands/Commands.h"
+#include "cli/core/CliError.h"
+#include "cli/terminal/Signals.h"
 
-#include "host/HostError.h"
+#include "host/system/HostError.h"
 
 #include <cstdio>
 #include <exception>

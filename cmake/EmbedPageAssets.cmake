@@ -30,7 +30,7 @@ foreach(asset ${ASSETS})
 endforeach()
 
 file(WRITE "${OUTPUT}.new" "// Written by cmake/EmbedPageAssets.cmake from cli/serve/page/; do not edit.
-#include \"PageAssets.h\"
+#include \"cli/serve/PageAssets.h\"
 
 namespace OndrelCli {
 namespace {

@@ -12,9 +12,9 @@
 
 #include "Shapes/OndrelEntryPoints.h"
 
-#include "host/EffectInstance.h"
-#include "host/HostError.h"
-#include "host/World.h"
+#include "host/instance/EffectInstance.h"
+#include "host/pixels/World.h"
+#include "host/system/HostError.h"
 
 #include <cmath>
 #include <cstdint>

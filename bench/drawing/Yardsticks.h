@@ -3,7 +3,7 @@
 // an application would call them. Fills and strokes both use each library's own path rasterizer.
 #pragma once
 
-#include "Cases.h"
+#include "bench/drawing/Cases.h"
 
 #include <agg_basics.h>
 #include <agg_conv_stroke.h>

@@ -1,7 +1,7 @@
-#include "Controls.h"
+#include "cli/serve/Controls.h"
 
-#include "ParamText.h"
-#include "Text.h"
+#include "cli/core/ParamText.h"
+#include "cli/core/Text.h"
 
 #include <cstring>
 

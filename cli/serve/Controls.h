@@ -5,9 +5,9 @@
 // kind needs (ranges, precision and percent display for sliders, items with separators for
 // popups). Values and graying change with every edit and come apart (see PreviewService).
 
-#include "JsonDocument.h"
+#include "cli/shot/JsonDocument.h"
 
-#include "host/EffectInstance.h"
+#include "host/instance/EffectInstance.h"
 
 namespace OndrelCli {
 

@@ -1,8 +1,8 @@
-#include "PreviewServer.h"
+#include "cli/serve/PreviewServer.h"
 
-#include "CliError.h"
-#include "PageAssets.h"
-#include "PreviewService.h"
+#include "cli/core/CliError.h"
+#include "cli/serve/PageAssets.h"
+#include "cli/serve/PreviewService.h"
 
 #include <httplib.h>
 

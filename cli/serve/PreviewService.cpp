@@ -1,16 +1,16 @@
-#include "PreviewService.h"
+#include "cli/serve/PreviewService.h"
 
-#include "Controls.h"
-#include "DefaultLayer.h"
-#include "FramePattern.h"
-#include "ImageFiles.h"
-#include "ParamText.h"
-#include "Pixels.h"
-#include "RenderLimits.h"
-#include "Shot.h"
-#include "Text.h"
+#include "cli/core/ParamText.h"
+#include "cli/core/Text.h"
+#include "cli/image/DefaultLayer.h"
+#include "cli/image/ImageFiles.h"
+#include "cli/image/Pixels.h"
+#include "cli/serve/Controls.h"
+#include "cli/shot/FramePattern.h"
+#include "cli/shot/RenderLimits.h"
+#include "cli/shot/Shot.h"
 
-#include "host/HostError.h"
+#include "host/system/HostError.h"
 
 #include <algorithm>
 #include <cmath>

@@ -13,12 +13,12 @@
 // Only the server's own files are read: a recipe from the page naming a module, an input or an
 // output is refused.
 
-#include "Commands.h"
-#include "JsonDocument.h"
-#include "LatestRenderGate.h"
+#include "cli/core/Effects.h"
+#include "cli/serve/LatestRenderGate.h"
+#include "cli/shot/JsonDocument.h"
 
-#include "host/EffectInstance.h"
-#include "host/World.h"
+#include "host/instance/EffectInstance.h"
+#include "host/pixels/World.h"
 
 #include <cstdint>
 #include <filesystem>

@@ -3,7 +3,7 @@
 
 #include "CliTestSupport.h"
 
-#include "host/SystemLimits.h"
+#include "host/system/SystemLimits.h"
 
 namespace {
 

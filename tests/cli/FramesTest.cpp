@@ -1,8 +1,8 @@
 // Frame numbers, rates and file-name patterns: what --frames, --fps, -o and -i take.
 
-#include "Frames.h"
-#include "CliError.h"
-#include "FramePattern.h"
+#include "cli/core/Frames.h"
+#include "cli/core/CliError.h"
+#include "cli/shot/FramePattern.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Keyframes as users write them: "VALUE@TIME[:INTERPOLATION],..." or one value.
 
-#include "Keyframes.h"
-#include "CliError.h"
+#include "cli/core/Keyframes.h"
+#include "cli/core/CliError.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Recipe files: what is read from them and where, writing them back, flags overriding them, and
 // one line naming the file, the line and the fault for each kind of malformed recipe.
 
-#include "Recipe.h"
-#include "CliError.h"
+#include "cli/shot/Recipe.h"
+#include "cli/core/CliError.h"
 
 #include <gtest/gtest.h>
 

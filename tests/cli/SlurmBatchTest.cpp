@@ -1,8 +1,8 @@
 // The batch script of `ondrel submit`: frames in chunks, sbatch options passed through, and
 // what an array task runs, checked by running the script with bash and a stand-in for ondrel.
 
-#include "SlurmBatch.h"
-#include "CliError.h"
+#include "cli/cluster/SlurmBatch.h"
+#include "cli/core/CliError.h"
 
 #include <gtest/gtest.h>
 

@@ -3,7 +3,7 @@
 // Worlds with padded rows for the compositing tests, and small helpers to build and compare
 // pixels of the three depths.
 
-#include "host/Composite.h"
+#include "host/compositing/Composite.h"
 
 #include <gtest/gtest.h>
 

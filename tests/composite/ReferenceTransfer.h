@@ -5,8 +5,8 @@
 // not above 0 is left as it was; every other pixel takes the source-over formula of
 // BlendCompositing.h, stored with round-to-nearest and clamping at 8 and 16 bits.
 
-#include "host/CompositeWorld.h"
-#include "host/TransferModes.h"
+#include "host/compositing/TransferModes.h"
+#include "host/pixels/WorldRows.h"
 
 #include <algorithm>
 #include <type_traits>

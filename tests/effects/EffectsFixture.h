@@ -2,9 +2,9 @@
 // tests compute their expected pixels from.
 #pragma once
 
-#include "host/EffectInstance.h"
-#include "host/Module.h"
-#include "host/World.h"
+#include "host/instance/EffectInstance.h"
+#include "host/module/Module.h"
+#include "host/pixels/World.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 
 #include "tests/effects/EffectsFixture.h"
 
-#include "host/HostError.h"
+#include "host/system/HostError.h"
 
 #include <cstdio>
 #include <cstring>

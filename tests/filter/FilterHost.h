@@ -8,8 +8,8 @@
 #include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelLayer.h"
-#include "host/EffectInstance.h"
-#include "host/World.h"
+#include "host/instance/EffectInstance.h"
+#include "host/pixels/World.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // The call log's text: the host formats every argument itself, and must print it exactly as a
 // standard output stream would.
 
-#include "host/CallbackSupport.h"
+#include "host/callbacks/CallbackSupport.h"
 
 #include "AE_Effect.h"
 

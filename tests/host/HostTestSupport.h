@@ -4,7 +4,7 @@
 
 #include "ProbeProtocol.h"
 
-#include "host/EffectInstance.h"
+#include "host/instance/EffectInstance.h"
 
 #include <gtest/gtest.h>
 

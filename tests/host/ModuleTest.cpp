@@ -4,8 +4,8 @@
 #include "PiplWriter.h"
 #include "ProbeRecords.h"
 
-#include "host/HostError.h"
-#include "host/Module.h"
+#include "host/module/Module.h"
+#include "host/system/HostError.h"
 
 #include <filesystem>
 

@@ -2,8 +2,8 @@
 
 #include "PiplWriter.h"
 
-#include "host/HostError.h"
-#include "host/Pipl.h"
+#include "host/module/Pipl.h"
+#include "host/system/HostError.h"
 
 #include <gtest/gtest.h>
 

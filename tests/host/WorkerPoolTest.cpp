@@ -3,9 +3,9 @@
 
 #include "HostTestSupport.h"
 
-#include "host/HostError.h"
-#include "host/SystemLimits.h"
-#include "host/WorkerPool.h"
+#include "host/system/HostError.h"
+#include "host/system/SystemLimits.h"
+#include "host/system/WorkerPool.h"
 
 #include <sys/resource.h>
 #include <unistd.h>

@@ -2,7 +2,7 @@
 // directly, plus small helpers over its call log.
 #pragma once
 
-#include "host/EffectInstance.h"
+#include "host/instance/EffectInstance.h"
 
 #include <algorithm>
 #include <string_view>

@@ -3,7 +3,7 @@
 #include "AE_EffectCB.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelLayer.h"
-#include "host/World.h"
+#include "host/pixels/World.h"
 
 #include <gtest/gtest.h>
 

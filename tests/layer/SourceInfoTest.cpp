@@ -4,7 +4,7 @@
 #include "Ondrel/OndrelLayer.h"
 #include "Ondrel/OndrelSourceInfo.h"
 #include "SPBasic.h"
-#include "host/World.h"
+#include "host/pixels/World.h"
 
 #include <gtest/gtest.h>
 

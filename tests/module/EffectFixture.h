@@ -4,8 +4,8 @@
 
 #include "ModuleFiles.h"
 
-#include "host/EffectInstance.h"
-#include "host/Module.h"
+#include "host/instance/EffectInstance.h"
+#include "host/module/Module.h"
 
 #include <memory>
 #include <string_view>

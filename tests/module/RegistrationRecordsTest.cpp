@@ -3,9 +3,9 @@
 
 #include "ModuleFiles.h"
 
-#include "host/EffectInstance.h"
-#include "host/Module.h"
-#include "host/Pipl.h"
+#include "host/instance/EffectInstance.h"
+#include "host/module/Module.h"
+#include "host/module/Pipl.h"
 
 #include <gtest/gtest.h>
 

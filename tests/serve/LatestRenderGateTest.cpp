@@ -1,7 +1,7 @@
 // Only the newest preview request renders: one superseded while it waits is dropped at once,
 // one superseded while it renders is finished and reported unwanted, and renders never overlap.
 
-#include "LatestRenderGate.h"
+#include "cli/serve/LatestRenderGate.h"
 
 #include <gtest/gtest.h>
 

@@ -2,10 +2,10 @@
 // loopback address, refusing a port that is taken, and carrying the service's answers and
 // refusals.
 
-#include "PreviewServer.h"
-#include "PreviewService.h"
+#include "cli/serve/PreviewServer.h"
+#include "cli/serve/PreviewService.h"
 
-#include "CliError.h"
+#include "cli/core/CliError.h"
 
 #include <httplib.h>
 

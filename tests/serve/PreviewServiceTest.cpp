@@ -1,11 +1,11 @@
 // The preview service's answers without HTTP: requests it refuses (each naming what is wrong),
 // files it never opens for the page, the module's graying and failures, and the recipe it saves.
 
-#include "PreviewService.h"
+#include "cli/serve/PreviewService.h"
 
 #include "ProbeProtocol.h"
 
-#include "host/World.h"
+#include "host/pixels/World.h"
 
 #include <gtest/gtest.h>
 

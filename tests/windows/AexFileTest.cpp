@@ -5,7 +5,7 @@
 
 #include "PeImage.h"
 
-#include "host/Pipl.h"
+#include "host/module/Pipl.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The offline host's Windows loader: the records come from the library's own PIPL resources, and
 // a library without them, or no library at all, is refused with the file's name.
 
-#include "host/HostError.h"
-#include "host/Module.h"
+#include "host/module/Module.h"
+#include "host/system/HostError.h"
 
 #include <gtest/gtest.h>
 

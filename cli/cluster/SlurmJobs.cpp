@@ -1,0 +1,158 @@
+#include "cli/cluster/SlurmJobs.h"
+
+#include "cli/cluster/Subprocess.h"
+#include "cli/core/CliError.h"
+#include "cli/core/Frames.h"
+#include "cli/core/Text.h"
+#include "cli/shot/FramePattern.h"
+#include "cli/shot/JsonDocument.h"
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <sstream>
+
+namespace OndrelCli {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path stateFolder() {
+    if (const char* folder = std::getenv("ONDREL_STATE_DIR"); folder != nullptr && *folder) {
+        return folder;
+    }
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state) {
+        return fs::path(state) / "ondrel";
+    }
+    const char* home = std::getenv("HOME");
+    if (home == nullptr || *home == '\0') {
+        throw CliError(
+            "cannot keep a record of the job: HOME is not set (or set ONDREL_STATE_DIR)");
+    }
+    return fs::path(home) / ".local" / "state" / "ondrel";
+}
+
+fs::path recordFile(const std::string& job) {
+    return stateFolder() / "jobs" / (job + ".json");
+}
+
+std::string firstLine(const std::string& text) {
+    const std::string line = trim(text.substr(0, text.find('\n')));
+    return line.empty() ? "no reason given" : line;
+}
+
+// The tasks of the job that Slurm still has queued or running, by task.
+std::map<int, ChunkState> queuedTasks(const std::string& job) {
+    const ProgramResult queue =
+        runProgram({"squeue", "--noheader", "--array", "--jobs", job, "--format", "%K %t"});
+    std::map<int, ChunkState> tasks;
+    if (queue.status != 0) {
+        // A job that has left the controller's memory is no longer known: nothing is queued.
+        if (queue.errors.find("Invalid job id") != std::string::npos) {
+            return tasks;
+        }
+        throw CliError("cannot ask Slurm about job " + job + ": squeue says " +
+                       firstLine(queue.errors));
+    }
+    std::istringstream lines(queue.output);
+    std::string task;
+    std::string state;
+    while (lines >> task >> state) {
+        if (const auto n = wholeNumber(task)) {
+            tasks[static_cast<int>(*n)] =
+                state == "PD" ? ChunkState::Waiting : ChunkState::Rendering;
+        }
+    }
+    return tasks;
+}
+
+} // namespace
+
+std::string sendJob(const std::string& script, const std::vector<int>& tasks) {
+    const ProgramResult sent =
+        runProgram({"sbatch", "--parsable", "--array=" + framesText(tasks)}, script);
+    const std::string job = trim(sent.output.substr(0, sent.output.find_first_of(";\n")));
+    if (sent.status != 0 || !wholeNumber(job)) {
+        throw CliError("Slurm did not take the job: sbatch says " + firstLine(sent.errors));
+    }
+    return job;
+}
+
+void saveRecord(const JobRecord& record) {
+    Json json;
+    json["job"] = record.job;
+    json["output"] = record.output.string();
+    json["logFolder"] = record.logFolder.string();
+    json["chunks"] = record.chunks;
+    json["tasks"] = record.tasks;
+    json["script"] = record.script;
+    const fs::path file = recordFile(record.job);
+    std::error_code error;
+    fs::create_directories(file.parent_path(), error);
+    const fs::path temporary = file.string() + ".ondrel-" + std::to_string(::getpid());
+    {
+        std::ofstream out(temporary);
+        out << json.dump(2) << "\n";
+        if (!out.flush()) {
+            throw CliError("cannot keep a record of job " + record.job + " in " +
+                           inQuotes(file.parent_path().string()));
+        }
+    }
+    fs::rename(temporary, file, error);
+    if (error) {
+        fs::remove(temporary, error);
+        throw CliError("cannot keep a record of job " + record.job + " in " +
+                       inQuotes(file.parent_path().string()));
+    }
+}
+
+JobRecord loadRecord(const std::string& job) {
+    const fs::path file = recordFile(job);
+    std::ifstream in(file);
+    if (!in) {
+        throw CliError("no record of job " + inQuotes(job) + " in " +
+                       inQuotes(file.parent_path().string()) +
+                       ": only jobs sent by ondrel submit as this user are known");
+    }
+    try {
+        const Json json = Json::parse(in);
+        JobRecord record;
+        record.job = json.at("job").get<std::string>();
+        record.output = json.at("output").get<std::string>();
+        record.logFolder = json.at("logFolder").get<std::string>();
+        record.chunks = json.at("chunks").get<std::vector<std::string>>();
+        record.tasks = json.at("tasks").get<std::vector<int>>();
+        record.script = json.at("script").get<std::string>();
+        return record;
+    } catch (const Json::exception& e) {
+        throw CliError("the record of job " + job + ", " + inQuotes(file.string()) +
+                       ", is damaged: " + e.what());
+    }
+}
+
+std::vector<ChunkStatus> jobStatus(const JobRecord& record) {
+    const auto queued = queuedTasks(record.job);
+    const FramePattern output(record.output);
+    std::vector<ChunkStatus> chunks;
+    for (const int task : record.tasks) {
+        ChunkStatus chunk;
+        chunk.task = task;
+        if (task >= 1 && static_cast<std::size_t>(task) <= record.chunks.size()) {
+            chunk.frames = parseFrames(record.chunks[static_cast<std::size_t>(task) - 1]);
+        }
+        for (const int n : chunk.frames) {
+            chunk.written += fs::exists(output.frame(n)) ? 1 : 0;
+        }
+        const auto inQueue = queued.find(task);
+        chunk.state = inQueue != queued.end()                                  ? inQueue->second
+                      : chunk.written == static_cast<int>(chunk.frames.size()) ? ChunkState::Done
+                                                                               : ChunkState::Failed;
+        chunks.push_back(std::move(chunk));
+    }
+    return chunks;
+}
+
+} // namespace OndrelCli

@@ -1,0 +1,42 @@
+// ondrel serve: a page on the loopback interface that shows an effect's controls as the host
+// builds them from the module's answers, and renders a live preview as they move.
+
+#include "cli/commands/Commands.h"
+#include "cli/serve/PreviewServer.h"
+#include "cli/serve/PreviewService.h"
+
+#include <cstdio>
+
+namespace OndrelCli {
+namespace {
+
+struct ServeOptions {
+    int port = 8000;
+    std::optional<std::filesystem::path> input;
+};
+
+void serve(const GlobalOptions& global, const ServeOptions& options) {
+    PreviewService service(global, options.input);
+    PreviewServer server(service);
+    const int port = server.bind(options.port);
+    std::printf("Serving the effects of %s at http://127.0.0.1:%d/ (Ctrl-C stops)\n",
+                global.module.filename().string().c_str(), port);
+    std::fflush(stdout);
+    server.listen();
+}
+
+} // namespace
+
+void addServeCommand(CLI::App& app, const GlobalOptions& global) {
+    auto options = std::make_shared<ServeOptions>();
+    auto* cmd = app.add_subcommand(
+        "serve",
+        "Show the effects' controls and a live preview in a browser, on this machine only");
+    cmd->add_option("--port", options->port, "Port on 127.0.0.1; 0 takes any free one")
+        ->capture_default_str();
+    cmd->add_option("-i,--input", options->input,
+                    "Image file to preview over (default: the built-in layer only)");
+    cmd->callback([&global, options] { serve(global, *options); });
+}
+
+} // namespace OndrelCli

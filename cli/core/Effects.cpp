@@ -1,0 +1,44 @@
+#include "cli/core/Effects.h"
+
+#include "cli/core/CliError.h"
+
+#include "host/system/HostError.h"
+
+#include <algorithm>
+
+namespace OndrelCli {
+
+std::shared_ptr<const OfflineHost::Module> loadModule(const GlobalOptions& options) {
+    return std::make_shared<const OfflineHost::Module>(options.module);
+}
+
+std::unique_ptr<OfflineHost::EffectInstance>
+applyEffect(const GlobalOptions& options, const std::string& effect, bool withParams) {
+    const auto module = loadModule(options);
+    const auto& effects = module->effects();
+    const bool known = std::any_of(effects.begin(), effects.end(), [&](const auto& e) {
+        return e.records().name == effect || e.records().matchName == effect;
+    });
+    if (!known) {
+        std::string names;
+        for (const auto& e : effects) {
+            names += (names.empty() ? "" : ", ") + e.records().name;
+        }
+        throw CliError("unknown effect \"" + effect + "\"; the module holds " + names);
+    }
+    auto instance = std::make_unique<OfflineHost::EffectInstance>(module, effect);
+    instance->setStrict(options.strict);
+    if (const PF_Err err = instance->globalSetup()) {
+        throw OfflineHost::HostError(effect + ": global set-up failed with error " +
+                                     std::to_string(err));
+    }
+    if (withParams) {
+        if (const PF_Err err = instance->paramsSetup()) {
+            throw OfflineHost::HostError(effect + ": parameter set-up failed with error " +
+                                         std::to_string(err));
+        }
+    }
+    return instance;
+}
+
+} // namespace OndrelCli

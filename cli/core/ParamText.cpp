@@ -1,0 +1,52 @@
+#include "cli/core/ParamText.h"
+
+#include "cli/core/Text.h"
+
+#include <cstdio>
+
+namespace OndrelCli {
+namespace {
+
+std::string hexColor(const PF_Pixel& c) {
+    char text[10];
+    if (c.alpha == 255) {
+        std::snprintf(text, sizeof text, "#%02x%02x%02x", c.red, c.green, c.blue);
+    } else {
+        std::snprintf(text, sizeof text, "#%02x%02x%02x%02x", c.red, c.green, c.blue, c.alpha);
+    }
+    return text;
+}
+
+std::string popupItem(const PF_PopupDef& popup) {
+    const auto items = split(popup.u.namesptr != nullptr ? popup.u.namesptr : "", '|');
+    const auto item = static_cast<std::size_t>(popup.value - 1);
+    return item < items.size() && items[item] != "(-" ? items[item] : std::to_string(popup.value);
+}
+
+} // namespace
+
+std::string deliveredText(const PF_ParamDef& delivered) {
+    const PF_ParamDefUnion& u = delivered.u;
+    switch (delivered.param_type) {
+    case PF_Param_SLIDER:
+        return std::to_string(u.sd.value);
+    case PF_Param_FIX_SLIDER:
+        return numberText(fromFixed(u.fd.value));
+    case PF_Param_FLOAT_SLIDER:
+        return numberText(u.fs_d.value);
+    case PF_Param_ANGLE:
+        return numberText(fromFixed(u.ad.value));
+    case PF_Param_POINT:
+        return numberText(fromFixed(u.td.x_value)) + "," + numberText(fromFixed(u.td.y_value));
+    case PF_Param_COLOR:
+        return hexColor(u.cd.value);
+    case PF_Param_POPUP:
+        return popupItem(u.pd);
+    case PF_Param_CHECKBOX:
+        return u.bd.value != 0 ? "on" : "off";
+    default:
+        return "";
+    }
+}
+
+} // namespace OndrelCli

@@ -1,0 +1,372 @@
+#include "cli/image/ImageFiles.h"
+
+#include "cli/core/CliError.h"
+#include "cli/image/Pixels.h"
+#include "cli/image/QuietLibraries.h"
+#include "cli/terminal/TemporaryFile.h"
+
+#include <OpenImageIO/imageio.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <system_error>
+
+namespace OndrelCli {
+
+using OfflineHost::PixelDepth;
+using OfflineHost::World;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// Asks readers to hand over unassociated alpha as it is stored instead of multiplying it in.
+constexpr const char* unassociatedAlpha = "oiio:UnassociatedAlpha";
+
+// ": " and the first line of OpenImageIO's error, which names the cause (later lines repeat it
+// as each layer passes it on); nothing when there is none.
+std::string reason(const std::string& error) {
+    const std::string text = error.empty() ? OIIO::geterror() : error;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        if (end > start) {
+            return ": " + text.substr(start, end - start);
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+bool sameName(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
+}
+
+// Where red, green, blue and alpha come from among a file's channels; -1 for none.
+struct ChannelMap {
+    int red = -1;
+    int green = -1;
+    int blue = -1;
+    int alpha = -1;
+
+    explicit ChannelMap(const OIIO::ImageSpec& header) {
+        const int n = header.nchannels;
+        const auto named = [&](std::string_view name) {
+            for (int c = 0; c < n; ++c) {
+                if (sameName(header.channel_name(c), name)) {
+                    return c;
+                }
+            }
+            return -1;
+        };
+        red = named("R");
+        green = named("G");
+        blue = named("B");
+        alpha = header.alpha_channel >= 0 ? header.alpha_channel : named("A");
+        if (red >= 0 || green >= 0 || blue >= 0) {
+            return;
+        }
+        // Grey, or channels known only by their order.
+        if (n >= 3) {
+            red = 0;
+            green = 1;
+            blue = 2;
+            return;
+        }
+        if (n == 2 && alpha < 0) {
+            alpha = 1;
+        }
+        const int grey = named("Y") >= 0 ? named("Y") : alpha == 0 && n == 2 ? 1 : 0;
+        red = green = blue = grey;
+    }
+};
+
+// One strip of the file's channels as RGBA. Throws CliError at the first value that is not
+// finite: the effects composite over the input, and such a value spreads through every blend.
+void expand(const std::vector<float>& data, const OIIO::ImageSpec& header, const ChannelMap& map,
+            A_long top, RgbaImage& strip, const fs::path& file) {
+    const int n = header.nchannels;
+    const int sources[4] = {map.red, map.green, map.blue, map.alpha};
+    const float absent[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    for (A_long y = 0; y < strip.height; ++y) {
+        for (A_long x = 0; x < strip.width; ++x) {
+            const float* s = &data[(static_cast<std::size_t>(y) * strip.width + x) * n];
+            float* d = strip.at(x, y);
+            for (int c = 0; c < 4; ++c) {
+                d[c] = sources[c] >= 0 ? s[sources[c]] : absent[c];
+                if (!std::isfinite(d[c])) {
+                    throw CliError("input " + quoted(file) +
+                                   " holds a value that is NaN or "
+                                   "infinite, at pixel (" +
+                                   std::to_string(x) + ", " + std::to_string(top + y) +
+                                   ") in channel " + std::string(header.channel_name(sources[c])) +
+                                   "; the effects need finite colours");
+                }
+            }
+        }
+    }
+}
+
+void unpremultiply(RgbaImage& strip) {
+    for (float* c = strip.pixels.data(); c != strip.pixels.data() + strip.pixels.size(); c += 4) {
+        if (c[3] > 0.0f) {
+            c[0] /= c[3];
+            c[1] /= c[3];
+            c[2] /= c[3];
+        }
+    }
+}
+
+void premultiply(RgbaImage& strip) {
+    for (float* c = strip.pixels.data(); c != strip.pixels.data() + strip.pixels.size(); c += 4) {
+        c[0] *= c[3];
+        c[1] *= c[3];
+        c[2] *= c[3];
+    }
+}
+
+// The stored channel type for a world's depth: floats where the format keeps them, else 16 bits
+// for anything deeper than 8.
+OIIO::TypeDesc storedType(const OIIO::ImageOutput& writer, PixelDepth depth) {
+    if (depth == PixelDepth::Bits8) {
+        return OIIO::TypeDesc::UINT8;
+    }
+    const std::string format = writer.format_name();
+    if (depth == PixelDepth::Float32 && format != "png") {
+        return OIIO::TypeDesc::FLOAT;
+    }
+    return OIIO::TypeDesc::UINT16;
+}
+
+bool storesAssociatedAlpha(const OIIO::ImageOutput& writer) {
+    return std::string(writer.format_name()) == "openexr";
+}
+
+// The format OpenImageIO writes for a file name, found by its extension (or an extension that
+// is a format's own name); empty when there is none. Asking instead of creating a writer: a
+// writer that is never opened reads uninitialised memory when it goes (OpenEXR's).
+std::string outputFormat(const fs::path& file) {
+    std::string extension = file.extension().string();
+    if (extension.empty()) {
+        return "";
+    }
+    // OpenImageIO's names are in lower case.
+    extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string extensions;
+    std::string writable;
+    OIIO::getattribute("extension_list", extensions);   // "format:ext,ext;format:ext..."
+    OIIO::getattribute("output_format_list", writable); // "format,format,..."
+    const auto listed = [](const std::string& list, const std::string& item) {
+        return ("," + list + ",").find("," + item + ",") != std::string::npos;
+    };
+    std::size_t start = 0;
+    while (start < extensions.size()) {
+        const std::size_t end = std::min(extensions.find(';', start), extensions.size());
+        const std::string entry = extensions.substr(start, end - start);
+        const std::size_t colon = entry.find(':');
+        const std::string format = entry.substr(0, colon);
+        if (colon != std::string::npos &&
+            (listed(entry.substr(colon + 1), extension) || format == extension) &&
+            listed(writable, format)) {
+            return format;
+        }
+        start = end + 1;
+    }
+    return "";
+}
+
+// Formats OpenImageIO writes that make no file.
+std::optional<std::string> writesNoFile(const std::string& format) {
+    if (format == "null") {
+        return "it writes nothing";
+    }
+    if (format == "term") {
+        return "it draws on the terminal";
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+struct InputImage::Reader {
+    std::unique_ptr<OIIO::ImageInput> input;
+    OIIO::ImageSpec header;
+};
+
+InputImage::InputImage(const fs::path& file) : m_file(file), m_reader(std::make_unique<Reader>()) {
+    const auto refused = [&file](const std::string& why) {
+        return CliError("cannot read input " + quoted(file) + why);
+    };
+    std::error_code err;
+    const fs::file_status status = fs::status(file, err);
+    if (err || !fs::exists(status)) {
+        throw refused(": " + (err ? err.message() : "no such file"));
+    }
+    // Devices never end (/dev/zero) and pipes cannot be read twice, as some readers do.
+    if (!fs::is_regular_file(status)) {
+        throw refused(fs::is_directory(status) ? ": it is a folder" : ": it is not a regular file");
+    }
+    OIIO::ImageSpec config;
+    config.attribute(unassociatedAlpha, 1);
+    {
+        const QuietLibraries quiet;
+        m_reader->input = OIIO::ImageInput::open(file.string(), &config);
+    }
+    if (!m_reader->input) {
+        throw refused(reason(""));
+    }
+    const OIIO::ImageSpec& header = m_reader->header = m_reader->input->spec();
+    if (header.width <= 0 || header.height <= 0 || header.nchannels <= 0) {
+        throw refused(": it holds no pixels");
+    }
+    if (header.deep || header.depth > 1) {
+        throw refused(": it holds deep or volume pixels, not a flat image");
+    }
+}
+
+InputImage::~InputImage() = default;
+
+A_long InputImage::width() const {
+    return m_reader->header.width;
+}
+
+A_long InputImage::height() const {
+    return m_reader->header.height;
+}
+
+World InputImage::read(PixelDepth depth) {
+    OIIO::ImageInput& input = *m_reader->input;
+    const OIIO::ImageSpec& header = m_reader->header;
+    const ChannelMap map(header);
+    const bool associated =
+        header.alpha_channel >= 0 && header.get_int_attribute(unassociatedAlpha, 0) == 0;
+    const A_long width = header.width;
+    const A_long height = header.height;
+    const int n = header.nchannels;
+    // Tiled files are read a row of tiles at a time.
+    A_long rows = stripRows(width);
+    if (header.tile_height > 0) {
+        rows = (rows + header.tile_height - 1) / header.tile_height * header.tile_height;
+    }
+    std::vector<float> data(static_cast<std::size_t>(width) * rows * n);
+    std::optional<World> world;
+    const QuietLibraries quiet;
+    for (A_long top = 0; top < height; top += rows) {
+        const A_long count = std::min(rows, height - top);
+        const int y = header.y + top;
+        const bool read =
+            header.tile_width > 0
+                ? input.read_tiles(0, 0, header.x, header.x + width, y, y + count, header.z,
+                                   header.z + 1, 0, n, OIIO::TypeDesc::FLOAT, data.data())
+                : input.read_scanlines(0, 0, y, y + count, header.z, 0, n, OIIO::TypeDesc::FLOAT,
+                                       data.data());
+        if (!read) {
+            throw CliError("cannot read input " + quoted(m_file) + reason(input.geterror()));
+        }
+        RgbaImage strip(width, count);
+        expand(data, header, map, top, strip, m_file);
+        if (associated) {
+            unpremultiply(strip);
+        }
+        if (!world) {
+            world.emplace(width, height, depth);
+        }
+        storeRows(strip, *world, top);
+    }
+    return std::move(*world);
+}
+
+void checkWritable(const fs::path& file) {
+    const auto refused = [&file](const std::string& why) {
+        return CliError("cannot write " + quoted(file) + ": " + why);
+    };
+    std::error_code err;
+    const fs::file_status status = fs::status(file, err);
+    if (file.filename().empty() || fs::is_directory(status)) {
+        throw refused("it names a folder, not a file");
+    }
+    // A name too long, a loop of links or a folder that cannot be entered.
+    if (err && err != std::errc::no_such_file_or_directory) {
+        throw refused(err.message());
+    }
+    const std::string format = outputFormat(file);
+    if (format.empty()) {
+        throw refused("no image format is known by that name (try .png, .tif or .exr)");
+    }
+    if (const auto why = writesNoFile(format)) {
+        throw refused("OpenImageIO's \"" + format + "\" format makes no file, " + *why +
+                      " (try .png, .tif or .exr)");
+    }
+    const fs::path folder = folderOf(file);
+    const fs::file_status folderStatus = fs::status(folder, err);
+    if (!fs::exists(folderStatus) && (!err || err == std::errc::no_such_file_or_directory)) {
+        throw refused("the folder " + quoted(folder) + " does not exist");
+    }
+    if (err) {
+        throw refused("the folder " + quoted(folder) + ": " + err.message());
+    }
+    if (!fs::is_directory(folderStatus)) {
+        throw refused(quoted(folder) + " is not a folder");
+    }
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        throw refused("the folder " + quoted(folder) + " is not writable");
+    }
+}
+
+void writeImage(const World& world, const fs::path& file) {
+    const auto failed = [&file](const std::string& why) {
+        return CliError("cannot write " + quoted(file) + why);
+    };
+    TemporaryFile temporary(file);
+    const QuietLibraries quiet;
+    // Created only now, and opened at once (see outputFormat).
+    auto writer = OIIO::ImageOutput::create(file.string());
+    if (!writer) {
+        throw failed(reason(""));
+    }
+    const A_long width = world.width();
+    const bool withAlpha = writer->supports("alpha");
+    OIIO::ImageSpec header(width, world.height(), withAlpha ? 4 : 3,
+                           storedType(*writer, world.depth()));
+    const bool associated = storesAssociatedAlpha(*writer);
+    if (!associated) {
+        header.attribute(unassociatedAlpha, 1);
+    }
+    // No time of writing, which TIFF and OpenEXR would otherwise record: the same frame is the
+    // same file, whenever and wherever it is rendered.
+    header.attribute("DateTime", "");
+    bool opened = false;
+    temporary.open([&] { opened = writer->open(temporary.path().string(), header); });
+    if (!opened) {
+        throw failed(reason(writer->geterror()));
+    }
+    const auto pixel = static_cast<OIIO::stride_t>(4 * sizeof(float));
+    for (A_long top = 0; top < world.height(); top += stripRows(width)) {
+        RgbaImage strip(width, std::min(stripRows(width), world.height() - top));
+        loadRows(world, top, strip);
+        if (associated) {
+            premultiply(strip);
+        }
+        if (!writer->write_scanlines(top, top + strip.height, 0, OIIO::TypeDesc::FLOAT,
+                                     strip.pixels.data(), pixel, pixel * width)) {
+            throw failed(reason(writer->geterror()));
+        }
+    }
+    if (!writer->close()) {
+        throw failed(reason(writer->geterror()));
+    }
+    temporary.commit();
+}
+
+} // namespace OndrelCli

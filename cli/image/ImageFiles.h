@@ -1,0 +1,53 @@
+#pragma once
+
+// Image files for the ondrel command, read and written with OpenImageIO, the format taken from
+// the file name. Files hold RGBA; the host's worlds hold straight ARGB at 8 bits (0..255), 16
+// bits (0..32768) or float. Colours stay straight (unassociated) throughout: formats that store
+// associated alpha (OpenEXR) are multiplied on writing and divided on reading. Pixels pass a
+// strip of rows at a time, so that a file costs little memory beyond its world.
+
+#include "host/pixels/World.h"
+
+#include <filesystem>
+#include <memory>
+
+namespace OndrelCli {
+
+// An image file opened for reading: its header is read at once and its pixels on demand, so
+// that its size can be checked before memory is set aside for them.
+class InputImage {
+public:
+    // Throws CliError when `file` is not a regular file (a folder, a device such as /dev/zero),
+    // not an image OpenImageIO reads, or an image without pixels.
+    explicit InputImage(const std::filesystem::path& file);
+    ~InputImage();
+    InputImage(const InputImage&) = delete;
+    InputImage& operator=(const InputImage&) = delete;
+
+    A_long width() const;
+    A_long height() const;
+
+    // The pixels as a world of the given depth; the world is set aside once the first strip has
+    // been read. Colour channels are found by their names (R, G, B, A, or Y for grey), else by
+    // their order (grey, grey and alpha, RGB, RGBA); a missing colour channel is 0. Throws
+    // CliError when the file cannot be read to its end, or holds a value that is NaN or infinite.
+    OfflineHost::World read(OfflineHost::PixelDepth depth);
+
+private:
+    struct Reader;
+    std::filesystem::path m_file;
+    std::unique_ptr<Reader> m_reader;
+};
+
+// Throws CliError unless an image could be written to `file`: a format OpenImageIO writes as a
+// file, known by the name, in an existing folder the user may write to. Lets the command refuse
+// before rendering.
+void checkWritable(const std::filesystem::path& file);
+
+// Writes the world to `file` through a temporary file in the same folder that is renamed into
+// place once complete, so that no partial file is ever left under either name (TemporaryFile.h).
+// PNG and TIFF take 8-bit worlds as 8 bits and deeper ones as 16 bits (TIFF and OpenEXR keep
+// float as float). Throws CliError.
+void writeImage(const OfflineHost::World& world, const std::filesystem::path& file);
+
+} // namespace OndrelCli

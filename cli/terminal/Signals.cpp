@@ -1,0 +1,81 @@
+#include "cli/terminal/Signals.h"
+
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <mutex>
+#include <set>
+#include <thread>
+
+namespace OndrelCli {
+namespace {
+
+// The files to remove; the signal thread keeps the mutex until the process has ended, so nothing
+// is released once it has started removing.
+std::mutex heldMutex;
+std::set<const RemovedOnSignal*> held;
+
+[[noreturn]] void takeSignals(sigset_t signals) {
+    int signal = 0;
+    while (::sigwait(&signals, &signal) != 0) {
+    }
+    heldMutex.lock();
+    for (const RemovedOnSignal* file : held) {
+        ::unlink(file->file().c_str());
+    }
+    // The default action of the same signal, delivered to this thread, ends the process.
+    ::signal(signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    std::_Exit(128 + signal);
+}
+
+} // namespace
+
+void handleTerminationSignals() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+            struct sigaction current {};
+            if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+                sigaddset(&signals, signal);
+            }
+        }
+        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        std::thread(takeSignals, signals).detach();
+    });
+}
+
+RemovedOnSignal::RemovedOnSignal(const std::function<std::filesystem::path()>& create) {
+    std::lock_guard lock(heldMutex);
+    m_file = create();
+    held.insert(this);
+}
+
+RemovedOnSignal::~RemovedOnSignal() {
+    if (m_held) {
+        std::lock_guard lock(heldMutex);
+        held.erase(this);
+    }
+}
+
+void RemovedOnSignal::reopen(const std::function<void()>& open) {
+    std::lock_guard lock(heldMutex);
+    open();
+}
+
+void RemovedOnSignal::release(const std::function<void()>& settle) {
+    std::lock_guard lock(heldMutex);
+    settle();
+    held.erase(this);
+    m_held = false;
+}
+
+} // namespace OndrelCli

@@ -1,0 +1,477 @@
+#include "host/instance/EffectInstance.h"
+
+#include "host/instance/InstanceState.h"
+#include "host/pixels/ScaledLayer.h"
+#include "host/system/SystemLimits.h"
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <sstream>
+#include <tuple>
+
+namespace OfflineHost {
+namespace {
+
+using State = InstanceState;
+
+A_long scaled(A_long size, const PF_RationalScale& scale) {
+    if (scale.den == 0 || size <= 0) {
+        return size;
+    }
+    const long long numerator = static_cast<long long>(size) * scale.num;
+    return static_cast<A_long>((numerator + scale.den - 1) / scale.den);
+}
+
+void checkFrame(const Frame& frame) {
+    if (frame.timeScale == 0 || frame.layerWidth < 0 || frame.layerHeight < 0 ||
+        frame.downsampleX.num <= 0 || frame.downsampleX.den == 0 || frame.downsampleY.num <= 0 ||
+        frame.downsampleY.den == 0) {
+        throw HostError("a frame needs a time scale, a layer size of at least 0 and positive "
+                        "downsample factors");
+    }
+}
+
+void checkDepth(const World& world, const Frame& frame, const char* role) {
+    if (world.depth() != frame.depth) {
+        throw HostError(std::string("the ") + role + " world's depth is not the frame's");
+    }
+}
+
+short bitsOf(PixelDepth depth) {
+    return depth == PixelDepth::Bits8 ? 8 : depth == PixelDepth::Bits16 ? 16 : 32;
+}
+
+std::string hex(std::uint32_t value) {
+    std::ostringstream out;
+    out << "0x" << std::hex << value;
+    return out.str();
+}
+
+// Whether a world can serve as a render's input or output of this size and depth as it is: its
+// origin at (0, 0), any row padding.
+bool fits(const World& world, A_long width, A_long height, PixelDepth depth) {
+    const auto& w = world.effectWorld();
+    return world.width() == width && world.height() == height && world.depth() == depth &&
+           w.origin_x == 0 && w.origin_y == 0;
+}
+
+PF_LRect rectOf(const World& world) {
+    const auto& w = world.effectWorld();
+    return {w.origin_x, w.origin_y, w.origin_x + w.width, w.origin_y + w.height};
+}
+
+void preparePreRender(State& s, const PF_LRect& rect, PixelDepth depth) {
+    auto& c = s.command;
+    c.preInput = PF_PreRenderInput{};
+    c.preInput.output_request.rect = rect;
+    c.preInput.output_request.field = PF_Field_FRAME;
+    c.preInput.output_request.channel_mask = PF_ChannelMask_ARGB;
+    c.preInput.bitdepth = bitsOf(depth);
+    c.preOutput = PF_PreRenderOutput{};
+    c.preCallbacks = makePreRenderCallbacks();
+    c.preExtra = PF_PreRenderExtra{&c.preInput, &c.preOutput, &c.preCallbacks};
+}
+
+void prepareSmartRender(State& s, const PF_LRect& rect, PixelDepth depth) {
+    auto& c = s.command;
+    c.smartInput = PF_SmartRenderInput{};
+    c.smartInput.output_request.rect = rect;
+    c.smartInput.output_request.field = PF_Field_FRAME;
+    c.smartInput.output_request.channel_mask = PF_ChannelMask_ARGB;
+    c.smartInput.bitdepth = bitsOf(depth);
+    c.smartInput.pre_render_data = c.preOutput.pre_render_data;
+    c.smartCallbacks = makeSmartRenderCallbacks();
+    c.smartExtra = PF_SmartRenderExtra{&c.smartInput, &c.smartCallbacks};
+}
+
+// Hands the module's pre-render data to its delete function, once.
+void deletePreRenderData(State& s) {
+    auto& out = s.command.preOutput;
+    const auto function = std::exchange(out.delete_pre_render_data_func, nullptr);
+    void* data = std::exchange(out.pre_render_data, nullptr);
+    if (function != nullptr) {
+        function(data);
+        std::lock_guard lock(s.mutex);
+        s.record("delete_pre_render_data_func", "", PF_Err_NONE);
+    }
+}
+
+// One command: fills the records (prepare), calls the entry function, lets `finish` see the
+// result while the command is still open, then closes it. What strict mode finds is thrown as
+// StrictModeError, or kept in `found` when one is given.
+PF_Err runCommand(State& s, PF_Cmd command, const Frame& frame, void* extra,
+                  const std::function<void()>& prepare = {},
+                  const std::function<void(PF_Err)>& finish = {}, std::string* found = nullptr) {
+    if (s.entry == nullptr) {
+        throw HostError("this effect instance has no entry function");
+    }
+    PF_Err err = PF_Err_NONE;
+    {
+        s.openCommand(command, frame);
+        struct Closer {
+            State& s;
+            ~Closer() { s.closeCommand(); }
+        } closer{s};
+        Activation active(&s);
+        if (prepare) {
+            prepare();
+        }
+        err = s.entry(command, &s.command.in, &s.command.out, s.command.pointers.data(), nullptr,
+                      extra);
+        if (finish) {
+            finish(err);
+        }
+    }
+    std::string problems = s.strict.afterCommand(s, command, err);
+    if (found != nullptr) {
+        *found = std::move(problems);
+    } else if (!problems.empty()) {
+        throw StrictModeError(problems);
+    }
+    return err;
+}
+
+// The render's worlds (strict mode's guarded copies of them), forgotten when it ends.
+struct RenderWorlds {
+    RenderWorlds(State& state, World* input, World* output) : s(state) {
+        std::lock_guard lock(s.mutex);
+        std::tie(s.input, s.output) = s.strict.beginRender(input, output);
+        s.layerCheckouts.clear();
+    }
+    ~RenderWorlds() {
+        s.forgetRenderWorlds();
+        std::lock_guard lock(s.mutex);
+        s.strict.endRender();
+    }
+    State& s;
+};
+
+const EffectRecords noRecords;
+
+} // namespace
+
+A_long Frame::scaledWidth() const {
+    return scaled(layerWidth, downsampleX);
+}
+A_long Frame::scaledHeight() const {
+    return scaled(layerHeight, downsampleY);
+}
+
+// ---- Construction.
+
+EffectInstance::EffectInstance(std::shared_ptr<const Module> module, std::string_view effect) {
+    if (!module) {
+        throw HostError("no module to take effect '" + std::string(effect) + "' from");
+    }
+    const auto& found = module->effect(effect);
+    _state = std::make_unique<State>(module, found.entry, found.records());
+}
+
+EffectInstance::EffectInstance(EntryFunction entry)
+    : _state(std::make_unique<State>(nullptr, entry, std::nullopt)) {}
+
+EffectInstance::EffectInstance(EntryFunction entry, EffectRecords records)
+    : _state(std::make_unique<State>(nullptr, entry, std::move(records))) {}
+
+EffectInstance::~EffectInstance() {
+    if (_state->entry != nullptr && _state->globalSetUp && !_state->command.open) {
+        try {
+            globalSetdown();
+        } catch (...) {
+            // The instance goes regardless; its handles and worlds are freed with it.
+        }
+    }
+}
+
+// ---- Commands.
+
+PF_Err EffectInstance::send(PF_Cmd command, void* extra) {
+    return runCommand(*_state, command, frame(), extra);
+}
+
+std::string EffectInstance::about() {
+    const PF_Err err = send(PF_Cmd_ABOUT);
+    if (err != PF_Err_NONE) {
+        throw HostError("the about command failed with error " + std::to_string(err));
+    }
+    const auto& msg = _state->lastOut.return_msg;
+    return std::string(msg, strnlen(msg, sizeof msg));
+}
+
+PF_Err EffectInstance::globalSetup() {
+    const PF_Err err = send(PF_Cmd_GLOBAL_SETUP);
+    if (err != PF_Err_NONE) {
+        return err;
+    }
+    State& s = *_state;
+    std::lock_guard lock(s.mutex);
+    s.globalSetUp = true;
+    if (!s.records) {
+        return err;
+    }
+    const auto& r = *s.records;
+    const auto compare = [&](const char* what, std::uint32_t written, std::uint32_t recorded) {
+        if (written != recorded) {
+            s.warnings.push_back(r.name + ": global set-up reports " + what + " " + hex(written) +
+                                 " but the registration records give " + hex(recorded));
+        }
+    };
+    compare("version", s.lastOut.my_version, r.effectVersion);
+    compare("out-flags", static_cast<std::uint32_t>(s.lastOut.out_flags), r.outFlags);
+    compare("out-flags2", static_cast<std::uint32_t>(s.lastOut.out_flags2), r.outFlags2);
+    return err;
+}
+
+PF_Err EffectInstance::globalSetdown() {
+    const PF_Err err = send(PF_Cmd_GLOBAL_SETDOWN);
+    std::lock_guard lock(_state->mutex);
+    _state->globalSetUp = false;
+    return err;
+}
+
+PF_Err EffectInstance::paramsSetup() {
+    {
+        std::lock_guard lock(_state->mutex);
+        if (_state->command.open) {
+            throw HostError("a command or Context is already open on this effect instance");
+        }
+        _state->params.reset();
+    }
+    return send(PF_Cmd_PARAMS_SETUP);
+}
+
+PF_Err EffectInstance::updateParamsUI() {
+    return send(PF_Cmd_UPDATE_PARAMS_UI);
+}
+
+PF_Err EffectInstance::smartRender(const Frame& frame, World& input, World& output) {
+    checkFrame(frame);
+    checkDepth(input, frame, "input");
+    checkDepth(output, frame, "output");
+    State& s = *_state;
+    RenderWorlds worlds(s, &input, &output);
+    const PF_LRect request = rectOf(output);
+    // Strict mode's findings in pre-render wait for render, which frees the pre-render data.
+    std::string found;
+    PF_Err err = runCommand(
+        s, PF_Cmd_SMART_PRE_RENDER, frame, &s.command.preExtra,
+        [&] { preparePreRender(s, request, frame.depth); },
+        [&](PF_Err result) {
+            const auto& out = s.command.preOutput;
+            s.preRenderResult =
+                PreRenderResult{out.result_rect, out.max_result_rect, out.solid != 0};
+            if (result != PF_Err_NONE) {
+                deletePreRenderData(s);
+            }
+        },
+        &found);
+    if (err == PF_Err_NONE) {
+        std::string inRender;
+        err = runCommand(
+            s, PF_Cmd_SMART_RENDER, frame, &s.command.smartExtra,
+            [&] { prepareSmartRender(s, request, frame.depth); },
+            [&](PF_Err) { deletePreRenderData(s); }, &inRender);
+        found += (found.empty() || inRender.empty() ? "" : "; ") + inRender;
+    }
+    if (!found.empty()) {
+        throw StrictModeError(found);
+    }
+    return err;
+}
+
+PF_Err EffectInstance::renderFrame(const Frame& frame, const World& layer, World& output) {
+    Frame at = frame;
+    at.layerWidth = layer.width();
+    at.layerHeight = layer.height();
+    checkFrame(at);
+    checkDepth(layer, at, "layer");
+    const A_long width = at.scaledWidth();
+    const A_long height = at.scaledHeight();
+    if (!fits(output, width, height, at.depth)) {
+        output = World(width, height, at.depth);
+    }
+    if (unscaled(at.downsampleX) && unscaled(at.downsampleY) &&
+        fits(layer, width, height, at.depth)) {
+        // The layer is the input itself. The module only reads its input, as from the real
+        // host's.
+        return smartRender(at, const_cast<World&>(layer), output);
+    }
+    World& input = _state->scaledInput;
+    if (!fits(input, width, height, at.depth)) {
+        input = World(width, height, at.depth);
+    }
+    scaleDown(layer, at.downsampleX, at.downsampleY, input);
+    return smartRender(at, input, output);
+}
+
+// ---- State after commands.
+
+const PF_OutData& EffectInstance::outData() const {
+    return _state->lastOut;
+}
+PF_Handle EffectInstance::globalData() const {
+    return _state->globalData;
+}
+const PreRenderResult& EffectInstance::preRenderResult() const {
+    return _state->preRenderResult;
+}
+const std::vector<std::string>& EffectInstance::warnings() const {
+    return _state->warnings;
+}
+const EffectRecords& EffectInstance::records() const {
+    return _state->records ? *_state->records : noRecords;
+}
+
+// ---- Settings.
+
+void EffectInstance::setFrame(const Frame& frame) {
+    checkFrame(frame);
+    std::lock_guard lock(_state->mutex);
+    _state->frame = frame;
+}
+
+const Frame& EffectInstance::frame() const {
+    return _state->frame;
+}
+
+void EffectInstance::setThreadCount(int threads) {
+    if (threads < 0) {
+        throw HostError("a thread count of at least 0, not " + std::to_string(threads));
+    }
+    const int startable = threads > 0 ? startableThreads() : 0;
+    std::lock_guard lock(_state->mutex);
+    _state->threads = std::min(threads, startable);
+}
+
+void EffectInstance::setStrict(bool strict) {
+    std::lock_guard lock(_state->mutex);
+    _state->strict.enabled = strict;
+}
+
+bool EffectInstance::strict() const {
+    std::lock_guard lock(_state->mutex);
+    return _state->strict.enabled;
+}
+
+int EffectInstance::threadCount() const {
+    std::lock_guard lock(_state->mutex);
+    return _state->configuredThreads();
+}
+
+// ---- Parameters.
+
+int EffectInstance::paramCount() const {
+    std::lock_guard lock(_state->mutex);
+    return _state->params.count();
+}
+
+const PF_ParamDef& EffectInstance::paramDef(int index) const {
+    std::lock_guard lock(_state->mutex);
+    return _state->params.definition(index);
+}
+
+int EffectInstance::findParam(std::string_view name) const {
+    std::lock_guard lock(_state->mutex);
+    for (int i = 0; i < _state->params.count(); ++i) {
+        const auto& def = _state->params.definition(i);
+        if (name == std::string_view(def.name, strnlen(def.name, sizeof def.name))) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+void EffectInstance::setValue(int index, double value, double atSeconds,
+                              std::optional<Interpolation> interpolation) {
+    std::lock_guard lock(_state->mutex);
+    _state->params.setValue(index, value, atSeconds, interpolation);
+}
+
+void EffectInstance::setPoint(int index, double x, double y, double atSeconds,
+                              std::optional<Interpolation> interpolation) {
+    std::lock_guard lock(_state->mutex);
+    _state->params.setPoint(index, x, y, atSeconds, interpolation);
+}
+
+void EffectInstance::setColor(int index, const PF_Pixel& color, double atSeconds,
+                              std::optional<Interpolation> interpolation) {
+    std::lock_guard lock(_state->mutex);
+    _state->params.setColor(index, color, atSeconds, interpolation);
+}
+
+PF_ParamDef EffectInstance::valueAt(int index, const Frame& frame) const {
+    checkFrame(frame);
+    std::lock_guard lock(_state->mutex);
+    const auto& f = frame;
+    const CheckoutScale scale{static_cast<double>(f.downsampleX.num) / f.downsampleX.den,
+                              static_cast<double>(f.downsampleY.num) / f.downsampleY.den,
+                              f.layerWidth, f.layerHeight};
+    return _state->params.valueAt(index, static_cast<double>(f.time) / f.timeScale, scale);
+}
+
+// ---- Context.
+
+EffectInstance::Context EffectInstance::context() {
+    return context(frame());
+}
+
+EffectInstance::Context EffectInstance::context(const Frame& frame) {
+    checkFrame(frame);
+    return Context(*this, frame);
+}
+
+EffectInstance::Context::Context(EffectInstance& instance, const Frame& frame)
+    : _instance(instance), _previous(nullptr) {
+    State& s = *instance._state;
+    s.openCommand(PF_Cmd_NUM_CMDS, frame);
+    s.command.preOutput = PF_PreRenderOutput{};
+    _previous = swapCurrentState(&s);
+}
+
+EffectInstance::Context::~Context() {
+    State& s = *_instance._state;
+    deletePreRenderData(s);
+    s.forgetRenderWorlds();
+    s.closeCommand();
+    swapCurrentState(_previous);
+}
+
+PF_InData* EffectInstance::Context::in() {
+    return &_instance._state->command.in;
+}
+PF_OutData* EffectInstance::Context::out() {
+    return &_instance._state->command.out;
+}
+PF_ParamDef** EffectInstance::Context::params() {
+    return _instance._state->command.pointers.data();
+}
+
+PF_PreRenderExtra* EffectInstance::Context::preRenderExtra() {
+    State& s = *_instance._state;
+    std::lock_guard lock(s.mutex);
+    preparePreRender(s, s.layerRect(), s.frame.depth);
+    return &s.command.preExtra;
+}
+
+PF_SmartRenderExtra* EffectInstance::Context::smartRenderExtra(World& input, World& output) {
+    State& s = *_instance._state;
+    std::lock_guard lock(s.mutex);
+    s.input = &input;
+    s.output = &output;
+    s.layerCheckouts.try_emplace(0, false);
+    prepareSmartRender(s, rectOf(output), input.depth());
+    return &s.command.smartExtra;
+}
+
+// ---- Diagnostics.
+
+Diagnostics& EffectInstance::diagnostics() {
+    return _state->diagnostics;
+}
+
+const Diagnostics& EffectInstance::diagnostics() const {
+    return _state->diagnostics;
+}
+
+} // namespace OfflineHost

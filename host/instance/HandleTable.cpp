@@ -1,0 +1,80 @@
+#include "host/instance/HandleTable.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace OfflineHost {
+namespace {
+
+// Larger requests are refused as the real host refuses what it cannot allocate.
+constexpr std::size_t maxHandleSize = std::size_t{1} << 32;
+
+} // namespace
+
+HandleTable::~HandleTable() {
+    clear();
+}
+
+PF_Handle HandleTable::create(std::size_t size) {
+    if (size > maxHandleSize) {
+        return nullptr;
+    }
+    auto block = std::make_unique<Block>();
+    block->data = std::malloc(size > 0 ? size : 1);
+    if (block->data == nullptr) {
+        return nullptr;
+    }
+    std::memset(block->data, fillPattern, size);
+    block->size = size;
+    auto handle = reinterpret_cast<PF_Handle>(&block->data);
+    _blocks.emplace(handle, std::move(block));
+    return handle;
+}
+
+HandleTable::Block* HandleTable::find(PF_Handle handle) {
+    auto it = _blocks.find(handle);
+    return it == _blocks.end() ? nullptr : it->second.get();
+}
+
+bool HandleTable::dispose(PF_Handle handle) {
+    auto it = _blocks.find(handle);
+    if (it == _blocks.end()) {
+        return false;
+    }
+    std::free(it->second->data);
+    _blocks.erase(it);
+    return true;
+}
+
+bool HandleTable::resize(Block& block, std::size_t size) {
+    if (size > maxHandleSize) {
+        return false;
+    }
+    void* data = std::realloc(block.data, size > 0 ? size : 1);
+    if (data == nullptr) {
+        return false;
+    }
+    if (size > block.size) {
+        std::memset(static_cast<unsigned char*>(data) + block.size, fillPattern, size - block.size);
+    }
+    block.data = data;
+    block.size = size;
+    return true;
+}
+
+std::vector<std::pair<PF_Handle, std::size_t>> HandleTable::live() const {
+    std::vector<std::pair<PF_Handle, std::size_t>> result;
+    for (const auto& [handle, block] : _blocks) {
+        result.emplace_back(handle, block->size);
+    }
+    return result;
+}
+
+void HandleTable::clear() {
+    for (auto& [handle, block] : _blocks) {
+        std::free(block->data);
+    }
+    _blocks.clear();
+}
+
+} // namespace OfflineHost

@@ -1,0 +1,237 @@
+#include "host/instance/StrictMode.h"
+
+#include "host/instance/InstanceState.h"
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+
+namespace OfflineHost {
+namespace {
+
+std::string describe(const World& world) {
+    return std::to_string(world.width()) + "x" + std::to_string(world.height()) + " " +
+           depthLabel(world.depth());
+}
+
+std::string commandName(PF_Cmd command) {
+    switch (command) {
+    case PF_Cmd_ABOUT:
+        return "about";
+    case PF_Cmd_GLOBAL_SETUP:
+        return "global set-up";
+    case PF_Cmd_GLOBAL_SETDOWN:
+        return "global set-down";
+    case PF_Cmd_PARAMS_SETUP:
+        return "parameter set-up";
+    case PF_Cmd_UPDATE_PARAMS_UI:
+        return "parameter-UI update";
+    case PF_Cmd_SMART_PRE_RENDER:
+        return "smart pre-render";
+    case PF_Cmd_SMART_RENDER:
+        return "smart render";
+    case PF_Cmd_COMPLETELY_GENERAL:
+        return "general command";
+    default:
+        return "command " + std::to_string(command);
+    }
+}
+
+// A render's output before the module writes it: a value a module has no reason to write, so
+// that a pixel still holding it was not written. 16 bits: above the host's white (32768); float:
+// a quiet NaN with a payload of its own; 8 bits has no value to spare, so transparent with
+// colours no image is likely to hold.
+std::array<std::byte, 16> poisonOf(PixelDepth depth) {
+    std::array<std::byte, 16> pixel{};
+    switch (depth) {
+    case PixelDepth::Bits8: {
+        const PF_Pixel p{0x00, 0xFE, 0x01, 0xFD};
+        std::memcpy(pixel.data(), &p, sizeof p);
+        break;
+    }
+    case PixelDepth::Bits16:
+        pixel.fill(std::byte{0xFF});
+        break;
+    case PixelDepth::Float32:
+        for (std::size_t c = 0; c < 4; ++c) {
+            const std::uint32_t nan = 0x7FE5A5A5;
+            std::memcpy(pixel.data() + 4 * c, &nan, sizeof nan);
+        }
+        break;
+    }
+    return pixel;
+}
+
+std::byte* pixelAt(World& world, A_long x, A_long y) {
+    const auto& w = world.effectWorld();
+    return reinterpret_cast<std::byte*>(w.data) + static_cast<std::ptrdiff_t>(y) * w.rowbytes +
+           static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(pixelBytes(world.depth()));
+}
+
+void checkGuards(std::vector<std::string>& found, const World& world, const std::string& what) {
+    if (const auto where = world.damagedGuard()) {
+        found.push_back("a write outside " + what + " (" + describe(world) + "), in " + *where);
+    }
+}
+
+// The first pixel where the module's copy of the input differs from the caller's.
+std::optional<std::pair<A_long, A_long>> firstChange(World& copy, World& original) {
+    const auto bytes = pixelBytes(copy.depth());
+    for (A_long y = 0; y < copy.height(); ++y) {
+        for (A_long x = 0; x < copy.width(); ++x) {
+            if (std::memcmp(pixelAt(copy, x, y), pixelAt(original, x, y), bytes) != 0) {
+                return std::make_pair(x, y);
+            }
+        }
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::unique_ptr<World> StrictMode::newWorld(A_long width, A_long height, PixelDepth depth) const {
+    return std::make_unique<World>(enabled ? World::guarded(width, height, depth)
+                                           : World(width, height, depth));
+}
+
+void StrictMode::worldGoes(const InstanceState& s, const World& world) {
+    // A Context leaves the checks to its test.
+    if (enabled && s.command.open && s.command.command != PF_Cmd_NUM_CMDS) {
+        checkGuards(_found, world, "a world the module created");
+    }
+}
+
+std::pair<World*, World*> StrictMode::beginRender(World* input, World* output) {
+    if (!enabled || input == nullptr || output == nullptr) {
+        return {input, output};
+    }
+    const auto guardedLike = [](const World& world) {
+        const auto& w = world.effectWorld();
+        const auto padding = w.rowbytes - w.width * static_cast<A_long>(pixelBytes(world.depth()));
+        return World::guarded(w.width, w.height, world.depth(), padding, w.origin_x, w.origin_y);
+    };
+    _callerInput = input;
+    _callerOutput = output;
+    _input.emplace(guardedLike(*input));
+    _output.emplace(guardedLike(*output));
+    const auto bytes = pixelBytes(input->depth());
+    for (A_long y = 0; y < input->height(); ++y) {
+        std::memcpy(pixelAt(*_input, 0, y), pixelAt(*input, 0, y), bytes * input->width());
+    }
+    const auto poison = poisonOf(output->depth());
+    for (A_long y = 0; y < output->height(); ++y) {
+        for (A_long x = 0; x < output->width(); ++x) {
+            std::memcpy(pixelAt(*_output, x, y), poison.data(), pixelBytes(output->depth()));
+        }
+    }
+    return {&*_input, &*_output};
+}
+
+void StrictMode::endRender() {
+    if (_output && _callerOutput != nullptr) {
+        // A pixel the module did not write keeps the caller's, as without strict mode.
+        const auto poison = poisonOf(_output->depth());
+        const auto bytes = pixelBytes(_output->depth());
+        for (A_long y = 0; y < _output->height(); ++y) {
+            for (A_long x = 0; x < _output->width(); ++x) {
+                const std::byte* written = pixelAt(*_output, x, y);
+                if (std::memcmp(written, poison.data(), bytes) != 0) {
+                    std::memcpy(pixelAt(*_callerOutput, x, y), written, bytes);
+                }
+            }
+        }
+    }
+    _input.reset();
+    _output.reset();
+    _callerInput = nullptr;
+    _callerOutput = nullptr;
+}
+
+std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err result) {
+    std::lock_guard lock(s.mutex);
+    std::vector<std::string> found = std::exchange(_found, {});
+    if (!enabled) {
+        return "";
+    }
+    if (_input) {
+        checkGuards(found, *_input, "the input world");
+        if (const auto at = firstChange(*_input, *_callerInput)) {
+            found.push_back("a write into the input world (" + describe(*_input) + "), at pixel (" +
+                            std::to_string(at->first) + ", " + std::to_string(at->second) + ")");
+        }
+    }
+    if (_output) {
+        checkGuards(found, *_output, "the output world");
+    }
+    // The pixels a render promised at pre-render, when it reports success.
+    if (_output && command == PF_Cmd_SMART_RENDER && result == PF_Err_NONE) {
+        const auto& w = _output->effectWorld();
+        const PF_LRect& promised = s.preRenderResult.resultRect;
+        const auto poison = poisonOf(_output->depth());
+        long unwritten = 0;
+        std::string first;
+        for (A_long y = 0; y < w.height; ++y) {
+            for (A_long x = 0; x < w.width; ++x) {
+                const A_long lx = w.origin_x + x;
+                const A_long ly = w.origin_y + y;
+                if (lx < promised.left || lx >= promised.right || ly < promised.top ||
+                    ly >= promised.bottom ||
+                    std::memcmp(pixelAt(*_output, x, y), poison.data(),
+                                pixelBytes(_output->depth())) != 0) {
+                    continue;
+                }
+                if (unwritten++ == 0) {
+                    first = "(" + std::to_string(x) + ", " + std::to_string(y) + ")";
+                }
+            }
+        }
+        if (unwritten > 0) {
+            found.push_back(std::to_string(unwritten) + " pixels of the output world (" +
+                            describe(*_output) +
+                            ") within the rectangle promised at pre-render left unwritten, the "
+                            "first at " +
+                            first);
+        }
+    }
+    for (const auto& [data, world] : s.createdWorlds) {
+        checkGuards(found, *world, "a world the module created");
+    }
+
+    // What the module holds when the command ends; handles may outlive pre-render in its data,
+    // and global set-up in the global data.
+    const Account& held = s.diagnostics.lastAccount();
+    if (!held.paramsNotCheckedIn.empty()) {
+        std::string indices;
+        for (const int index : held.paramsNotCheckedIn) {
+            indices += (indices.empty() ? "" : ", ") + std::to_string(index);
+        }
+        found.push_back("parameters checked out and not checked in: " + indices);
+    }
+    for (const auto& suite : held.unreleasedSuites) {
+        found.push_back("\"" + suite.name + "\" v" + std::to_string(suite.version) +
+                        " acquired and not released (" + std::to_string(suite.count) + ")");
+    }
+    for (const auto& world : held.liveWorlds) {
+        found.push_back("a world created and not disposed of (" + std::to_string(world.width) +
+                        "x" + std::to_string(world.height) + " " + depthLabel(world.depth) + ")");
+    }
+    if (command != PF_Cmd_SMART_PRE_RENDER) {
+        for (const auto& handle : held.liveHandles) {
+            if (handle.handle != s.globalData) {
+                found.push_back("a handle of " + std::to_string(handle.size) +
+                                " bytes allocated and not disposed of");
+            }
+        }
+    }
+    if (found.empty()) {
+        return "";
+    }
+    std::string text = (s.records ? s.records->name : std::string("the module")) + ", " +
+                       commandName(command) + ": ";
+    for (std::size_t i = 0; i < found.size(); ++i) {
+        text += (i == 0 ? "" : "; ") + found[i];
+    }
+    return text;
+}
+
+} // namespace OfflineHost
