@@ -107,9 +107,7 @@ void forPixelType(PixelDepth depth, F&& f) {
 
 template <typename Pixel>
 Pixel unitPixel(float a, float r, float g, float b) {
-    using U = Unit<Pixel>;
-    const auto raw = [](float v) { return U::write(v); };
-    return Pixel{raw(a), raw(r), raw(g), raw(b)};
+    return OfflineHost::unitPixel<Pixel, OfflineHost::Conversion::Vectorised>(a, r, g, b);
 }
 
 // An opaque frame of smooth colours, as footage would be.
@@ -267,7 +265,9 @@ World regionPixels(const std::string& data, const Depth& depth) {
         for (A_long y = 0; y < box.height(); ++y) {
             for (A_long x = 0; x < box.width(); ++x) {
                 const PF_Pixel p = drawn.pixels.at<PF_Pixel>(box.left + x, box.top + y);
-                const auto unit = [](A_u_char c) { return static_cast<float>(c) / 255.0f; };
+                const auto unit = [](A_u_char c) {
+                    return OfflineHost::PixelTraits<PF_Pixel>::unit(c);
+                };
                 region.at<Pixel>(x, y) =
                     data == "circle"
                         ? unitPixel<Pixel>(unit(p.alpha), unit(p.red), unit(p.green), unit(p.blue))

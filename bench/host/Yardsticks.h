@@ -7,6 +7,8 @@
 //   ao = as + ab (1 - as),  co = (as s + ab (1 - as) b) / ao
 #pragma once
 
+#include "host/pixels/PixelTraits.h"
+
 #include "AE_EffectCB.h"
 
 #include <cstddef>
@@ -14,27 +16,17 @@
 
 namespace HostBench {
 
-// Unit values of a pixel type's channels: 8 bits 0..255, 16 bits 0..32768, float as it is.
+// Channels as compositing reads and writes them (the host's vectorised conversion).
 template <typename Pixel>
-struct Unit;
-
-template <typename Channel, int White>
-struct IntegerUnit {
-    static float read(Channel c) { return static_cast<float>(c) * (1.0f / White); }
-    static Channel write(float v) {
-        const float w = v * White;
-        return static_cast<Channel>((w < White ? w : static_cast<float>(White)) + 0.5f);
+struct Unit {
+    using Traits = OfflineHost::PixelTraits<Pixel>;
+    static float read(typename Traits::Channel c) {
+        return Traits::template unit<OfflineHost::Conversion::Vectorised>(c);
     }
-};
-
-template <>
-struct Unit<PF_Pixel> : IntegerUnit<A_u_char, 255> {};
-template <>
-struct Unit<PF_Pixel16> : IntegerUnit<A_u_short, 32768> {};
-template <>
-struct Unit<PF_PixelFloat> {
-    static float read(float c) { return c; }
-    static float write(float v) { return v; }
+    static auto write(float v) {
+        return static_cast<typename Traits::Channel>(
+            Traits::template channel<OfflineHost::Conversion::Vectorised>(v));
+    }
 };
 
 // s over b; inlined into the loops below, which the compiler then vectorises.

@@ -1,43 +1,34 @@
 #include "cli/image/Pixels.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace OndrelCli {
 
-using OfflineHost::PixelDepth;
 using OfflineHost::World;
 
 namespace {
 
-template <typename Channel>
-Channel quantize(float v, float max) {
-    const float clamped = std::clamp(std::isnan(v) ? 0.0f : v, 0.0f, 1.0f);
-    return static_cast<Channel>(std::lround(clamped * max));
-}
-
-template <typename Pixel, typename Channel>
-void store(World& world, A_long top, const RgbaImage& strip, float max) {
+template <typename Pixel>
+void store(World& world, A_long top, const RgbaImage& strip) {
     for (A_long y = 0; y < strip.height; ++y) {
         for (A_long x = 0; x < strip.width; ++x) {
             const float* c = strip.at(x, y);
-            world.at<Pixel>(x, top + y) =
-                Pixel{quantize<Channel>(c[3], max), quantize<Channel>(c[0], max),
-                      quantize<Channel>(c[1], max), quantize<Channel>(c[2], max)};
+            world.at<Pixel>(x, top + y) = OfflineHost::unitPixel<Pixel>(c[3], c[0], c[1], c[2]);
         }
     }
 }
 
 template <typename Pixel>
-void load(RgbaImage& strip, const World& world, A_long top, float max) {
+void load(RgbaImage& strip, const World& world, A_long top) {
+    using Traits = OfflineHost::PixelTraits<Pixel>;
     for (A_long y = 0; y < strip.height; ++y) {
         for (A_long x = 0; x < strip.width; ++x) {
             const Pixel& p = world.at<Pixel>(x, top + y);
             float* c = strip.at(x, y);
-            c[0] = static_cast<float>(p.red) / max;
-            c[1] = static_cast<float>(p.green) / max;
-            c[2] = static_cast<float>(p.blue) / max;
-            c[3] = static_cast<float>(p.alpha) / max;
+            c[0] = Traits::unit(p.red);
+            c[1] = Traits::unit(p.green);
+            c[2] = Traits::unit(p.blue);
+            c[3] = Traits::unit(p.alpha);
         }
     }
 }
@@ -53,36 +44,17 @@ A_long stripRows(A_long width) {
 }
 
 void storeRows(const RgbaImage& strip, World& world, A_long top) {
-    switch (world.depth()) {
-    case PixelDepth::Bits8:
-        store<PF_Pixel, A_u_char>(world, top, strip, 255.0f);
-        break;
-    case PixelDepth::Bits16:
-        store<PF_Pixel16, A_u_short>(world, top, strip, 32768.0f);
-        break;
-    case PixelDepth::Float32:
-        for (A_long y = 0; y < strip.height; ++y) {
-            for (A_long x = 0; x < strip.width; ++x) {
-                const float* c = strip.at(x, y);
-                world.at<PF_PixelFloat>(x, top + y) = PF_PixelFloat{c[3], c[0], c[1], c[2]};
-            }
-        }
-        break;
-    }
+    OfflineHost::withPixelType(world.depth(), [&](auto pixel) {
+        store<decltype(pixel)>(world, top, strip);
+        return PF_Err_NONE;
+    });
 }
 
 void loadRows(const World& world, A_long top, RgbaImage& strip) {
-    switch (world.depth()) {
-    case PixelDepth::Bits8:
-        load<PF_Pixel>(strip, world, top, 255.0f);
-        break;
-    case PixelDepth::Bits16:
-        load<PF_Pixel16>(strip, world, top, 32768.0f);
-        break;
-    case PixelDepth::Float32:
-        load<PF_PixelFloat>(strip, world, top, 1.0f);
-        break;
-    }
+    OfflineHost::withPixelType(world.depth(), [&](auto pixel) {
+        load<decltype(pixel)>(strip, world, top);
+        return PF_Err_NONE;
+    });
 }
 
 } // namespace OndrelCli

@@ -67,11 +67,6 @@ bool isGroup(const PF_ParamDef& def) {
     return def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END;
 }
 
-std::uint8_t byteOf(float v) {
-    return static_cast<std::uint8_t>(
-        std::lround(std::clamp(std::isnan(v) ? 0.0f : v, 0.0f, 1.0f) * 255.0f));
-}
-
 PreviewImage previewOf(const World& output) {
     PreviewImage image;
     image.width = output.width();
@@ -82,7 +77,7 @@ PreviewImage previewOf(const World& output) {
         loadRows(output, top, strip);
         std::transform(strip.pixels.begin(), strip.pixels.end(),
                        image.rgba.begin() + 4 * static_cast<std::ptrdiff_t>(top) * image.width,
-                       byteOf);
+                       [](float v) { return OfflineHost::PixelTraits<PF_Pixel>::channel(v); });
     }
     return image;
 }

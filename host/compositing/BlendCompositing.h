@@ -7,8 +7,8 @@
 //   co = (as (1 - ab) s + as ab B(b, s) + (1 - as) ab b) / ao
 // A pixel whose as is 0 is left exactly as it was.
 
+#include "host/compositing/BlendPixel.h"
 #include "host/compositing/BlendSeparable.h"
-#include "host/pixels/BlendPixel.h"
 #include "host/pixels/WorldRows.h"
 
 #include <cstdint>

@@ -4,8 +4,8 @@
 // recommendation defines them (luminosity weights 0.3, 0.59, 0.11). They are defined inside the
 // colour gamut, so both colours are clamped to 0..1 first.
 
+#include "host/compositing/BlendPixel.h"
 #include "host/compositing/BlendSeparable.h"
-#include "host/pixels/BlendPixel.h"
 
 #include <utility>
 

@@ -5,7 +5,7 @@
 // where it defines the mode; the other modes use the usual image-editing definitions. Nothing is
 // clamped unless the formula says so, so float worlds keep overbright values.
 
-#include "host/pixels/BlendPixel.h"
+#include "host/compositing/BlendPixel.h"
 
 #include <algorithm>
 #include <cmath>

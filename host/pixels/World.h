@@ -4,6 +4,7 @@
 // through the world suites, and the worlds tests build.
 
 #include "host/pixels/PixelDepth.h"
+#include "host/pixels/PixelTraits.h"
 
 #include "AE_Effect.h"
 
@@ -75,14 +76,7 @@ public:
 
     template <typename Pixel>
     static constexpr PixelDepth depthOf() {
-        if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
-            return PixelDepth::Bits8;
-        } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-            return PixelDepth::Bits16;
-        } else {
-            static_assert(std::is_same_v<Pixel, PF_PixelFloat>, "not a host pixel type");
-            return PixelDepth::Float32;
-        }
+        return PixelTraits<Pixel>::depth;
     }
 
 private:

@@ -3,7 +3,7 @@
 // What copying, filling and compositing share: checking a world before touching it, the pixel
 // type of a depth, and the clipping of a rectangle moved from one world into another.
 
-#include "host/pixels/PixelDepth.h"
+#include "host/pixels/PixelTraits.h"
 
 #include "AE_EffectCB.h"
 
@@ -12,20 +12,6 @@
 #include <vector>
 
 namespace OfflineHost {
-
-// Calls f with a value of the depth's pixel type; an unknown depth is a bad parameter.
-template <typename F>
-PF_Err withPixelType(PixelDepth depth, F&& f) {
-    switch (depth) {
-    case PixelDepth::Bits8:
-        return f(PF_Pixel{});
-    case PixelDepth::Bits16:
-        return f(PF_Pixel16{});
-    case PixelDepth::Float32:
-        return f(PF_PixelFloat{});
-    }
-    return PF_Err_BAD_CALLBACK_PARAM;
-}
 
 // True when the world's pixels can be addressed as Pixel: data present and aligned, sizes not
 // negative, rows at least width pixels long and a whole number of channels apart.

@@ -1,7 +1,10 @@
 #pragma once
 
 // Pixels of every depth as straight unit-range colours, so that each blend formula is written
-// once: 8 bits map 0..255 to 0..1, 16 bits map 0..32768 to 0..1, float is taken as it is.
+// once, through the host's pixel traits (Conversion::Vectorised): 8 bits map 0..255 to 0..1, 16
+// bits map 0..32768 to 0..1, float is taken as it is.
+
+#include "host/pixels/PixelTraits.h"
 
 #include "AE_EffectCB.h"
 
@@ -17,64 +20,53 @@ struct Rgb {
     float red, green, blue;
 };
 
-template <typename Pixel>
-struct Depth;
-
 // 0..1; NaN becomes 0.
 inline float clampUnit(float a) {
     return a > 0.0f ? (a < 1.0f ? a : 1.0f) : 0.0f;
 }
 
-// Integer depths: reading divides by the white value; writing rounds to nearest and clamps to
-// the channel's range (NaN becomes 0).
-template <typename Channel, int White>
-struct IntegerDepth {
-    static constexpr bool holdsOverbright = false;
+// What compositing reads and writes at a depth.
+template <typename Pixel>
+struct Depth;
 
-    static float unit(Channel c) { return static_cast<float>(c) * (1.0f / White); }
+template <typename Pixel>
+struct IntegerDepth : PixelTraits<Pixel> {
+    using Traits = PixelTraits<Pixel>;
+    using Channel = typename Traits::Channel;
+
+    static float unit(Channel c) { return Traits::template unit<Conversion::Vectorised>(c); }
 
     // An alpha in 0..1. At 8 bits every value already is (255 reads as exactly 1).
     static float unitAlpha(Channel c) {
-        if constexpr (White == std::numeric_limits<Channel>::max()) {
+        if constexpr (Traits::white == std::numeric_limits<Channel>::max()) {
             return unit(c);
         } else {
             return clampUnit(unit(c));
         }
     }
 
-    // The channel value of v (an int, which keeps the compiler's vector lanes 32 bits wide).
-    static int raw(float v) {
-        constexpr float white = static_cast<float>(White);
-        // Selects of values, not std::min and std::max, which return references and so keep the
-        // compiler from vectorising the pixel loops. 0 < NaN is false, so NaN becomes 0.
-        const float scaled = v * white;
-        const float low = 0.0f < scaled ? scaled : 0.0f;
-        return static_cast<int>((white < low ? white : low) + 0.5f);
-    }
+    static int raw(float v) { return Traits::template channel<Conversion::Vectorised>(v); }
 
     // Whether compositing n source pixels of coverage 1 in front of the destination pixels stores
     // opaque(s): at 8 and 16 bits always, as the formula rounds to the source.
-    template <typename Pixel>
-    static bool takeOpaque(const Pixel*, const Pixel*, int) {
-        return true;
-    }
+    static bool takeOpaque(const Pixel*, const Pixel*, int) { return true; }
 
     // The pixel that compositing a fully opaque source pixel in front stores: the source, with
     // alpha and colours held to white (values above white are not colours a world can hold).
-    template <typename Pixel>
     static Pixel opaque(const Pixel& s) {
-        const auto hold = [](Channel c) { return c < White ? c : static_cast<Channel>(White); };
-        return Pixel{static_cast<Channel>(White), hold(s.red), hold(s.green), hold(s.blue)};
+        constexpr auto white = static_cast<Channel>(Traits::white);
+        const auto hold = [](Channel c) { return c < white ? c : white; };
+        return Pixel{white, hold(s.red), hold(s.green), hold(s.blue)};
     }
 };
 
 template <>
-struct Depth<PF_Pixel> : IntegerDepth<A_u_char, 255> {
+struct Depth<PF_Pixel> : IntegerDepth<PF_Pixel> {
     static float opacity(const PF_CompositeMode& mode) { return mode.opacity * (1.0f / 255); }
 };
 
 template <>
-struct Depth<PF_Pixel16> : IntegerDepth<A_u_short, 32768> {
+struct Depth<PF_Pixel16> : IntegerDepth<PF_Pixel16> {
     static float opacity(const PF_CompositeMode& mode) {
         const float o = mode.opacitySu * (1.0f / 32768);
         return o < 1.0f ? o : 1.0f;
@@ -84,9 +76,7 @@ struct Depth<PF_Pixel16> : IntegerDepth<A_u_short, 32768> {
 // Float: colours pass unchanged, overbright and negative values included; only alpha is held to
 // 0..1 on reading, because compositing weights by it.
 template <>
-struct Depth<PF_PixelFloat> {
-    static constexpr bool holdsOverbright = true;
-
+struct Depth<PF_PixelFloat> : PixelTraits<PF_PixelFloat> {
     static float unit(float c) { return c; }
     static float unitAlpha(float c) { return clampUnit(c); }
     static float raw(float v) { return v; }
