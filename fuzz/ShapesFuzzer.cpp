@@ -32,9 +32,9 @@ using namespace OfflineHost;
 
 class Bytes {
 public:
-    Bytes(const std::uint8_t* data, std::size_t size) : _data(data), _size(size) {}
+    Bytes(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
 
-    std::uint8_t byte() { return _at < _size ? _data[_at++] : 0; }
+    std::uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
     unsigned pick(unsigned choices) { return byte() % choices; }
     std::uint32_t word() {
         std::uint32_t w = 0;
@@ -53,9 +53,9 @@ public:
     }
 
 private:
-    const std::uint8_t* _data;
-    std::size_t _size;
-    std::size_t _at = 0;
+    const std::uint8_t* m_data;
+    std::size_t m_size;
+    std::size_t m_at = 0;
 };
 
 [[noreturn]] void stop(const std::string& what) {

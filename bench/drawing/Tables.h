@@ -30,7 +30,7 @@ class TableReporter : public BenchCommon::TableReporter {
 public:
     // Row descriptions by case id, in the order the tables list them.
     TableReporter(std::vector<std::string> caseOrder, std::map<std::string, std::string> caseNames)
-        : _caseOrder(std::move(caseOrder)), _caseNames(std::move(caseNames)) {}
+        : m_caseOrder(std::move(caseOrder)), m_caseNames(std::move(caseNames)) {}
 
 protected:
     void collect(const Run& run) override {
@@ -46,9 +46,9 @@ protected:
         // Several threads: wall time, since the point is how soon the frame is done.
         const bool threaded = parts[0].starts_with("threads");
         const double ns = threaded ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
-        _results[parts[0]][std::stoi(parts[1])][RowKey{parts[2], parts[3]}].push_back(
+        m_results[parts[0]][std::stoi(parts[1])][RowKey{parts[2], parts[3]}].push_back(
             ns / pixels->second.value);
-        _pixels[RowKey{parts[2], parts[3]}] = pixels->second.value;
+        m_pixels[RowKey{parts[2], parts[3]}] = pixels->second.value;
     }
 
     void printTables() override {
@@ -62,12 +62,12 @@ private:
     using Samples = std::map<RowKey, std::vector<double>>;
 
     void _printDepth(int depth) {
-        const Samples& ours = _results["ours"][depth];
+        const Samples& ours = m_results["ours"][depth];
         if (ours.empty()) {
             return;
         }
-        const Samples& cairo = _results["cairo"][8];
-        const Samples& agg = _results["agg"][depth];
+        const Samples& cairo = m_results["cairo"][8];
+        const Samples& agg = m_results["agg"][depth];
         std::printf("\n%d bits per channel, one thread: ns per pixel of the shape's region "
                     "(Cairo draws 8 bits only)\n",
                     depth);
@@ -78,7 +78,7 @@ private:
             const double c = _medianOf(cairo, key);
             const double a = _medianOf(agg, key);
             std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s\n", key.caseId.c_str(),
-                        _caseNames[key.caseId].c_str(), key.frame.c_str(), _pixels[key], mine,
+                        m_caseNames[key.caseId].c_str(), key.frame.c_str(), m_pixels[key], mine,
                         BenchCommon::number(c, "%.3f").c_str(),
                         BenchCommon::number(a, "%.3f").c_str(),
                         BenchCommon::number(mine / c, "%.2f").c_str(),
@@ -87,7 +87,7 @@ private:
     }
 
     void _printThreads() {
-        if (_results["threads1"].empty()) {
+        if (m_results["threads1"].empty()) {
             return;
         }
         std::printf("\nThreads: the drawer through the host's iterate suite, wall-clock ns per "
@@ -95,8 +95,8 @@ private:
         std::printf("%-12s %-6s %-6s %9s %9s %9s\n", "case", "frame", "depth", "1 thread",
                     "2 threads", "speed-up");
         for (int depth : {8, 16, 32}) {
-            const Samples& one = _results["threads1"][depth];
-            const Samples& two = _results["threads2"][depth];
+            const Samples& one = m_results["threads1"][depth];
+            const Samples& two = m_results["threads2"][depth];
             for (const RowKey& key : _rowOrder(one)) {
                 const double t1 = BenchCommon::median(one.at(key));
                 const double t2 = _medianOf(two, key);
@@ -114,8 +114,8 @@ private:
             keys.push_back(entry.first);
         }
         const auto rank = [this](const RowKey& k) {
-            const auto at = std::find(_caseOrder.begin(), _caseOrder.end(), k.caseId);
-            return std::make_tuple(at - _caseOrder.begin(), k.frame != "1080p");
+            const auto at = std::find(m_caseOrder.begin(), m_caseOrder.end(), k.caseId);
+            return std::make_tuple(at - m_caseOrder.begin(), k.frame != "1080p");
         };
         std::sort(keys.begin(), keys.end(),
                   [&rank](const RowKey& a, const RowKey& b) { return rank(a) < rank(b); });
@@ -137,10 +137,10 @@ private:
         return parts;
     }
 
-    std::vector<std::string> _caseOrder;
-    std::map<std::string, std::string> _caseNames;
-    std::map<std::string, std::map<int, Samples>> _results; // drawer, depth, row
-    std::map<RowKey, double> _pixels;
+    std::vector<std::string> m_caseOrder;
+    std::map<std::string, std::string> m_caseNames;
+    std::map<std::string, std::map<int, Samples>> m_results; // drawer, depth, row
+    std::map<RowKey, double> m_pixels;
 };
 
 } // namespace DrawingBench

@@ -26,53 +26,53 @@ namespace DrawingBench {
 class CairoCanvas {
 public:
     CairoCanvas(int width, int height)
-        : _surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
-          _cr(cairo_create(_surface)) {}
+        : m_surface(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width, height)),
+          m_cr(cairo_create(m_surface)) {}
     ~CairoCanvas() {
-        cairo_destroy(_cr);
-        cairo_surface_destroy(_surface);
+        cairo_destroy(m_cr);
+        cairo_surface_destroy(m_surface);
     }
     CairoCanvas(const CairoCanvas&) = delete;
     CairoCanvas& operator=(const CairoCanvas&) = delete;
 
     void draw(const Case& c, const std::vector<Point>& outline) {
-        cairo_new_path(_cr);
+        cairo_new_path(m_cr);
         switch (c.kind) {
         case ShapeKind::circle:
-            cairo_arc(_cr, outline[0].x, outline[0].y, c.radius, 0.0, 2.0 * std::numbers::pi);
+            cairo_arc(m_cr, outline[0].x, outline[0].y, c.radius, 0.0, 2.0 * std::numbers::pi);
             break;
         case ShapeKind::line:
             // The line's body is a stroke of its thickness.
-            cairo_move_to(_cr, outline[0].x, outline[0].y);
-            cairo_line_to(_cr, outline[1].x, outline[1].y);
-            cairo_set_line_cap(_cr, c.roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
-            cairo_set_line_width(_cr, c.thickness);
-            cairo_set_source_rgb(_cr, 0.8, 0.4, 0.1);
-            cairo_stroke(_cr);
+            cairo_move_to(m_cr, outline[0].x, outline[0].y);
+            cairo_line_to(m_cr, outline[1].x, outline[1].y);
+            cairo_set_line_cap(m_cr, c.roundCaps ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
+            cairo_set_line_width(m_cr, c.thickness);
+            cairo_set_source_rgb(m_cr, 0.8, 0.4, 0.1);
+            cairo_stroke(m_cr);
             return;
         case ShapeKind::rectangle:
         case ShapeKind::triangle:
-            cairo_move_to(_cr, outline[0].x, outline[0].y);
+            cairo_move_to(m_cr, outline[0].x, outline[0].y);
             for (std::size_t i = 1; i < outline.size(); ++i) {
-                cairo_line_to(_cr, outline[i].x, outline[i].y);
+                cairo_line_to(m_cr, outline[i].x, outline[i].y);
             }
-            cairo_close_path(_cr);
+            cairo_close_path(m_cr);
             break;
         }
-        cairo_set_source_rgb(_cr, 0.8, 0.4, 0.1);
+        cairo_set_source_rgb(m_cr, 0.8, 0.4, 0.1);
         if (!c.stroked) {
-            cairo_fill(_cr);
+            cairo_fill(m_cr);
             return;
         }
-        cairo_fill_preserve(_cr);
-        cairo_set_source_rgb(_cr, 0.1, 0.3, 0.9);
-        cairo_set_line_width(_cr, c.strokeWidth);
-        cairo_stroke(_cr);
+        cairo_fill_preserve(m_cr);
+        cairo_set_source_rgb(m_cr, 0.1, 0.3, 0.9);
+        cairo_set_line_width(m_cr, c.strokeWidth);
+        cairo_stroke(m_cr);
     }
 
 private:
-    cairo_surface_t* _surface;
-    cairo_t* _cr;
+    cairo_surface_t* m_surface;
+    cairo_t* m_cr;
 };
 
 // PixelFormat is one of AGG's alpha-blending ARGB formats: agg::pixfmt_argb32, _argb64, _argb128.
@@ -82,11 +82,11 @@ public:
     using Color = typename PixelFormat::color_type;
 
     AggCanvas(int width, int height)
-        : _bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
-                 PixelFormat::pix_width),
-          _buffer(_bytes.data(), static_cast<unsigned>(width), static_cast<unsigned>(height),
-                  width * static_cast<int>(PixelFormat::pix_width)),
-          _pixels(_buffer), _renderer(_pixels) {}
+        : m_bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) *
+                  PixelFormat::pix_width),
+          m_buffer(m_bytes.data(), static_cast<unsigned>(width), static_cast<unsigned>(height),
+                   width * static_cast<int>(PixelFormat::pix_width)),
+          m_pixels(m_buffer), m_renderer(m_pixels) {}
 
     void draw(const Case& c, const std::vector<Point>& outline) {
         const Color fill(agg::rgba(0.8, 0.4, 0.1, 1.0));
@@ -134,17 +134,17 @@ public:
 private:
     template <typename VertexSource>
     void _render(VertexSource& shape, const Color& color) {
-        _rasterizer.reset();
-        _rasterizer.add_path(shape);
-        agg::render_scanlines_aa_solid(_rasterizer, _scanline, _renderer, color);
+        m_rasterizer.reset();
+        m_rasterizer.add_path(shape);
+        agg::render_scanlines_aa_solid(m_rasterizer, m_scanline, m_renderer, color);
     }
 
-    std::vector<agg::int8u> _bytes;
-    agg::rendering_buffer _buffer;
-    PixelFormat _pixels;
-    agg::renderer_base<PixelFormat> _renderer;
-    agg::rasterizer_scanline_aa<> _rasterizer;
-    agg::scanline_p8 _scanline;
+    std::vector<agg::int8u> m_bytes;
+    agg::rendering_buffer m_buffer;
+    PixelFormat m_pixels;
+    agg::renderer_base<PixelFormat> m_renderer;
+    agg::rasterizer_scanline_aa<> m_rasterizer;
+    agg::scanline_p8 m_scanline;
 };
 
 } // namespace DrawingBench

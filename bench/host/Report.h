@@ -28,26 +28,26 @@ public:
     // Prints the tables once every run is in.
     using Printer = std::function<void(const Lookup&)>;
 
-    explicit Report(Printer printer) : _printer(std::move(printer)) {}
+    explicit Report(Printer printer) : m_printer(std::move(printer)) {}
 
 protected:
     void collect(const Run& run) override {
         const bool wallClock = run.run_name.time_type.find("real_time") != std::string::npos;
         const double time = wallClock ? run.GetAdjustedRealTime() : run.GetAdjustedCPUTime();
-        _ms[run.run_name.function_name].push_back(
+        m_ms[run.run_name.function_name].push_back(
             time / benchmark::GetTimeUnitMultiplier(run.time_unit) * 1e3);
     }
 
     void printTables() override {
-        _printer([this](const std::string& what, const std::string& key) {
-            const auto found = _ms.find(what + "/" + key);
-            return found == _ms.end() ? std::nan("") : BenchCommon::median(found->second);
+        m_printer([this](const std::string& what, const std::string& key) {
+            const auto found = m_ms.find(what + "/" + key);
+            return found == m_ms.end() ? std::nan("") : BenchCommon::median(found->second);
         });
     }
 
 private:
-    Printer _printer;
-    std::map<std::string, std::vector<double>> _ms;
+    Printer m_printer;
+    std::map<std::string, std::vector<double>> m_ms;
 };
 
 } // namespace HostBench

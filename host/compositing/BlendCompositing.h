@@ -61,10 +61,10 @@ struct AlphaAdd : Over<Normal> {
 // otherwise.
 class Dissolve : public Over<Normal> {
 public:
-    explicit Dissolve(A_long seed) : _seed(static_cast<std::uint32_t>(seed)) {}
+    explicit Dissolve(A_long seed) : m_seed(static_cast<std::uint32_t>(seed)) {}
 
     float coverage(float as, A_long x, A_long y) const {
-        std::uint32_t h = _mix(_seed + 0x9E3779B9u);
+        std::uint32_t h = _mix(m_seed + 0x9E3779B9u);
         h = _mix(h ^ static_cast<std::uint32_t>(x));
         h = _mix(h ^ static_cast<std::uint32_t>(y));
         return static_cast<float>(h >> 8) * (1.0f / 16777216.0f) < as ? 1.0f : 0.0f;
@@ -81,7 +81,7 @@ private:
         return h;
     }
 
-    std::uint32_t _seed;
+    std::uint32_t m_seed;
 };
 
 // Composites n source pixels s onto d with their coverage (the source alpha times the opacity,

@@ -27,22 +27,22 @@ PF_Handle HandleTable::create(std::size_t size) {
     std::memset(block->data, fillPattern, size);
     block->size = size;
     auto handle = reinterpret_cast<PF_Handle>(&block->data);
-    _blocks.emplace(handle, std::move(block));
+    m_blocks.emplace(handle, std::move(block));
     return handle;
 }
 
 HandleTable::Block* HandleTable::find(PF_Handle handle) {
-    auto it = _blocks.find(handle);
-    return it == _blocks.end() ? nullptr : it->second.get();
+    auto it = m_blocks.find(handle);
+    return it == m_blocks.end() ? nullptr : it->second.get();
 }
 
 bool HandleTable::dispose(PF_Handle handle) {
-    auto it = _blocks.find(handle);
-    if (it == _blocks.end()) {
+    auto it = m_blocks.find(handle);
+    if (it == m_blocks.end()) {
         return false;
     }
     std::free(it->second->data);
-    _blocks.erase(it);
+    m_blocks.erase(it);
     return true;
 }
 
@@ -64,17 +64,17 @@ bool HandleTable::resize(Block& block, std::size_t size) {
 
 std::vector<std::pair<PF_Handle, std::size_t>> HandleTable::live() const {
     std::vector<std::pair<PF_Handle, std::size_t>> result;
-    for (const auto& [handle, block] : _blocks) {
+    for (const auto& [handle, block] : m_blocks) {
         result.emplace_back(handle, block->size);
     }
     return result;
 }
 
 void HandleTable::clear() {
-    for (auto& [handle, block] : _blocks) {
+    for (auto& [handle, block] : m_blocks) {
         std::free(block->data);
     }
-    _blocks.clear();
+    m_blocks.clear();
 }
 
 } // namespace OfflineHost

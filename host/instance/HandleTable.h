@@ -42,7 +42,7 @@ public:
     static constexpr unsigned char fillPattern = 0xA5;
 
 private:
-    std::map<PF_Handle, std::unique_ptr<Block>> _blocks;
+    std::map<PF_Handle, std::unique_ptr<Block>> m_blocks;
 };
 
 } // namespace OfflineHost

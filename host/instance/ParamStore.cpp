@@ -92,10 +92,10 @@ ParamStore::ParamStore() {
 }
 
 void ParamStore::reset() {
-    _slots.clear();
+    m_slots.clear();
     Slot input;
     input.def.param_type = PF_Param_LAYER;
-    _slots.push_back(std::move(input));
+    m_slots.push_back(std::move(input));
 }
 
 PF_Err ParamStore::add(PF_ParamIndex index, const PF_ParamDef& def, std::string& problem) {
@@ -128,7 +128,7 @@ PF_Err ParamStore::add(PF_ParamIndex index, const PF_ParamDef& def, std::string&
         problem = "popup '" + std::string(slot.def.name) + "' has no items";
         return PF_Err_BAD_CALLBACK_PARAM;
     }
-    _slots.push_back(std::move(slot));
+    m_slots.push_back(std::move(slot));
     return PF_Err_NONE;
 }
 
@@ -137,7 +137,7 @@ ParamStore::Slot& ParamStore::_slot(int index) {
         throw HostError("no parameter " + std::to_string(index) + " (there are " +
                         std::to_string(count()) + ")");
     }
-    return _slots[static_cast<std::size_t>(index)];
+    return m_slots[static_cast<std::size_t>(index)];
 }
 
 const ParamStore::Slot& ParamStore::_slot(int index) const {

@@ -39,7 +39,7 @@ public:
 
     // Back to the input layer alone (index 0).
     void reset();
-    int count() const { return static_cast<int>(_slots.size()); }
+    int count() const { return static_cast<int>(m_slots.size()); }
 
     // Appends a definition (index -1 or the next index), copying its strings into host storage.
     // Returns the host's error code for a refused definition and says why in `problem`.
@@ -84,7 +84,7 @@ private:
     Keyframe _definedValue(const Slot& slot, const CheckoutScale& scale) const;
     Keyframe _valueAt(const Slot& slot, double seconds, const CheckoutScale& scale) const;
 
-    std::vector<Slot> _slots;
+    std::vector<Slot> m_slots;
 };
 
 } // namespace OfflineHost

@@ -6,9 +6,9 @@
 namespace OfflineHost {
 
 Module::Module(const std::filesystem::path& library)
-    : _path(library), _library(std::make_unique<ModuleLibrary>(library)) {
-    const std::string source = _library->recordsSource();
-    for (auto& resource : _library->readRecords()) {
+    : m_path(library), m_library(std::make_unique<ModuleLibrary>(library)) {
+    const std::string source = m_library->recordsSource();
+    for (auto& resource : m_library->readRecords()) {
         const auto& records = resource.records;
         if (records.kind != fourCC("eFKT")) {
             continue;
@@ -17,15 +17,15 @@ Module::Module(const std::filesystem::path& library)
             throw HostError("registration records " + source + " of effect '" + records.name +
                             "' name no entry point ('8664')");
         }
-        const auto function = _library->function(records.entryPoint);
+        const auto function = m_library->function(records.entryPoint);
         if (function == nullptr) {
             throw HostError("module " + library.string() + " does not export the entry point '" +
                             records.entryPoint + "' that the records of effect '" + records.name +
                             "' name");
         }
-        _effects.push_back(Effect{std::move(resource), reinterpret_cast<EntryFunction>(function)});
+        m_effects.push_back(Effect{std::move(resource), reinterpret_cast<EntryFunction>(function)});
     }
-    if (_effects.empty()) {
+    if (m_effects.empty()) {
         throw HostError("registration records " + source + " of module " + library.string() +
                         " hold no effect");
     }
@@ -34,12 +34,12 @@ Module::Module(const std::filesystem::path& library)
 Module::~Module() = default;
 
 const Module::Effect& Module::effect(std::string_view name) const {
-    for (const auto& e : _effects) {
+    for (const auto& e : m_effects) {
         if (e.records().name == name || e.records().matchName == name) {
             return e;
         }
     }
-    throw HostError("module " + _path.string() + " has no effect named '" + std::string(name) +
+    throw HostError("module " + m_path.string() + " has no effect named '" + std::string(name) +
                     "'");
 }
 

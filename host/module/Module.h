@@ -40,16 +40,16 @@ public:
     Module(const Module&) = delete;
     Module& operator=(const Module&) = delete;
 
-    const std::filesystem::path& path() const { return _path; }
-    const std::vector<Effect>& effects() const { return _effects; }
+    const std::filesystem::path& path() const { return m_path; }
+    const std::vector<Effect>& effects() const { return m_effects; }
 
     // The effect with this name or match name; throws HostError when there is none.
     const Effect& effect(std::string_view name) const;
 
 private:
-    std::filesystem::path _path;
-    std::unique_ptr<ModuleLibrary> _library;
-    std::vector<Effect> _effects;
+    std::filesystem::path m_path;
+    std::unique_ptr<ModuleLibrary> m_library;
+    std::vector<Effect> m_effects;
 };
 
 } // namespace OfflineHost

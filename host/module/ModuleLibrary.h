@@ -36,8 +36,8 @@ public:
     std::vector<PiplResource> readRecords() const;
 
 private:
-    std::filesystem::path _file;
-    void* _handle = nullptr;
+    std::filesystem::path m_file;
+    void* m_handle = nullptr;
 };
 
 } // namespace OfflineHost

@@ -18,9 +18,9 @@ std::filesystem::path recordsFile(const std::filesystem::path& library) {
 
 } // namespace
 
-ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : _file(file) {
-    _handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (_handle == nullptr) {
+ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : m_file(file) {
+    m_handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (m_handle == nullptr) {
         const char* reason = dlerror();
         throw HostError("cannot load module " + file.string() + ": " +
                         (reason != nullptr ? reason : "unknown reason"));
@@ -28,21 +28,21 @@ ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : _file(file) {
 }
 
 ModuleLibrary::~ModuleLibrary() {
-    dlclose(_handle);
+    dlclose(m_handle);
 }
 
 ModuleLibrary::Function ModuleLibrary::function(const std::string& name) const {
-    return reinterpret_cast<Function>(dlsym(_handle, name.c_str()));
+    return reinterpret_cast<Function>(dlsym(m_handle, name.c_str()));
 }
 
 std::string ModuleLibrary::recordsSource() const {
-    return recordsFile(_file).string();
+    return recordsFile(m_file).string();
 }
 
 std::vector<PiplResource> ModuleLibrary::readRecords() const {
-    const auto file = recordsFile(_file);
+    const auto file = recordsFile(m_file);
     if (!std::filesystem::exists(file)) {
-        throw HostError("module " + _file.string() +
+        throw HostError("module " + m_file.string() +
                         " has no registration records: " + file.string() + " does not exist");
     }
     return readPiplFile(file);

@@ -48,33 +48,33 @@ BOOL CALLBACK collectLanguage(HMODULE, LPCWSTR, LPCWSTR, WORD language, LONG_PTR
 
 } // namespace
 
-ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : _file(file) {
+ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : m_file(file) {
     // LoadLibrary wants backslashes; a path from CMake or a command line may have either.
-    _handle = LoadLibraryW(std::filesystem::absolute(file).make_preferred().c_str());
-    if (_handle == nullptr) {
+    m_handle = LoadLibraryW(std::filesystem::absolute(file).make_preferred().c_str());
+    if (m_handle == nullptr) {
         throw HostError("cannot load module " + file.string() + ": " +
                         systemMessage(GetLastError()));
     }
 }
 
 ModuleLibrary::~ModuleLibrary() {
-    FreeLibrary(moduleHandle(_handle));
+    FreeLibrary(moduleHandle(m_handle));
 }
 
 ModuleLibrary::Function ModuleLibrary::function(const std::string& name) const {
-    return reinterpret_cast<Function>(GetProcAddress(moduleHandle(_handle), name.c_str()));
+    return reinterpret_cast<Function>(GetProcAddress(moduleHandle(m_handle), name.c_str()));
 }
 
 std::string ModuleLibrary::recordsSource() const {
-    return "the PIPL resources of " + _file.string();
+    return "the PIPL resources of " + m_file.string();
 }
 
 std::vector<PiplResource> ModuleLibrary::readRecords() const {
-    const HMODULE module = moduleHandle(_handle);
+    const HMODULE module = moduleHandle(m_handle);
     std::vector<WORD> ids;
     EnumResourceNamesW(module, piplType, collectId, reinterpret_cast<LONG_PTR>(&ids));
     if (ids.empty()) {
-        throw HostError("module " + _file.string() +
+        throw HostError("module " + m_file.string() +
                         " has no registration records: it holds no PIPL resource");
     }
     std::vector<PiplResource> resources;
@@ -88,7 +88,7 @@ std::vector<PiplResource> ModuleLibrary::readRecords() const {
             const void* bytes = loaded != nullptr ? LockResource(loaded) : nullptr;
             if (bytes == nullptr) {
                 throw HostError("cannot read PIPL resource " + std::to_string(id) + " of " +
-                                _file.string() + ": " + systemMessage(GetLastError()));
+                                m_file.string() + ": " + systemMessage(GetLastError()));
             }
             PiplResource resource;
             resource.id = id;
@@ -97,7 +97,7 @@ std::vector<PiplResource> ModuleLibrary::readRecords() const {
                 resource.records = parsePropertyList(std::span(
                     static_cast<const std::uint8_t*>(bytes), SizeofResource(module, found)));
             } catch (const HostError& e) {
-                throw HostError("PIPL resource " + std::to_string(id) + " of " + _file.string() +
+                throw HostError("PIPL resource " + std::to_string(id) + " of " + m_file.string() +
                                 ": " + e.what());
             }
             resources.push_back(std::move(resource));

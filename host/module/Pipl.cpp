@@ -12,10 +12,10 @@ namespace {
 class ByteReader {
 public:
     ByteReader(std::span<const std::uint8_t> bytes, const char* what)
-        : _bytes(bytes), _what(what) {}
+        : m_bytes(bytes), m_what(what) {}
 
-    std::size_t remaining() const { return _bytes.size() - _pos; }
-    bool atEnd() const { return _pos == _bytes.size(); }
+    std::size_t remaining() const { return m_bytes.size() - m_pos; }
+    bool atEnd() const { return m_pos == m_bytes.size(); }
 
     std::uint16_t u16() {
         const auto b = take(2);
@@ -28,19 +28,19 @@ public:
     }
     std::span<const std::uint8_t> take(std::size_t count) {
         if (count > remaining()) {
-            throw HostError(std::string(_what) + " is truncated: " + std::to_string(count) +
-                            " bytes needed at offset " + std::to_string(_pos) + ", " +
+            throw HostError(std::string(m_what) + " is truncated: " + std::to_string(count) +
+                            " bytes needed at offset " + std::to_string(m_pos) + ", " +
                             std::to_string(remaining()) + " left");
         }
-        const auto part = _bytes.subspan(_pos, count);
-        _pos += count;
+        const auto part = m_bytes.subspan(m_pos, count);
+        m_pos += count;
         return part;
     }
 
 private:
-    std::span<const std::uint8_t> _bytes;
-    std::size_t _pos = 0;
-    const char* _what;
+    std::span<const std::uint8_t> m_bytes;
+    std::size_t m_pos = 0;
+    const char* m_what;
 };
 
 [[noreturn]] void badProperty(std::uint32_t key, const char* problem) {

@@ -15,12 +15,12 @@ namespace {
 class Registry {
 public:
     void add(const std::byte* begin, std::size_t bytes, PixelDepth depth) {
-        std::lock_guard lock(_mutex);
-        _blocks[address(begin)] = Block{address(begin) + bytes, depth};
+        std::lock_guard lock(m_mutex);
+        m_blocks[address(begin)] = Block{address(begin) + bytes, depth};
     }
     void remove(const std::byte* begin) {
-        std::lock_guard lock(_mutex);
-        _blocks.erase(address(begin));
+        std::lock_guard lock(m_mutex);
+        m_blocks.erase(address(begin));
     }
     struct Found {
         PixelDepth depth;
@@ -28,9 +28,9 @@ public:
     };
     // The block holding the byte at p.
     std::optional<Found> find(const void* p) const {
-        std::lock_guard lock(_mutex);
-        auto it = _blocks.upper_bound(address(p));
-        if (it == _blocks.begin()) {
+        std::lock_guard lock(m_mutex);
+        auto it = m_blocks.upper_bound(address(p));
+        if (it == m_blocks.begin()) {
             return std::nullopt;
         }
         --it;
@@ -47,8 +47,8 @@ private:
         std::uintptr_t end;
         PixelDepth depth;
     };
-    mutable std::mutex _mutex;
-    std::map<std::uintptr_t, Block> _blocks;
+    mutable std::mutex m_mutex;
+    std::map<std::uintptr_t, Block> m_blocks;
 };
 
 Registry& registry() {
@@ -111,7 +111,7 @@ World World::guarded(A_long width, A_long height, PixelDepth depth, A_long extra
 
 World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes, A_long originX,
              A_long originY, A_long guard)
-    : _depth(depth), _guard(guard) {
+    : m_depth(depth), m_guard(guard) {
     if (width < 0 || height < 0 || extraRowBytes < 0) {
         throw HostError("a world needs sizes and padding of at least 0, not " +
                         std::to_string(width) + " x " + std::to_string(height) + " + " +
@@ -127,49 +127,49 @@ World::World(A_long width, A_long height, PixelDepth depth, A_long extraRowBytes
         throw HostError("a world row of " + std::to_string(rowBytes) + " bytes is too long");
     }
     // At least one byte, so that even an empty world has pixels of its own to be known by.
-    _bytes = std::max<std::size_t>(
+    m_bytes = std::max<std::size_t>(
         static_cast<std::size_t>(rowBytes) * (static_cast<std::size_t>(height) + 2 * guard), 1);
-    _pixels = std::make_unique<std::byte[]>(_bytes);
-    std::byte* first = _pixels.get() + guard * rowBytes + guard * pixel;
+    m_pixels = std::make_unique<std::byte[]>(m_bytes);
+    std::byte* first = m_pixels.get() + guard * rowBytes + guard * pixel;
     if (guard > 0) {
-        std::memset(_pixels.get(), guardByte, _bytes);
+        std::memset(m_pixels.get(), guardByte, m_bytes);
         for (A_long y = 0; y < height; ++y) {
             std::memset(first + y * rowBytes, 0, static_cast<std::size_t>(width * pixel));
         }
     }
 
-    _record.world_flags = PF_WorldFlag_WRITEABLE;
+    m_record.world_flags = PF_WorldFlag_WRITEABLE;
     if (depth == PixelDepth::Bits16) {
-        _record.world_flags |= PF_WorldFlag_DEEP;
+        m_record.world_flags |= PF_WorldFlag_DEEP;
     }
-    _record.data = reinterpret_cast<PF_PixelPtr>(first);
-    _record.rowbytes = static_cast<A_long>(rowBytes);
-    _record.width = width;
-    _record.height = height;
-    _record.extent_hint = {0, 0, width, height};
-    _record.pix_aspect_ratio = {1, 1};
-    _record.origin_x = originX;
-    _record.origin_y = originY;
-    registry().add(_pixels.get(), _bytes, depth);
+    m_record.data = reinterpret_cast<PF_PixelPtr>(first);
+    m_record.rowbytes = static_cast<A_long>(rowBytes);
+    m_record.width = width;
+    m_record.height = height;
+    m_record.extent_hint = {0, 0, width, height};
+    m_record.pix_aspect_ratio = {1, 1};
+    m_record.origin_x = originX;
+    m_record.origin_y = originY;
+    registry().add(m_pixels.get(), m_bytes, depth);
 }
 
 World::World(World&& other) noexcept
-    : _depth(other._depth), _guard(other._guard), _pixels(std::move(other._pixels)),
-      _bytes(other._bytes), _record(other._record) {
-    other._bytes = 0;
-    other._record = PF_EffectWorld{};
+    : m_depth(other.m_depth), m_guard(other.m_guard), m_pixels(std::move(other.m_pixels)),
+      m_bytes(other.m_bytes), m_record(other.m_record) {
+    other.m_bytes = 0;
+    other.m_record = PF_EffectWorld{};
 }
 
 World& World::operator=(World&& other) noexcept {
     if (this != &other) {
         _release();
-        _depth = other._depth;
-        _guard = other._guard;
-        _pixels = std::move(other._pixels);
-        _bytes = other._bytes;
-        _record = other._record;
-        other._bytes = 0;
-        other._record = PF_EffectWorld{};
+        m_depth = other.m_depth;
+        m_guard = other.m_guard;
+        m_pixels = std::move(other.m_pixels);
+        m_bytes = other.m_bytes;
+        m_record = other.m_record;
+        other.m_bytes = 0;
+        other.m_record = PF_EffectWorld{};
     }
     return *this;
 }
@@ -179,42 +179,42 @@ World::~World() {
 }
 
 void World::_release() noexcept {
-    if (_pixels) {
-        registry().remove(_pixels.get());
-        _pixels.reset();
+    if (m_pixels) {
+        registry().remove(m_pixels.get());
+        m_pixels.reset();
     }
 }
 
 std::byte* World::_address(A_long x, A_long y, PixelDepth expected) {
-    if (expected != _depth) {
+    if (expected != m_depth) {
         throw HostError("pixel type does not match the world's depth");
     }
-    if (!_pixels || x < 0 || y < 0 || x >= _record.width || y >= _record.height) {
+    if (!m_pixels || x < 0 || y < 0 || x >= m_record.width || y >= m_record.height) {
         throw HostError("pixel (" + std::to_string(x) + ", " + std::to_string(y) +
-                        ") lies outside the " + std::to_string(_record.width) + " x " +
-                        std::to_string(_record.height) + " world");
+                        ") lies outside the " + std::to_string(m_record.width) + " x " +
+                        std::to_string(m_record.height) + " world");
     }
-    return reinterpret_cast<std::byte*>(_record.data) +
-           static_cast<std::ptrdiff_t>(y) * _record.rowbytes +
-           static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(pixelBytes(_depth));
+    return reinterpret_cast<std::byte*>(m_record.data) +
+           static_cast<std::ptrdiff_t>(y) * m_record.rowbytes +
+           static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(pixelBytes(m_depth));
 }
 
 std::optional<std::string> World::damagedGuard() const {
-    if (_guard == 0 || !_pixels) {
+    if (m_guard == 0 || !m_pixels) {
         return std::nullopt;
     }
-    const auto pixel = static_cast<std::ptrdiff_t>(pixelBytes(_depth));
-    const std::ptrdiff_t rowBytes = _record.rowbytes;
-    const std::ptrdiff_t left = _guard * pixel;
-    const std::ptrdiff_t right = left + _record.width * pixel;
+    const auto pixel = static_cast<std::ptrdiff_t>(pixelBytes(m_depth));
+    const std::ptrdiff_t rowBytes = m_record.rowbytes;
+    const std::ptrdiff_t left = m_guard * pixel;
+    const std::ptrdiff_t right = left + m_record.width * pixel;
     const auto intact = [](const std::byte* from, std::ptrdiff_t bytes) {
         return std::all_of(from, from + bytes,
                            [](std::byte b) { return b == std::byte{guardByte}; });
     };
-    for (A_long y = -_guard; y < _record.height + _guard; ++y) {
-        const std::byte* row = _pixels.get() + (y + _guard) * rowBytes;
+    for (A_long y = -m_guard; y < m_record.height + m_guard; ++y) {
+        const std::byte* row = m_pixels.get() + (y + m_guard) * rowBytes;
         const std::string where = "row " + std::to_string(y);
-        if (y < 0 || y >= _record.height) {
+        if (y < 0 || y >= m_record.height) {
             if (!intact(row, rowBytes)) {
                 return where;
             }

@@ -48,10 +48,10 @@ public:
     World(const World&) = delete;
     World& operator=(const World&) = delete;
 
-    A_long width() const { return _record.width; }
-    A_long height() const { return _record.height; }
-    A_long rowBytes() const { return _record.rowbytes; }
-    PixelDepth depth() const { return _depth; }
+    A_long width() const { return m_record.width; }
+    A_long height() const { return m_record.height; }
+    A_long rowBytes() const { return m_record.rowbytes; }
+    PixelDepth depth() const { return m_depth; }
 
     // Where the first guard or padding byte that lost its pattern lies, as "row R, left of the
     // pixels", "row R, right of the pixels" or "row R" (R below 0 or from height on: the bands
@@ -59,8 +59,8 @@ public:
     std::optional<std::string> damagedGuard() const;
 
     // The record handed to modules.
-    PF_EffectWorld& effectWorld() { return _record; }
-    const PF_EffectWorld& effectWorld() const { return _record; }
+    PF_EffectWorld& effectWorld() { return m_record; }
+    const PF_EffectWorld& effectWorld() const { return m_record; }
 
     // Pixel (x, y); Pixel is PF_Pixel, PF_Pixel16 or PF_PixelFloat and must match the depth.
     // Throws HostError for a wrong type or a position outside the world.
@@ -85,11 +85,11 @@ private:
     std::byte* _address(A_long x, A_long y, PixelDepth expected);
     void _release() noexcept;
 
-    PixelDepth _depth;
-    A_long _guard = 0; // pixels and rows of guard band on each side
-    std::unique_ptr<std::byte[]> _pixels;
-    std::size_t _bytes = 0;
-    PF_EffectWorld _record{};
+    PixelDepth m_depth;
+    A_long m_guard = 0; // pixels and rows of guard band on each side
+    std::unique_ptr<std::byte[]> m_pixels;
+    std::size_t m_bytes = 0;
+    PF_EffectWorld m_record{};
 };
 
 // The depth of a world whose pixels, as its record describes them (data, width, height,

@@ -20,15 +20,15 @@ WorkerPool::WorkerPool(int threads) {
         throw HostError("a worker pool needs at least one thread, not " + std::to_string(threads));
     }
     // The thread that calls run() is worker 0; the others are started here.
-    _threads.reserve(static_cast<std::size_t>(threads - 1));
+    m_threads.reserve(static_cast<std::size_t>(threads - 1));
     try {
         for (int i = 1; i < threads; ++i) {
-            _threads.emplace_back([this, i] { _work(i); });
+            m_threads.emplace_back([this, i] { _work(i); });
         }
     } catch (const std::system_error& e) {
         // The workers already started wait on this pool's condition variables: they must be gone
         // before the members are destroyed.
-        const std::size_t started = _threads.size() + 1;
+        const std::size_t started = m_threads.size() + 1;
         _stop();
         throw HostError("the system refused to start worker thread " + std::to_string(started + 1) +
                         " of " + std::to_string(threads) + ": " + e.what());
@@ -41,12 +41,12 @@ WorkerPool::~WorkerPool() {
 
 void WorkerPool::_stop() {
     {
-        std::lock_guard call(_callMutex);
-        std::lock_guard lock(_mutex);
-        _stopping = true;
+        std::lock_guard call(m_callMutex);
+        std::lock_guard lock(m_mutex);
+        m_stopping = true;
     }
-    _wake.notify_all();
-    for (auto& t : _threads) {
+    m_wake.notify_all();
+    for (auto& t : m_threads) {
         t.join();
     }
 }
@@ -67,15 +67,15 @@ int WorkerPool::run(int iterations, const Task& task) {
         }
         return first;
     }
-    std::lock_guard call(_callMutex);
-    std::unique_lock lock(_mutex);
-    _task = &task;
-    _iterations = iterations;
-    _next = 0;
-    _done.store(0, std::memory_order_relaxed);
-    _firstError = 0;
-    _generation.fetch_add(1, std::memory_order_release);
-    _wake.notify_all();
+    std::lock_guard call(m_callMutex);
+    std::unique_lock lock(m_mutex);
+    m_task = &task;
+    m_iterations = iterations;
+    m_next = 0;
+    m_done.store(0, std::memory_order_relaxed);
+    m_firstError = 0;
+    m_generation.fetch_add(1, std::memory_order_release);
+    m_wake.notify_all();
     // The caller works too, as worker 0: with one thread nothing changes hands at all, and with
     // more the call does not wait for a worker to wake before anything runs.
     const WorkerPool* const outerPool = std::exchange(currentPool, this);
@@ -83,18 +83,18 @@ int WorkerPool::run(int iterations, const Task& task) {
     _claimIterations(lock, 0);
     currentPool = outerPool;
     currentWorker = outerWorker;
-    const auto allDone = [&] { return _done.load(std::memory_order_acquire) == iterations; };
+    const auto allDone = [&] { return m_done.load(std::memory_order_acquire) == iterations; };
     _awaitBriefly(lock, allDone);
-    _finished.wait(lock, allDone);
-    _task = nullptr;
-    return _firstError;
+    m_finished.wait(lock, allDone);
+    m_task = nullptr;
+    return m_firstError;
 }
 
 void WorkerPool::_claimIterations(std::unique_lock<std::mutex>& lock, int index) {
     // One iteration at a time, so that every worker gets a share while any is left.
-    while (_next < _iterations) {
-        const int i = _next++;
-        const Task& task = *_task;
+    while (m_next < m_iterations) {
+        const int i = m_next++;
+        const Task& task = *m_task;
         lock.unlock();
         int err = 0;
         try {
@@ -103,11 +103,11 @@ void WorkerPool::_claimIterations(std::unique_lock<std::mutex>& lock, int index)
             err = -1;
         }
         lock.lock();
-        if (_firstError == 0) {
-            _firstError = err;
+        if (m_firstError == 0) {
+            m_firstError = err;
         }
-        if (_done.fetch_add(1, std::memory_order_release) + 1 == _iterations) {
-            _finished.notify_all();
+        if (m_done.fetch_add(1, std::memory_order_release) + 1 == m_iterations) {
+            m_finished.notify_all();
         }
     }
 }
@@ -130,15 +130,16 @@ void WorkerPool::_work(int index) {
     currentPool = this;
     currentWorker = index;
     unsigned long seen = 0;
-    std::unique_lock lock(_mutex);
+    std::unique_lock lock(m_mutex);
     for (;;) {
-        _awaitBriefly(lock, [&] { return _generation.load(std::memory_order_acquire) != seen; });
-        _wake.wait(lock, [&] { return _stopping || (_generation != seen && _next < _iterations); });
-        if (_stopping) {
+        _awaitBriefly(lock, [&] { return m_generation.load(std::memory_order_acquire) != seen; });
+        m_wake.wait(lock,
+                    [&] { return m_stopping || (m_generation != seen && m_next < m_iterations); });
+        if (m_stopping) {
             return;
         }
         _claimIterations(lock, index);
-        seen = _generation.load(std::memory_order_relaxed);
+        seen = m_generation.load(std::memory_order_relaxed);
     }
 }
 

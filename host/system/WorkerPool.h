@@ -29,7 +29,7 @@ public:
     WorkerPool(const WorkerPool&) = delete;
     WorkerPool& operator=(const WorkerPool&) = delete;
 
-    int threadCount() const { return static_cast<int>(_threads.size()) + 1; }
+    int threadCount() const { return static_cast<int>(m_threads.size()) + 1; }
 
     // Runs task once for every iteration 0 to iterations - 1, spread over the calling thread and
     // the workers, and returns when all are done: the first non-zero result in time order, or 0.
@@ -39,7 +39,7 @@ public:
 
 private:
     void _work(int index);
-    // Runs iterations of the current call on worker index until none is left; lock holds _mutex
+    // Runs iterations of the current call on worker index until none is left; lock holds m_mutex
     // except while a task runs.
     void _claimIterations(std::unique_lock<std::mutex>& lock, int index);
     // Returns when done() holds or a short while has passed; lock is released meanwhile.
@@ -48,20 +48,20 @@ private:
     // Ends the workers' loops and joins them.
     void _stop();
 
-    std::vector<std::thread> _threads;
-    std::mutex _callMutex; // one run() at a time
-    std::mutex _mutex;     // guards everything below
-    std::condition_variable _wake;
-    std::condition_variable _finished;
-    const Task* _task = nullptr;
-    int _iterations = 0;
-    int _next = 0;
-    int _firstError = 0;
-    bool _stopping = false;
-    // Written under _mutex; atomic so that a thread watching for a call, or for the end of one,
+    std::vector<std::thread> m_threads;
+    std::mutex m_callMutex; // one run() at a time
+    std::mutex m_mutex;     // guards everything below
+    std::condition_variable m_wake;
+    std::condition_variable m_finished;
+    const Task* m_task = nullptr;
+    int m_iterations = 0;
+    int m_next = 0;
+    int m_firstError = 0;
+    bool m_stopping = false;
+    // Written under m_mutex; atomic so that a thread watching for a call, or for the end of one,
     // can read them without it.
-    std::atomic<int> _done{0};
-    std::atomic<unsigned long> _generation{0};
+    std::atomic<int> m_done{0};
+    std::atomic<unsigned long> m_generation{0};
 };
 
 } // namespace OfflineHost

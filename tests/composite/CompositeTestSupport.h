@@ -65,9 +65,10 @@ class TestWorld {
 public:
     // padding extra pixels at the end of every row.
     TestWorld(A_long width, A_long height, A_long padding = 3)
-        : _stride(width + padding), _pixels(static_cast<std::size_t>(_stride * height), marker()) {
-        world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
-        world.rowbytes = _stride * static_cast<A_long>(sizeof(Pixel));
+        : m_stride(width + padding),
+          m_pixels(static_cast<std::size_t>(m_stride * height), marker()) {
+        world.data = reinterpret_cast<PF_PixelPtr>(m_pixels.data());
+        world.rowbytes = m_stride * static_cast<A_long>(sizeof(Pixel));
         world.width = width;
         world.height = height;
     }
@@ -77,7 +78,7 @@ public:
 
     static Pixel marker() { return makePixel<Pixel>(7, 3, 5, 9); }
 
-    Pixel& at(A_long x, A_long y) { return _pixels[static_cast<std::size_t>(y * _stride + x)]; }
+    Pixel& at(A_long x, A_long y) { return m_pixels[static_cast<std::size_t>(y * m_stride + x)]; }
 
     void fill(const Pixel& p) {
         for (A_long y = 0; y < world.height; ++y) {
@@ -105,8 +106,8 @@ public:
 
     bool paddingIntact() const {
         for (A_long y = 0; y < world.height; ++y) {
-            for (A_long x = world.width; x < _stride; ++x) {
-                if (argb(_pixels[static_cast<std::size_t>(y * _stride + x)]) != argb(marker())) {
+            for (A_long x = world.width; x < m_stride; ++x) {
+                if (argb(m_pixels[static_cast<std::size_t>(y * m_stride + x)]) != argb(marker())) {
                     return false;
                 }
             }
@@ -114,13 +115,13 @@ public:
         return true;
     }
 
-    std::vector<Pixel> pixels() const { return _pixels; }
+    std::vector<Pixel> pixels() const { return m_pixels; }
 
     PF_EffectWorld world{};
 
 private:
-    A_long _stride;
-    std::vector<Pixel> _pixels;
+    A_long m_stride;
+    std::vector<Pixel> m_pixels;
 };
 
 inline PF_CompositeMode compositeMode(PF_TransferMode xfer, A_u_char opacity = 255,

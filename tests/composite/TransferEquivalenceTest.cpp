@@ -33,15 +33,15 @@ std::uint64_t environmentNumber(const char* name, std::uint64_t otherwise) {
 
 class Random {
 public:
-    explicit Random(std::uint64_t seed) : _engine(seed) {}
+    explicit Random(std::uint64_t seed) : m_engine(seed) {}
 
-    int below(int n) { return static_cast<int>(_engine() % static_cast<std::uint64_t>(n)); }
+    int below(int n) { return static_cast<int>(m_engine() % static_cast<std::uint64_t>(n)); }
     int between(int lo, int hi) { return lo + below(hi - lo + 1); }
     bool chance(double p) { return unit() < p; }
-    double unit() { return static_cast<double>(_engine() >> 11) * 0x1.0p-53; }
+    double unit() { return static_cast<double>(m_engine() >> 11) * 0x1.0p-53; }
 
 private:
-    std::mt19937_64 _engine;
+    std::mt19937_64 m_engine;
 };
 
 // Channel values a world may hold, the awkward ones included when asked: above white at 16 bits;
@@ -101,10 +101,10 @@ template <typename Pixel>
 class RandomWorld {
 public:
     RandomWorld(Random& random, A_long width, A_long height, bool awkward)
-        : _stride(width + random.below(4)), _pixels(static_cast<std::size_t>(_stride * height)) {
+        : m_stride(width + random.below(4)), m_pixels(static_cast<std::size_t>(m_stride * height)) {
         int kind = 0;
         int left = 0;
-        for (Pixel& p : _pixels) {
+        for (Pixel& p : m_pixels) {
             if (left-- == 0) {
                 kind = random.below(3);
                 left = random.between(1, 150);
@@ -117,26 +117,26 @@ public:
                       : kind == 1 ? white<Pixel>()
                                   : randomChannel<Pixel>(random, awkward);
         }
-        world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
-        world.rowbytes = _stride * static_cast<A_long>(sizeof(Pixel));
+        world.data = reinterpret_cast<PF_PixelPtr>(m_pixels.data());
+        world.rowbytes = m_stride * static_cast<A_long>(sizeof(Pixel));
         world.width = width;
         world.height = height;
     }
 
     RandomWorld(const RandomWorld& other)
-        : world(other.world), _stride(other._stride), _pixels(other._pixels) {
-        world.data = reinterpret_cast<PF_PixelPtr>(_pixels.data());
+        : world(other.world), m_stride(other.m_stride), m_pixels(other.m_pixels) {
+        world.data = reinterpret_cast<PF_PixelPtr>(m_pixels.data());
     }
     RandomWorld& operator=(const RandomWorld&) = delete;
 
     bool sameBytes(const RandomWorld& other, std::string& where) const {
-        for (std::size_t i = 0; i < _pixels.size(); ++i) {
-            if (!samePixel(_pixels[i], other._pixels[i])) {
+        for (std::size_t i = 0; i < m_pixels.size(); ++i) {
+            if (!samePixel(m_pixels[i], other.m_pixels[i])) {
                 std::ostringstream text;
-                text << "pixel (" << i % static_cast<std::size_t>(_stride) << ", "
-                     << i / static_cast<std::size_t>(_stride) << "): host "
-                     << ::testing::PrintToString(argb(_pixels[i])) << ", reference "
-                     << ::testing::PrintToString(argb(other._pixels[i]));
+                text << "pixel (" << i % static_cast<std::size_t>(m_stride) << ", "
+                     << i / static_cast<std::size_t>(m_stride) << "): host "
+                     << ::testing::PrintToString(argb(m_pixels[i])) << ", reference "
+                     << ::testing::PrintToString(argb(other.m_pixels[i]));
                 where = text.str();
                 return false;
             }
@@ -147,8 +147,8 @@ public:
     PF_EffectWorld world{};
 
 private:
-    A_long _stride;
-    std::vector<Pixel> _pixels;
+    A_long m_stride;
+    std::vector<Pixel> m_pixels;
 };
 
 const PF_TransferMode everyMode[] = {

@@ -67,13 +67,13 @@ constexpr A_long layerHeight = 36;
 class Life {
 public:
     Life(std::string_view effect, PixelDepth depth)
-        : instance(std::make_unique<EffectInstance>(shapesModule(), effect)), _depth(depth),
-          _layer(layerWidth, layerHeight, depth), output(1, 1, depth) {
+        : instance(std::make_unique<EffectInstance>(shapesModule(), effect)), m_depth(depth),
+          m_layer(layerWidth, layerHeight, depth), output(1, 1, depth) {
         instance->setStrict(true);
         instance->setThreadCount(2);
         for (A_long y = 0; y < layerHeight; ++y) {
             for (A_long x = 0; x < layerWidth; ++x) {
-                setPixel(_layer, x, y, {0.8, x / 47.0, y / 35.0, 0.5});
+                setPixel(m_layer, x, y, {0.8, x / 47.0, y / 35.0, 0.5});
             }
         }
     }
@@ -106,8 +106,8 @@ private:
         setItem("Blending Mode", blend);
         instance->setValue(param(*instance, "Stroke Width"), 5);
         instance->setValue(param(*instance, "Opacity"), 80);
-        Frame frame = frameAt(_depth, layerWidth, layerHeight);
-        return instance->renderFrame(frame, _layer, output);
+        Frame frame = frameAt(m_depth, layerWidth, layerHeight);
+        return instance->renderFrame(frame, m_layer, output);
     }
 
     void setItem(std::string_view name, const std::string& item) {
@@ -127,8 +127,8 @@ private:
         }
     }
 
-    PixelDepth _depth;
-    World _layer;
+    PixelDepth m_depth;
+    World m_layer;
 
 public:
     World output;

@@ -18,13 +18,13 @@ namespace {
 class ModuleCopy {
 public:
     explicit ModuleCopy(const std::string& name)
-        : _folder(fs::temp_directory_path() / ("host-test-" + name)) {
-        fs::remove_all(_folder);
-        fs::create_directories(_folder);
-        library = _folder / (name + ".so");
+        : m_folder(fs::temp_directory_path() / ("host-test-" + name)) {
+        fs::remove_all(m_folder);
+        fs::create_directories(m_folder);
+        library = m_folder / (name + ".so");
         fs::copy_file(HOST_PROBE_PATH, library);
     }
-    ~ModuleCopy() { fs::remove_all(_folder); }
+    ~ModuleCopy() { fs::remove_all(m_folder); }
     void writeRecords(const PiplWriter::Bytes& bytes) const {
         auto records = library;
         records.replace_extension(".pipl");
@@ -33,7 +33,7 @@ public:
     fs::path library;
 
 private:
-    fs::path _folder;
+    fs::path m_folder;
 };
 
 PiplWriter::Effect probeRecords(const std::string& entry) {

@@ -29,19 +29,20 @@ namespace {
 // that does not run its iterations at the same time fails instead of hanging.
 class Meeting {
 public:
-    explicit Meeting(int parties) : _parties(parties) {}
+    explicit Meeting(int parties) : m_parties(parties) {}
     bool arriveAndWait() {
-        std::unique_lock lock(_mutex);
-        ++_arrived;
-        _all.notify_all();
-        return _all.wait_for(lock, std::chrono::seconds(30), [&] { return _arrived >= _parties; });
+        std::unique_lock lock(m_mutex);
+        ++m_arrived;
+        m_all.notify_all();
+        return m_all.wait_for(lock, std::chrono::seconds(30),
+                              [&] { return m_arrived >= m_parties; });
     }
 
 private:
-    std::mutex _mutex;
-    std::condition_variable _all;
-    int _parties;
-    int _arrived = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_all;
+    int m_parties;
+    int m_arrived = 0;
 };
 
 } // namespace

@@ -21,33 +21,33 @@ namespace {
 template <typename Suite>
 class SuiteRef {
 public:
-    SuiteRef(const PF_InData* in, const char* name, int32 version) : _basic(in->pica_basicP) {
+    SuiteRef(const PF_InData* in, const char* name, int32 version) : m_basic(in->pica_basicP) {
         const void* suite = nullptr;
-        err = _basic->AcquireSuite(name, version, &suite);
+        err = m_basic->AcquireSuite(name, version, &suite);
         if (err == kSPNoError && suite != nullptr) {
-            _suite = static_cast<const Suite*>(suite);
-            _name = name;
-            _version = version;
+            m_suite = static_cast<const Suite*>(suite);
+            m_name = name;
+            m_version = version;
         } else if (err == kSPNoError) {
             err = PF_Err_BAD_CALLBACK_PARAM;
         }
     }
     ~SuiteRef() {
-        if (_suite != nullptr) {
-            _basic->ReleaseSuite(_name, _version);
+        if (m_suite != nullptr) {
+            m_basic->ReleaseSuite(m_name, m_version);
         }
     }
     SuiteRef(const SuiteRef&) = delete;
     SuiteRef& operator=(const SuiteRef&) = delete;
 
-    const Suite* operator->() const { return _suite; }
+    const Suite* operator->() const { return m_suite; }
     SPErr err = kSPNoError;
 
 private:
-    SPBasicSuite* _basic;
-    const Suite* _suite = nullptr;
-    const char* _name = nullptr;
-    int32 _version = 0;
+    SPBasicSuite* m_basic;
+    const Suite* m_suite = nullptr;
+    const char* m_name = nullptr;
+    int32 m_version = 0;
 };
 
 // What pre-render hands to render.

@@ -14,31 +14,31 @@ public:
 
     FakeBasicSuite() {
         current = this;
-        _basic.AcquireSuite = &FakeBasicSuite::_acquire;
-        _basic.ReleaseSuite = &FakeBasicSuite::_release;
+        m_basic.AcquireSuite = &FakeBasicSuite::_acquire;
+        m_basic.ReleaseSuite = &FakeBasicSuite::_release;
     }
     ~FakeBasicSuite() { current = nullptr; }
     FakeBasicSuite(const FakeBasicSuite&) = delete;
     FakeBasicSuite& operator=(const FakeBasicSuite&) = delete;
 
-    SPBasicSuite* basic() { return &_basic; }
+    SPBasicSuite* basic() { return &m_basic; }
 
     // The suite table the broker hands out for name/version.
-    const void* offer(const std::string& name, int32 version) { return &_tables[{name, version}]; }
+    const void* offer(const std::string& name, int32 version) { return &m_tables[{name, version}]; }
     // The broker reports this error code for name/version, yet still hands out a table.
     void failWithTable(const std::string& name, int32 version, SPErr err) {
         offer(name, version);
-        _errors[{name, version}] = err;
+        m_errors[{name, version}] = err;
     }
 
     int acquireCalls(const std::string& name, int32 version) const {
-        return _count(_acquired, name, version);
+        return _count(m_acquired, name, version);
     }
     int releaseCalls(const std::string& name, int32 version) const {
-        return _count(_released, name, version);
+        return _count(m_released, name, version);
     }
-    int totalAcquireCalls() const { return _total(_acquired); }
-    int totalReleaseCalls() const { return _total(_released); }
+    int totalAcquireCalls() const { return _total(m_acquired); }
+    int totalReleaseCalls() const { return _total(m_released); }
 
 private:
     struct Table {
@@ -60,24 +60,24 @@ private:
     static SPErr _acquire(const char* name, int32 version, const void** suite) {
         FakeBasicSuite& self = *current;
         const Key key{name, version};
-        ++self._acquired[key];
-        const auto table = self._tables.find(key);
-        *suite = table == self._tables.end() ? nullptr : &table->second;
-        if (const auto err = self._errors.find(key); err != self._errors.end()) {
+        ++self.m_acquired[key];
+        const auto table = self.m_tables.find(key);
+        *suite = table == self.m_tables.end() ? nullptr : &table->second;
+        if (const auto err = self.m_errors.find(key); err != self.m_errors.end()) {
             return err->second;
         }
-        return table == self._tables.end() ? 1 : kSPNoError;
+        return table == self.m_tables.end() ? 1 : kSPNoError;
     }
     static SPErr _release(const char* name, int32 version) {
-        ++current->_released[{name, version}];
+        ++current->m_released[{name, version}];
         return kSPNoError;
     }
 
     static inline FakeBasicSuite* current = nullptr;
 
-    SPBasicSuite _basic{};
-    std::map<Key, Table> _tables;
-    std::map<Key, SPErr> _errors;
-    std::map<Key, int> _acquired;
-    std::map<Key, int> _released;
+    SPBasicSuite m_basic{};
+    std::map<Key, Table> m_tables;
+    std::map<Key, SPErr> m_errors;
+    std::map<Key, int> m_acquired;
+    std::map<Key, int> m_released;
 };

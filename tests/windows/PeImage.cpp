@@ -21,29 +21,29 @@ constexpr std::uint32_t highBit = 0x80000000;
 
 } // namespace
 
-PeImage::PeImage(std::vector<std::uint8_t> bytes) : _bytes(std::move(bytes)) {
-    if (_bytes.size() < 0x40 || _bytes[0] != 'M' || _bytes[1] != 'Z') {
+PeImage::PeImage(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {
+    if (m_bytes.size() < 0x40 || m_bytes[0] != 'M' || m_bytes[1] != 'Z') {
         malformed("no MZ header");
     }
     const std::size_t pe = _u32(0x3C);
     if (_u32(pe) != 0x00004550) { // "PE\0\0"
         malformed("no PE signature");
     }
-    _machine = _u16(pe + 4);
+    m_machine = _u16(pe + 4);
     const std::uint16_t sectionCount = _u16(pe + 6);
     const std::uint16_t optionalSize = _u16(pe + 20);
-    _characteristics = _u16(pe + 22);
+    m_characteristics = _u16(pe + 22);
     const std::size_t optional = pe + 24;
     if (_u16(optional) != pe32Plus) {
         malformed("not PE32+");
     }
     const std::uint32_t directoryCount = _u32(optional + 108);
     for (std::uint32_t i = 0; i < directoryCount; ++i) {
-        _directories.push_back({_u32(optional + 112 + 8 * i), _u32(optional + 116 + 8 * i)});
+        m_directories.push_back({_u32(optional + 112 + 8 * i), _u32(optional + 116 + 8 * i)});
     }
-    _directories.resize(std::max<std::size_t>(_directories.size(), 16));
+    m_directories.resize(std::max<std::size_t>(m_directories.size(), 16));
     for (std::size_t i = 0, at = optional + optionalSize; i < sectionCount; ++i, at += 40) {
-        _sections.push_back(
+        m_sections.push_back(
             {_u32(at + 12), _u32(at + 8), _u32(at + 16), _u32(at + 20), _u32(at + 36)});
     }
 }
@@ -57,10 +57,10 @@ PeImage PeImage::read(const std::filesystem::path& file) {
 }
 
 std::uint16_t PeImage::_u16(std::size_t offset) const {
-    if (offset + 2 > _bytes.size()) {
+    if (offset + 2 > m_bytes.size()) {
         malformed("read beyond the end at " + std::to_string(offset));
     }
-    return static_cast<std::uint16_t>(_bytes[offset] | _bytes[offset + 1] << 8);
+    return static_cast<std::uint16_t>(m_bytes[offset] | m_bytes[offset + 1] << 8);
 }
 
 std::uint32_t PeImage::_u32(std::size_t offset) const {
@@ -68,7 +68,7 @@ std::uint32_t PeImage::_u32(std::size_t offset) const {
 }
 
 std::size_t PeImage::_offset(std::uint32_t address) const {
-    for (const Section& s : _sections) {
+    for (const Section& s : m_sections) {
         if (address >= s.address && address - s.address < s.rawSize) {
             return s.rawOffset + (address - s.address);
         }
@@ -78,8 +78,8 @@ std::size_t PeImage::_offset(std::uint32_t address) const {
 
 std::string PeImage::_string(std::uint32_t address) const {
     std::string text;
-    for (std::size_t at = _offset(address); _bytes.at(at) != 0; ++at) {
-        text += static_cast<char>(_bytes[at]);
+    for (std::size_t at = _offset(address); m_bytes.at(at) != 0; ++at) {
+        text += static_cast<char>(m_bytes[at]);
     }
     return text;
 }
@@ -87,7 +87,7 @@ std::string PeImage::_string(std::uint32_t address) const {
 bool PeImage::isCode(std::uint32_t address) const {
     constexpr std::uint32_t containsCode = 0x20;
     constexpr std::uint32_t executable = 0x20000000;
-    for (const Section& s : _sections) {
+    for (const Section& s : m_sections) {
         if (address >= s.address && address - s.address < std::max(s.virtualSize, s.rawSize)) {
             return (s.characteristics & (containsCode | executable)) != 0;
         }
@@ -96,12 +96,12 @@ bool PeImage::isCode(std::uint32_t address) const {
 }
 
 std::uint32_t PeImage::exportedAddressCount() const {
-    const Directory& table = _directories[exportTable];
+    const Directory& table = m_directories[exportTable];
     return table.address == 0 ? 0 : _u32(_offset(table.address) + 20);
 }
 
 std::vector<Export> PeImage::namedExports() const {
-    const Directory& table = _directories[exportTable];
+    const Directory& table = m_directories[exportTable];
     if (table.address == 0) {
         return {};
     }
@@ -134,11 +134,11 @@ std::vector<std::string> PeImage::_dllNames(const Directory& table, std::size_t 
 }
 
 std::vector<std::string> PeImage::importedDlls() const {
-    return _dllNames(_directories[importTable], 20, 12);
+    return _dllNames(m_directories[importTable], 20, 12);
 }
 
 std::vector<std::string> PeImage::delayLoadedDlls() const {
-    return _dllNames(_directories[delayImportTable], 32, 4);
+    return _dllNames(m_directories[delayImportTable], 32, 4);
 }
 
 // The resource tree has three levels, type, name and language; each entry is a number or an
@@ -146,7 +146,7 @@ std::vector<std::string> PeImage::delayLoadedDlls() const {
 // (high bit set) or, at the last level, to a data entry.
 void PeImage::_resourceLevel(std::size_t directory, int level, Resource partial,
                              std::vector<Resource>& out) const {
-    const std::size_t base = _offset(_directories[resourceTable].address);
+    const std::size_t base = _offset(m_directories[resourceTable].address);
     const std::size_t at = base + directory;
     const std::size_t entries = _u16(at + 12) + static_cast<std::size_t>(_u16(at + 14));
     for (std::size_t i = 0; i < entries; ++i) {
@@ -178,11 +178,11 @@ void PeImage::_resourceLevel(std::size_t directory, int level, Resource partial,
         } else {
             const std::size_t data = _offset(_u32(base + target));
             const std::uint32_t size = _u32(base + target + 4);
-            if (data + size > _bytes.size()) {
+            if (data + size > m_bytes.size()) {
                 malformed("resource data beyond the end");
             }
-            r.data.assign(_bytes.begin() + static_cast<std::ptrdiff_t>(data),
-                          _bytes.begin() + static_cast<std::ptrdiff_t>(data + size));
+            r.data.assign(m_bytes.begin() + static_cast<std::ptrdiff_t>(data),
+                          m_bytes.begin() + static_cast<std::ptrdiff_t>(data + size));
             out.push_back(std::move(r));
         }
     }
@@ -190,7 +190,7 @@ void PeImage::_resourceLevel(std::size_t directory, int level, Resource partial,
 
 std::vector<Resource> PeImage::resources() const {
     std::vector<Resource> out;
-    if (_directories[resourceTable].address != 0) {
+    if (m_directories[resourceTable].address != 0) {
         _resourceLevel(0, 0, {}, out);
     }
     return out;

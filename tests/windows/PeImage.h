@@ -30,8 +30,8 @@ public:
     explicit PeImage(std::vector<std::uint8_t> bytes);
     static PeImage read(const std::filesystem::path& file);
 
-    std::uint16_t machine() const { return _machine; } // 0x8664 for x64
-    bool isDll() const { return (_characteristics & 0x2000) != 0; }
+    std::uint16_t machine() const { return m_machine; } // 0x8664 for x64
+    bool isDll() const { return (m_characteristics & 0x2000) != 0; }
 
     // Exports with a name, and the number of exported addresses (named or by ordinal only).
     std::vector<Export> namedExports() const;
@@ -67,11 +67,11 @@ private:
     void _resourceLevel(std::size_t directory, int level, Resource partial,
                         std::vector<Resource>& out) const;
 
-    std::vector<std::uint8_t> _bytes;
-    std::uint16_t _machine = 0;
-    std::uint16_t _characteristics = 0;
-    std::vector<Section> _sections;
-    std::vector<Directory> _directories;
+    std::vector<std::uint8_t> m_bytes;
+    std::uint16_t m_machine = 0;
+    std::uint16_t m_characteristics = 0;
+    std::vector<Section> m_sections;
+    std::vector<Directory> m_directories;
 };
 
 } // namespace PeTest

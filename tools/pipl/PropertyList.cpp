@@ -7,26 +7,26 @@ namespace {
 
 class ByteWriter {
 public:
-    explicit ByteWriter(ByteOrder order) : _order(order) {}
+    explicit ByteWriter(ByteOrder order) : m_order(order) {}
 
-    void u8(std::uint8_t v) { _out.push_back(v); }
+    void u8(std::uint8_t v) { m_out.push_back(v); }
     void u16(std::uint16_t v) { _put(v, 2); }
     void u32(std::uint32_t v) { _put(v, 4); }
-    void bytes(const std::string& s) { _out.insert(_out.end(), s.begin(), s.end()); }
-    void zeros(std::size_t n) { _out.insert(_out.end(), n, 0); }
+    void bytes(const std::string& s) { m_out.insert(m_out.end(), s.begin(), s.end()); }
+    void zeros(std::size_t n) { m_out.insert(m_out.end(), n, 0); }
 
-    std::vector<std::uint8_t> take() { return std::move(_out); }
+    std::vector<std::uint8_t> take() { return std::move(m_out); }
 
 private:
     void _put(std::uint32_t v, int size) {
         for (int i = 0; i < size; ++i) {
-            const int shift = _order == ByteOrder::Little ? 8 * i : 8 * (size - 1 - i);
-            _out.push_back(static_cast<std::uint8_t>(v >> shift));
+            const int shift = m_order == ByteOrder::Little ? 8 * i : 8 * (size - 1 - i);
+            m_out.push_back(static_cast<std::uint8_t>(v >> shift));
         }
     }
 
-    ByteOrder _order;
-    std::vector<std::uint8_t> _out;
+    ByteOrder m_order;
+    std::vector<std::uint8_t> m_out;
 };
 
 std::vector<std::uint8_t> encodeValue(const PropertyValue& value, ByteOrder order) {
