@@ -163,26 +163,11 @@ std::vector<std::string> settableNames(const EffectInstance& effect) {
     return names;
 }
 
-// Names are matched as typed, else ignoring case, as popup items are.
-int findByName(const EffectInstance& effect, const std::string& name) {
-    const int exact = effect.findParam(name);
-    if (exact >= 0) {
-        return exact;
-    }
-    for (int i = 0; i < effect.paramCount(); ++i) {
-        const PF_ParamDef& def = effect.paramDef(i);
-        if (lower(std::string(def.name, strnlen(def.name, sizeof def.name))) == lower(name)) {
-            return i;
-        }
-    }
-    return -1;
-}
-
 } // namespace
 
 int settableParam(const EffectInstance& effect, const std::string& effectName,
                   const std::string& name) {
-    const int index = name.empty() ? -1 : findByName(effect, name);
+    const int index = name.empty() ? -1 : effect.findParam(name);
     if (index <= 0 || effect.paramDef(index).param_type == PF_Param_GROUP_START ||
         effect.paramDef(index).param_type == PF_Param_GROUP_END) {
         throw CliError(effectName + " has no parameter \"" + name + "\"; its parameters are " +

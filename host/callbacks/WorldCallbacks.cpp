@@ -52,7 +52,7 @@ PF_Err destroyWorld(State& s, const char* call, PF_EffectWorld* world) {
     if (auto code = s.fault(call, detail)) {
         return *code;
     }
-    s.strict.worldGoes(s, *it->second);
+    s.strict.worldGoes(s.inModuleCommand(), *it->second);
     s.createdWorlds.erase(it);
     s.record(call, detail, PF_Err_NONE);
     return PF_Err_NONE;

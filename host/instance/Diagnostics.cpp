@@ -1,6 +1,5 @@
 #include "host/instance/Diagnostics.h"
 
-#include "host/instance/InstanceState.h"
 #include "host/system/HostError.h"
 
 namespace OfflineHost {
@@ -14,64 +13,65 @@ bool Account::clean() const {
     return liveWorlds.empty() && unreleasedSuites.empty() && paramsNotCheckedIn.empty();
 }
 
-Diagnostics::Diagnostics(InstanceState& state) : _state(state) {}
+Diagnostics::Diagnostics(std::mutex& lock, std::function<Account()> account)
+    : m_lock(lock), m_account(std::move(account)) {}
 
 std::vector<CallRecord> Diagnostics::calls() const {
-    std::lock_guard lock(_state.mutex);
-    return _calls;
+    std::lock_guard lock(m_lock);
+    return m_calls;
 }
 
 std::vector<Misuse> Diagnostics::misuses() const {
-    std::lock_guard lock(_state.mutex);
-    return _misuses;
+    std::lock_guard lock(m_lock);
+    return m_misuses;
 }
 
 void Diagnostics::clearCalls() {
-    std::lock_guard lock(_state.mutex);
-    _calls.clear();
-    _misuses.clear();
+    std::lock_guard lock(m_lock);
+    m_calls.clear();
+    m_misuses.clear();
 }
 
 Account Diagnostics::account() const {
-    std::lock_guard lock(_state.mutex);
-    return _state.takeAccount();
+    std::lock_guard lock(m_lock);
+    return m_account();
 }
 
 const Account& Diagnostics::lastAccount() const {
-    return _lastAccount;
+    return m_lastAccount;
 }
 
 void Diagnostics::failCall(std::string_view call, PF_Err code, int occurrence) {
     if (occurrence < 0) {
         throw HostError("a fault's occurrence is 0 (every call) or a call number from 1");
     }
-    std::lock_guard lock(_state.mutex);
-    _faults.push_back(Fault{std::string(call), code, occurrence, 0});
+    std::lock_guard lock(m_lock);
+    m_faults.push_back(Fault{std::string(call), code, occurrence, 0});
 }
 
 void Diagnostics::hideSuite(std::string_view name, int version) {
-    std::lock_guard lock(_state.mutex);
-    _hiddenSuites.emplace(std::string(name), version);
+    std::lock_guard lock(m_lock);
+    m_hiddenSuites.emplace(std::string(name), version);
 }
 
 void Diagnostics::clearFaults() {
-    std::lock_guard lock(_state.mutex);
-    _faults.clear();
-    _hiddenSuites.clear();
+    std::lock_guard lock(m_lock);
+    m_faults.clear();
+    m_hiddenSuites.clear();
 }
 
 void Diagnostics::_record(std::string_view call, std::string detail, int result) {
-    _calls.push_back(CallRecord{std::string(call), std::move(detail), result});
+    m_calls.push_back(CallRecord{std::string(call), std::move(detail), result});
 }
 
 int Diagnostics::_misuse(std::string_view call, std::string problem, int result) {
     _record(call, problem, result);
-    _misuses.push_back(Misuse{std::string(call), std::move(problem), result});
+    m_misuses.push_back(Misuse{std::string(call), std::move(problem), result});
     return result;
 }
 
 std::optional<PF_Err> Diagnostics::_fault(std::string_view call, const std::string& detail) {
-    for (auto& f : _faults) {
+    for (auto& f : m_faults) {
         if (f.call != call) {
             continue;
         }
@@ -85,7 +85,7 @@ std::optional<PF_Err> Diagnostics::_fault(std::string_view call, const std::stri
 }
 
 bool Diagnostics::_hides(std::string_view suite, int version) const {
-    return _hiddenSuites.count({std::string(suite), version}) != 0;
+    return m_hiddenSuites.count({std::string(suite), version}) != 0;
 }
 
 } // namespace OfflineHost

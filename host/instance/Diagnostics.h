@@ -9,6 +9,8 @@
 #include "AE_Effect.h"
 
 #include <cstddef>
+#include <functional>
+#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
@@ -104,14 +106,18 @@ public:
     void clearFaults();
 
 private:
+    // The instance feeds the log and takes the account; nothing else of it is seen here.
     friend struct InstanceState;
-    explicit Diagnostics(InstanceState& state);
+    // `lock` guards the instance and everything below; `account` tells what the module holds
+    // now (called with the lock held).
+    Diagnostics(std::mutex& lock, std::function<Account()> account);
 
     // The host's side; the caller holds the instance's lock.
     void _record(std::string_view call, std::string detail, int result);
     int _misuse(std::string_view call, std::string problem, int result);
     std::optional<PF_Err> _fault(std::string_view call, const std::string& detail);
     bool _hides(std::string_view suite, int version) const;
+    void _commandEnded() { m_lastAccount = m_account(); }
 
     struct Fault {
         std::string call;
@@ -120,12 +126,13 @@ private:
         int seen = 0;
     };
 
-    InstanceState& _state; // its mutex guards everything below
-    std::vector<CallRecord> _calls;
-    std::vector<Misuse> _misuses;
-    std::vector<Fault> _faults;
-    std::set<std::pair<std::string, int>> _hiddenSuites;
-    Account _lastAccount;
+    std::mutex& m_lock;
+    const std::function<Account()> m_account;
+    std::vector<CallRecord> m_calls;
+    std::vector<Misuse> m_misuses;
+    std::vector<Fault> m_faults;
+    std::set<std::pair<std::string, int>> m_hiddenSuites;
+    Account m_lastAccount;
 };
 
 } // namespace OfflineHost

@@ -123,7 +123,7 @@ PF_Err runCommand(State& s, PF_Cmd command, const Frame& frame, void* extra,
             finish(err);
         }
     }
-    std::string problems = s.strict.afterCommand(s, command, err);
+    std::string problems = s.strictCheck(command, err);
     if (found != nullptr) {
         *found = std::move(problems);
     } else if (!problems.empty()) {
@@ -165,17 +165,17 @@ EffectInstance::EffectInstance(std::shared_ptr<const Module> module, std::string
         throw HostError("no module to take effect '" + std::string(effect) + "' from");
     }
     const auto& found = module->effect(effect);
-    _state = std::make_unique<State>(module, found.entry, found.records());
+    m_state = std::make_unique<State>(module, found.entry, found.records());
 }
 
 EffectInstance::EffectInstance(EntryFunction entry)
-    : _state(std::make_unique<State>(nullptr, entry, std::nullopt)) {}
+    : m_state(std::make_unique<State>(nullptr, entry, std::nullopt)) {}
 
 EffectInstance::EffectInstance(EntryFunction entry, EffectRecords records)
-    : _state(std::make_unique<State>(nullptr, entry, std::move(records))) {}
+    : m_state(std::make_unique<State>(nullptr, entry, std::move(records))) {}
 
 EffectInstance::~EffectInstance() {
-    if (_state->entry != nullptr && _state->globalSetUp && !_state->command.open) {
+    if (m_state->entry != nullptr && m_state->globalSetUp && !m_state->command.open) {
         try {
             globalSetdown();
         } catch (...) {
@@ -187,7 +187,7 @@ EffectInstance::~EffectInstance() {
 // ---- Commands.
 
 PF_Err EffectInstance::send(PF_Cmd command, void* extra) {
-    return runCommand(*_state, command, frame(), extra);
+    return runCommand(*m_state, command, frame(), extra);
 }
 
 std::string EffectInstance::about() {
@@ -195,7 +195,7 @@ std::string EffectInstance::about() {
     if (err != PF_Err_NONE) {
         throw HostError("the about command failed with error " + std::to_string(err));
     }
-    const auto& msg = _state->lastOut.return_msg;
+    const auto& msg = m_state->lastOut.return_msg;
     return std::string(msg, strnlen(msg, sizeof msg));
 }
 
@@ -204,7 +204,7 @@ PF_Err EffectInstance::globalSetup() {
     if (err != PF_Err_NONE) {
         return err;
     }
-    State& s = *_state;
+    State& s = *m_state;
     std::lock_guard lock(s.mutex);
     s.globalSetUp = true;
     if (!s.records) {
@@ -225,18 +225,18 @@ PF_Err EffectInstance::globalSetup() {
 
 PF_Err EffectInstance::globalSetdown() {
     const PF_Err err = send(PF_Cmd_GLOBAL_SETDOWN);
-    std::lock_guard lock(_state->mutex);
-    _state->globalSetUp = false;
+    std::lock_guard lock(m_state->mutex);
+    m_state->globalSetUp = false;
     return err;
 }
 
 PF_Err EffectInstance::paramsSetup() {
     {
-        std::lock_guard lock(_state->mutex);
-        if (_state->command.open) {
+        std::lock_guard lock(m_state->mutex);
+        if (m_state->command.open) {
             throw HostError("a command or Context is already open on this effect instance");
         }
-        _state->params.reset();
+        m_state->params.reset();
     }
     return send(PF_Cmd_PARAMS_SETUP);
 }
@@ -249,7 +249,7 @@ PF_Err EffectInstance::smartRender(const Frame& frame, World& input, World& outp
     checkFrame(frame);
     checkDepth(input, frame, "input");
     checkDepth(output, frame, "output");
-    State& s = *_state;
+    State& s = *m_state;
     RenderWorlds worlds(s, &input, &output);
     const PF_LRect request = rectOf(output);
     // Strict mode's findings in pre-render wait for render, which frees the pre-render data.
@@ -297,7 +297,7 @@ PF_Err EffectInstance::renderFrame(const Frame& frame, const World& layer, World
         // host's.
         return smartRender(at, const_cast<World&>(layer), output);
     }
-    World& input = _state->scaledInput;
+    World& input = m_state->scaledInput;
     if (!fits(input, width, height, at.depth)) {
         input = World(width, height, at.depth);
     }
@@ -308,31 +308,31 @@ PF_Err EffectInstance::renderFrame(const Frame& frame, const World& layer, World
 // ---- State after commands.
 
 const PF_OutData& EffectInstance::outData() const {
-    return _state->lastOut;
+    return m_state->lastOut;
 }
 PF_Handle EffectInstance::globalData() const {
-    return _state->globalData;
+    return m_state->globalData;
 }
 const PreRenderResult& EffectInstance::preRenderResult() const {
-    return _state->preRenderResult;
+    return m_state->preRenderResult;
 }
 const std::vector<std::string>& EffectInstance::warnings() const {
-    return _state->warnings;
+    return m_state->warnings;
 }
 const EffectRecords& EffectInstance::records() const {
-    return _state->records ? *_state->records : noRecords;
+    return m_state->records ? *m_state->records : noRecords;
 }
 
 // ---- Settings.
 
 void EffectInstance::setFrame(const Frame& frame) {
     checkFrame(frame);
-    std::lock_guard lock(_state->mutex);
-    _state->frame = frame;
+    std::lock_guard lock(m_state->mutex);
+    m_state->frame = frame;
 }
 
 const Frame& EffectInstance::frame() const {
-    return _state->frame;
+    return m_state->frame;
 }
 
 void EffectInstance::setThreadCount(int threads) {
@@ -340,74 +340,85 @@ void EffectInstance::setThreadCount(int threads) {
         throw HostError("a thread count of at least 0, not " + std::to_string(threads));
     }
     const int startable = threads > 0 ? startableThreads() : 0;
-    std::lock_guard lock(_state->mutex);
-    _state->threads = std::min(threads, startable);
+    std::lock_guard lock(m_state->mutex);
+    m_state->threads = std::min(threads, startable);
 }
 
 void EffectInstance::setStrict(bool strict) {
-    std::lock_guard lock(_state->mutex);
-    _state->strict.enabled = strict;
+    std::lock_guard lock(m_state->mutex);
+    m_state->strict.enabled = strict;
 }
 
 bool EffectInstance::strict() const {
-    std::lock_guard lock(_state->mutex);
-    return _state->strict.enabled;
+    std::lock_guard lock(m_state->mutex);
+    return m_state->strict.enabled;
 }
 
 int EffectInstance::threadCount() const {
-    std::lock_guard lock(_state->mutex);
-    return _state->configuredThreads();
+    std::lock_guard lock(m_state->mutex);
+    return m_state->configuredThreads();
 }
 
 // ---- Parameters.
 
 int EffectInstance::paramCount() const {
-    std::lock_guard lock(_state->mutex);
-    return _state->params.count();
+    std::lock_guard lock(m_state->mutex);
+    return m_state->params.count();
 }
 
 const PF_ParamDef& EffectInstance::paramDef(int index) const {
-    std::lock_guard lock(_state->mutex);
-    return _state->params.definition(index);
+    std::lock_guard lock(m_state->mutex);
+    return m_state->params.definition(index);
 }
 
 int EffectInstance::findParam(std::string_view name) const {
-    std::lock_guard lock(_state->mutex);
-    for (int i = 0; i < _state->params.count(); ++i) {
-        const auto& def = _state->params.definition(i);
-        if (name == std::string_view(def.name, strnlen(def.name, sizeof def.name))) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    const auto sameIgnoringCase = [&](std::string_view a, std::string_view b) {
+        return a.size() == b.size() &&
+               std::equal(a.begin(), a.end(), b.begin(),
+                          [&](char x, char y) { return lower(x) == lower(y); });
+    };
+    std::lock_guard lock(m_state->mutex);
+    int caseFolded = -1;
+    for (int i = 0; i < m_state->params.count(); ++i) {
+        const auto& def = m_state->params.definition(i);
+        const std::string_view defined(def.name, strnlen(def.name, sizeof def.name));
+        if (name == defined) {
             return i;
         }
+        if (caseFolded < 0 && sameIgnoringCase(name, defined)) {
+            caseFolded = i;
+        }
     }
-    return -1;
+    return caseFolded;
 }
 
 void EffectInstance::setValue(int index, double value, double atSeconds,
                               std::optional<Interpolation> interpolation) {
-    std::lock_guard lock(_state->mutex);
-    _state->params.setValue(index, value, atSeconds, interpolation);
+    std::lock_guard lock(m_state->mutex);
+    m_state->params.setValue(index, value, atSeconds, interpolation);
 }
 
 void EffectInstance::setPoint(int index, double x, double y, double atSeconds,
                               std::optional<Interpolation> interpolation) {
-    std::lock_guard lock(_state->mutex);
-    _state->params.setPoint(index, x, y, atSeconds, interpolation);
+    std::lock_guard lock(m_state->mutex);
+    m_state->params.setPoint(index, x, y, atSeconds, interpolation);
 }
 
 void EffectInstance::setColor(int index, const PF_Pixel& color, double atSeconds,
                               std::optional<Interpolation> interpolation) {
-    std::lock_guard lock(_state->mutex);
-    _state->params.setColor(index, color, atSeconds, interpolation);
+    std::lock_guard lock(m_state->mutex);
+    m_state->params.setColor(index, color, atSeconds, interpolation);
 }
 
 PF_ParamDef EffectInstance::valueAt(int index, const Frame& frame) const {
     checkFrame(frame);
-    std::lock_guard lock(_state->mutex);
+    std::lock_guard lock(m_state->mutex);
     const auto& f = frame;
     const CheckoutScale scale{static_cast<double>(f.downsampleX.num) / f.downsampleX.den,
                               static_cast<double>(f.downsampleY.num) / f.downsampleY.den,
                               f.layerWidth, f.layerHeight};
-    return _state->params.valueAt(index, static_cast<double>(f.time) / f.timeScale, scale);
+    return m_state->params.valueAt(index, static_cast<double>(f.time) / f.timeScale, scale);
 }
 
 // ---- Context.
@@ -422,40 +433,40 @@ EffectInstance::Context EffectInstance::context(const Frame& frame) {
 }
 
 EffectInstance::Context::Context(EffectInstance& instance, const Frame& frame)
-    : _instance(instance), _previous(nullptr) {
-    State& s = *instance._state;
+    : m_instance(instance), m_previous(nullptr) {
+    State& s = *instance.m_state;
     s.openCommand(PF_Cmd_NUM_CMDS, frame);
     s.command.preOutput = PF_PreRenderOutput{};
-    _previous = swapCurrentState(&s);
+    m_previous = swapCurrentState(&s);
 }
 
 EffectInstance::Context::~Context() {
-    State& s = *_instance._state;
+    State& s = *m_instance.m_state;
     deletePreRenderData(s);
     s.forgetRenderWorlds();
     s.closeCommand();
-    swapCurrentState(_previous);
+    swapCurrentState(m_previous);
 }
 
 PF_InData* EffectInstance::Context::in() {
-    return &_instance._state->command.in;
+    return &m_instance.m_state->command.in;
 }
 PF_OutData* EffectInstance::Context::out() {
-    return &_instance._state->command.out;
+    return &m_instance.m_state->command.out;
 }
 PF_ParamDef** EffectInstance::Context::params() {
-    return _instance._state->command.pointers.data();
+    return m_instance.m_state->command.pointers.data();
 }
 
 PF_PreRenderExtra* EffectInstance::Context::preRenderExtra() {
-    State& s = *_instance._state;
+    State& s = *m_instance.m_state;
     std::lock_guard lock(s.mutex);
     preparePreRender(s, s.layerRect(), s.frame.depth);
     return &s.command.preExtra;
 }
 
 PF_SmartRenderExtra* EffectInstance::Context::smartRenderExtra(World& input, World& output) {
-    State& s = *_instance._state;
+    State& s = *m_instance.m_state;
     std::lock_guard lock(s.mutex);
     s.input = &input;
     s.output = &output;
@@ -467,11 +478,11 @@ PF_SmartRenderExtra* EffectInstance::Context::smartRenderExtra(World& input, Wor
 // ---- Diagnostics.
 
 Diagnostics& EffectInstance::diagnostics() {
-    return _state->diagnostics;
+    return m_state->diagnostics;
 }
 
 const Diagnostics& EffectInstance::diagnostics() const {
-    return _state->diagnostics;
+    return m_state->diagnostics;
 }
 
 } // namespace OfflineHost

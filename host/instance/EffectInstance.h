@@ -130,7 +130,8 @@ public:
     // The definition as the module added it (strings in host storage), with the current
     // ui_flags as PF_UpdateParamUI left them; valid until the next parameter set-up.
     const PF_ParamDef& paramDef(int index) const;
-    // The first parameter with this name, or -1.
+    // The first parameter with this name as written, else the first whose name differs from it
+    // only in the case of ASCII letters; -1 when none has it.
     int findParam(std::string_view name) const;
     // Slider, fixed slider (value, not 16.16), float slider, angle (degrees), checkbox (0 or 1)
     // or popup (1-based).
@@ -172,8 +173,8 @@ public:
     private:
         friend class EffectInstance;
         Context(EffectInstance& instance, const Frame& frame);
-        EffectInstance& _instance;
-        InstanceState* _previous; // the thread's current instance before this Context
+        EffectInstance& m_instance;
+        InstanceState* m_previous; // the thread's current instance before this Context
     };
     Context context();
     Context context(const Frame& frame);
@@ -183,7 +184,7 @@ public:
     const Diagnostics& diagnostics() const;
 
 private:
-    std::unique_ptr<InstanceState> _state;
+    std::unique_ptr<InstanceState> m_state;
 };
 
 } // namespace OfflineHost

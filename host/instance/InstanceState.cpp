@@ -135,11 +135,26 @@ void InstanceState::openCommand(PF_Cmd cmd, const Frame& at) {
 
 void InstanceState::closeCommand() {
     std::lock_guard lock(mutex);
-    diagnostics._lastAccount = takeAccount();
+    diagnostics._commandEnded();
     command.paramCheckouts.clear();
     lastOut = command.out;
     globalData = command.command == PF_Cmd_GLOBAL_SETDOWN ? nullptr : command.out.global_data;
     command.open = false;
+}
+
+std::string InstanceState::strictCheck(PF_Cmd cmd, PF_Err result) {
+    std::lock_guard lock(mutex);
+    CommandEnd end{records ? records->name : std::string("the module"),
+                   cmd,
+                   result,
+                   preRenderResult.resultRect,
+                   {},
+                   diagnostics.lastAccount(),
+                   globalData};
+    for (const auto& [data, world] : createdWorlds) {
+        end.createdWorlds.push_back(world.get());
+    }
+    return strict.afterCommand(end);
 }
 
 void InstanceState::forgetRenderWorlds() {
@@ -163,10 +178,10 @@ InstanceState* swapCurrentState(InstanceState* state) {
     return std::exchange(threadState, state);
 }
 
-Activation::Activation(InstanceState* state) : _previous(swapCurrentState(state)) {}
+Activation::Activation(InstanceState* state) : m_previous(swapCurrentState(state)) {}
 
 Activation::~Activation() {
-    swapCurrentState(_previous);
+    swapCurrentState(m_previous);
 }
 
 } // namespace OfflineHost

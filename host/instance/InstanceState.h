@@ -55,7 +55,7 @@ struct InstanceState {
     A_long pluginId = 0;
 
     std::vector<std::string> warnings; // what the real host would show (EffectInstance::warnings)
-    Diagnostics diagnostics{*this};
+    Diagnostics diagnostics{mutex, [this] { return takeAccount(); }};
     StrictMode strict;
 
     // ---- The open command: the records the module sees during it.
@@ -118,6 +118,10 @@ struct InstanceState {
     // already open) and ends it, taking the account.
     void openCommand(PF_Cmd cmd, const Frame& at);
     void closeCommand();
+    // What strict mode finds after the command (holds no lock).
+    std::string strictCheck(PF_Cmd cmd, PF_Err result);
+    // Whether one of the module's commands is open, not a test's Context.
+    bool inModuleCommand() const { return command.open && command.command != PF_Cmd_NUM_CMDS; }
     // Forgets the render's worlds and layer checkouts when a render or Context ends (holds no
     // lock).
     void forgetRenderWorlds();
@@ -141,7 +145,7 @@ public:
     Activation& operator=(const Activation&) = delete;
 
 private:
-    InstanceState* _previous;
+    InstanceState* m_previous;
 };
 
 // The function tables, filled with the host's callbacks (callbacks/UtilCallbacks.cpp,

@@ -1,7 +1,5 @@
 #include "host/instance/StrictMode.h"
 
-#include "host/instance/InstanceState.h"
-
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -94,10 +92,9 @@ std::unique_ptr<World> StrictMode::newWorld(A_long width, A_long height, PixelDe
                                            : World(width, height, depth));
 }
 
-void StrictMode::worldGoes(const InstanceState& s, const World& world) {
-    // A Context leaves the checks to its test.
-    if (enabled && s.command.open && s.command.command != PF_Cmd_NUM_CMDS) {
-        checkGuards(_found, world, "a world the module created");
+void StrictMode::worldGoes(bool duringCommand, const World& world) {
+    if (enabled && duringCommand) {
+        checkGuards(m_found, world, "a world the module created");
     }
 }
 
@@ -110,64 +107,65 @@ std::pair<World*, World*> StrictMode::beginRender(World* input, World* output) {
         const auto padding = w.rowbytes - w.width * static_cast<A_long>(pixelBytes(world.depth()));
         return World::guarded(w.width, w.height, world.depth(), padding, w.origin_x, w.origin_y);
     };
-    _callerInput = input;
-    _callerOutput = output;
-    _input.emplace(guardedLike(*input));
-    _output.emplace(guardedLike(*output));
+    m_callerInput = input;
+    m_callerOutput = output;
+    m_input.emplace(guardedLike(*input));
+    m_output.emplace(guardedLike(*output));
     const auto bytes = pixelBytes(input->depth());
     for (A_long y = 0; y < input->height(); ++y) {
-        std::memcpy(pixelAt(*_input, 0, y), pixelAt(*input, 0, y), bytes * input->width());
+        std::memcpy(pixelAt(*m_input, 0, y), pixelAt(*input, 0, y), bytes * input->width());
     }
     const auto poison = poisonOf(output->depth());
     for (A_long y = 0; y < output->height(); ++y) {
         for (A_long x = 0; x < output->width(); ++x) {
-            std::memcpy(pixelAt(*_output, x, y), poison.data(), pixelBytes(output->depth()));
+            std::memcpy(pixelAt(*m_output, x, y), poison.data(), pixelBytes(output->depth()));
         }
     }
-    return {&*_input, &*_output};
+    return {&*m_input, &*m_output};
 }
 
 void StrictMode::endRender() {
-    if (_output && _callerOutput != nullptr) {
+    if (m_output && m_callerOutput != nullptr) {
         // A pixel the module did not write keeps the caller's, as without strict mode.
-        const auto poison = poisonOf(_output->depth());
-        const auto bytes = pixelBytes(_output->depth());
-        for (A_long y = 0; y < _output->height(); ++y) {
-            for (A_long x = 0; x < _output->width(); ++x) {
-                const std::byte* written = pixelAt(*_output, x, y);
+        const auto poison = poisonOf(m_output->depth());
+        const auto bytes = pixelBytes(m_output->depth());
+        for (A_long y = 0; y < m_output->height(); ++y) {
+            for (A_long x = 0; x < m_output->width(); ++x) {
+                const std::byte* written = pixelAt(*m_output, x, y);
                 if (std::memcmp(written, poison.data(), bytes) != 0) {
-                    std::memcpy(pixelAt(*_callerOutput, x, y), written, bytes);
+                    std::memcpy(pixelAt(*m_callerOutput, x, y), written, bytes);
                 }
             }
         }
     }
-    _input.reset();
-    _output.reset();
-    _callerInput = nullptr;
-    _callerOutput = nullptr;
+    m_input.reset();
+    m_output.reset();
+    m_callerInput = nullptr;
+    m_callerOutput = nullptr;
 }
 
-std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err result) {
-    std::lock_guard lock(s.mutex);
-    std::vector<std::string> found = std::exchange(_found, {});
+std::string StrictMode::afterCommand(const CommandEnd& end) {
+    const PF_Cmd command = end.command;
+    std::vector<std::string> found = std::exchange(m_found, {});
     if (!enabled) {
         return "";
     }
-    if (_input) {
-        checkGuards(found, *_input, "the input world");
-        if (const auto at = firstChange(*_input, *_callerInput)) {
-            found.push_back("a write into the input world (" + describe(*_input) + "), at pixel (" +
-                            std::to_string(at->first) + ", " + std::to_string(at->second) + ")");
+    if (m_input) {
+        checkGuards(found, *m_input, "the input world");
+        if (const auto at = firstChange(*m_input, *m_callerInput)) {
+            found.push_back("a write into the input world (" + describe(*m_input) +
+                            "), at pixel (" + std::to_string(at->first) + ", " +
+                            std::to_string(at->second) + ")");
         }
     }
-    if (_output) {
-        checkGuards(found, *_output, "the output world");
+    if (m_output) {
+        checkGuards(found, *m_output, "the output world");
     }
     // The pixels a render promised at pre-render, when it reports success.
-    if (_output && command == PF_Cmd_SMART_RENDER && result == PF_Err_NONE) {
-        const auto& w = _output->effectWorld();
-        const PF_LRect& promised = s.preRenderResult.resultRect;
-        const auto poison = poisonOf(_output->depth());
+    if (m_output && command == PF_Cmd_SMART_RENDER && end.result == PF_Err_NONE) {
+        const auto& w = m_output->effectWorld();
+        const PF_LRect& promised = end.promised;
+        const auto poison = poisonOf(m_output->depth());
         long unwritten = 0;
         std::string first;
         for (A_long y = 0; y < w.height; ++y) {
@@ -176,8 +174,8 @@ std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err re
                 const A_long ly = w.origin_y + y;
                 if (lx < promised.left || lx >= promised.right || ly < promised.top ||
                     ly >= promised.bottom ||
-                    std::memcmp(pixelAt(*_output, x, y), poison.data(),
-                                pixelBytes(_output->depth())) != 0) {
+                    std::memcmp(pixelAt(*m_output, x, y), poison.data(),
+                                pixelBytes(m_output->depth())) != 0) {
                     continue;
                 }
                 if (unwritten++ == 0) {
@@ -187,19 +185,19 @@ std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err re
         }
         if (unwritten > 0) {
             found.push_back(std::to_string(unwritten) + " pixels of the output world (" +
-                            describe(*_output) +
+                            describe(*m_output) +
                             ") within the rectangle promised at pre-render left unwritten, the "
                             "first at " +
                             first);
         }
     }
-    for (const auto& [data, world] : s.createdWorlds) {
+    for (const World* world : end.createdWorlds) {
         checkGuards(found, *world, "a world the module created");
     }
 
     // What the module holds when the command ends; handles may outlive pre-render in its data,
     // and global set-up in the global data.
-    const Account& held = s.diagnostics.lastAccount();
+    const Account& held = end.held;
     if (!held.paramsNotCheckedIn.empty()) {
         std::string indices;
         for (const int index : held.paramsNotCheckedIn) {
@@ -217,7 +215,7 @@ std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err re
     }
     if (command != PF_Cmd_SMART_PRE_RENDER) {
         for (const auto& handle : held.liveHandles) {
-            if (handle.handle != s.globalData) {
+            if (handle.handle != end.globalData) {
                 found.push_back("a handle of " + std::to_string(handle.size) +
                                 " bytes allocated and not disposed of");
             }
@@ -226,8 +224,7 @@ std::string StrictMode::afterCommand(InstanceState& s, PF_Cmd command, PF_Err re
     if (found.empty()) {
         return "";
     }
-    std::string text = (s.records ? s.records->name : std::string("the module")) + ", " +
-                       commandName(command) + ": ";
+    std::string text = end.effect + ", " + commandName(command) + ": ";
     for (std::size_t i = 0; i < found.size(); ++i) {
         text += (i == 0 ? "" : "; ") + found[i];
     }

@@ -33,6 +33,8 @@ TEST(Params, KeepsDefinitionsWithHostOwnedStrings) {
     EXPECT_EQ(probe->paramDef(Probe::Input).param_type, PF_Param_LAYER);
     EXPECT_STREQ(probe->paramDef(Probe::Centre).name, "Centre");
     EXPECT_EQ(probe->findParam("Mode"), Probe::Mode);
+    EXPECT_EQ(probe->findParam("mODE"), Probe::Mode); // names are matched ignoring case too
+    EXPECT_EQ(probe->findParam("Mod"), -1);
     EXPECT_EQ(probe->findParam("Nothing"), -1);
     // The probe overwrote its own buffer after adding the popup.
     EXPECT_STREQ(probe->paramDef(Probe::Mode).u.pd.u.namesptr, "One|Two|Three");
