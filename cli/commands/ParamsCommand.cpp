@@ -3,21 +3,18 @@
 
 #include "cli/commands/Commands.h"
 #include "cli/core/ParamText.h"
+#include "cli/core/Text.h"
 
 #include <cstdio>
 
 namespace OndrelCli {
 namespace {
 
-std::string format(const char* fmt, double a, double b = 0, double c = 0, double d = 0,
-                   double e = 0) {
-    char text[160];
-    std::snprintf(text, sizeof text, fmt, a, b, c, d, e);
-    return text;
-}
-
-std::string percentSuffix(PF_ValueDisplayFlags flags) {
-    return (flags & PF_ValueDisplayFlag_PERCENT) ? " %" : "";
+std::string range(const std::string& value, const std::string& validMin,
+                  const std::string& validMax, const std::string& sliderMin,
+                  const std::string& sliderMax, PF_ValueDisplayFlags flags) {
+    return value + " (valid " + validMin + " to " + validMax + ", slider " + sliderMin + " to " +
+           sliderMax + ")" + ((flags & PF_ValueDisplayFlag_PERCENT) ? " %" : "");
 }
 
 struct Description {
@@ -29,27 +26,26 @@ Description describe(const PF_ParamDef& def) {
     const PF_ParamDefUnion& u = def.u;
     switch (def.param_type) {
     case PF_Param_FLOAT_SLIDER:
-        return {"float slider",
-                format("%.10g (valid %.10g to %.10g, slider %.10g to %.10g)", u.fs_d.value,
-                       u.fs_d.valid_min, u.fs_d.valid_max, u.fs_d.slider_min, u.fs_d.slider_max) +
-                    percentSuffix(u.fs_d.display_flags)};
+        return {"float slider", range(numberText(u.fs_d.value), numberText(u.fs_d.valid_min),
+                                      numberText(u.fs_d.valid_max), numberText(u.fs_d.slider_min),
+                                      numberText(u.fs_d.slider_max), u.fs_d.display_flags)};
     case PF_Param_FIX_SLIDER:
         return {"fixed slider",
-                format("%.10g (valid %.10g to %.10g, slider %.10g to %.10g)", fromFixed(u.fd.value),
-                       fromFixed(u.fd.valid_min), fromFixed(u.fd.valid_max),
-                       fromFixed(u.fd.slider_min), fromFixed(u.fd.slider_max)) +
-                    percentSuffix(u.fd.display_flags)};
+                range(fixedText(u.fd.value), fixedText(u.fd.valid_min), fixedText(u.fd.valid_max),
+                      fixedText(u.fd.slider_min), fixedText(u.fd.slider_max), u.fd.display_flags)};
     case PF_Param_POINT:
-        return {"point", format("(%g %%, %g %%) of the layer", fromFixed(u.td.x_value),
-                                fromFixed(u.td.y_value))};
+        return {"point", "(" + fixedText(u.td.x_value) + " %, " + fixedText(u.td.y_value) +
+                             " %) of the layer"};
     case PF_Param_ANGLE:
-        return {"angle", format("%g degrees", fromFixed(u.ad.value))};
+        return {"angle", fixedText(u.ad.value) + " degrees"};
     case PF_Param_COLOR:
-        return {"color", format("red %g, green %g, blue %g, alpha %g", u.cd.value.red,
-                                u.cd.value.green, u.cd.value.blue, u.cd.value.alpha)};
+        return {"color", "red " + std::to_string(u.cd.value.red) + ", green " +
+                             std::to_string(u.cd.value.green) + ", blue " +
+                             std::to_string(u.cd.value.blue) + ", alpha " +
+                             std::to_string(u.cd.value.alpha)};
     case PF_Param_POPUP:
-        return {"popup", format("%g of %g: ", u.pd.value, u.pd.num_choices) +
-                             (u.pd.u.namesptr ? u.pd.u.namesptr : "")};
+        return {"popup", std::to_string(u.pd.value) + " of " + std::to_string(u.pd.num_choices) +
+                             ": " + (u.pd.u.namesptr != nullptr ? u.pd.u.namesptr : "")};
     case PF_Param_GROUP_START:
         return {"group", ""};
     case PF_Param_GROUP_END:
@@ -57,7 +53,7 @@ Description describe(const PF_ParamDef& def) {
     case PF_Param_LAYER:
         return {"layer", "the input"};
     default:
-        return {"other", format("type %g", def.param_type)};
+        return {"other", "type " + std::to_string(def.param_type)};
     }
 }
 

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstring>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 namespace OndrelCli {
@@ -22,12 +21,6 @@ namespace {
 
 // A point must fit the host's 16.16 fixed point.
 constexpr double pointLimit = 32767.0;
-
-std::string shortNumber(double v) {
-    std::ostringstream s;
-    s << v;
-    return s.str();
-}
 
 // A value to set: what the user typed, and when it applies.
 struct Request {
@@ -47,8 +40,8 @@ double numberIn(const Request& r, double min, double max) {
         refuse(r, "\"" + r.name + "\" takes a number");
     }
     if (*value < min || *value > max) {
-        refuse(r, "outside the valid range of \"" + r.name + "\", " + shortNumber(min) + " to " +
-                      shortNumber(max));
+        refuse(r, "outside the valid range of \"" + r.name + "\", " + numberText(min) + " to " +
+                      numberText(max));
     }
     return *value;
 }

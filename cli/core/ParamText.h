@@ -13,6 +13,10 @@ inline double fromFixed(PF_Fixed value) {
     return value / 65536.0;
 }
 
+// A 16.16 value as the shortest decimal that the host rounds back to it: a point typed as 521.6
+// is held as 521.600006..., and shown as 521.6 again.
+std::string fixedText(PF_Fixed value);
+
 // Sliders and angles as numbers (angles in degrees, fixed sliders as shown), points "X,Y" in
 // layer pixels, colours "#rrggbb" ("#rrggbbaa" unless opaque), popups their item's text,
 // checkboxes on or off.

@@ -68,9 +68,25 @@ std::optional<long> wholeNumber(std::string_view text) {
 }
 
 std::string numberText(double value) {
-    char text[32];
-    const auto result = std::to_chars(text, text + sizeof text, value);
-    return std::string(text, result.ptr);
+    // Below the limit every double is written out in full within a few more digits than the
+    // exponent form takes; beyond it the exponent form is what anyone would write.
+    constexpr double fixedFrom = 1e-6;
+    constexpr double fixedBelow = 1e16;
+    const double size = std::abs(value);
+    char text[40];
+    if (value == 0 || (size >= fixedFrom && size < fixedBelow) || !std::isfinite(value)) {
+        const auto fixed = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
+        return std::string(text, fixed.ptr);
+    }
+    // "1e+30" as "1e30", "2.5e-09" as "2.5e-9".
+    const auto result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::scientific);
+    std::string written(text, result.ptr);
+    const auto e = written.find('e');
+    std::string exponent = written.substr(e + 1);
+    const bool negative = exponent.front() == '-';
+    exponent.erase(0, exponent.find_first_not_of("+-0"));
+    return written.substr(0, e + 1) + (negative ? "-" : "") + exponent;
 }
 
 } // namespace OndrelCli

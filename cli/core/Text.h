@@ -21,7 +21,8 @@ std::string inQuotes(std::string_view text); // "text"
 // The whole text as a number, or nothing: no spaces, no trailing characters, finite.
 std::optional<double> number(std::string_view text);
 std::optional<long> wholeNumber(std::string_view text);
-// The shortest text that reads back as the same double: 100, 0.1, 1e+30.
+// The shortest text that reads back as the same double, as people write numbers: 100, 0.1,
+// 1000000, and only the very large and very small with an exponent: 1e30, 2.5e-9.
 std::string numberText(double value);
 
 } // namespace OndrelCli

@@ -1,10 +1,10 @@
 #include "cli/shot/RenderLimits.h"
 
 #include "cli/core/CliError.h"
+#include "cli/core/Text.h"
 
 #include "host/system/SystemLimits.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -61,9 +61,7 @@ A_long frameTime(double seconds, A_u_long timeScale, A_long timeStep) {
     const double most =
         std::floor(static_cast<double>(std::numeric_limits<A_long>::max() - timeStep) / timeScale);
     if (!std::isfinite(seconds) || std::abs(seconds) > most) {
-        char given[32];
-        const auto written = std::to_chars(given, given + sizeof given, seconds);
-        throw CliError("--time " + std::string(given, written.ptr) + ": expected seconds from " +
+        throw CliError("--time " + numberText(seconds) + ": expected seconds from " +
                        std::to_string(static_cast<long>(-most)) + " to " +
                        std::to_string(static_cast<long>(most)));
     }
