@@ -41,8 +41,7 @@ Description describe(const PF_ParamDef& def) {
     case PF_Param_COLOR:
         return {"color", "red " + std::to_string(u.cd.value.red) + ", green " +
                              std::to_string(u.cd.value.green) + ", blue " +
-                             std::to_string(u.cd.value.blue) + ", alpha " +
-                             std::to_string(u.cd.value.alpha)};
+                             std::to_string(u.cd.value.blue)};
     case PF_Param_POPUP:
         return {"popup", std::to_string(u.pd.value) + " of " + std::to_string(u.pd.num_choices) +
                              ": " + (u.pd.u.namesptr != nullptr ? u.pd.u.namesptr : "")};

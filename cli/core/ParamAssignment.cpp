@@ -99,8 +99,13 @@ std::optional<PF_Pixel> listColor(const std::string& text) {
 void setColor(EffectInstance& effect, int index, const Request& r) {
     const auto color = r.value.starts_with('#') ? hexColor(r.value) : listColor(r.value);
     if (!color) {
+        refuse(r, "\"" + r.name + "\" takes a colour #rrggbb or R,G,B with channels 0 to 255");
+    }
+    // An alpha is read only to say so: opaque is the one value the host's controls can hold.
+    if (color->alpha != 255) {
         refuse(r, "\"" + r.name +
-                      "\" takes a colour #rrggbb, #rrggbbaa or R,G,B[,A] with channels 0 to 255");
+                      "\" takes no alpha, as the host's colour controls have none: give #rrggbb "
+                      "or R,G,B");
     }
     effect.setColor(index, *color, r.seconds, r.interpolation);
 }

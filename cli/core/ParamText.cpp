@@ -10,12 +10,8 @@ namespace OndrelCli {
 namespace {
 
 std::string hexColor(const PF_Pixel& c) {
-    char text[10];
-    if (c.alpha == 255) {
-        std::snprintf(text, sizeof text, "#%02x%02x%02x", c.red, c.green, c.blue);
-    } else {
-        std::snprintf(text, sizeof text, "#%02x%02x%02x%02x", c.red, c.green, c.blue, c.alpha);
-    }
+    char text[8];
+    std::snprintf(text, sizeof text, "#%02x%02x%02x", c.red, c.green, c.blue);
     return text;
 }
 

@@ -18,8 +18,8 @@ inline double fromFixed(PF_Fixed value) {
 std::string fixedText(PF_Fixed value);
 
 // Sliders and angles as numbers (angles in degrees, fixed sliders as shown), points "X,Y" in
-// layer pixels, colours "#rrggbb" ("#rrggbbaa" unless opaque), popups their item's text,
-// checkboxes on or off.
+// layer pixels, colours "#rrggbb" (the host's colour controls have no alpha), popups their
+// item's text, checkboxes on or off.
 std::string deliveredText(const PF_ParamDef& delivered);
 
 } // namespace OndrelCli

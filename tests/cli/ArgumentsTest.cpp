@@ -36,6 +36,29 @@ TEST_F(Arguments, ValuesAreCheckedAgainstTheirParameters) {
     expectRefused("OndrelCircle -o out.png --set \"Fill Color=#12345\"", "takes a colour");
 }
 
+// The host's colour controls have no alpha: an alpha other than full is refused, wherever it is
+// written, rather than drawn opaque.
+TEST_F(Arguments, ColoursTakeNoAlpha) {
+    const std::string refusal =
+        "\"Fill Color\" takes no alpha, as the host's colour controls have none: give #rrggbb "
+        "or R,G,B";
+    expectRefused("OndrelCircle -o out.png --set \"Fill Color=#ff000000\"",
+                  "--set \"Fill Color=#ff000000\": " + refusal);
+    expectRefused("OndrelCircle -o out.png --set \"Fill Color=#ff0000fe\"", refusal);
+    expectRefused("OndrelCircle -o out.png --set \"Fill Color=255,0,0,128\"", refusal);
+    expectRefused("OndrelCircle -o out.####.png --frames 1 --set "
+                  "\"Fill Color=#ff0000@0,#00ff0080@4\"",
+                  "--set \"Fill Color=#ff0000@0,#00ff0080@4\": at 4: " + refusal);
+    // A full alpha says nothing more than the colour alone.
+    for (const char* opaque : {"#00ff00", "#00FF00ff", "0,255,0,255"}) {
+        const Outcome run =
+            ondrel(std::string("OndrelCircle -o c.png --size 40x20 --set Radius=5 ") +
+                   "--set \"Fill Color=" + opaque + "\"");
+        ASSERT_EQ(run.status, 0) << run.errors;
+        expectPixel(read("c.png"), 20, 10, {0, 1, 0, 1}, 0);
+    }
+}
+
 TEST_F(Arguments, RenderOptionsAreChecked) {
     expectRefused("OndrelCircle -o out.png --depth 12", "--depth");
     expectRefused("OndrelCircle -o out.png --downsample 0", "--downsample \"0\"");

@@ -1,5 +1,6 @@
-// Values shown as users write them: numbers without needless digits or exponents, and the host's
-// 16.16 values as the decimal that was typed.
+// Values shown as users write them: numbers without needless digits or exponents, the host's
+// 16.16 values as the decimal that was typed, and colours without an alpha the host has no
+// control for.
 
 #include "cli/core/ParamText.h"
 #include "cli/core/Text.h"
@@ -109,4 +110,9 @@ TEST(ParamText, DeliveredValuesAreWrittenAsSetTakesThem) {
     PF_ParamDef opacity = delivered(PF_Param_FIX_SLIDER);
     opacity.u.fd.value = held(66.7);
     EXPECT_EQ(deliveredText(opacity), "66.7");
+
+    // The host's colour controls have no alpha: a colour is written as one can give it back.
+    PF_ParamDef colour = delivered(PF_Param_COLOR);
+    colour.u.cd.value = PF_Pixel{128, 255, 136, 0};
+    EXPECT_EQ(deliveredText(colour), "#ff8800");
 }

@@ -86,6 +86,12 @@ TEST_F(RecipeCommand, MistakesNameTheRecipeAndTheLine) {
         {"{\"effect\": \"OndrelCircle\", \"params\": {\n\"Mode\": {\"interpolation\": \"ease\", "
          "\"keys\": [{\"time\": 0, \"value\": \"Fill\"}, {\"time\": 9, \"value\": 2}]}}}",
          "ondrel: shot.json:2: at 0: \"Mode\" only holds its keyframes; it cannot ease"},
+        {"{\"effect\": \"OndrelCircle\", \"params\": {\n\"Fill Color\": [255, 0, 0, 128]}}",
+         "ondrel: shot.json:2: \"Fill Color\" takes no alpha, as the host's colour controls "
+         "have none"},
+        {"{\"effect\": \"OndrelCircle\", \"params\": {\"Stroke Color\": {\"keys\": [\n"
+         "{\"time\": 0, \"value\": \"#ffffff\"},\n{\"time\": 4, \"value\": \"#ffffff00\"}]}}}",
+         "ondrel: shot.json:3: at 4: \"Stroke Color\" takes no alpha"},
         {"{\"effect\": \"OndrelCircle\",\n \"input\": \"plate.####.png\"}",
          "ondrel: shot.json:2: the file name numbers frames, so give the frames to render"},
         {"{\"params\": {}}", "ondrel: no effect: name one"},

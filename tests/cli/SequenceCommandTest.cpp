@@ -80,7 +80,7 @@ TEST_F(Sequence, EachFrameRendersToTheSameBytesHoweverTheWorkIsSplit) {
     const std::string shot =
         "render OndrelTriangle --size 160x90 --fps 6 -q "
         "--set \"Rotation=0@0,360@1s:ease\" --set \"Mode=Fill and Stroke\" "
-        "--set \"Stroke Color=#20ff80@0,#2040ff80@6\" --set \"Opacity=40@3,90@6\" ";
+        "--set \"Stroke Color=#20ff80@0,#2040ff@6\" --set \"Opacity=40@3,90@6\" ";
     for (const char* depth : {"8", "32"}) {
         SCOPED_TRACE(depth);
         const std::string ext = depth == std::string("8") ? ".png" : ".exr";

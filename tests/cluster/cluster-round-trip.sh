@@ -25,7 +25,7 @@ ondrel render OndrelRectangle --size 96x54 --frames 1-6 -q -o plates/plate.####.
     --set "Fill Color=#00ff00@1,#0000ff@6" --set "Rotation=0@1,90@6"
 ondrel recipe OndrelCircle -i plates/plate.####.png --fps 6 --frames 1-6 \
     --set "Radius=4@1,24@6:ease" --set "Center=20,27@1,76,27@6" --set "Mode=Fill and Stroke" \
-    --set "Stroke Color=#ffffff@1,#ff00ff80@6" >shot.json
+    --set "Stroke Color=#ffffff@1,#ff00ff@6" >shot.json
 ondrel render --recipe shot.json -q -o here/f.####.png
 
 submit=(submit --recipe shot.json --chunk 2 -o farm/f.####.png --partition main --time-limit 5
