@@ -3,6 +3,7 @@
 
 #include "cli/commands/Commands.h"
 #include "cli/core/ParamText.h"
+#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
 
 #include <cstdio>
@@ -15,6 +16,20 @@ std::string range(const std::string& value, const std::string& validMin,
                   const std::string& sliderMax, PF_ValueDisplayFlags flags) {
     return value + " (valid " + validMin + " to " + validMax + ", slider " + sliderMin + " to " +
            sliderMax + ")" + ((flags & PF_ValueDisplayFlag_PERCENT) ? " %" : "");
+}
+
+// The items as the module lists them, after the spellings users may type besides: 3 of 33 (also
+// "Exclusion" for "Exclution"): None|(-|Normal|...
+std::string popupText(const PF_PopupDef& popup) {
+    std::string also;
+    for (const auto& item : popupItems(popup)) {
+        if (const auto usual = usualSpelling(item)) {
+            also += (also.empty() ? " (also " : ", ") + inQuotes(*usual) + " for " + inQuotes(item);
+        }
+    }
+    return std::to_string(popup.value) + " of " + std::to_string(popup.num_choices) +
+           (also.empty() ? "" : also + ")") + ": " +
+           (popup.u.namesptr != nullptr ? popup.u.namesptr : "");
 }
 
 struct Description {
@@ -43,8 +58,7 @@ Description describe(const PF_ParamDef& def) {
                              std::to_string(u.cd.value.green) + ", blue " +
                              std::to_string(u.cd.value.blue)};
     case PF_Param_POPUP:
-        return {"popup", std::to_string(u.pd.value) + " of " + std::to_string(u.pd.num_choices) +
-                             ": " + (u.pd.u.namesptr != nullptr ? u.pd.u.namesptr : "")};
+        return {"popup", popupText(u.pd)};
     case PF_Param_GROUP_START:
         return {"group", ""};
     case PF_Param_GROUP_END:

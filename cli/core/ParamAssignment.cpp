@@ -2,6 +2,7 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/ParamText.h"
+#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
 
 #include <algorithm>
@@ -110,25 +111,24 @@ void setColor(EffectInstance& effect, int index, const Request& r) {
     effect.setColor(index, *color, r.seconds, r.interpolation);
 }
 
-// Separators ("(-") are numbered like items but are no choice, by name or by number.
+// Separators are numbered like items but are no choice, by name or by number.
 void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const Request& r) {
-    const auto items = split(popup.u.namesptr != nullptr ? popup.u.namesptr : "", '|');
-    constexpr std::string_view separator = "(-";
+    const auto items = popupItems(popup);
     std::vector<std::string> choices;
-    for (std::size_t i = 0; i < items.size(); ++i) {
-        if (items[i] == separator) {
-            continue;
+    for (const auto& item : items) {
+        if (item != popupSeparator) {
+            const auto usual = usualSpelling(item);
+            choices.push_back(usual ? item + " (or " + std::string(*usual) + ")" : item);
         }
-        choices.push_back(items[i]);
-        if (lower(items[i]) == lower(r.value)) {
-            effect.setValue(index, static_cast<double>(i + 1), r.seconds, r.interpolation);
-            return;
-        }
+    }
+    if (const auto item = itemNamed(items, r.value)) {
+        effect.setValue(index, *item, r.seconds, r.interpolation);
+        return;
     }
     if (const auto item = number(r.value)) {
         if (*item == std::floor(*item) && *item >= 1 && *item <= popup.num_choices) {
             const auto i = static_cast<std::size_t>(*item) - 1;
-            if (i < items.size() && items[i] == separator) {
+            if (i < items.size() && items[i] == popupSeparator) {
                 refuse(r, "item " + r.value + " of \"" + r.name +
                               "\" is a separator; its items are " + joined(choices));
             }

@@ -6,9 +6,9 @@
 // Values by parameter type: sliders and angles take a number (angles in degrees, percentages as
 // the number shown, e.g. "Opacity=50"); points take "X,Y" in full-resolution layer pixels;
 // colours "#rrggbb" or "R,G,B" with channels 0 to 255 (the host's colour controls have no alpha:
-// one other than full is refused); popups an item's text or its number counted from 1 (a
-// separator is counted but is no item); checkboxes on/off, true/false or 1/0. Names and items may
-// be given in any case.
+// one other than full is refused); popups an item's text, its usual spelling where the module
+// spells it otherwise, or its number counted from 1 (a separator is counted but is no item);
+// checkboxes on/off, true/false or 1/0. Names and items may be given in any case.
 
 #include "host/instance/EffectInstance.h"
 

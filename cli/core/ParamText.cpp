@@ -1,5 +1,6 @@
 #include "cli/core/ParamText.h"
 
+#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
 
 #include <charconv>
@@ -16,9 +17,10 @@ std::string hexColor(const PF_Pixel& c) {
 }
 
 std::string popupItem(const PF_PopupDef& popup) {
-    const auto items = split(popup.u.namesptr != nullptr ? popup.u.namesptr : "", '|');
+    const auto items = popupItems(popup);
     const auto item = static_cast<std::size_t>(popup.value - 1);
-    return item < items.size() && items[item] != "(-" ? items[item] : std::to_string(popup.value);
+    return item < items.size() && items[item] != popupSeparator ? items[item]
+                                                                : std::to_string(popup.value);
 }
 
 } // namespace

@@ -59,6 +59,28 @@ TEST_F(Arguments, ColoursTakeNoAlpha) {
     }
 }
 
+// "Exclution" is the module's own text, which the host shows; "Exclusion" is taken too, in any
+// case, and chooses the same item.
+TEST_F(Arguments, PopupsTakeTheUsualSpellingOfTheirItems) {
+    std::string exclution;
+    for (const char* item : {"Exclution", "Exclusion", "EXCLUSION", "28"}) {
+        const Outcome run =
+            ondrel(std::string("OndrelRectangle -o r.png --size 40x20 ") +
+                   "--set \"Fill Color=#4080c0\" --set \"Blending Mode=" + item + "\"");
+        ASSERT_EQ(run.status, 0) << item << ": " << run.errors;
+        if (exclution.empty()) {
+            exclution = bytes("r.png");
+        }
+        EXPECT_EQ(bytes("r.png"), exclution) << item;
+    }
+    ASSERT_EQ(
+        ondrel("OndrelRectangle -o normal.png --size 40x20 --set \"Fill Color=#4080c0\"").status,
+        0);
+    EXPECT_NE(bytes("normal.png"), exclution);
+    expectRefused("OndrelCircle -o out.png --set \"Blending Mode=Exclusio\"",
+                  "Classic Difference, Exclution (or Exclusion), Hue,");
+}
+
 TEST_F(Arguments, RenderOptionsAreChecked) {
     expectRefused("OndrelCircle -o out.png --depth 12", "--depth");
     expectRefused("OndrelCircle -o out.png --downsample 0", "--downsample \"0\"");

@@ -1,8 +1,9 @@
 // Values shown as users write them: numbers without needless digits or exponents, the host's
-// 16.16 values as the decimal that was typed, and colours without an alpha the host has no
-// control for.
+// 16.16 values as the decimal that was typed, colours without an alpha the host has no control
+// for, and popup items by the module's text or its usual spelling.
 
 #include "cli/core/ParamText.h"
+#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
 
 #include <gtest/gtest.h>
@@ -115,4 +116,19 @@ TEST(ParamText, DeliveredValuesAreWrittenAsSetTakesThem) {
     PF_ParamDef colour = delivered(PF_Param_COLOR);
     colour.u.cd.value = PF_Pixel{128, 255, 136, 0};
     EXPECT_EQ(deliveredText(colour), "#ff8800");
+}
+
+TEST(ParamText, PopupItemsAreNamedByTheirTextOrTheirUsualSpelling) {
+    PF_PopupDef blend{};
+    blend.u.namesptr = "None|(-|Normal|(-|Difference|Classic Difference|Exclution|(-|Hue";
+    const auto items = popupItems(blend);
+    ASSERT_EQ(items.size(), 9u);
+    EXPECT_EQ(itemNamed(items, "Exclution"), 7);
+    EXPECT_EQ(itemNamed(items, "Exclusion"), 7);
+    EXPECT_EQ(itemNamed(items, "EXCLUSION"), 7);
+    EXPECT_EQ(itemNamed(items, "normal"), 3);
+    EXPECT_EQ(itemNamed(items, "(-"), std::nullopt);
+    EXPECT_EQ(itemNamed(items, "Exclusio"), std::nullopt);
+    EXPECT_EQ(usualSpelling("Exclution"), "Exclusion");
+    EXPECT_EQ(usualSpelling("Difference"), std::nullopt);
 }
