@@ -1,6 +1,7 @@
 // ondrel: runs the effects of a module without the host application.
 
 #include "cli/commands/Commands.h"
+#include "cli/commands/OptionChecks.h"
 #include "cli/core/CliError.h"
 #include "cli/terminal/Signals.h"
 
@@ -38,6 +39,7 @@ int main(int argc, char** argv) {
     OndrelCli::addRecipeCommand(app, options);
     OndrelCli::addSubmitCommand(app, options);
     OndrelCli::addServeCommand(app, options);
+    OndrelCli::refuseRepeatedOptions(app);
 
     try {
         app.parse(argc, argv);

@@ -3,6 +3,7 @@
 // the command line.
 
 #include "cli/commands/Commands.h"
+#include "cli/commands/OptionChecks.h"
 #include "cli/commands/ShotOptions.h"
 #include "cli/shot/SequenceRender.h"
 
@@ -33,11 +34,14 @@ void addRenderCommand(CLI::App& app, const GlobalOptions& global) {
     cmd->add_option("--time", options->time,
                     "Time of a single frame in seconds (default 0), in place of --frames")
         ->excludes("--frames");
-    cmd->add_option("--threads", options->control.threads,
-                    "Worker threads drawing each frame; 0 shares the processors among the jobs")
-        ->capture_default_str();
-    cmd->add_option("--jobs", options->control.jobs, "Frames rendered at once")
-        ->capture_default_str();
+    takesWholeNumber(
+        cmd->add_option("--threads", options->control.threads,
+                        "Worker threads drawing each frame; 0 shares the processors among the jobs")
+            ->capture_default_str(),
+        0, "expected 0 (one per hardware thread) or a number of threads");
+    takesWholeNumber(cmd->add_option("--jobs", options->control.jobs, "Frames rendered at once")
+                         ->capture_default_str(),
+                     1, "expected 1 or more frames at once");
     cmd->add_flag("--skip-existing", options->control.skipExisting,
                   "Leave frames whose file is there alone, to resume an interrupted sequence");
     cmd->add_flag("-q,--quiet", options->control.quiet, "Show no progress and no summary");

@@ -2,6 +2,7 @@
 // builds them from the module's answers, and renders a live preview as they move.
 
 #include "cli/commands/Commands.h"
+#include "cli/commands/OptionChecks.h"
 #include "cli/serve/PreviewServer.h"
 #include "cli/serve/PreviewService.h"
 
@@ -32,8 +33,10 @@ void addServeCommand(CLI::App& app, const GlobalOptions& global) {
     auto* cmd = app.add_subcommand(
         "serve",
         "Show the effects' controls and a live preview in a browser, on this machine only");
-    cmd->add_option("--port", options->port, "Port on 127.0.0.1; 0 takes any free one")
-        ->capture_default_str();
+    takesWholeNumber(
+        cmd->add_option("--port", options->port, "Port on 127.0.0.1; 0 takes any free one")
+            ->capture_default_str(),
+        0, "expected 0 (any free port) to 65535", 65535);
     cmd->add_option("-i,--input", options->input,
                     "Image file to preview over (default: the built-in layer only)");
     cmd->callback([&global, options] { serve(global, *options); });

@@ -3,6 +3,8 @@
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
 
+#include <map>
+
 namespace OndrelCli {
 namespace {
 
@@ -86,25 +88,34 @@ Recipe commandLineRecipe(const ShotOptions& options, const GlobalOptions& global
     for (const auto& assignment : options.assignments) {
         const std::string origin = "--set " + inQuotes(assignment);
         const auto [name, value] = nameAndValue(assignment, "--set", "NAME=VALUE");
+        if (const RecipeParam* earlier = flags.named(name)) {
+            throw CliError(origin + ": " + inQuotes(earlier->name) + " is already set to " +
+                           inQuotes(trackText(earlier->track)) +
+                           "; set a parameter once, its keyframes as VALUE@TIME,...");
+        }
         RecipeParam& param = flags.param(name);
         param.track = inContext(origin, [&] { return parseTrack(value); });
         param.origin = origin;
         param.keyOrigins.assign(param.track.keys.size(), origin);
     }
     recipe.override(flags);
+    std::map<std::string, std::string> interpolated; // by parameter, the --interpolation given
     for (const auto& text : options.interpolations) {
         const std::string origin = "--interpolation " + inQuotes(text);
         const auto [name, kind] =
             nameAndValue(text, "--interpolation", "NAME=linear, NAME=hold or NAME=ease");
         const auto interpolation = inContext(origin, [&] { return parseInterpolation(kind); });
-        const auto found = std::find_if(recipe.params.begin(), recipe.params.end(),
-                                        [&](const RecipeParam& p) { return p.name == name; });
-        if (found == recipe.params.end()) {
+        RecipeParam* param = recipe.named(name);
+        if (param == nullptr) {
             throw CliError(origin + ": " + inQuotes(name) +
                            " has no values to move between; "
                            "set its keyframes with --set");
         }
-        found->track.interpolation = interpolation;
+        if (const auto [earlier, added] = interpolated.emplace(lower(name), text); !added) {
+            throw CliError(origin + ": " + inQuotes(param->name) + " already has --interpolation " +
+                           inQuotes(earlier->second) + "; give it once");
+        }
+        param->track.interpolation = interpolation;
     }
     return recipe;
 }

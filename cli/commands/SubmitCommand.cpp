@@ -4,6 +4,7 @@
 #include "cli/cluster/SlurmBatch.h"
 #include "cli/cluster/SlurmJobs.h"
 #include "cli/commands/Commands.h"
+#include "cli/commands/OptionChecks.h"
 #include "cli/commands/ShotOptions.h"
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
@@ -151,13 +152,13 @@ void addSubmitCommand(CLI::App& app, const GlobalOptions& global) {
                   "frames, each an ondrel render; the logs go beside the frames");
     addShotOptions(*cmd, options->shot, true);
     BatchSettings& batch = options->batch;
-    cmd->add_option("--chunk", batch.chunk, "Frames per task")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
-    cmd->add_option("--cpus-per-task", batch.cpusPerTask,
-                    "Processors per task, all drawing its frames")
-        ->check(CLI::PositiveNumber)
-        ->capture_default_str();
+    takesWholeNumber(
+        cmd->add_option("--chunk", batch.chunk, "Frames per task")->capture_default_str(), 1,
+        "expected 1 or more frames per task");
+    takesWholeNumber(cmd->add_option("--cpus-per-task", batch.cpusPerTask,
+                                     "Processors per task, all drawing its frames")
+                         ->capture_default_str(),
+                     1, "expected 1 or more processors per task");
     cmd->add_option("--partition", batch.partition, "The partition to run in");
     cmd->add_option("--time-limit", batch.timeLimit,
                     "Each task's time limit, as sbatch --time takes it (30, 1:00:00, ...)");

@@ -276,8 +276,19 @@ void Recipe::override(const Recipe& other) {
         settings[field] = value;
     }
     for (const auto& p : other.params) {
-        param(p.name) = p;
+        if (RecipeParam* same = named(p.name)) {
+            *same = p;
+        } else {
+            params.push_back(p);
+        }
     }
+}
+
+RecipeParam* Recipe::named(const std::string& name) {
+    const auto found = std::find_if(params.begin(), params.end(), [&](const RecipeParam& p) {
+        return lower(p.name) == lower(name);
+    });
+    return found == params.end() ? nullptr : &*found;
 }
 
 void Recipe::makePathsWhole() {

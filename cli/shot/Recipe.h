@@ -57,6 +57,8 @@ struct Recipe {
     const Setting* setting(const std::string& field) const;
     // The other recipe's settings, and its parameters (whole tracks), replace these.
     void override(const Recipe& other);
+    // The parameter of that name in any case, as effects match names, or null.
+    RecipeParam* named(const std::string& name);
     // Module, input and output as absolute paths, for a recipe read elsewhere.
     void makePathsWhole();
     // The parameter of that name, added when missing.

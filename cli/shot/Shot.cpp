@@ -90,9 +90,8 @@ private:
     const Recipe& m_recipe;
 };
 
-void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const RecipeParam& param) {
-    const int index =
-        inContext(param.origin, [&] { return settableParam(effect, shot.effect, param.name); });
+void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const RecipeParam& param,
+                int index) {
     const PF_ParamDef& def = effect.paramDef(index);
     std::map<double, std::string> times; // each keyframe's time in seconds, as written
     for (std::size_t i = 0; i < param.track.keys.size(); ++i) {
@@ -104,7 +103,8 @@ void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const Rec
                 key.interpolation ? key.interpolation : param.track.interpolation;
             if (interpolation.value_or(Interpolation::Hold) != Interpolation::Hold &&
                 !OfflineHost::interpolates(def)) {
-                throw CliError(inQuotes(param.name) + " only holds its keyframes; it cannot " +
+                throw CliError(inQuotes(param.name) +
+                               " holds each keyframe until the next: it takes hold, not " +
                                interpolationName(*interpolation));
             }
             const double seconds = key.time ? key.time->seconds(shot.rate) : 0.0;
@@ -209,8 +209,17 @@ void writeDefaults(Recipe& recipe, const Shot& shot) {
 }
 
 void applyParams(OfflineHost::EffectInstance& effect, const Shot& shot) {
+    // Names match in any case, so two of them may name one parameter.
+    std::map<int, const RecipeParam*> given;
     for (const RecipeParam& param : shot.params) {
-        applyParam(effect, shot, param);
+        const int index =
+            inContext(param.origin, [&] { return settableParam(effect, shot.effect, param.name); });
+        if (const auto [earlier, added] = given.emplace(index, &param); !added) {
+            throw CliError(param.origin + ": " + inQuotes(param.name) +
+                           " is given twice; also as " + inQuotes(earlier->second->name) + " at " +
+                           earlier->second->origin);
+        }
+        applyParam(effect, shot, param, index);
     }
 }
 

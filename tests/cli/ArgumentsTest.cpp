@@ -81,6 +81,57 @@ TEST_F(Arguments, PopupsTakeTheUsualSpellingOfTheirItems) {
                   "Classic Difference, Exclution (or Exclusion), Hue,");
 }
 
+// CLI11's own words are replaced by the command's: the option, what was given and what it takes.
+TEST_F(Arguments, NumericOptionsSayWhatTheyTake) {
+    const struct {
+        const char* arguments;
+        const char* message;
+    } cases[] = {
+        {"render OndrelCircle -o out.png --jobs 0", "--jobs 0: expected 1 or more frames at once"},
+        {"render OndrelCircle -o out.png --jobs two", "--jobs two: expected 1 or more frames"},
+        {"render OndrelCircle -o out.png --jobs 99999999999", "--jobs 99999999999: expected 1"},
+        {"render OndrelCircle -o out.png --threads 1.5",
+         "--threads 1.5: expected 0 (one per hardware thread) or a number of threads"},
+        {"submit OndrelCircle --frames 1-4 -o out.####.png --chunk 0",
+         "--chunk 0: expected 1 or more frames per task"},
+        {"submit OndrelCircle --frames 1-4 -o out.####.png --cpus-per-task -2",
+         "--cpus-per-task -2: expected 1 or more processors per task"},
+        {"serve --port 70000", "--port 70000: expected 0 (any free port) to 65535"},
+        {"serve --port http", "--port http: expected 0 (any free port) to 65535"},
+        {"render OndrelCircle -o out.png --set Scale=2e6",
+         "--set \"Scale=2e6\": outside the valid range of \"Scale\", -1000000 to 1000000"},
+    };
+    for (const auto& c : cases) {
+        const Outcome outcome = command(c.arguments);
+        EXPECT_NE(outcome.status, 0) << c.arguments;
+        EXPECT_EQ(outcome.errors.rfind(std::string("ondrel: ") + c.message, 0), 0u)
+            << c.arguments << "\n -> " << outcome.errors;
+        EXPECT_EQ(lines(outcome.errors), 1) << outcome.errors;
+        EXPECT_EQ(files(), std::set<std::string>{});
+    }
+}
+
+// A second value for the same thing is refused, naming both, rather than the last one kept.
+TEST_F(Arguments, ASettingGivenTwiceIsRefusedNamingBothValues) {
+    expectRefused("OndrelCircle -o out.png --set Radius=5 --set Radius=6",
+                  "--set \"Radius=6\": \"Radius\" is already set to \"5\"; set a parameter once, "
+                  "its keyframes as VALUE@TIME,...");
+    expectRefused("OndrelCircle -o out.png --set radius=5@0,6@2 --set RADIUS=7",
+                  "--set \"RADIUS=7\": \"radius\" is already set to \"5@0,6@2\"");
+    expectRefused("OndrelCircle -o out.####.png --frames 1 --set Radius=1@0,2@3 "
+                  "--interpolation Radius=ease --interpolation radius=hold",
+                  "--interpolation \"radius=hold\": \"Radius\" already has --interpolation "
+                  "\"Radius=ease\"; give it once");
+    expectRefused("OndrelCircle -o out.png --size 8x8 --size 9x9",
+                  "--size is given twice, \"8x8\" and \"9x9\"; give it once");
+    expectRefused("OndrelCircle -o a.png -o b.png",
+                  "--output is given twice, \"a.png\" and \"b.png\"");
+    // A popup holds each keyframe until the next.
+    expectRefused("OndrelCircle -o out.####.png --frames 1-2 --set \"Mode=Fill@1:linear,Stroke@2\"",
+                  "--set \"Mode=Fill@1:linear,Stroke@2\": at 1: \"Mode\" holds each keyframe until "
+                  "the next: it takes hold, not linear");
+}
+
 TEST_F(Arguments, RenderOptionsAreChecked) {
     expectRefused("OndrelCircle -o out.png --depth 12", "--depth");
     expectRefused("OndrelCircle -o out.png --downsample 0", "--downsample \"0\"");

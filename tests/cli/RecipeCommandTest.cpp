@@ -51,7 +51,8 @@ TEST_F(RecipeCommand, ARecipeRendersWhatItsFlagsRender) {
                       "-o flags8.png")
                   .status,
               0);
-    ASSERT_EQ(command("render --recipe shot.json --set \"Point 2=50,50\" --depth 8 --frames 3 -q "
+    // A name in another case still replaces the recipe's parameter.
+    ASSERT_EQ(command("render --recipe shot.json --set \"point 2=50,50\" --depth 8 --frames 3 -q "
                       "-o recipe8.png")
                   .status,
               0);
@@ -85,7 +86,10 @@ TEST_F(RecipeCommand, MistakesNameTheRecipeAndTheLine) {
          "ondrel: shot.json:3: at 1s: outside the valid range of \"Radius\", 0 to 3000"},
         {"{\"effect\": \"OndrelCircle\", \"params\": {\n\"Mode\": {\"interpolation\": \"ease\", "
          "\"keys\": [{\"time\": 0, \"value\": \"Fill\"}, {\"time\": 9, \"value\": 2}]}}}",
-         "ondrel: shot.json:2: at 0: \"Mode\" only holds its keyframes; it cannot ease"},
+         "ondrel: shot.json:2: at 0: \"Mode\" holds each keyframe until the next: it takes hold, "
+         "not ease"},
+        {"{\"effect\": \"OndrelCircle\", \"params\": {\n\"Radius\": 5,\n\"radius\": 6}}",
+         "ondrel: shot.json:3: \"radius\" is given twice; also as \"Radius\" at shot.json:2"},
         {"{\"effect\": \"OndrelCircle\", \"params\": {\n\"Fill Color\": [255, 0, 0, 128]}}",
          "ondrel: shot.json:2: \"Fill Color\" takes no alpha, as the host's colour controls "
          "have none"},
