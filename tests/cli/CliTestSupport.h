@@ -64,10 +64,15 @@ protected:
 
     // `ondrel --module MODULE ARGUMENTS`, run by the shell in the test's folder.
     Outcome command(const std::string& arguments) const {
-        const std::string line = "cd '" + folder.string() + "' && " + limits + " '" +
-                                 ONDREL_CLI_PATH "' --module '" ONDREL_MODULE_PATH "' " +
-                                 arguments + " > stdout.txt 2> stderr.txt";
-        const int status = std::system(line.c_str());
+        return shell(limits + " '" ONDREL_CLI_PATH "' --module '" ONDREL_MODULE_PATH "' " +
+                     arguments);
+    }
+
+    // A shell command line run in the test's folder.
+    Outcome shell(const std::string& line) const {
+        const std::string run =
+            "cd '" + folder.string() + "' && " + line + " > stdout.txt 2> stderr.txt";
+        const int status = std::system(run.c_str());
         Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
                         readFile(folder / "stderr.txt"), readFile(folder / "stdout.txt")};
         fs::remove(folder / "stdout.txt");

@@ -1,0 +1,192 @@
+// The README's examples, run as written in a folder of their own, so that the README stays true:
+// every command of its ```sh blocks runs with the built command and module, or is skipped by a
+// rule below that says why; the options of a synopsis are the command's own; every ```json block
+// is a recipe the command reads; and each picture of a render is what its example renders.
+
+#include "CliTestSupport.h"
+
+#include <fstream>
+#include <regex>
+
+namespace {
+
+using namespace CliTest;
+
+// A command of the README: lines joined where they end in "\" (or, in a synopsis, where the
+// next is indented), comments (and the outputs shown as comments) left out.
+struct Example {
+    std::string language; // of its block
+    std::string text;
+};
+
+std::vector<Example> readmeExamples() {
+    std::ifstream readme(ONDREL_SOURCE_DIR "/README.md");
+    std::vector<Example> examples;
+    std::string line;
+    std::string language; // empty outside a block
+    bool inBlock = false;
+    std::string pending;
+    while (std::getline(readme, line)) {
+        if (line.starts_with("```")) {
+            inBlock = !inBlock;
+            language = inBlock ? line.substr(3) : "";
+            if (language == "json") {
+                examples.push_back({language, ""});
+            }
+            continue;
+        }
+        if (language == "json") {
+            examples.back().text += line + "\n";
+        } else if (language == "sh" && line.starts_with(" ") && pending.empty()) {
+            // A synopsis continues on indented lines, without a "\".
+            examples.back().text += std::regex_replace(line, std::regex(" +"), " ");
+        } else if (language == "sh" && !line.starts_with("#") && !line.empty()) {
+            pending += line;
+            if (pending.ends_with("\\")) {
+                pending.pop_back();
+                continue;
+            }
+            examples.push_back({language, std::regex_replace(pending, std::regex(" +"), " ")});
+            pending.clear();
+        }
+    }
+    return examples;
+}
+
+// Commands that cannot run here, and why.
+struct Skip {
+    std::regex pattern;
+    const char* why;
+};
+
+const Skip skips[] = {
+    {std::regex("^make( |$)"), "the project's own targets: this test runs inside `make test`"},
+    {std::regex("^(cmake|codesign) .*macos"), "builds or signs the macOS bundle, on a Mac"},
+    {std::regex("^ONDREL_EQUIVALENCE_.* build/release/tests/"),
+     "the randomised equivalence tests' own long runs"},
+    {std::regex("^ondrel submit --(status|resubmit) "),
+     "asks about a job a Slurm cluster ran; tests/cluster does so against one"},
+};
+
+// The README's pictures of renders (those of the page are the browser tests' screenshots),
+// each with the name its example writes: circle-defaults.png, spin.0001.png for spin-0001.png.
+std::vector<std::pair<std::string, std::string>> pictures() {
+    const std::string readme = readFile(ONDREL_SOURCE_DIR "/README.md");
+    std::vector<std::pair<std::string, std::string>> found;
+    const std::regex picture(R"(docs/images/([\w-]+)\.png)");
+    for (std::sregex_iterator i(readme.begin(), readme.end(), picture), end; i != end; ++i) {
+        const std::string name = (*i)[1];
+        if (!name.starts_with("serve-")) {
+            found.emplace_back(name + ".png",
+                               std::regex_replace(name, std::regex("-(\\d+)$"), ".$1") + ".png");
+        }
+    }
+    return found;
+}
+
+class Readme : public RenderCommand {
+protected:
+    void SetUp() override {
+        RenderCommand::SetUp();
+        // `ondrel` on the path is the built command with the built module.
+        fs::create_directories(folder / "bin");
+        std::ofstream(folder / "bin/ondrel")
+            << "#!/bin/sh\nexec '" ONDREL_CLI_PATH "' --module '" ONDREL_MODULE_PATH "' \"$@\"\n";
+        fs::permissions(folder / "bin/ondrel", fs::perms::owner_all);
+    }
+
+    // The line run by the shell in the test's folder, with the built `ondrel` on the path.
+    Outcome asUser(const std::string& line) const {
+        std::ofstream(folder / "example.sh") << line << "\n";
+        return shell("PATH='" + (folder / "bin").string() + "':\"$PATH\" sh example.sh");
+    }
+
+    // Every option a synopsis names is one of its subcommand's.
+    void expectSynopsis(const std::string& synopsis) const {
+        const std::string subcommand = synopsis.substr(7, synopsis.find(' ', 7) - 7);
+        const Outcome help = asUser("ondrel " + subcommand + " --help");
+        ASSERT_EQ(help.status, 0) << help.errors;
+        const std::regex option(R"((^|[ \[])(-{1,2}[a-z][a-z-]*))");
+        for (std::sregex_iterator i(synopsis.begin(), synopsis.end(), option), end; i != end; ++i) {
+            const std::string name = (*i)[2];
+            EXPECT_TRUE(std::regex_search(help.output, std::regex("[ ,]" + name + "[ ,=\n]")))
+                << name << " of " << synopsis << " is not in `ondrel " << subcommand << " --help`";
+        }
+    }
+
+    // Each picture the example rendered is compared with the README's and then removed, so
+    // that a later example that writes the same name is compared too.
+    void comparePictures(std::set<std::string>& compared) const {
+        for (const auto& [picture, written] : pictures()) {
+            if (!fs::exists(folder / written)) {
+                continue;
+            }
+            const Image rendered = read(written);
+            fs::copy_file(ONDREL_SOURCE_DIR "/docs/images/" + picture, folder / "readme.png",
+                          fs::copy_options::overwrite_existing);
+            const Image shown = read("readme.png");
+            EXPECT_EQ(rendered.width, shown.width) << written;
+            EXPECT_EQ(rendered.height, shown.height) << written;
+            EXPECT_TRUE(rendered.pixels == shown.pixels) << written << " differs from " << picture;
+            fs::remove(folder / written);
+            fs::remove(folder / "readme.png");
+            compared.insert(picture);
+        }
+    }
+};
+
+TEST_F(Readme, EveryExampleRunsAsWritten) {
+    // The photo of "over your own image" is the user's: a stand-in takes its place.
+    std::vector<unsigned char> photo;
+    for (int i = 0; i < 320 * 180; ++i) {
+        photo.insert(photo.end(), {static_cast<unsigned char>(i % 251), 90, 160});
+    }
+    write("photo.png", 320, 180, 3, OIIO::TypeDesc::UINT8, photo);
+
+    std::set<std::string> compared;
+    int ran = 0;
+    for (const Example& example : readmeExamples()) {
+        SCOPED_TRACE(example.text);
+        if (example.language == "json") {
+            // A recipe, checked against its effect.
+            std::ofstream(folder / "readme.json") << example.text;
+            const Outcome recipe = asUser("ondrel recipe --recipe readme.json");
+            EXPECT_EQ(recipe.status, 0) << recipe.errors;
+            continue;
+        }
+        const std::string& line = example.text;
+        const auto skip = std::find_if(std::begin(skips), std::end(skips), [&](const Skip& s) {
+            return std::regex_search(line, s.pattern);
+        });
+        if (skip != std::end(skips)) {
+            std::printf("skipped (%s): %s\n", skip->why, line.c_str());
+            continue;
+        }
+        ASSERT_TRUE(line.starts_with("ondrel ")) << "no rule says how to run or skip this";
+        if (line.find(" [") != std::string::npos) {
+            expectSynopsis(line);
+            continue;
+        }
+        Outcome run;
+        if (line.starts_with("ondrel submit ")) {
+            // Without a cluster, the job is checked as far as its batch script, with a folder
+            // of this test's standing for the shared one.
+            fs::create_directories(folder / "shared");
+            run = asUser(
+                std::regex_replace(line, std::regex("/shared/"), folder.string() + "/shared/") +
+                " --dry-run");
+            EXPECT_NE(run.output.find("#SBATCH --array=1-"), std::string::npos) << run.output;
+        } else {
+            run = asUser(line);
+        }
+        EXPECT_EQ(run.status, 0) << run.errors;
+        comparePictures(compared);
+        ++ran;
+    }
+    EXPECT_GE(ran, 8) << "the README's examples were not all found";
+    for (const auto& [picture, written] : pictures()) {
+        EXPECT_EQ(compared.count(picture), 1u) << "no example renders " << picture;
+    }
+}
+
+} // namespace
