@@ -1,5 +1,6 @@
 // ondrel: runs the effects of a module without the host application.
 
+#include "cli/ModuleLocation.h"
 #include "cli/commands/Commands.h"
 #include "cli/commands/OptionChecks.h"
 #include "cli/core/CliError.h"
@@ -11,14 +12,11 @@
 #include <exception>
 #include <new>
 
-#ifndef ONDREL_DEFAULT_MODULE
-#define ONDREL_DEFAULT_MODULE "OndrelShapes.so"
-#endif
-
 int main(int argc, char** argv) {
     OndrelCli::handleTerminationSignals();
-    OndrelCli::GlobalOptions options{ONDREL_DEFAULT_MODULE};
+    OndrelCli::GlobalOptions options{OndrelCli::defaultModule()};
     CLI::App app("Runs the effects of a module through the offline host.", "ondrel");
+    app.set_version_flag("--version", "ondrel " ONDREL_VERSION);
     app.require_subcommand(1);
     // One line naming the mistake, like every other error of the command.
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
