@@ -101,6 +101,9 @@ fuzz: deps
 	build/fuzz/fuzz/ondrel_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=4096 \
 	    -artifact_prefix=build/fuzz/ $(FUZZ_CORPUS) fuzz/corpus
 
+# make install, make dist and make test-dist.
+include packaging/dist.mk
+
 bench:
 	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
 	@$(MAKE) --no-print-directory build
@@ -110,4 +113,4 @@ format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
 
 clean:
-	rm -rf build $(RENDERS)
+	rm -rf build $(RENDERS) dist

@@ -1,0 +1,48 @@
+# Installing, and the release packages in dist/ with their tests. Included by the Makefile.
+#
+#   make install [PREFIX=/usr/local] [DESTDIR=]   ondrel, the module, man page and completion
+#   make dist        dist/: the .deb, the Windows zip and installer, the macOS zip, SHA256SUMS
+#   make test-dist   make dist, then test those very files (packaging/tests/test-dist.sh)
+
+PREFIX ?= /usr/local
+DIST := dist
+# The version, from the one place that sets it: CMakeLists.txt's project().
+DIST_VERSION := $(shell sed -n 's/^project.OndrelShapes VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+# Packages are made from the release build, whatever PRESET says.
+DIST_BUILD := build/release
+# Debian packages that make the packages: dpkg-shlibdeps (dpkg-dev) and file for the .deb's
+# Depends, NSIS for the Windows installer.
+DIST_PACKAGES := dpkg-dev file nsis
+# ... and those that test them: lintian, and mmdebstrap for a new Debian 12 root.
+TEST_DIST_PACKAGES := lintian mmdebstrap
+# Where the tests keep the base Debian root and the packages apt downloads, between runs.
+DIST_TEST_CACHE := build/dist-test
+# The macOS zip comes from the macOS bundle's own target, mac-zip, which writes
+# dist/OndrelShapes-<version>-macos.zip: make dist calls it when the Makefile has it.
+DIST_MAC_TARGET := $(shell grep -qs '^mac-zip:' Makefile && echo mac-zip)
+
+.PHONY: install dist test-dist
+
+install:
+	@$(MAKE) --no-print-directory build PRESET=release
+	DESTDIR="$(DESTDIR)" cmake --install $(DIST_BUILD) --prefix "$(PREFIX)" --strip
+
+dist:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DIST_PACKAGES)"
+	@$(MAKE) --no-print-directory build PRESET=release
+	@$(MAKE) --no-print-directory windows
+	cmake --build --preset windows --target windows_setup
+	rm -rf $(DIST) $(DIST_BUILD)/cpack build/windows/cpack
+	cpack --config $(DIST_BUILD)/CPackConfig.cmake -B $(CURDIR)/$(DIST_BUILD)/cpack
+	cpack --config build/windows/CPackConfig.cmake -B $(CURDIR)/build/windows/cpack
+	mkdir -p $(DIST)
+	cp $(DIST_BUILD)/cpack/*.deb build/windows/cpack/*.zip \
+	    build/windows/packaging/OndrelShapes-$(DIST_VERSION)-windows-x64-setup.exe $(DIST)/
+	$(if $(DIST_MAC_TARGET),@$(MAKE) --no-print-directory $(DIST_MAC_TARGET))
+	cd $(DIST) && sha256sum $$(ls | grep -vx SHA256SUMS) > SHA256SUMS
+	@ls -l $(DIST)
+
+test-dist: dist
+	@$(MAKE) --no-print-directory deps PACKAGES="$(TEST_DIST_PACKAGES)"
+	packaging/tests/test-dist.sh $(DIST_VERSION) $(DIST) $(DIST_BUILD) build/windows \
+	    $(DIST_TEST_CACHE) $(if $(DIST_MAC_TARGET),yes,no)

@@ -1,0 +1,226 @@
+"""Writes ondrel's man page and the tables of its bash completion from the command's own --help,
+so that neither can fall behind the options the command takes.
+
+usage: help_pages.py ONDREL --version V --date YYYY-MM-DD --man OUT.1
+                     --completion-template IN --completion OUT [--default OPTION=TEXT ...]
+
+The help is CLI11's: a description, a "Usage:" line, then sections ("Positionals:", "Options:",
+"Subcommands:") of entries whose name fills the first 30 columns, or a line of its own when
+longer, with the description from column 30. Every subcommand named in the top-level help is
+asked for its own. --default replaces the default an option shows (the module's path, which in
+the build tree names the build folder) with words that hold wherever the command is installed.
+"""
+import argparse
+import re
+import subprocess
+import sys
+
+NAME_COLUMNS = 30
+# Words of an option's name column that follow its flags, as CLI11 writes them.
+CONSTRAINTS = ("REQUIRED", "Excludes:", "Needs:")
+
+
+class Entry:
+    def __init__(self, names, value=None, default=None, repeated=False, notes=()):
+        self.names = names  # flags, or the positional's name
+        self.value = value  # TEXT, INT, ... when the option takes a value
+        self.default = default
+        self.repeated = repeated
+        self.notes = list(notes)  # "Excludes: --size", "REQUIRED"
+        self.description = ""
+
+
+class Help:
+    def __init__(self, description, usage, sections):
+        self.description = description
+        self.usage = usage
+        self.sections = sections  # [(title, [Entry])]
+
+    def section(self, title):
+        return next((entries for name, entries in self.sections if name == title), [])
+
+
+def parse_entry_name(text):
+    """'-i,--input TEXT Excludes: --size' -> Entry. Positionals read 'EFFECT TEXT REQUIRED'."""
+    words = text.split()
+    entry = Entry(words[0].split(","))
+    rest = words[1:]
+    if rest and rest[0] not in CONSTRAINTS and rest[0][0].isupper():
+        value, _, default = rest.pop(0).partition("=")
+        entry.value = value
+        entry.default = default or None
+    if rest and rest[0] == "...":
+        entry.repeated = True
+        rest.pop(0)
+    note = []
+    for word in rest:
+        if word in CONSTRAINTS and note:
+            entry.notes.append(" ".join(note))
+            note = []
+        note.append(word)
+    if note:
+        entry.notes.append(" ".join(note))
+    return entry
+
+
+def parse_help(text):
+    lines = text.splitlines()
+    usage_at = next(i for i, line in enumerate(lines) if line.startswith("Usage: "))
+    description = " ".join(line.strip() for line in lines[:usage_at] if line.strip())
+    usage = lines[usage_at][len("Usage: "):].strip()
+    sections = []
+    entry = None
+    for line in lines[usage_at + 1:]:
+        if not line.strip():
+            continue
+        if not line.startswith(" "):
+            sections.append((line.rstrip(":"), []))
+            entry = None
+        elif line.startswith(" " * NAME_COLUMNS) and entry is not None:
+            entry.description = (entry.description + " " + line.strip()).strip()
+        else:
+            short = len(line) > NAME_COLUMNS and line[NAME_COLUMNS - 1] == " "
+            name = line[:NAME_COLUMNS] if short else line
+            entry = parse_entry_name(name.strip())
+            entry.description = line[NAME_COLUMNS:].strip() if short else ""
+            sections[-1][1].append(entry)
+    return Help(description, usage, sections)
+
+
+def run_help(command, *words):
+    result = subprocess.run([command, *words, "--help"], capture_output=True, text=True)
+    if result.returncode != 0:
+        sys.exit(f"help_pages.py: {' '.join([command, *words])} --help failed: {result.stderr}")
+    return parse_help(result.stdout)
+
+
+# --- the man page -------------------------------------------------------------------------------
+
+def roff(text):
+    """Plain text as roff: backslashes escaped, a dash that starts a word (an option or a minus
+    sign) as a minus, and no line taken for a request."""
+    text = text.replace("\\", "\\e")
+    text = re.sub(r"(?<![\w-])-+", lambda dashes: "\\-" * len(dashes.group()), text)
+    return re.sub(r"^([.'])", r"\\&\1", text, flags=re.M)
+
+
+def man_entry(entry, defaults):
+    if entry.names[0].startswith("-"):
+        head = ", ".join(f"\\fB{roff(name)}\\fR" for name in entry.names)
+    else:
+        head = f"\\fI{roff(entry.names[0])}\\fR"
+    if entry.value and entry.names[0].startswith("-"):
+        head += f" \\fI{roff(entry.value)}\\fR"
+    if entry.repeated:
+        head += " ..."
+    text = entry.description.rstrip(".")
+    default = defaults.get(entry.names[-1], entry.default)
+    sentences = [text] if text else []
+    if default:
+        sentences.append(f"Default: {default}")
+    for note in entry.notes:
+        if note == "REQUIRED":
+            sentences.append("Required")
+        elif note.startswith("Excludes: "):
+            sentences.append("Not with " + note[len("Excludes: "):].replace(" ", ", "))
+        elif note.startswith("Needs: "):
+            sentences.append("Only with " + note[len("Needs: "):].replace(" ", ", "))
+    body = ". ".join(sentences) + ("." if sentences else "")
+    return f".TP\n{head}\n{roff(body)}\n"
+
+
+def man_entries(help, title, defaults):
+    entries = help.section(title)
+    if not entries:
+        return ""
+    return f".PP\n\\fB{title}\\fR\n" + "".join(man_entry(e, defaults) for e in entries)
+
+
+def man_page(top, subcommands, version, date, defaults):
+    first, _, rest = top.description.partition(".")
+    summary = first[0].lower() + first[1:]
+    page = [
+        f'.TH ONDREL 1 "{date}" "ondrel {version}" "User Commands"\n',
+        f".SH NAME\nondrel \\- {roff(summary)}\n",
+        ".SH SYNOPSIS\n",
+        ".br\n".join(f".B ondrel\n{roff(help.usage[len('ondrel '):])}\n"
+                     for help in [top] + [h for _, h in subcommands]),
+        f".SH DESCRIPTION\n{roff(top.description)}\n",
+        ".PP\nEach subcommand below takes the global options too, before or after its name.\n",
+        ".SH OPTIONS\n",
+        "".join(man_entry(e, defaults) for e in top.section("Options")),
+        ".SH SUBCOMMANDS\n",
+    ]
+    for name, help in subcommands:
+        page.append(f'.SS "ondrel {name}"\n{roff(help.description)}\n')
+        page.append(f".PP\nUsage: \\fBondrel\\fR {roff(help.usage[len('ondrel '):])}\n")
+        page.append(man_entries(help, "Positionals", defaults))
+        page.append(man_entries(help, "Options", defaults))
+    page.append(
+        ".SH FILES\n.TP\n.I ../lib/ondrel/OndrelShapes.so\n"
+        + roff("The module loaded without --module, taken from the folder that holds ondrel "
+               "(/usr/bin/ondrel loads /usr/lib/ondrel/OndrelShapes.so), with its registration "
+               "records, OndrelShapes.pipl, beside it.") + "\n"
+        ".SH EXIT STATUS\n"
+        + roff("0 when the command did what was asked; otherwise non-zero, after one line on "
+               "standard error that names the mistake.") + "\n")
+    return "".join(page)
+
+
+# --- the completion's tables --------------------------------------------------------------------
+
+def words(entries):
+    return " ".join(name for entry in entries for name in entry.names)
+
+
+def completion_tables(top, subcommands):
+    takes_value = {}
+    for help in [top] + [h for _, h in subcommands]:
+        for entry in help.section("Options"):
+            for name in entry.names:
+                if takes_value.setdefault(name, bool(entry.value)) != bool(entry.value):
+                    sys.exit(f"help_pages.py: {name} takes a value in one subcommand and not in "
+                             "another, which the completion cannot tell apart")
+    valued = sorted(name for name, value in takes_value.items() if value)
+    with_effect = [name for name, help in subcommands
+                   if any(e.names[0] == "EFFECT" for e in help.section("Positionals"))]
+    cases = "".join(f"    {name}) echo \"{words(help.section('Options'))}\" ;;\n"
+                    for name, help in subcommands)
+    return (f'_ondrel_subcommands="{" ".join(name for name, _ in subcommands)}"\n'
+            f'_ondrel_global_options="{words(top.section("Options"))}"\n'
+            f'_ondrel_effect_subcommands="{" ".join(with_effect)}"\n'
+            f"# The options of a subcommand (the global ones apart).\n"
+            f"_ondrel_subcommand_options() {{\n    case $1 in\n{cases}    esac\n}}\n"
+            f"# Whether an option takes a value (the next word).\n"
+            f"_ondrel_takes_value() {{\n    case $1 in\n"
+            f"    {'|'.join(valued)}) return 0 ;;\n    esac\n    return 1\n}}\n")
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("command")
+    parser.add_argument("--version", required=True)
+    parser.add_argument("--date", required=True)
+    parser.add_argument("--man", required=True)
+    parser.add_argument("--completion-template", required=True)
+    parser.add_argument("--completion", required=True)
+    parser.add_argument("--default", action="append", default=[])
+    args = parser.parse_args()
+    defaults = dict(d.split("=", 1) for d in args.default)
+
+    top = run_help(args.command)
+    subcommands = [(e.names[0], run_help(args.command, e.names[0]))
+                   for e in top.section("Subcommands")]
+    if not subcommands:
+        sys.exit("help_pages.py: the help names no subcommands")
+    with open(args.man, "w") as out:
+        out.write(man_page(top, subcommands, args.version, args.date, defaults))
+    with open(args.completion_template) as template:
+        completion = template.read().replace("@ONDREL_HELP_TABLES@",
+                                             completion_tables(top, subcommands))
+    with open(args.completion, "w") as out:
+        out.write(completion)
+
+
+if __name__ == "__main__":
+    main()
