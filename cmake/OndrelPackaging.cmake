@@ -79,8 +79,7 @@ add_custom_command(OUTPUT ${man}.gz ${completion}
             ${Python3_EXECUTABLE} ${ONDREL_PACKAGING_DIR}/help_pages.py $<TARGET_FILE:ondrel>
             --version ${PROJECT_VERSION} --date ${ONDREL_RELEASE_DAY} --man ${man}
             --completion-template ${ONDREL_PACKAGING_DIR}/bash-completion/ondrel.in
-            --completion ${completion}
-            "--default=--module=../lib/ondrel/OndrelShapes.so from the folder that holds ondrel"
+            --completion ${completion} --installed-module ${ONDREL_MODULE_FROM_INSTALLED_COMMAND}
     COMMAND gzip -9nkf ${man}
     DEPENDS ondrel ${ONDREL_PACKAGING_DIR}/help_pages.py
             ${ONDREL_PACKAGING_DIR}/bash-completion/ondrel.in

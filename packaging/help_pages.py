@@ -1,16 +1,18 @@
 """Writes ondrel's man page and the tables of its bash completion from the command's own --help,
 so that neither can fall behind the options the command takes.
 
-usage: help_pages.py ONDREL --version V --date YYYY-MM-DD --man OUT.1
-                     --completion-template IN --completion OUT [--default OPTION=TEXT ...]
+usage: help_pages.py ONDREL --version V --date YYYY-MM-DD --installed-module PATH --man OUT.1
+                     --completion-template IN --completion OUT
 
 The help is CLI11's: a description, a "Usage:" line, then sections ("Positionals:", "Options:",
 "Subcommands:") of entries whose name fills the first 30 columns, or a line of its own when
 longer, with the description from column 30. Every subcommand named in the top-level help is
-asked for its own. --default replaces the default an option shows (the module's path, which in
-the build tree names the build folder) with words that hold wherever the command is installed.
+asked for its own. --installed-module is where the installed command finds the module, from its
+own folder: the page names it as --module's default, in place of the path the build tree's
+command shows.
 """
 import argparse
+import os
 import re
 import subprocess
 import sys
@@ -21,12 +23,12 @@ CONSTRAINTS = ("REQUIRED", "Excludes:", "Needs:")
 
 
 class Entry:
-    def __init__(self, names, value=None, default=None, repeated=False, notes=()):
+    def __init__(self, names):
         self.names = names  # flags, or the positional's name
-        self.value = value  # TEXT, INT, ... when the option takes a value
-        self.default = default
-        self.repeated = repeated
-        self.notes = list(notes)  # "Excludes: --size", "REQUIRED"
+        self.value = None  # TEXT, INT, ... when the option takes a value
+        self.default = None
+        self.repeated = False
+        self.notes = []  # "Excludes: --size", "REQUIRED"
         self.description = ""
 
 
@@ -48,6 +50,9 @@ def parse_entry_name(text):
     if rest and rest[0] not in CONSTRAINTS and rest[0][0].isupper():
         value, _, default = rest.pop(0).partition("=")
         entry.value = value
+        # A default may hold spaces (a path): it runs to "..." or the first constraint.
+        while rest and rest[0] != "..." and rest[0] not in CONSTRAINTS:
+            default += " " + rest.pop(0)
         entry.default = default or None
     if rest and rest[0] == "...":
         entry.repeated = True
@@ -105,6 +110,8 @@ def roff(text):
 
 
 def man_entry(entry, defaults):
+    """An option or positional as a tagged paragraph; defaults replace the ones the help shows,
+    by the option's long name."""
     if entry.names[0].startswith("-"):
         head = ", ".join(f"\\fB{roff(name)}\\fR" for name in entry.names)
     else:
@@ -136,8 +143,9 @@ def man_entries(help, title, defaults):
     return f".PP\n\\fB{title}\\fR\n" + "".join(man_entry(e, defaults) for e in entries)
 
 
-def man_page(top, subcommands, version, date, defaults):
-    first, _, rest = top.description.partition(".")
+def man_page(top, subcommands, version, date, installed_module):
+    defaults = {"--module": f"{installed_module} from the folder that holds ondrel"}
+    first = top.description.partition(".")[0]
     summary = first[0].lower() + first[1:]
     page = [
         f'.TH ONDREL 1 "{date}" "ondrel {version}" "User Commands"\n',
@@ -156,11 +164,12 @@ def man_page(top, subcommands, version, date, defaults):
         page.append(f".PP\nUsage: \\fBondrel\\fR {roff(help.usage[len('ondrel '):])}\n")
         page.append(man_entries(help, "Positionals", defaults))
         page.append(man_entries(help, "Options", defaults))
+    example = os.path.normpath(os.path.join("/usr/bin", installed_module))
     page.append(
-        ".SH FILES\n.TP\n.I ../lib/ondrel/OndrelShapes.so\n"
-        + roff("The module loaded without --module, taken from the folder that holds ondrel "
-               "(/usr/bin/ondrel loads /usr/lib/ondrel/OndrelShapes.so), with its registration "
-               "records, OndrelShapes.pipl, beside it.") + "\n"
+        f".SH FILES\n.TP\n.I {roff(installed_module)}\n"
+        + roff(f"The module loaded without --module, taken from the folder that holds ondrel "
+               f"(/usr/bin/ondrel loads {example}), with its registration records, "
+               f"{os.path.splitext(os.path.basename(example))[0]}.pipl, beside it.") + "\n"
         ".SH EXIT STATUS\n"
         + roff("0 when the command did what was asked; otherwise non-zero, after one line on "
                "standard error that names the mistake.") + "\n")
@@ -204,9 +213,8 @@ def main():
     parser.add_argument("--man", required=True)
     parser.add_argument("--completion-template", required=True)
     parser.add_argument("--completion", required=True)
-    parser.add_argument("--default", action="append", default=[])
+    parser.add_argument("--installed-module", required=True)
     args = parser.parse_args()
-    defaults = dict(d.split("=", 1) for d in args.default)
 
     top = run_help(args.command)
     subcommands = [(e.names[0], run_help(args.command, e.names[0]))
@@ -214,7 +222,7 @@ def main():
     if not subcommands:
         sys.exit("help_pages.py: the help names no subcommands")
     with open(args.man, "w") as out:
-        out.write(man_page(top, subcommands, args.version, args.date, defaults))
+        out.write(man_page(top, subcommands, args.version, args.date, args.installed_module))
     with open(args.completion_template) as template:
         completion = template.read().replace("@ONDREL_HELP_TABLES@",
                                              completion_tables(top, subcommands))
