@@ -9,6 +9,11 @@ set(ONDREL_MAINTAINER "OndrelShapes maintainers <maintainers@ondrel.org>")
 set(ONDREL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(ONDREL_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
 
+# The copyright line, as LICENSE gives it: "2026 OndrelShapes".
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
+string(REGEX MATCH "Copyright ([^\n]*[^.\n])" copyright_line "${licence}")
+set(ONDREL_COPYRIGHT "${CMAKE_MATCH_1}")
+
 set(CPACK_PACKAGE_NAME OndrelShapes)
 set(CPACK_PACKAGE_VENDOR OndrelShapes)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -33,6 +38,7 @@ if(WIN32)
         add_custom_command(OUTPUT ${setup}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${ONDREL_PACKAGING_OUT}
             COMMAND ${ONDREL_MAKENSIS} -V2 -WX -DVERSION=${PROJECT_VERSION}
+                    "-DCOPYRIGHT=${ONDREL_COPYRIGHT}"
                     -DMODULE=$<TARGET_FILE:OndrelShapes> -DLICENCE=${PROJECT_SOURCE_DIR}/LICENSE
                     -DOUTFILE=${setup} ${ONDREL_PACKAGING_DIR}/windows/OndrelShapes.nsi
             DEPENDS OndrelShapes ${ONDREL_PACKAGING_DIR}/windows/OndrelShapes.nsi
@@ -90,9 +96,6 @@ install(FILES ${man}.gz DESTINATION share/man/man1)
 install(FILES ${completion} DESTINATION share/bash-completion/completions)
 
 # The copyright file (machine-readable, the licence's text from LICENSE) and the changelog.
-file(READ ${PROJECT_SOURCE_DIR}/LICENSE licence)
-string(REGEX MATCH "Copyright ([^\n]*[^.\n])" copyright_line "${licence}")
-set(ONDREL_COPYRIGHT "${CMAKE_MATCH_1}")
 string(STRIP "${licence}" licence)
 string(REPLACE "\n\n" "\n.\n" licence "${licence}")
 string(REPLACE "\n" "\n " ONDREL_LICENCE_TEXT " ${licence}")

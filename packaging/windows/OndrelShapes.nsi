@@ -1,7 +1,7 @@
 ; The OndrelShapes installer for Windows x64: OndrelShapes.aex into the host's plug-in folder, which
 ; the directory page (or /D= with /S, silently) changes, and an uninstaller, registered in
-; Add/Remove Programs, in Program Files\OndrelShapes. CMake runs makensis with VERSION, MODULE
-; (the .aex), LICENCE and OUTFILE defined (cmake/OndrelPackaging.cmake).
+; Add/Remove Programs, in Program Files\OndrelShapes. CMake runs makensis with VERSION, COPYRIGHT,
+; MODULE (the .aex), LICENCE and OUTFILE defined (cmake/OndrelPackaging.cmake).
 
 ; A 64-bit installer, as the plug-in is: 32-bit Windows cannot run either.
 Target amd64-unicode
@@ -27,7 +27,7 @@ VIAddVersionKey ProductVersion "${VERSION}"
 VIAddVersionKey FileVersion "${VERSION}"
 VIAddVersionKey FileDescription "${PRODUCT} ${VERSION} Setup"
 VIAddVersionKey CompanyName "${PRODUCT}"
-VIAddVersionKey LegalCopyright "Copyright 2026 ${PRODUCT}."
+VIAddVersionKey LegalCopyright "Copyright ${COPYRIGHT}."
 
 !define MUI_ABORTWARNING
 !define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs the ${PRODUCT} plug-in, OndrelShapes.aex, into \
