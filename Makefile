@@ -19,6 +19,10 @@ CLUSTER_PACKAGES := munge slurmctld slurmd slurm-client
 BROWSER_PACKAGES := chromium
 NODE_PACKAGES := nodejs npm
 BROWSER_TESTS := tests/browser
+# The module, drawing and effect suites built with clang and libc++ (the Mac's compiler and C++
+# library) and GoogleTest from its sources.
+LIBCXX_PACKAGES := clang-16 libc++-16-dev libc++abi-16-dev googletest
+LIBCXX_TARGETS := test_module test_filter test_effects test_libcxx_matches_gcc
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
 # Debian packages for the libFuzzer target: clang and its runtime libraries (libFuzzer).
@@ -29,6 +33,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz/corpus
 
 .PHONY: all deps configure build render test test-asan test-tsan fuzz bench format clean windows browser
+.PHONY: libcxx
 
 all: build
 
@@ -72,7 +77,12 @@ browser: deps
 $(BROWSER_TESTS)/node_modules/.package-lock.json: $(BROWSER_TESTS)/package-lock.json
 	cd $(BROWSER_TESTS) && npm ci --no-audit --no-fund
 
-test: browser build windows
+libcxx: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(LIBCXX_PACKAGES)"
+	cmake --preset libcxx
+	cmake --build --preset libcxx -j $(JOBS) --target $(LIBCXX_TARGETS)
+
+test: browser build windows libcxx
 	@$(MAKE) --no-print-directory deps PACKAGES="$(CLUSTER_PACKAGES)"
 	ctest --preset $(PRESET) -j $(JOBS)
 

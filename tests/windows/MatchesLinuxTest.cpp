@@ -1,5 +1,6 @@
-// The Windows module gives the same pixels as the Linux module built from the same sources: the
-// reference renders' digests against those the Linux build's test run wrote.
+// A module built elsewhere from the same sources (for Windows, or with clang and libc++) gives the
+// same pixels as the Linux GCC build: the reference renders' digests against those the Linux
+// build's test run wrote.
 
 #include "ReferenceRenders.h"
 
