@@ -19,6 +19,14 @@ CLUSTER_PACKAGES := munge slurmctld slurmd slurm-client
 BROWSER_PACKAGES := chromium
 NODE_PACKAGES := nodejs npm
 BROWSER_TESTS := tests/browser
+# The macOS bundle, cross-built: Zig (npm, pinned in tools/macos/package-lock.json) compiles,
+# ld64.lld (lld-16) links each architecture, llvm-lipo (llvm-16) joins them.
+MAC_PACKAGES := lld-16 llvm-16
+MAC_TOOLS := tools/macos
+MAC_BUNDLE := build/macos/OndrelShapes.plugin
+# The version, from the one place that sets it: CMakeLists.txt's project().
+VERSION := $(shell sed -n 's/^project.OndrelShapes VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
+MAC_ZIP := dist/OndrelShapes-$(VERSION)-macos.zip
 # The module, drawing and effect suites built with clang and libc++ (the Mac's compiler and C++
 # library) and GoogleTest from its sources.
 LIBCXX_PACKAGES := clang-16 libc++-16-dev libc++abi-16-dev googletest
@@ -33,7 +41,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz/corpus
 
 .PHONY: all deps configure build render test test-asan test-tsan fuzz bench format clean windows browser
-.PHONY: libcxx
+.PHONY: mac mac-zip libcxx
 
 all: build
 
@@ -58,7 +66,7 @@ configure: deps
 build: configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
-render: build
+render: build mac
 	@./tools/render-defaults.sh $(BUILD_DIR) $(RENDERS)
 
 # The Windows plug-in and its test program, cross-built with mingw-w64 into build/windows.
@@ -77,12 +85,33 @@ browser: deps
 $(BROWSER_TESTS)/node_modules/.package-lock.json: $(BROWSER_TESTS)/package-lock.json
 	cd $(BROWSER_TESTS) && npm ci --no-audit --no-fund
 
+# The macOS bundle in build/macos/OndrelShapes.plugin: each architecture configured and built in
+# build/macos/<arch> (Zig's cache in build/macos/zig-cache), then joined.
+mac: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(MAC_PACKAGES)"
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PACKAGES="$(NODE_PACKAGES)"
+	@$(MAKE) --no-print-directory $(MAC_TOOLS)/node_modules/.package-lock.json
+	@for arch in x86_64 arm64; do \
+	  cmake --preset macos-$$arch && \
+	  cmake --build --preset macos-$$arch -j $(JOBS) --target OndrelShapes || exit 1; \
+	done
+	@$(MAC_TOOLS)/join-bundle.sh $(MAC_BUNDLE) build/macos/x86_64/plugin/OndrelShapes.plugin \
+	    build/macos/arm64/plugin/OndrelShapes.plugin
+
+$(MAC_TOOLS)/node_modules/.package-lock.json: $(MAC_TOOLS)/package-lock.json
+	cd $(MAC_TOOLS) && npm ci --no-audit --no-fund
+
+# The bundle as a zip for release, the same bytes for the same bundle (dated by the last commit).
+mac-zip: mac
+	@SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct 2>/dev/null)} \
+	    python3 $(MAC_TOOLS)/zip_bundle.py $(MAC_BUNDLE) $(MAC_ZIP)
+
 libcxx: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(LIBCXX_PACKAGES)"
 	cmake --preset libcxx
 	cmake --build --preset libcxx -j $(JOBS) --target $(LIBCXX_TARGETS)
 
-test: browser build windows libcxx
+test: browser build windows mac libcxx
 	@$(MAKE) --no-print-directory deps PACKAGES="$(CLUSTER_PACKAGES)"
 	ctest --preset $(PRESET) -j $(JOBS)
 
