@@ -9,7 +9,7 @@ JOBS      ?= $(shell nproc)
 # Debian packages the build and tests need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
             libopenimageio-dev openimageio-tools libcli11-dev nlohmann-json3-dev libcpp-httplib-dev \
-            clang-format python3 valgrind
+            clang-format python3 valgrind libssl-dev
 # Debian packages for cross-building the Windows plug-in and running its tests under Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 # Debian packages of the cluster test, which starts a single-node Slurm cluster of its own.
@@ -20,7 +20,8 @@ BROWSER_PACKAGES := chromium
 NODE_PACKAGES := nodejs npm
 BROWSER_TESTS := tests/browser
 # The macOS bundle, cross-built: Zig (npm, pinned in tools/macos/package-lock.json) compiles,
-# ld64.lld (lld-16) links each architecture, llvm-lipo (llvm-16) joins them.
+# ld64.lld (lld-16) links each architecture, llvm-lipo (llvm-16) joins them. (The bundle's tests
+# hash its code signature's pages with libssl-dev's SHA-256, in PACKAGES.)
 MAC_PACKAGES := lld-16 llvm-16
 MAC_TOOLS := tools/macos
 MAC_BUNDLE := build/macos/OndrelShapes.plugin

@@ -2,6 +2,7 @@
 // and compared with the documented values.
 
 #include "ModuleFiles.h"
+#include "ResourceFork.h"
 
 #include "host/instance/EffectInstance.h"
 #include "host/module/Module.h"
@@ -12,7 +13,6 @@
 #include <algorithm>
 #include <map>
 #include <regex>
-#include <span>
 
 namespace {
 
@@ -105,85 +105,6 @@ std::vector<ScriptResource> parseResourceScript(const std::string& text) {
     return out;
 }
 
-// ---- The macOS resource file: a classic resource fork, big-endian.
-
-std::uint32_t bigEndian(std::span<const std::uint8_t> bytes, std::size_t at, int size) {
-    if (at + static_cast<std::size_t>(size) > bytes.size()) {
-        throw std::runtime_error("resource fork truncated");
-    }
-    std::uint32_t v = 0;
-    for (int i = 0; i < size; ++i) {
-        v = v << 8 | bytes[at + static_cast<std::size_t>(i)];
-    }
-    return v;
-}
-
-struct ForkResource {
-    std::int16_t id;
-    std::vector<std::uint8_t> bytes;
-};
-
-std::vector<ForkResource> forkResources(std::span<const std::uint8_t> fork, std::uint32_t type) {
-    const std::uint32_t dataStart = bigEndian(fork, 0, 4);
-    const std::uint32_t map = bigEndian(fork, 4, 4);
-    const std::uint32_t typeList = map + bigEndian(fork, map + 24, 2);
-    const std::uint32_t types = bigEndian(fork, typeList, 2) + 1;
-    std::vector<ForkResource> out;
-    for (std::uint32_t t = 0; t < types; ++t) {
-        const std::uint32_t entry = typeList + 2 + 8 * t;
-        if (bigEndian(fork, entry, 4) != type) {
-            continue;
-        }
-        const std::uint32_t count = bigEndian(fork, entry + 4, 2) + 1;
-        const std::uint32_t refs = typeList + bigEndian(fork, entry + 6, 2);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            const std::uint32_t ref = refs + 12 * i;
-            const std::uint32_t at = dataStart + (bigEndian(fork, ref + 4, 4) & 0xFFFFFF);
-            const std::uint32_t length = bigEndian(fork, at, 4);
-            const auto first = fork.begin() + at + 4;
-            out.push_back({static_cast<std::int16_t>(bigEndian(fork, ref, 2)),
-                           std::vector<std::uint8_t>(first, first + length)});
-        }
-    }
-    return out;
-}
-
-// The property-list layout with each value's width, as the record format defines it, so a
-// big-endian list can be turned into the little-endian form the host's parser reads.
-void swapBytes(std::vector<std::uint8_t>& b, std::size_t at, std::size_t width) {
-    std::reverse(b.begin() + static_cast<std::ptrdiff_t>(at),
-                 b.begin() + static_cast<std::ptrdiff_t>(at + width));
-}
-
-std::vector<std::uint8_t> bigToLittlePropertyList(std::vector<std::uint8_t> b) {
-    const std::map<std::uint32_t, std::vector<std::size_t>> valueWidths{
-        {fourCC("kind"), {4}}, {fourCC("ePVR"), {2, 2}}, {fourCC("eSVR"), {2, 2}},
-        {fourCC("eVER"), {4}}, {fourCC("eINF"), {2}},    {fourCC("eGLO"), {4}},
-        {fourCC("eGL2"), {4}}, {fourCC("aeFL"), {4}},
-    }; // every other property here is a string, the same in both orders
-    const std::uint32_t count = bigEndian(b, 6, 4);
-    swapBytes(b, 0, 2);
-    swapBytes(b, 2, 4);
-    swapBytes(b, 6, 4);
-    std::size_t at = 10;
-    for (std::uint32_t i = 0; i < count; ++i) {
-        const std::uint32_t key = bigEndian(b, at + 4, 4);
-        const std::uint32_t length = bigEndian(b, at + 12, 4);
-        for (std::size_t field = 0; field < 4; ++field) {
-            swapBytes(b, at + 4 * field, 4);
-        }
-        std::size_t value = at + 16;
-        if (const auto widths = valueWidths.find(key); widths != valueWidths.end()) {
-            for (std::size_t width : widths->second) {
-                swapBytes(b, value, width);
-                value += width;
-            }
-        }
-        at += 16 + length;
-    }
-    return b;
-}
-
 // ---- Tests.
 
 TEST(RegistrationRecords, PiplFileBesideTheModuleHoldsTheDocumentedRecords) {
@@ -228,13 +149,13 @@ TEST(RegistrationRecords, WindowsResourceScriptHoldsTheSameBytesAsThePiplFile) {
 
 TEST(RegistrationRecords, MacResourceFileHoldsTheSameRecordsBigEndianWithMacEntryPoints) {
     const auto fork = ModuleFiles::readBytes(ModuleFiles::beside(".rsrc"));
-    const auto resources = forkResources(fork, fourCC("PiPL"));
+    const auto resources = ResourceFork::resourcesOfType(fork, fourCC("PiPL"));
     ASSERT_EQ(resources.size(), 4u);
     for (const auto& r : resources) {
         SCOPED_TRACE(r.id);
         const DocumentedEffect& e = documentedById(r.id);
         const EffectRecords records =
-            OfflineHost::parsePropertyList(bigToLittlePropertyList(r.bytes));
+            OfflineHost::parsePropertyList(ResourceFork::bigToLittlePropertyList(r.bytes));
         expectCommonValues(records, e);
 
         std::vector<std::uint32_t> keys = windowsKeys;
