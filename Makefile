@@ -105,7 +105,7 @@ $(MAC_TOOLS)/node_modules/.package-lock.json: $(MAC_TOOLS)/package-lock.json
 # The bundle as a zip for release, the same bytes for the same bundle (dated by the last commit).
 mac-zip: mac
 	@SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct 2>/dev/null)} \
-	    python3 $(MAC_TOOLS)/zip_bundle.py $(MAC_BUNDLE) $(MAC_ZIP)
+	    python3 $(MAC_TOOLS)/zip_bundle.py $(MAC_BUNDLE) $(MAC_ZIP) README.md=README.md LICENSE=LICENSE.txt
 
 libcxx: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(LIBCXX_PACKAGES)"

@@ -6,8 +6,6 @@
 
 PREFIX ?= /usr/local
 DIST := dist
-# The version, from the one place that sets it: CMakeLists.txt's project().
-DIST_VERSION := $(shell sed -n 's/^project.OndrelShapes VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 # Packages are made from the release build, whatever PRESET says.
 DIST_BUILD := build/release
 # Debian packages that make the packages: dpkg-shlibdeps (dpkg-dev) and file for the .deb's
@@ -17,9 +15,6 @@ DIST_PACKAGES := dpkg-dev file nsis
 TEST_DIST_PACKAGES := lintian mmdebstrap
 # Where the tests keep the base Debian root and the packages apt downloads, between runs.
 DIST_TEST_CACHE := build/dist-test
-# The macOS zip comes from the macOS bundle's own target, mac-zip, which writes
-# dist/OndrelShapes-<version>-macos.zip: make dist calls it when the Makefile has it.
-DIST_MAC_TARGET := $(shell grep -qs '^mac-zip:' Makefile && echo mac-zip)
 
 .PHONY: install dist test-dist
 
@@ -37,12 +32,12 @@ dist:
 	cpack --config build/windows/CPackConfig.cmake -B $(CURDIR)/build/windows/cpack
 	mkdir -p $(DIST)
 	cp $(DIST_BUILD)/cpack/*.deb build/windows/cpack/*.zip \
-	    build/windows/packaging/OndrelShapes-$(DIST_VERSION)-windows-x64-setup.exe $(DIST)/
-	$(if $(DIST_MAC_TARGET),@$(MAKE) --no-print-directory $(DIST_MAC_TARGET))
+	    build/windows/packaging/OndrelShapes-$(VERSION)-windows-x64-setup.exe $(DIST)/
+	@$(MAKE) --no-print-directory mac-zip
 	cd $(DIST) && sha256sum $$(ls | grep -vx SHA256SUMS) > SHA256SUMS
 	@ls -l $(DIST)
 
 test-dist: dist
 	@$(MAKE) --no-print-directory deps PACKAGES="$(TEST_DIST_PACKAGES)"
-	packaging/tests/test-dist.sh $(DIST_VERSION) $(DIST) $(DIST_BUILD) build/windows \
-	    $(DIST_TEST_CACHE) $(if $(DIST_MAC_TARGET),yes,no)
+	packaging/tests/test-dist.sh $(VERSION) $(DIST) $(DIST_BUILD) build/windows \
+	    $(DIST_TEST_CACHE)

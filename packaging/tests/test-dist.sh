@@ -1,14 +1,14 @@
 #!/usr/bin/env bash
 # Tests the packages that make dist wrote, as they are, without building them again:
 #
-#   test-dist.sh VERSION DIST_DIR RELEASE_BUILD WINDOWS_BUILD CACHE_DIR MAC_ZIP(yes|no)
+#   test-dist.sh VERSION DIST_DIR RELEASE_BUILD WINDOWS_BUILD CACHE_DIR
 #
 # The checksums, the names (one version names everything), what each archive holds (and that it
 # holds the build's own bytes), lintian on the .deb, `make install` with DESTDIR and PREFIX, the
 # Windows installer under Wine (windows-setup.sh) and the .deb installed with apt-get in a new
 # Debian 12 root (debian-root.sh). Run from the project's root.
 set -euo pipefail
-version=$1 dist=$2 release=$3 windows=$4 cache=$5 mac_zip=$6
+version=$1 dist=$2 release=$3 windows=$4 cache=$5
 here=$(dirname "$0")
 fail() { echo "test-dist: $*" >&2; exit 1; }
 step() {
@@ -33,7 +33,7 @@ checksums() {
     expected="$(basename "$deb")
 $(basename "$windows_zip")
 $(basename "$setup")"
-    [ "$mac_zip" = no ] || expected+=$'\n'$(basename "$mac")
+    expected+=$'\n'$(basename "$mac")
     same_list "$dist" "$files" "$expected"
     [ -f "$dist/SHA256SUMS" ] || fail "$dist has no SHA256SUMS"
     same_list SHA256SUMS "$(awk '{ print $2 }' "$dist/SHA256SUMS")" "$files"
@@ -86,7 +86,12 @@ mac_zip() {
     same_list "$mac" "$(zip_files "$mac")" "OndrelShapes.plugin/Contents/Info.plist
 OndrelShapes.plugin/Contents/PkgInfo
 OndrelShapes.plugin/Contents/MacOS/OndrelShapes
-OndrelShapes.plugin/Contents/Resources/OndrelShapes.rsrc"
+OndrelShapes.plugin/Contents/Resources/OndrelShapes.rsrc
+README.md
+LICENSE.txt" &&
+        cmp <(unzip -p "$mac" README.md) README.md &&
+        cmp <(unzip -p "$mac" LICENSE.txt) LICENSE ||
+        fail "$mac holds other bytes than README.md and LICENSE"
 }
 
 windows_installer() { "$here/windows-setup.sh" "$setup" "$aex" "$version"; }
@@ -125,7 +130,7 @@ debian_root() {
 step checksums
 step debian_package
 step windows_zip
-[ "$mac_zip" = no ] || step mac_zip
+step mac_zip
 step make_install
 step windows_installer
 step debian_root

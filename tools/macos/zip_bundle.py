@@ -1,8 +1,9 @@
 """Writes a bundle into a zip file the same way every time: its folders and files in name order,
 with their Unix permissions and one time for all (SOURCE_DATE_EPOCH when set), so that the same
-bundle always gives the same bytes. The zip is written beside its final name, then moved there.
+bundle always gives the same bytes. Each FILE=NAME after the zip goes in beside the bundle under
+NAME (the README and the licence). The zip is written beside its final name, then moved there.
 
-usage: zip_bundle.py BUNDLE ZIP
+usage: zip_bundle.py BUNDLE ZIP [FILE=NAME ...]
 """
 import os
 import pathlib
@@ -20,7 +21,7 @@ def entries(bundle):
         yield path, name + "/" if path.is_dir() else name
 
 
-def main(bundle, output):
+def main(bundle, output, *extras):
     bundle = pathlib.Path(bundle)
     output = pathlib.Path(output)
     if not (bundle / "Contents").is_dir():
@@ -32,7 +33,8 @@ def main(bundle, output):
     output.parent.mkdir(parents=True, exist_ok=True)
     partial = output.with_name(output.name + ".partial")
     with zipfile.ZipFile(partial, "w") as archive:
-        for path, name in entries(bundle):
+        beside = [(pathlib.Path(file), name) for file, name in (e.split("=", 1) for e in extras)]
+        for path, name in list(entries(bundle)) + beside:
             info = zipfile.ZipInfo(name, date_time=when)
             info.create_system = 3  # Unix, so that the permissions below are read
             mode = path.stat().st_mode
