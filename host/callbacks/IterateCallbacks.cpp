@@ -3,6 +3,8 @@
 
 #include "host/callbacks/CallbackSupport.h"
 
+#include <functional>
+
 namespace OfflineHost::Callbacks {
 namespace {
 
@@ -16,6 +18,7 @@ PF_Err iterate(const char* call, A_long iterations, void* refcon, Fn fn) {
         return PF_Err_BAD_CALLBACK_PARAM;
     }
     std::shared_ptr<WorkerPool> pool;
+    std::function<bool()> interrupted;
     A_long count = 0;
     {
         std::lock_guard lock(state->mutex);
@@ -34,9 +37,14 @@ PF_Err iterate(const char* call, A_long iterations, void* refcon, Fn fn) {
                                  PF_Err_OUT_OF_MEMORY);
         }
         count = iterations == oncePerProcessor ? pool->threadCount() : iterations;
+        interrupted = state->interrupted;
     }
     // The lock is not held while the module's function runs: it may call back into the host.
+    // An interrupted call lets the iterations that run finish, and starts no other.
     const int err = pool->run(count, [&](int thread, int i) {
+        if (interrupted && interrupted()) {
+            return static_cast<int>(PF_Interrupt_CANCEL);
+        }
         Activation active(state);
         return fn(refcon, thread, i, count);
     });

@@ -82,8 +82,9 @@ PF_Err abortCheck(PF_ProgPtr effectRef) {
         if (auto code = s.fault("abort", "")) {
             return *code;
         }
-        s.record("abort", "", PF_Err_NONE);
-        return PF_Err_NONE;
+        const PF_Err answer = s.interrupted && s.interrupted() ? PF_Interrupt_CANCEL : PF_Err_NONE;
+        s.record("abort", "", answer);
+        return answer;
     });
 }
 

@@ -354,6 +354,11 @@ bool EffectInstance::strict() const {
     return m_state->strict.enabled;
 }
 
+void EffectInstance::setInterrupt(std::function<bool()> interrupted) {
+    std::lock_guard lock(m_state->mutex);
+    m_state->interrupted = std::move(interrupted);
+}
+
 int EffectInstance::threadCount() const {
     std::lock_guard lock(m_state->mutex);
     return m_state->configuredThreads();

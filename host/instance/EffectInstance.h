@@ -12,6 +12,7 @@
 
 #include "AE_Effect.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -119,6 +120,12 @@ public:
     // caller's output takes what the module wrote.
     void setStrict(bool strict);
     bool strict() const;
+    // The user's interrupt, as the host application offers it while it renders: once
+    // `interrupted` returns true, an iterate call starts no further iteration and, when those
+    // already running are done, answers the host's interrupt code (PF_Interrupt_CANCEL), which the
+    // module returns; the abort callback answers it too. It is asked before each iteration, from
+    // any of the pool's threads. An empty function (the default) never interrupts.
+    void setInterrupt(std::function<bool()> interrupted);
 
     // ---- Parameters (index 0 is the input layer). Values are keyframes at a time; between two
     // keyframes a value moves as the earlier one's interpolation says (see Interpolation):

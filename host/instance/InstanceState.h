@@ -13,6 +13,7 @@
 #include "AE_EffectPixelFormat.h"
 #include "SPBasic.h"
 
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -43,7 +44,8 @@ struct InstanceState {
 
     Frame frame;
     int threads = 0;
-    std::shared_ptr<WorkerPool> pool; // shared with the iterate calls running on it
+    std::function<bool()> interrupted; // EffectInstance::setInterrupt
+    std::shared_ptr<WorkerPool> pool;  // shared with the iterate calls running on it
 
     ParamStore params;
     HandleTable handles;

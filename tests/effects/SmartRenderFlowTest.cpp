@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -271,6 +272,34 @@ TEST_F(CircleFlow, AShapeOutsideTheLayerCreatesNoScratchWorld) {
             EXPECT_TRUE(sameWorlds(output, layer));
             EXPECT_EQ(callCount(*circle, "new_world") + callCount(*circle, "PF_NewWorld"), 0);
         }
+    }
+}
+
+// The host's interrupt reaches the module between bands: the band that was let through is drawn
+// whole, the others never start, the module answers the interrupt and frees what it took, and
+// the next render is the one it would have been.
+TEST_F(CircleFlow, AnInterruptedRenderStopsBetweenBandsAndLeavesNothing) {
+    constexpr int bands = 4; // one per thread
+    circle->setThreadCount(bands);
+    set("Radius", 200);
+    for (const PixelDepth depth : {PixelDepth::Bits8, PixelDepth::Float32}) {
+        SCOPED_TRACE(depthName(depth));
+        World layer(640, 480, depth);
+        paintBackground(layer);
+        std::atomic<int> asked{0};
+        circle->setInterrupt([&] { return ++asked > 1; });
+        World output(1, 1, depth);
+        EXPECT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Interrupt_CANCEL);
+        EXPECT_EQ(asked, bands);
+        expectNothingLeft();
+
+        circle->setInterrupt({});
+        ASSERT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
+        const auto fresh = applyEffect("OndrelCircle");
+        fresh->setValue(param(*fresh, "Radius"), 200);
+        World expected(1, 1, depth);
+        ASSERT_EQ(fresh->renderFrame(frameAt(depth), layer, expected), PF_Err_NONE);
+        EXPECT_TRUE(sameWorlds(output, expected));
     }
 }
 

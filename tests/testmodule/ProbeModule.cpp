@@ -378,6 +378,9 @@ PF_Err perform(PF_InData* in, PF_OutData* out, Probe::Request& r) {
     case Action::SetRenderFault:
         renderFault = static_cast<Probe::RenderFault>(r.count);
         break;
+    case Action::Abort:
+        r.result = in->inter.abort(in->effect_ref);
+        break;
     }
     return PF_Err_NONE;
 }

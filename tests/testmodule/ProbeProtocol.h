@@ -24,6 +24,7 @@ enum class Action : A_long {
     WriteOutsideWorld,    // a `count` x `count` 8-bit world, a pixel written just below its
                           // last row, then disposed of
     SetRenderFault,       // the renders from now on commit RenderFault `count`
+    Abort,                // the abort callback (PF_ABORT), its answer in `result`
 };
 
 // What a render does wrong, for strict mode to find.
