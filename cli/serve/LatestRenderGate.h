@@ -2,10 +2,10 @@
 
 // Renders asked for by a stream of changes (a slider being dragged), run one at a time with only
 // the newest one wanted. A request superseded while it waits for the render in progress is
-// dropped at once, without rendering; a render superseded while it runs is finished (the module
-// cannot be stopped halfway) and its result dropped. So nothing ever waits in line behind the
-// render in progress except the newest request, and a render slower than the next change never
-// reaches the screen late.
+// dropped at once, without rendering; a render superseded while it runs sees it through
+// isNewest() and stops at its next step (the preview interrupts the module between bands), and
+// its result is dropped. So nothing ever waits in line behind the render in progress except the
+// newest request, and a render slower than the next change never reaches the screen late.
 
 #include <condition_variable>
 #include <cstdint>

@@ -95,7 +95,7 @@ struct PreviewServer::Impl {
             r.set_content(service.recipe(body(q)), "application/json");
         });
         server.Post("/api/preview", [this](const httplib::Request& q, httplib::Response& r) {
-            const auto image = service.preview(body(q));
+            auto image = service.preview(body(q));
             if (!image) {
                 r.status = 204; // superseded by a newer request: dropped
                 return;
@@ -105,8 +105,9 @@ struct PreviewServer::Impl {
             if (!image->moduleMessage.empty()) {
                 r.set_header("X-Module-Message", headerText(image->moduleMessage));
             }
-            r.set_content(reinterpret_cast<const char*>(image->rgba.data()), image->rgba.size(),
-                          "application/octet-stream");
+            // Moved, not copied, into the answer.
+            r.body = std::move(image->rgba);
+            r.set_header("Content-Type", "application/octet-stream");
         });
     }
 

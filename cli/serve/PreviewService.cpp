@@ -4,7 +4,7 @@
 #include "cli/core/Text.h"
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
-#include "cli/image/Pixels.h"
+#include "cli/image/Rgba8.h"
 #include "cli/serve/Controls.h"
 #include "cli/shot/FramePattern.h"
 #include "cli/shot/RenderLimits.h"
@@ -32,8 +32,9 @@ struct PreviewService::Request {
 
 namespace {
 
-// The draft downsample the page asks for while a control moves.
-constexpr int maxDownsample = 16;
+// The page asks for the downsample at which the preview fills its stage, or a coarser draft
+// while a control moves; this covers the largest layer in the smallest window.
+constexpr int maxDownsample = 64;
 
 [[noreturn]] void refuse(const std::string& what) {
     throw ServeError(400, what);
@@ -72,14 +73,28 @@ PreviewImage previewOf(const World& output) {
     image.width = output.width();
     image.height = output.height();
     image.rgba.resize(4 * static_cast<std::size_t>(image.width) * image.height);
-    for (A_long top = 0; top < image.height; top += stripRows(image.width)) {
-        RgbaImage strip(image.width, std::min(stripRows(image.width), image.height - top));
-        loadRows(output, top, strip);
-        std::transform(strip.pixels.begin(), strip.pixels.end(),
-                       image.rgba.begin() + 4 * static_cast<std::ptrdiff_t>(top) * image.width,
-                       [](float v) { return OfflineHost::PixelTraits<PF_Pixel>::channel(v); });
-    }
+    loadRgba8(output, reinterpret_cast<std::uint8_t*>(image.rgba.data()));
     return image;
+}
+
+// Refuses a preview of more than maxPreviewPixels at its downsample (the page asks for 1/N).
+void checkPreviewSize(const Shot& shot) {
+    const auto side = [](A_long full, long long factor) { return (full + factor - 1) / factor; };
+    const auto pixels = [&](long long factor) {
+        return side(shot.width, factor) * side(shot.height, factor);
+    };
+    const long long asked = shot.downsampleX.den;
+    if (pixels(asked) <= maxPreviewPixels) {
+        return;
+    }
+    long long enough = asked;
+    while (pixels(enough) > maxPreviewPixels) {
+        ++enough;
+    }
+    refuse("a preview of " + std::to_string(side(shot.width, asked)) + "x" +
+           std::to_string(side(shot.height, asked)) + " is more than a page shows (at most " +
+           std::to_string(maxPreviewPixels) + " pixels); ask for a downsample of " +
+           std::to_string(enough) + " or more");
 }
 
 } // namespace
@@ -252,23 +267,34 @@ Json PreviewService::state(const Json& json) {
     return result;
 }
 
-PreviewImage PreviewService::_render(const Request& request) {
+std::optional<PreviewImage> PreviewService::_render(const Request& request,
+                                                    const std::function<bool()>& superseded) {
     EffectInstance& effect = _applied(request);
     const World& layer = _layer(request);
     const OfflineHost::Frame frame = _frame(request, layer.width(), layer.height());
-    World output(1, 1, frame.depth);
     PF_Err err = PF_Err_NONE;
+    struct Uninterruptible {
+        EffectInstance& effect;
+        ~Uninterruptible() { effect.setInterrupt({}); }
+    } afterwards{effect};
+    effect.setInterrupt(superseded);
     try {
-        err = effect.renderFrame(frame, layer, output);
+        err = effect.renderFrame(frame, layer, m_output);
     } catch (const OfflineHost::HostError& e) {
         // Strict mode's findings, or a module the host refused.
         throw ServeError(500, e.what());
     }
     effect.diagnostics().clearCalls();
+    if (err == PF_Interrupt_CANCEL && superseded()) {
+        return std::nullopt;
+    }
     if (err != PF_Err_NONE) {
         moduleFailed(effect, request.shot.effect, "failed to render", err);
     }
-    PreviewImage image = previewOf(output);
+    if (superseded()) {
+        return std::nullopt;
+    }
+    PreviewImage image = previewOf(m_output);
     image.moduleMessage = moduleMessage(effect);
     return image;
 }
@@ -276,10 +302,11 @@ PreviewImage PreviewService::_render(const Request& request) {
 std::optional<PreviewImage> PreviewService::preview(const Json& json) {
     const LatestRenderGate::Ticket ticket = m_previews.take();
     const Request request = _request(json);
+    checkPreviewSize(request.shot);
     std::optional<PreviewImage> image;
     const bool wanted = m_previews.run(ticket, [&] {
         std::lock_guard lock(m_hostMutex);
-        image = _render(request);
+        image = _render(request, [&] { return !m_previews.isNewest(ticket); });
     });
     if (!wanted) {
         return std::nullopt;

@@ -20,8 +20,8 @@
 #include "host/instance/EffectInstance.h"
 #include "host/pixels/World.h"
 
-#include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -43,13 +43,18 @@ public:
 };
 
 // A rendered frame as the page shows it: 8 bits per channel whatever the render's depth,
-// red, green, blue and straight alpha, rows top to bottom.
+// red, green, blue and straight alpha, rows top to bottom (Rgba8.h), held as the bytes of the
+// answer's body.
 struct PreviewImage {
     A_long width = 0;
     A_long height = 0;
-    std::vector<std::uint8_t> rgba;
+    std::string rgba;
     std::string moduleMessage; // what the module wrote into its message, if anything
 };
+
+// The most pixels a preview may have: more than any browser window shows, on a display of twice
+// the pixels of 4K.
+constexpr long long maxPreviewPixels = 2LL * 3840 * 2160;
 
 class PreviewService {
 public:
@@ -68,8 +73,10 @@ public:
     // module grays after the parameter-UI update: {"values": [...], "disabled": [indices],
     // "hidden": [indices], "error": text (when the update failed)}. Throws ServeError.
     Json state(const Json& request);
-    // The frame rendered, or nothing when a newer preview request superseded it (see
-    // LatestRenderGate). Throws ServeError.
+    // The frame rendered at the request's downsample, or nothing when a newer preview request
+    // superseded it (see LatestRenderGate), before or while it rendered: a render overtaken while
+    // it runs is interrupted between bands. Throws ServeError, also for a preview of more than
+    // maxPreviewPixels (before any work).
     std::optional<PreviewImage> preview(const Json& request);
     // The recipe file that renders what the page shows (`ondrel render --recipe`): every
     // parameter, and the server's input or the built-in layer's size. Throws ServeError.
@@ -81,7 +88,8 @@ private:
     OfflineHost::EffectInstance& _applied(const Request& request);
     const OfflineHost::World& _layer(const Request& request);
     OfflineHost::Frame _frame(const Request& request, A_long width, A_long height) const;
-    PreviewImage _render(const Request& request);
+    std::optional<PreviewImage> _render(const Request& request,
+                                        const std::function<bool()>& superseded);
 
     GlobalOptions m_options;
     std::optional<std::filesystem::path> m_input;
@@ -94,6 +102,7 @@ private:
     std::mutex m_hostMutex; // the instances and layers serve one request at a time
     std::map<OfflineHost::PixelDepth, OfflineHost::World> m_inputLayers;
     std::optional<OfflineHost::World> m_builtInLayer;
+    OfflineHost::World m_output{0, 0, OfflineHost::PixelDepth::Bits8}; // kept for the next render
     LatestRenderGate m_previews;
 };
 

@@ -9,13 +9,17 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::string_literals;
 using OndrelCli::Json;
 using OndrelCli::PreviewService;
 using OndrelCli::ServeError;
@@ -83,8 +87,8 @@ TEST_F(PreviewServiceTest, RefusesBadRequestsNamingWhatIsWrong) {
         {with("frame", 100000000), "\"frame\" is a whole frame number"},
         {with("background", "input"), "no input to preview over"},
         {with("background", "white"), "\"background\" is"},
-        {with("downsample", 0), "\"downsample\" is a whole number from 1 to 16"},
-        {with("downsample", 17), "\"downsample\""},
+        {with("downsample", 0), "\"downsample\" is a whole number from 1 to 64"},
+        {with("downsample", 65), "\"downsample\""},
         {with("downsample", "2"), "\"downsample\""},
     };
     for (const auto& [request, expected] : cases) {
@@ -108,11 +112,22 @@ TEST_F(PreviewServiceTest, RendersAtTheDraftDownsampleAndEveryDepth) {
         ASSERT_EQ(image->height, 9);
         ASSERT_EQ(image->rgba.size(), 16u * 9 * 4);
         const std::size_t middle = 4 * (4 * 16 + 8);
-        EXPECT_EQ(
-            (std::vector<int>(image->rgba.begin() + middle, image->rgba.begin() + middle + 4)),
-            (std::vector<int>{255, 0, 0, 255}))
-            << depth << " bits";
+        EXPECT_EQ(image->rgba.substr(middle, 4), "\xff\x00\x00\xff"s) << depth << " bits";
     }
+}
+
+TEST_F(PreviewServiceTest, RefusesAPreviewLargerThanAPageShowsBeforeAnyWork) {
+    // 2 x 3840 x 2160 = 16,588,800 pixels at most: 20000 / 4 = 5000 a side is 25,000,000, and
+    // 20000 / 5 = 4000 a side is 16,000,000. At float the layer alone would take 6.4 GB: the
+    // refusal comes before it is made.
+    Json request{{"recipe", {{"effect", "OndrelCircle"}, {"size", "20000x20000"}, {"depth", 32}}},
+                 {"downsample", 4}};
+    const auto [status, what] = refusal([&] { service.preview(request); });
+    EXPECT_EQ(status, 400);
+    EXPECT_EQ(what, "a preview of 5000x5000 is more than a page shows (at most 16588800 pixels); "
+                    "ask for a downsample of 5 or more");
+    // Values and the recipe need no preview.
+    EXPECT_NO_THROW(service.state(request));
 }
 
 TEST_F(PreviewServiceTest, TheRecipeToSaveHoldsEveryParameterAndNoFileOfThePages) {
@@ -149,6 +164,30 @@ TEST_F(ProbeServiceTest, AModulesFailureCarriesItsCodeAndMessage) {
                         "; the module says: " + Probe::failureMessage);
     // The next render is not held back by the failed one.
     EXPECT_TRUE(service.preview(probe({{"Amount", 99}})));
+}
+
+// A render that a newer request overtakes is interrupted where it stands (the probe's lasts until
+// it is), leaves nothing behind in strict mode, and the newer one renders.
+TEST_F(ProbeServiceTest, AnOvertakenRenderIsInterrupted) {
+    std::optional<OndrelCli::PreviewImage> overtaken{OndrelCli::PreviewImage{}};
+    std::atomic<bool> returned{false};
+    std::thread first([&] {
+        // A failure (the probe's, uninterrupted) leaves `overtaken` as it was.
+        refusal([&] {
+            overtaken = service.preview(probe({{"Amount", Probe::interruptedAmount}}));
+        });
+        returned = true;
+    });
+    // Newer requests until the first has returned, in case one came before it.
+    std::optional<OndrelCli::PreviewImage> newest;
+    while (!returned) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        newest = service.preview(probe({{"Amount", 10}}));
+    }
+    first.join();
+    EXPECT_FALSE(overtaken);
+    ASSERT_TRUE(newest);
+    EXPECT_EQ(newest->width, 8);
 }
 
 TEST(PreviewServiceInput, PreviewsOverTheInputAndSavesItsPath) {

@@ -13,7 +13,9 @@
 #include "AE_GeneralPlug.h"
 #include "SPBasic.h"
 
+#include <chrono>
 #include <cstring>
+#include <thread>
 
 namespace {
 
@@ -56,6 +58,7 @@ struct FrameData {
     PF_Handle handle; // held only to show that the delete function runs
     PF_Fixed x, y;
     PF_Pixel colour;
+    bool awaitInterrupt;
 };
 
 void deleteFrameData(void* data) {
@@ -203,8 +206,10 @@ PF_Err preRender(PF_InData* in, PF_OutData* out, PF_PreRenderExtra* extra) {
     if (handle == nullptr) {
         return PF_Err_OUT_OF_MEMORY;
     }
-    extra->output->pre_render_data = new FrameData{in->utils, handle, centre.u.td.x_value,
-                                                   centre.u.td.y_value, colour.u.cd.value};
+    extra->output->pre_render_data =
+        new FrameData{in->utils,           handle,
+                      centre.u.td.x_value, centre.u.td.y_value,
+                      colour.u.cd.value,   amount.u.fs_d.value == Probe::interruptedAmount};
     extra->output->delete_pre_render_data_func = deleteFrameData;
     PF_RenderRequest request = extra->input->output_request;
     PF_CheckoutResult result{};
@@ -225,6 +230,18 @@ A_u_char* belowLastRow(const PF_EffectWorld& world) {
            static_cast<long>(world.height) * world.rowbytes;
 }
 
+// A render that lasts until the user interrupts it, with the layers checked out, asking the
+// host's abort callback every millisecond; after 20 s without an interrupt it fails.
+PF_Err awaitInterrupt(PF_InData* in) {
+    for (int waited = 0; waited < 20000; ++waited) {
+        if (const PF_Err err = in->inter.abort(in->effect_ref)) {
+            return err;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return PF_Err_INTERNAL_STRUCT_DAMAGED;
+}
+
 PF_Err render(PF_InData* in, PF_SmartRenderExtra* extra) {
     auto* frame = static_cast<FrameData*>(extra->input->pre_render_data);
     PF_EffectWorld* input = nullptr;
@@ -238,6 +255,9 @@ PF_Err render(PF_InData* in, PF_SmartRenderExtra* extra) {
     }
     if (frame == nullptr || input == nullptr || output == nullptr) {
         return PF_Err_INTERNAL_STRUCT_DAMAGED;
+    }
+    if (frame->awaitInterrupt) {
+        return awaitInterrupt(in);
     }
     PF_Rect rows{0, 0, output->width, output->height};
     if (renderFault == Probe::RenderFault::LeaveLastRow) {

@@ -75,5 +75,8 @@ enum Param : A_long {
 constexpr double failingAmount = 100.0;
 constexpr PF_Err failure = PF_Err_OUT_OF_MEMORY;
 constexpr const char* failureMessage = "HostProbe cannot draw an Amount of 100";
+// At this Amount a render lasts until the host's abort callback answers an interrupt, and returns
+// it (or fails after 20 s).
+constexpr double interruptedAmount = 77.0;
 
 } // namespace Probe
