@@ -77,6 +77,25 @@ PreviewImage previewOf(const World& output) {
     return image;
 }
 
+// Where a value of the page's recipe is set on the page, for messages: the parameter's control by
+// its name, or the setting by its label ("Size: expected WIDTHxHEIGHT...").
+std::string controlOf(const Json::json_pointer& at) {
+    static const std::map<std::string, std::string> labels = {
+        {"effect", "Effect"},         {"depth", "Depth"},        {"size", "Size"},
+        {"fps", "Frame rate"},        {"frames", "Frame range"}, {"downsample", "Downsample"},
+        {"params", "The parameters"}, {"", "The recipe"}};
+    std::vector<std::string> tokens;
+    for (Json::json_pointer p = at; !p.empty(); p = p.parent_pointer()) {
+        tokens.insert(tokens.begin(), p.back());
+    }
+    if (tokens.size() >= 2 && tokens[0] == "params") {
+        return tokens[1];
+    }
+    const std::string field = tokens.empty() ? "" : tokens[0];
+    const auto label = labels.find(field);
+    return label != labels.end() ? label->second : inQuotes(field);
+}
+
 // Refuses a preview of more than maxPreviewPixels at its downsample (the page asks for 1/N).
 void checkPreviewSize(const Shot& shot) {
     const auto side = [](A_long full, long long factor) { return (full + factor - 1) / factor; };
@@ -161,7 +180,7 @@ PreviewService::Request PreviewService::_request(const Json& json) const {
         }
     }
     Request request;
-    request.recipe = asRequestError([&] { return parseRecipe(recipe.dump(2), "recipe", "."); });
+    request.recipe = asRequestError([&] { return readRecipeJson(recipe, controlOf, "."); });
     request.shot = asRequestError([&] { return resolveShot(request.recipe, m_options.module); });
     if (m_effects.count(request.shot.effect) == 0) {
         refuse("no effect " + inQuotes(request.shot.effect) + "; the module holds " +

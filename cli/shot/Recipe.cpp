@@ -27,15 +27,14 @@ std::string wholePath(const fs::path& path) {
     return fs::absolute(path).lexically_normal().string();
 }
 
-// Reads one recipe, knowing the file's name and each value's line.
+// Reads one recipe, naming where each value came from as `originOf` says.
 class RecipeReader {
 public:
-    RecipeReader(std::string_view text, std::string name, fs::path folder)
-        : m_name(std::move(name)), m_folder(std::move(folder)), m_document(document(text, m_name)) {
-    }
+    RecipeReader(const Json& root, RecipeOrigins originOf, fs::path folder)
+        : m_root(root), m_originOf(std::move(originOf)), m_folder(std::move(folder)) {}
 
     Recipe read() {
-        const Json& root = m_document.root();
+        const Json& root = m_root;
         if (!root.is_object()) {
             refuse(Json::json_pointer(), "a recipe is a JSON object, { ... }");
         }
@@ -56,17 +55,7 @@ public:
     }
 
 private:
-    static JsonDocument document(std::string_view text, const std::string& name) {
-        try {
-            return JsonDocument(text);
-        } catch (const JsonSyntaxError& e) {
-            throw CliError(name + ":" + std::to_string(e.line) + ": " + e.what());
-        }
-    }
-
-    std::string origin(const Json::json_pointer& at) const {
-        return m_name + ":" + std::to_string(m_document.lineOf(at));
-    }
+    std::string origin(const Json::json_pointer& at) const { return m_originOf(at); }
 
     [[noreturn]] void refuse(const Json::json_pointer& at, const std::string& what) const {
         throw CliError(origin(at) + ": " + what);
@@ -182,9 +171,9 @@ private:
         });
     }
 
-    std::string m_name;
+    const Json& m_root;
+    RecipeOrigins m_originOf;
     fs::path m_folder;
-    JsonDocument m_document;
 };
 
 // Whole numbers without a decimal point: 16, not 16.0.
@@ -333,7 +322,24 @@ Recipe readRecipe(const fs::path& file) {
 }
 
 Recipe parseRecipe(std::string_view text, const std::string& name, const fs::path& folder) {
-    return RecipeReader(text, name, folder).read();
+    const JsonDocument document = [&] {
+        try {
+            return JsonDocument(text);
+        } catch (const JsonSyntaxError& e) {
+            throw CliError(name + ":" + std::to_string(e.line) + ": " + e.what());
+        }
+    }();
+    return RecipeReader(
+               document.root(),
+               [&](const Json::json_pointer& at) {
+                   return name + ":" + std::to_string(document.lineOf(at));
+               },
+               folder)
+        .read();
+}
+
+Recipe readRecipeJson(const Json& root, const RecipeOrigins& originOf, const fs::path& folder) {
+    return RecipeReader(root, originOf, folder).read();
 }
 
 std::string recipeText(const Recipe& recipe) {

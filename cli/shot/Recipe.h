@@ -27,8 +27,10 @@
 // that whoever checks them can say so.
 
 #include "cli/core/Keyframes.h"
+#include "cli/shot/JsonDocument.h"
 
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
@@ -74,6 +76,13 @@ Recipe readRecipe(const std::filesystem::path& file);
 // The same from text; `name` stands for the file in messages and `folder` resolves paths.
 Recipe parseRecipe(std::string_view text, const std::string& name,
                    const std::filesystem::path& folder);
+
+// What messages call the place of a value in a recipe, by its JSON pointer ("/params/Radius"):
+// "FILE:LINE" for a file; a page names the control instead.
+using RecipeOrigins = std::function<std::string(const Json::json_pointer&)>;
+// The same from JSON already read, each value's place named by `originOf`.
+Recipe readRecipeJson(const Json& root, const RecipeOrigins& originOf,
+                      const std::filesystem::path& folder);
 
 // The recipe as JSON text that parseRecipe reads back as the same recipe.
 std::string recipeText(const Recipe& recipe);

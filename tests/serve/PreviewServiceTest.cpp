@@ -73,12 +73,18 @@ TEST_F(PreviewServiceTest, RefusesBadRequestsNamingWhatIsWrong) {
         {Json{{"recipe", "OndrelCircle"}}, "a request is"},
         {Json{{"recipe", {{"effect", "OndrelSquare"}}}},
          "no effect \"OndrelSquare\"; the module holds OndrelCircle"},
-        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"depth", 12}}}}, "expected 8, 16 or 32"},
-        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"size", "0x10"}}}}, "WIDTHxHEIGHT"},
+        // Mistakes in what the user set are named by the control they set it with.
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"depth", 12}}}},
+         "Depth: expected 8, 16 or 32"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"size", "0x10"}}}},
+         "Size: expected WIDTHxH"},
+        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"fps", "fast"}}}}, "Frame rate: "},
         {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Radius", "big"}}}}}},
-         "\"Radius\" takes a number"},
-        {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Radius", 5000}}}}}},
-         "outside the valid range of \"Radius\", 0 to 3000"},
+         "Radius: \"Radius\" takes a number"},
+        {Json{{"recipe",
+               {{"effect", "OndrelCircle"},
+                {"params", {{"Radius", {{"keys", {{{"time", 3}, {"value", 5000}}}}}}}}}}},
+         "Radius: at 3: outside the valid range of \"Radius\", 0 to 3000"},
         {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Mode", "(-"}}}}}},
          "no such item of \"Mode\""},
         {Json{{"recipe", {{"effect", "OndrelCircle"}, {"params", {{"Sides", 5}}}}}},
@@ -96,6 +102,7 @@ TEST_F(PreviewServiceTest, RefusesBadRequestsNamingWhatIsWrong) {
                                            refusal([&] { service.state(request); })}) {
             EXPECT_EQ(status, 400) << request.dump();
             EXPECT_NE(what.find(expected), std::string::npos) << what << "\nexpected: " << expected;
+            EXPECT_EQ(what.find("recipe:"), std::string::npos) << what;
         }
     }
 }
