@@ -1,6 +1,9 @@
 #include "cli/image/Rgba8.h"
 
 #include <array>
+#include <bit>
+#include <cstring>
+#include <vector>
 
 namespace OndrelCli {
 
@@ -25,25 +28,38 @@ const std::array<std::uint8_t, 65536>& bytesOf16() {
 
 // Byte::channel of a float channel. Byte::channel rounds halves away from zero (std::lround),
 // which for 0.5 to 255 adding a half and truncating also does, as the sum needs no more
-// precision than the value. Below a half, the sum of the largest floats can round up to 1.
+// precision than the value. Below a half the sum of the largest floats can round up to 1.
+// Selects of values, so that the compiler vectorises it.
 std::uint8_t byteOfFloat(float v) {
     const float scaled = v * Byte::white;
     const float low = 0.0f < scaled ? scaled : 0.0f; // NaN gives 0
     const float held = Byte::white < low ? Byte::white : low;
-    return held < 0.5f ? 0 : static_cast<std::uint8_t>(static_cast<int>(held + 0.5f));
+    const float rounded = held < 0.5f ? 0.0f : held + 0.5f;
+    return static_cast<std::uint8_t>(static_cast<int>(rounded));
 }
 
+// Alpha, red, green, blue bytes to red, green, blue, alpha: each pixel's word turned by a byte.
+void argbToRgba(const std::uint8_t* argb, std::uint8_t* rgba, A_long pixels) {
+    for (A_long i = 0; i < pixels; ++i) {
+        std::uint32_t word;
+        std::memcpy(&word, argb + 4 * i, sizeof word);
+        word = std::endian::native == std::endian::little ? std::rotr(word, 8) : std::rotl(word, 8);
+        std::memcpy(rgba + 4 * i, &word, sizeof word);
+    }
+}
+
+// Each row's channels to bytes in the world's order (alpha first), then turned into place.
 template <typename Pixel, typename Convert>
-void loadRows(const World& world, std::uint8_t* rgba, Convert&& convert) {
+void loadRows(const World& world, std::uint8_t* rgba, Convert convert) {
+    using Channel = typename PixelTraits<Pixel>::Channel;
+    const A_long width = world.width();
+    std::vector<std::uint8_t> argb(4 * static_cast<std::size_t>(width));
     for (A_long y = 0; y < world.height(); ++y) {
-        const Pixel* p = &world.at<Pixel>(0, y);
-        std::uint8_t* out = rgba + 4 * static_cast<std::size_t>(y) * world.width();
-        for (A_long x = 0; x < world.width(); ++x, out += 4) {
-            out[0] = convert(p[x].red);
-            out[1] = convert(p[x].green);
-            out[2] = convert(p[x].blue);
-            out[3] = convert(p[x].alpha);
+        const auto* channels = reinterpret_cast<const Channel*>(&world.at<Pixel>(0, y));
+        for (std::size_t i = 0; i < argb.size(); ++i) {
+            argb[i] = convert(channels[i]);
         }
+        argbToRgba(argb.data(), rgba + 4 * static_cast<std::size_t>(y) * width, width);
     }
 }
 
@@ -55,8 +71,11 @@ void loadRgba8(const World& world, std::uint8_t* rgba) {
     }
     switch (world.depth()) {
     case OfflineHost::PixelDepth::Bits8:
-        // Byte::channel(Byte::unit(c)) is c.
-        loadRows<PF_Pixel>(world, rgba, [](A_u_char c) { return c; });
+        // Byte::channel(Byte::unit(c)) is c: the bytes only move.
+        for (A_long y = 0; y < world.height(); ++y) {
+            argbToRgba(reinterpret_cast<const std::uint8_t*>(&world.at<PF_Pixel>(0, y)),
+                       rgba + 4 * static_cast<std::size_t>(y) * world.width(), world.width());
+        }
         break;
     case OfflineHost::PixelDepth::Bits16: {
         const auto& table = bytesOf16();
@@ -64,7 +83,7 @@ void loadRgba8(const World& world, std::uint8_t* rgba) {
         break;
     }
     case OfflineHost::PixelDepth::Float32:
-        loadRows<PF_PixelFloat>(world, rgba, byteOfFloat);
+        loadRows<PF_PixelFloat>(world, rgba, [](float c) { return byteOfFloat(c); });
         break;
     }
 }
