@@ -10,6 +10,7 @@
 #include "cli/shot/RenderLimits.h"
 #include "cli/shot/Shot.h"
 
+#include "host/pixels/ScaledLayer.h"
 #include "host/system/HostError.h"
 
 #include <algorithm>
@@ -31,10 +32,6 @@ struct PreviewService::Request {
 };
 
 namespace {
-
-// The page asks for the downsample at which the preview fills its stage, or a coarser draft
-// while a control moves; this covers the largest layer in the smallest window.
-constexpr int maxDownsample = 64;
 
 [[noreturn]] void refuse(const std::string& what) {
     throw ServeError(400, what);
@@ -152,9 +149,11 @@ Json PreviewService::effects() const {
                      {"width", m_inputWidth},
                      {"height", m_inputHeight}};
     }
-    return Json{{"effects", m_names},
-                {"input", input},
-                {"size", std::to_string(defaults.width) + "x" + std::to_string(defaults.height)}};
+    return Json{
+        {"effects", m_names},
+        {"input", input},
+        {"size", std::to_string(defaults.width) + "x" + std::to_string(defaults.height)},
+        {"preview", {{"maxPixels", maxPreviewPixels}, {"maxDownsample", maxPreviewDownsample}}}};
 }
 
 Json PreviewService::controls(const std::string& effect) {
@@ -207,8 +206,9 @@ PreviewService::Request PreviewService::_request(const Json& json) const {
     }
     const Json downsample = json.value("downsample", Json(1));
     if (!downsample.is_number_integer() || downsample.get<long long>() < 1 ||
-        downsample.get<long long>() > maxDownsample) {
-        refuse("\"downsample\" is a whole number from 1 to " + std::to_string(maxDownsample));
+        downsample.get<long long>() > maxPreviewDownsample) {
+        refuse("\"downsample\" is a whole number from 1 to " +
+               std::to_string(maxPreviewDownsample));
     }
     if (const auto factor = downsample.get<A_u_long>(); factor > 1) {
         request.shot.downsampleX = request.shot.downsampleY = PF_RationalScale{1, factor};
@@ -235,7 +235,7 @@ OfflineHost::Frame PreviewService::_frame(const Request& request, A_long width,
     return frame;
 }
 
-const World& PreviewService::_layer(const Request& request) {
+World& PreviewService::_layer(const Request& request) {
     const Shot& shot = request.shot;
     OfflineHost::Frame frame = _frame(request, shot.width, shot.height);
     if (request.overInput) {
@@ -248,7 +248,8 @@ const World& PreviewService::_layer(const Request& request) {
     }
     if (!m_builtInLayer || m_builtInLayer->width() != shot.width ||
         m_builtInLayer->height() != shot.height || m_builtInLayer->depth() != shot.depth) {
-        m_builtInLayer.reset(); // its memory is free for the next one
+        m_scaledLayer.reset(); // their memory is free for the next one
+        m_builtInLayer.reset();
         asRequestError([&] {
             checkMemory(frame,
                         "size " + std::to_string(shot.width) + "x" + std::to_string(shot.height));
@@ -256,6 +257,22 @@ const World& PreviewService::_layer(const Request& request) {
         m_builtInLayer.emplace(defaultLayer(shot.width, shot.height, shot.depth));
     }
     return *m_builtInLayer;
+}
+
+World& PreviewService::_input(const Request& request, World& layer) {
+    const A_u_long factor = request.shot.downsampleX.den; // the page asks for 1/N
+    if (factor == 1) {
+        m_scaledLayer.reset();
+        return layer;
+    }
+    if (!m_scaledLayer || m_scaledLayer->from != &layer || m_scaledLayer->factor != factor) {
+        const OfflineHost::Frame frame = _frame(request, layer.width(), layer.height());
+        m_scaledLayer.reset();
+        World scaled(frame.scaledWidth(), frame.scaledHeight(), layer.depth());
+        OfflineHost::scaleDown(layer, frame.downsampleX, frame.downsampleY, scaled);
+        m_scaledLayer.emplace(ScaledLayer{&layer, factor, std::move(scaled)});
+    }
+    return m_scaledLayer->world;
 }
 
 Json PreviewService::state(const Json& json) {
@@ -289,8 +306,13 @@ Json PreviewService::state(const Json& json) {
 std::optional<PreviewImage> PreviewService::_render(const Request& request,
                                                     const std::function<bool()>& superseded) {
     EffectInstance& effect = _applied(request);
-    const World& layer = _layer(request);
+    World& layer = _layer(request);
     const OfflineHost::Frame frame = _frame(request, layer.width(), layer.height());
+    World& input = _input(request, layer);
+    if (m_output.width() != frame.scaledWidth() || m_output.height() != frame.scaledHeight() ||
+        m_output.depth() != frame.depth) {
+        m_output = World(frame.scaledWidth(), frame.scaledHeight(), frame.depth);
+    }
     PF_Err err = PF_Err_NONE;
     struct Uninterruptible {
         EffectInstance& effect;
@@ -298,7 +320,8 @@ std::optional<PreviewImage> PreviewService::_render(const Request& request,
     } afterwards{effect};
     effect.setInterrupt(superseded);
     try {
-        err = effect.renderFrame(frame, layer, m_output);
+        // EffectInstance::renderFrame, with the scaled layer kept.
+        err = effect.smartRender(frame, input, m_output);
     } catch (const OfflineHost::HostError& e) {
         // Strict mode's findings, or a module the host refused.
         throw ServeError(500, e.what());

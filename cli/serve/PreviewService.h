@@ -52,9 +52,11 @@ struct PreviewImage {
     std::string moduleMessage; // what the module wrote into its message, if anything
 };
 
-// The most pixels a preview may have: more than any browser window shows, on a display of twice
-// the pixels of 4K.
+// The most pixels a preview may have, about twice a 4K display's: more than a browser window
+// shows. The page asks for the downsample (1/N) at which the preview fills its stage, or a
+// coarser draft; N of maxPreviewDownsample covers the largest layer in a small window.
 constexpr long long maxPreviewPixels = 2LL * 3840 * 2160;
+constexpr int maxPreviewDownsample = 64;
 
 class PreviewService {
 public:
@@ -65,7 +67,8 @@ public:
     PreviewService(const PreviewService&) = delete;
     PreviewService& operator=(const PreviewService&) = delete;
 
-    // {"effects": [names], "input": {"name", "width", "height"} or null, "size": "WxH"}
+    // {"effects": [names], "input": {"name", "width", "height"} or null, "size": "WxH",
+    //  "preview": {"maxPixels", "maxDownsample"}}
     Json effects() const;
     // {"effect", "about", "controls": [...] (Controls.h)}. Throws ServeError.
     Json controls(const std::string& effect);
@@ -86,7 +89,8 @@ private:
     struct Request;
     Request _request(const Json& json) const;
     OfflineHost::EffectInstance& _applied(const Request& request);
-    const OfflineHost::World& _layer(const Request& request);
+    OfflineHost::World& _layer(const Request& request);
+    OfflineHost::World& _input(const Request& request, OfflineHost::World& layer);
     OfflineHost::Frame _frame(const Request& request, A_long width, A_long height) const;
     std::optional<PreviewImage> _render(const Request& request,
                                         const std::function<bool()>& superseded);
@@ -102,7 +106,15 @@ private:
     std::mutex m_hostMutex; // the instances and layers serve one request at a time
     std::map<OfflineHost::PixelDepth, OfflineHost::World> m_inputLayers;
     std::optional<OfflineHost::World> m_builtInLayer;
-    OfflineHost::World m_output{0, 0, OfflineHost::PixelDepth::Bits8}; // kept for the next render
+    // The layer at a downsample as the host hands it to the effect, kept while the layer and the
+    // factor stay (the host would scale it anew for every frame); and the output world.
+    struct ScaledLayer {
+        const OfflineHost::World* from;
+        A_u_long factor;
+        OfflineHost::World world;
+    };
+    std::optional<ScaledLayer> m_scaledLayer;
+    OfflineHost::World m_output{0, 0, OfflineHost::PixelDepth::Bits8};
     LatestRenderGate m_previews;
 };
 

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 
 namespace {
 
@@ -135,6 +136,22 @@ TEST_F(PreviewServiceTest, RefusesAPreviewLargerThanAPageShowsBeforeAnyWork) {
                     "ask for a downsample of 5 or more");
     // Values and the recipe need no preview.
     EXPECT_NO_THROW(service.state(request));
+}
+
+// What the service keeps between requests (the layers, the layer at a downsample, the output)
+// never shows in a preview: each is the one a fresh service renders.
+TEST_F(PreviewServiceTest, APreviewIsTheSameAfterAnyOtherRequest) {
+    const std::tuple<int, int, const char*> asked[] = {
+        {8, 2, "64x36"},  {8, 3, "64x36"},  {8, 2, "64x36"},  {32, 2, "64x36"},
+        {32, 2, "48x48"}, {16, 1, "48x48"}, {16, 2, "48x48"}, {8, 2, "64x36"}};
+    for (const auto& [depth, downsample, size] : asked) {
+        Json request = circle({{"Radius", 9}, {"Center", {20, 14}}});
+        request["recipe"]["depth"] = depth;
+        request["recipe"]["size"] = size;
+        request["downsample"] = downsample;
+        PreviewService fresh{optionsFor(ONDREL_MODULE_PATH), std::nullopt};
+        EXPECT_EQ(service.preview(request)->rgba, fresh.preview(request)->rgba) << request.dump();
+    }
 }
 
 TEST_F(PreviewServiceTest, TheRecipeToSaveHoldsEveryParameterAndNoFileOfThePages) {
