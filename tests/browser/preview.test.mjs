@@ -6,7 +6,7 @@ import assert from "node:assert/strict";
 import fs from "node:fs";
 import os from "node:os";
 import path from "node:path";
-import { withPage, pickEffect, andRender, previewPixels, pixelAt, run, screenshotPath } from "./support.mjs";
+import { withPage, pickEffect, andRender, previewPixels, pixelAt, run, readPng, screenshotPath } from "./support.mjs";
 
 const red = [255, 0, 0, 255];
 
@@ -15,6 +15,14 @@ async function setSize(page, size) {
     await page.fill("#size", size);
     await page.press("#size", "Enter");
   });
+}
+
+// The coarsest 1/N of a 1920x1080 layer that still has a pixel for each of the stage's device
+// pixels.
+async function stageDownsample(page) {
+  const box = await page.locator("#stage").boundingBox();
+  const ratio = await page.evaluate(() => window.devicePixelRatio);
+  return Math.max(1, Math.floor(Math.min(1920 / (box.width * ratio), 1080 / (box.height * ratio))));
 }
 
 // Where a layer pixel lies on the screen.
@@ -91,10 +99,64 @@ test("over an input, transparency shows the checkerboard", async () => {
 
       await andRender(page, () => page.selectOption("#background", "built-in"));
       image = await previewPixels(page);
-      assert.deepEqual([image.width, image.height], [1920, 1080]);
       assert.equal(pixelAt(image, 2, 2)[3], 255, "the built-in layer is opaque");
+      // The 1920x1080 layer at the stage's size (about 876 pixels wide in this window): at a half,
+      // the same pixels as `ondrel render --downsample 2`.
+      assert.equal(await stageDownsample(page), 2);
+      assert.deepEqual([image.width, image.height], [960, 540]);
+      const rendered = path.join(folder, "half.png");
+      run("render", "OndrelTriangle", "--size", "1920x1080", "--downsample", "2", "-o", rendered);
+      assert.ok(Buffer.from(readPng(rendered).rgba).equals(image.rgba), "the preview is the render at a half");
     });
   } finally {
     fs.rmSync(folder, {recursive: true, force: true});
   }
+});
+
+test("the preview has the stage's device pixels: drafts at half that, and a limit the server keeps", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    // At two device pixels a CSS pixel the stage of about 876 pixels shows the whole 1920.
+    assert.equal(await stageDownsample(page), 1);
+    let image = await previewPixels(page);
+    assert.deepEqual([image.width, image.height], [1920, 1080]);
+
+    const asked = [];
+    page.on("request", (r) => {
+      if (r.url().endsWith("/api/preview")) asked.push(JSON.parse(r.postData()).downsample);
+    });
+    const slider = '#controls .param[data-name="Radius"] [data-role="slider"]';
+    await page.click('#controls .param[data-name="Radius"] > .twirly');
+    await andRender(page, async () => {
+      const box = await page.locator(slider).boundingBox();
+      await page.mouse.move(box.x + 4, box.y + box.height / 2);
+      await page.mouse.down();
+      await page.mouse.move(box.x + box.width * 0.8, box.y + box.height / 2, {steps: 6});
+      await page.mouse.up();
+    });
+    assert.ok(asked.slice(0, -1).length > 0 && asked.slice(0, -1).every((d) => d === 2), `downsample factors asked: ${asked}`);
+    assert.equal(asked.at(-1), 1);
+
+    // Larger than a page shows is refused before any work, in one line; the page itself never
+    // asks for it.
+    const refused = await page.evaluate(async () => {
+      const response = await fetch("/api/preview", {method: "POST", headers: {"Content-Type": "application/json"},
+        body: JSON.stringify({recipe: {effect: "OndrelCircle", size: "20000x20000"}, downsample: 1})});
+      return [response.status, (await response.json()).error];
+    });
+    assert.deepEqual(refused, [400, "a preview of 20000x20000 is more than a page shows (at most 16588800 pixels); " +
+      "ask for a downsample of 5 or more"]);
+    // A square layer: the page asks for the coarsest 1/N at which the preview still covers the
+    // stage's device pixels, which 1/(N + 1) would not.
+    await andRender(page, async () => {
+      await page.fill("#size", "4000x4000");
+      await page.press("#size", "Enter");
+    });
+    image = await previewPixels(page);
+    const n = await page.$eval("#preview", (c) => Number(c.dataset.downsample));
+    const side = (await page.locator("#stage").boundingBox()).height * 2;
+    assert.deepEqual([image.width, image.height], [Math.ceil(4000 / n), Math.ceil(4000 / n)]);
+    assert.ok(image.width >= side && 4000 / (n + 1) < side, `1/${n} for a stage of ${side}`);
+    assert.equal(await page.$("#messages .error"), null);
+  }, undefined, {deviceScaleFactor: 2});
 });

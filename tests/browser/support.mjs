@@ -25,9 +25,10 @@ process.on("exit", () => {
   }
 });
 
-// Starts `ondrel serve --port 0` and reads the address it prints.
-export async function startServer(args = [], module = shapes) {
-  const child = spawn(ondrel, ["serve", "--port", "0", "--module", module, ...args], {
+// Starts `ondrel serve --port 0` (of `command`, another build's for a comparison) and reads the
+// address it prints.
+export async function startServer(args = [], module = shapes, command = ondrel) {
+  const child = spawn(command, ["serve", "--port", "0", "--module", module, ...args], {
     stdio: ["ignore", "pipe", "pipe"],
   });
   running.add(child);
@@ -55,16 +56,18 @@ export async function startServer(args = [], module = shapes) {
   };
 }
 
-// Debian's chromium, headless, with a profile of its own that is removed afterwards.
-export async function startBrowser() {
+// Debian's chromium, headless, with a profile of its own that is removed afterwards; `options`
+// add to the context's (a viewport, a device scale factor).
+export async function startBrowser(options = {}) {
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "ondrel-chromium-"));
   const context = await chromium.launchPersistentContext(profile, {
     executablePath: "/usr/bin/chromium",
     headless: true,
     args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
       "--disable-background-networking", "--disable-component-update", "--disable-sync"],
-    viewport: {width: 1280, height: 760},
+    viewport: {width: 1280, height: 800},
     acceptDownloads: true,
+    ...options,
   });
   return {
     context,
@@ -76,11 +79,11 @@ export async function startBrowser() {
 }
 
 // Runs `body` with a server and a page on it; stops both whatever happens.
-export async function withPage(serverArgs, body, module = shapes) {
+export async function withPage(serverArgs, body, module = shapes, browserOptions = {}) {
   const server = await startServer(serverArgs, module);
   let browser;
   try {
-    browser = await startBrowser();
+    browser = await startBrowser(browserOptions);
     const page = browser.context.pages()[0] ?? await browser.context.newPage();
     const errors = [];
     page.on("pageerror", (e) => errors.push(e.message));
@@ -95,12 +98,12 @@ export async function withPage(serverArgs, body, module = shapes) {
 }
 
 // Waits until every request the page sent (renders, values and graying) is answered and the last
-// render shown is at full resolution and newer than `after` (a value of shownRender()).
+// render shown is a full frame (not a draft) newer than `after` (a value of shownRender()).
 export async function settled(page, after = 0) {
   await page.waitForFunction((after) => {
     const b = document.body.dataset;
     return Number(b.shown ?? 0) > after && b.pending === "0" &&
-      document.getElementById("preview").dataset.downsample === "1";
+      document.getElementById("preview").dataset.draft === "false";
   }, after, {timeout: 30000});
 }
 

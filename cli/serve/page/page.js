@@ -1,24 +1,29 @@
 // The page of `ondrel serve`. Everything it shows comes from the server: the controls from the
 // module's parameter definitions, their values and graying from the module's parameter-UI update
 // at the current frame, and the preview from a render through the offline host. What the user
-// sets is kept as a recipe, the same one "Save recipe" writes, and sent with every request.
+// sets is kept as a recipe, the same one "Save recipe" writes, and sent with every request; each
+// effect keeps its own for the session.
 "use strict";
 
 const $ = (id) => document.getElementById(id);
 
 const page = {
-  info: null,          // the effects, the input and the built-in layer's size
+  info: null,          // the effects, the input, the built-in layer's size, the preview's limits
   controls: [],        // the effect's parameter definitions, by index
-  rows: new Map(),     // index -> {row, set(text), handle}
+  rows: new Map(),     // index -> {row, set(text), handle, stopwatch, key, interpolation}
   values: [],          // each parameter's value at the current frame, as text
   disabled: new Set(), // indices the module grayed
-  // What the user set: name -> {value} or {keys: [{time, value}], interpolation}.
+  // What the user set for the current effect: name -> {value} or {keys: [{time, value}],
+  // interpolation}. The same object as the effect's entry in `sessions`.
   params: {},
+  sessions: new Map(), // effect name -> {controls, about, params}
   effect: "",
+  layer: [1920, 1080], // the layer the stage shows: the last size the server took
   frame: 1,
   start: 1,
   end: 48,
   fps: "24",
+  playing: null,       // {from, since, rate} while the timeline plays
 };
 
 // ---- Talking to the server.
@@ -58,73 +63,151 @@ function request(extra) {
   return {recipe: recipe(), frame: page.frame, background: $("background").value, ...extra};
 }
 
-// ---- Messages: the latest error of each source, and what the module wrote.
+// The layer a request renders over, as the page reads it; the server checks it.
+function requestedLayer() {
+  const input = page.info.input;
+  if ($("background").value === "input" && input) return [input.width, input.height];
+  const m = /^(\d+)x(\d+)$/.exec($("size").value.trim());
+  return m ? [Number(m[1]), Number(m[2])] : page.layer;
+}
+
+// A request the server answered: its layer is the one the stage shows from now on.
+function accepted(layer) {
+  if (layer[0] === page.layer[0] && layer[1] === page.layer[1]) return;
+  page.layer = layer;
+  fitStage();
+  for (const entry of page.rows.values()) {
+    if (entry.handle && typeof page.values[entry.index] === "string") entry.set(page.values[entry.index]);
+  }
+}
+
+// ---- Messages: each shown once, each error beside the control it names.
 
 const messages = new Map(); // source -> {text, kind}
 
+// The setting a message names by its label ("Size: ..."), as the server names them.
+const settingFields = {"Size": "size", "Frame rate": "fps", "Frame range": "start", "Depth": "depth", "Effect": "effect"};
+
+function namedControl(text) {
+  if (!text) return null;
+  for (const [label, id] of Object.entries(settingFields)) {
+    if (text.startsWith(`${label}: `)) return $(id).closest("label");
+  }
+  const control = page.controls.find((c) => c.name && text.startsWith(`${c.name}: `));
+  return control ? page.rows.get(control.index)?.row ?? null : null;
+}
+
 function say(source, text, kind = "error") {
   if (text) messages.set(source, {text, kind}); else messages.delete(source);
-  const box = $("messages");
-  box.replaceChildren(...[...messages.values()].map(({text, kind}) => {
-    const line = document.createElement("div");
-    line.className = kind;
-    line.textContent = text;
-    return line;
+  const shown = new Map();
+  for (const m of messages.values()) shown.set(m.text, m.kind);
+  for (const marked of document.querySelectorAll(".invalid")) {
+    marked.classList.remove("invalid");
+    marked.removeAttribute("data-error");
+  }
+  $("messages").replaceChildren(...[...shown].map(([text, kind]) => {
+    const named = kind === "error" ? namedControl(text) : null;
+    if (named) {
+      named.classList.add("invalid");
+      named.dataset.error = text;
+    }
+    return element("div", {className: kind}, text);
   }));
 }
 
-// ---- Values at the current frame and the module's graying.
-
-let stateSeq = 0;
-
-// Requests not yet answered, of both kinds; tests wait for none.
+// Requests not yet answered, of every kind; tests wait for none.
 let pending = 0;
 function busy(change) {
   pending += change;
   document.body.dataset.pending = String(pending);
 }
 
+// ---- Values at the current frame and the module's graying. One request at a time: a change
+// while one is out asks again once it is answered, with what is set by then.
+
+const state = {seq: 0, running: false, again: false};
+
 async function refreshState() {
-  const mine = ++stateSeq;
+  if (state.running) {
+    state.again = true;
+    return;
+  }
+  state.running = true;
   busy(+1);
   try {
-    const state = await (await call("/api/state", request())).json();
-    if (mine !== stateSeq) return;
-    page.values = state.values;
-    page.disabled = new Set(state.disabled);
-    const hidden = new Set(state.hidden);
-    for (const [index, entry] of page.rows) {
-      entry.set(page.values[index]);
-      const grayed = page.disabled.has(index);
-      entry.row.classList.toggle("disabled", grayed);
-      entry.row.hidden = hidden.has(index);
-      for (const input of entry.row.querySelectorAll("input, select, button:not(.twirly)")) {
-        input.disabled = grayed;
+    do {
+      state.again = false;
+      const mine = ++state.seq;
+      const layer = requestedLayer();
+      try {
+        const answer = await (await call("/api/state", request())).json();
+        if (state.again || mine !== state.seq) continue;
+        accepted(layer);
+        showState(answer);
+        say("state", answer.error);
+      } catch (e) {
+        if (!state.again) say("state", e.message);
       }
-      if (entry.handle) entry.handle.classList.toggle("disabled", grayed || hidden.has(index));
-    }
-    say("state", state.error);
-  } catch (e) {
-    if (mine === stateSeq) say("state", e.message);
+    } while (state.again);
   } finally {
+    state.running = false;
     busy(-1);
   }
 }
 
-// ---- The preview. Every change asks for a render at once; the server drops a render that a
-// newer request overtakes (answering 204), and a late answer to an older request is ignored.
-
-const preview = {seq: 0, shown: 0, dropped: 0, drafts: 0};
-
-function draftFactor() {
-  const [w, h] = layerSize();
-  return Math.min(16, Math.max(2, Math.ceil(Math.max(w, h) / 640)));
+function showState(answer) {
+  page.values = answer.values;
+  page.disabled = new Set(answer.disabled);
+  const hidden = new Set(answer.hidden);
+  for (const [index, entry] of page.rows) {
+    entry.set(page.values[index]);
+    const grayed = page.disabled.has(index);
+    entry.row.classList.toggle("disabled", grayed);
+    entry.row.hidden = hidden.has(index);
+    for (const input of entry.row.querySelectorAll("input, select, button:not(.twirly)")) {
+      input.disabled = grayed;
+    }
+    if (entry.handle) entry.handle.classList.toggle("disabled", grayed || hidden.has(index));
+  }
+  updateKeyButtons();
 }
 
-async function render(draft = false) {
+// ---- The preview, at the size the stage shows (its pixels times the device pixel ratio), or a
+// draft at half that while something moves. A full frame is asked for at once: the server
+// interrupts the render it overtakes and answers that one 204. A draft waits while a render is
+// out, and the newest draft wanted goes when it is answered. A late answer is never shown over a
+// newer one.
+
+const preview = {seq: 0, shown: 0, dropped: 0, drafts: 0, out: 0, draftWanted: false};
+
+// The coarsest 1/N at which the preview of a layer still has a pixel for each of the stage's
+// device pixels, within the server's limits.
+function stageDownsample(layer = page.layer) {
+  const stage = stageSize(layer);
+  const ratio = window.devicePixelRatio || 1;
+  const [w, h] = layer;
+  const {maxPixels, maxDownsample} = page.info.preview;
+  let n = clamp(Math.floor(Math.min(w / (stage[0] * ratio), h / (stage[1] * ratio))), 1, maxDownsample);
+  while (n < maxDownsample && Math.ceil(w / n) * Math.ceil(h / n) > maxPixels) ++n;
+  return n;
+}
+
+function render(draft = false) {
+  if (draft && preview.out > 0) {
+    preview.draftWanted = true;
+    return;
+  }
+  if (!draft) preview.draftWanted = false;
+  sendPreview(draft);
+}
+
+async function sendPreview(draft) {
   const mine = ++preview.seq;
-  const downsample = draft ? draftFactor() : 1;
+  const layer = requestedLayer();
+  const full = stageDownsample(layer);
+  const downsample = draft ? Math.min(page.info.preview.maxDownsample, 2 * full) : full;
   const started = performance.now();
+  preview.out++;
   busy(+1);
   try {
     const response = await call("/api/preview", request({downsample}));
@@ -140,18 +223,13 @@ async function render(draft = false) {
       return;
     }
     preview.shown = mine;
-    const canvas = $("preview");
-    canvas.width = width;
-    canvas.height = height;
-    canvas.getContext("2d").putImageData(new ImageData(pixels, width, height), 0, 0);
-    canvas.dataset.downsample = String(downsample);
-    if (downsample > 1) preview.drafts++;
-    document.body.dataset.drafts = String(preview.drafts);
+    accepted(layer);
+    show(new ImageData(pixels, width, height), {downsample, draft});
     say("render", null);
     say("module", response.headers.get("X-Module-Message"), "note");
     const ms = Math.round(performance.now() - started);
     $("status").textContent = `${width}\u00d7${height} at ${$("depth").value} bits` +
-      `${downsample > 1 ? ` (1/${downsample} while dragging)` : ""}, ${ms} ms` +
+      `${downsample > 1 ? ` (1/${downsample}${draft ? ", draft" : ""})` : ""}, ${ms} ms` +
       (preview.dropped ? `, ${preview.dropped} dropped` : "");
   } catch (e) {
     if (mine >= preview.shown) {
@@ -160,8 +238,23 @@ async function render(draft = false) {
     }
   } finally {
     document.body.dataset.shown = String(preview.shown);
+    preview.out--;
     busy(-1);
+    if (preview.draftWanted && preview.out === 0) render(true);
   }
+}
+
+function show(image, {downsample, draft}) {
+  const canvas = $("preview");
+  if (canvas.width !== image.width || canvas.height !== image.height) {
+    canvas.width = image.width;
+    canvas.height = image.height;
+  }
+  canvas.getContext("2d").putImageData(image, 0, 0);
+  canvas.dataset.downsample = String(downsample);
+  canvas.dataset.draft = String(draft);
+  if (draft) preview.drafts++;
+  document.body.dataset.drafts = String(preview.drafts);
 }
 
 // ---- Setting values: a value for all time, or a keyframe at the current frame once the
@@ -174,26 +267,31 @@ function setValue(control, text, {draft = false} = {}) {
     if (key) key.value = text; else p.keys.push({time: page.frame, value: text});
     p.keys.sort((a, b) => a.time - b.time);
     drawTicks();
+    updateKeyButtons();
   } else {
     page.params[control.name] = {value: text};
   }
   page.values[control.index] = text;
-  const entry = page.rows.get(control.index);
-  entry.set(text);
+  page.rows.get(control.index).set(text);
   if (control.kind === "popup" || isAnimated(p)) refreshState();
   render(draft);
 }
 
-function toggleAnimation(control) {
-  const p = page.params[control.name];
-  const now = page.values[control.index];
-  page.params[control.name] = isAnimated(p) ? {value: now} : {keys: [{time: page.frame, value: now}]};
+function changed() {
   updateKeyButtons();
   drawTicks();
   refreshState();
   render();
 }
 
+function toggleAnimation(control) {
+  const p = page.params[control.name];
+  const now = page.values[control.index];
+  page.params[control.name] = isAnimated(p) ? {value: now} : {keys: [{time: page.frame, value: now}]};
+  changed();
+}
+
+// Adds a keyframe at the current frame, or removes the one there (a control keeps its last).
 function toggleKey(control) {
   const p = page.params[control.name];
   const at = p.keys.findIndex((k) => k.time === page.frame);
@@ -203,10 +301,7 @@ function toggleKey(control) {
   } else if (p.keys.length > 1) {
     p.keys.splice(at, 1);
   }
-  updateKeyButtons();
-  drawTicks();
-  refreshState();
-  render();
+  changed();
 }
 
 function updateKeyButtons() {
@@ -214,13 +309,39 @@ function updateKeyButtons() {
     const p = page.params[page.controls[index].name];
     const animated = isAnimated(p);
     entry.stopwatch.setAttribute("aria-pressed", String(animated));
-    entry.key.hidden = !animated;
+    entry.navigator.hidden = !animated;
     entry.key.classList.toggle("on", animated && p.keys.some((k) => k.time === page.frame));
+    const grayed = page.disabled.has(index);
+    entry.previous.disabled = grayed || !animated || keyTime(-1, p) === null;
+    entry.next.disabled = grayed || !animated || keyTime(+1, p) === null;
     if (entry.interpolation) {
       entry.interpolation.hidden = !animated;
       entry.interpolation.value = (animated && p.interpolation) || "linear";
     }
   }
+  const times = keyTimes();
+  $("previous-key").disabled = !times.some((t) => t < page.frame);
+  $("next-key").disabled = !times.some((t) => t > page.frame);
+}
+
+// Every keyframe time of the current effect (or of one parameter), ascending, each once.
+function keyTimes(p) {
+  const tracks = p ? [p] : Object.values(page.params).filter(isAnimated);
+  return [...new Set(tracks.flatMap((t) => t.keys.map((k) => k.time)))].sort((a, b) => a - b);
+}
+
+// The nearest keyframe before (direction -1) or after (+1) the current frame, or null.
+function keyTime(direction, p) {
+  const times = keyTimes(p).filter((t) => (direction < 0 ? t < page.frame : t > page.frame));
+  return times.length ? times[direction < 0 ? times.length - 1 : 0] : null;
+}
+
+function goToKey(direction, p) {
+  const t = keyTime(direction, p);
+  if (t === null) return;
+  pause(false);
+  setFrame(t);
+  render();
 }
 
 // ---- Building the controls from the module's definitions.
@@ -238,12 +359,12 @@ function element(tag, props = {}, ...children) {
 
 function twirly(open, target, openClass) {
   const button = element("button", {type: "button", className: "twirly", title: "Twirl"});
-  const show = (isOpen) => {
+  const showOpen = (isOpen) => {
     button.setAttribute("aria-expanded", String(isOpen));
     if (openClass) target.classList.toggle(openClass, !isOpen); else target.hidden = !isOpen;
   };
-  button.addEventListener("click", () => show(button.getAttribute("aria-expanded") !== "true"));
-  show(open);
+  button.addEventListener("click", () => showOpen(button.getAttribute("aria-expanded") !== "true"));
+  showOpen(open);
   return button;
 }
 
@@ -314,6 +435,8 @@ function angleWidgets(control, more) {
   return {
     widgets: [entry, element("span", {className: "unit"}, "\u00b0")],
     set(text) { entry.value = text; d.show(Number(text)); },
+    // A dial is what an angle is set with: it shows from the start.
+    open: true,
   };
 }
 
@@ -325,29 +448,8 @@ function pointWidgets(control) {
   y.addEventListener("change", change);
   const handle = element("div", {className: "handle", title: control.name,
     dataset: {name: control.name, index: control.index}});
-  // Where handles meet, the shape's own points (declared first) are on top of the transform's.
+  // Where handles meet, the shape's own points (declared first) start on top of the transform's.
   handle.style.zIndex = String(1000 - control.index);
-  let dragging = false;
-  const moveTo = (event, draft) => {
-    const box = $("stage").getBoundingClientRect();
-    const [w, h] = layerSize();
-    const px = clamp((event.clientX - box.left) / box.width, -1, 2) * w;
-    const py = clamp((event.clientY - box.top) / box.height, -1, 2) * h;
-    setValue(control, `${numberText(px, 1)},${numberText(py, 1)}`, {draft});
-  };
-  handle.addEventListener("pointerdown", (e) => {
-    if (page.disabled.has(control.index)) return;
-    dragging = true;
-    handle.classList.add("moving");
-    handle.setPointerCapture(e.pointerId);
-  });
-  handle.addEventListener("pointermove", (e) => { if (dragging) moveTo(e, true); });
-  handle.addEventListener("pointerup", (e) => {
-    if (!dragging) return;
-    dragging = false;
-    handle.classList.remove("moving");
-    moveTo(e, false);
-  });
   $("handles").append(handle);
   return {
     widgets: [x, y],
@@ -355,7 +457,7 @@ function pointWidgets(control) {
     set(text) {
       const [px, py] = text.split(",").map(Number);
       x.value = px; y.value = py;
-      const [w, h] = layerSize();
+      const [w, h] = page.layer;
       handle.style.left = `${(100 * px) / w}%`;
       handle.style.top = `${(100 * py) / h}%`;
     },
@@ -364,13 +466,9 @@ function pointWidgets(control) {
 
 function colorWidgets(control) {
   const picker = element("input", {type: "color", dataset: {role: "color"}});
-  let alpha = "";
-  picker.addEventListener("input", () => setValue(control, picker.value + alpha, {draft: true}));
-  picker.addEventListener("change", () => setValue(control, picker.value + alpha));
-  return {
-    widgets: [picker],
-    set(text) { picker.value = text.slice(0, 7); alpha = text.slice(7); },
-  };
+  picker.addEventListener("input", () => setValue(control, picker.value, {draft: true}));
+  picker.addEventListener("change", () => setValue(control, picker.value));
+  return {widgets: [picker], set(text) { picker.value = text.slice(0, 7); }};
 }
 
 function popupWidgets(control) {
@@ -402,6 +500,12 @@ const widgetsFor = {
   popup: popupWidgets, checkbox: checkboxWidgets,
 };
 
+function button(className, title, onClick) {
+  const b = element("button", {type: "button", className, title, ariaLabel: title});
+  b.addEventListener("click", onClick);
+  return b;
+}
+
 function buildControls(controls) {
   page.controls = controls;
   page.rows.clear();
@@ -431,11 +535,14 @@ function buildControls(controls) {
     }
     const more = element("div", {className: "more"});
     const made = widgetsFor[control.kind](control, more);
-    const stopwatch = element("button", {type: "button", className: "stopwatch",
-      title: control.animates ? "Animate: keyframes at the current frame" : "Keyframes (held)"});
-    stopwatch.addEventListener("click", () => toggleAnimation(control));
-    const key = element("button", {type: "button", className: "key", title: "Keyframe at this frame"});
-    key.addEventListener("click", () => toggleKey(control));
+    const stopwatch = button("stopwatch", control.animates ? "Animate: keyframes at the current frame" : "Keyframes (held)",
+      () => toggleAnimation(control));
+    // The keyframe navigator, as compositors have it: previous, add or remove here, next.
+    const previous = button("step previous", "Previous keyframe of this control",
+      () => goToKey(-1, page.params[control.name]));
+    const key = button("key", "Add or remove a keyframe at this frame", () => toggleKey(control));
+    const next = button("step next", "Next keyframe of this control", () => goToKey(+1, page.params[control.name]));
+    const navigator = element("span", {className: "navigator"}, previous, key, next);
     let interpolation = null;
     if (control.animates) {
       interpolation = element("select", {className: "interpolation", title: "Interpolation"},
@@ -446,44 +553,123 @@ function buildControls(controls) {
         render();
       });
     }
-    const value = element("div", {className: "value"}, ...made.widgets, key);
+    const value = element("div", {className: "value"}, ...made.widgets, navigator);
     if (interpolation) value.append(interpolation);
     const hasMore = more.childElementCount > 0;
     const row = element("div", {className: "param", dataset: {index: control.index, kind: control.kind, name: control.name}},
-      hasMore ? twirly(!control.collapsed, more) : element("span"), stopwatch,
+      hasMore ? twirly(made.open || !control.collapsed, more) : element("span"), stopwatch,
       element("label", {className: "name"}, control.name), value);
     if (hasMore) row.append(more);
     row.style.setProperty("--depth", depth);
     parent.append(row);
-    page.rows.set(control.index, {row, set: made.set, handle: made.handle, stopwatch, key, interpolation});
+    page.rows.set(control.index, {index: control.index, row, set: made.set, handle: made.handle, stopwatch,
+      navigator, previous, key, next, interpolation});
   }
   updateKeyButtons();
 }
 
+// ---- Handles on the stage. A drag takes the handle on top; where handles lie on one another,
+// Alt-drag takes the next one down, and a click without a drag opens a menu of them all: the one
+// picked comes on top.
+
+const handles = {drag: null, top: 2000, lastTaken: null};
+
+function handlesAt(x, y) {
+  return document.elementsFromPoint(x, y)
+    .filter((e) => e.classList?.contains("handle") && !e.classList.contains("disabled"));
+}
+
+function moveHandle(handle, event, draft) {
+  const control = page.controls[Number(handle.dataset.index)];
+  const box = $("stage").getBoundingClientRect();
+  const [w, h] = page.layer;
+  const px = clamp((event.clientX - box.left) / box.width, -1, 2) * w;
+  const py = clamp((event.clientY - box.top) / box.height, -1, 2) * h;
+  setValue(control, `${numberText(px, 1)},${numberText(py, 1)}`, {draft});
+}
+
+function raise(handle) {
+  handle.style.zIndex = String(++handles.top);
+  handles.lastTaken = handle;
+}
+
+function openPick(stack, event) {
+  const pick = $("pick");
+  const box = $("stage").getBoundingClientRect();
+  pick.replaceChildren(...stack.map((handle) => {
+    const item = element("button", {type: "button", role: "menuitem"}, handle.dataset.name);
+    item.addEventListener("click", () => { raise(handle); closePick(); });
+    return item;
+  }));
+  pick.style.left = `${event.clientX - box.left + 12}px`;
+  pick.style.top = `${event.clientY - box.top + 12}px`;
+  pick.hidden = false;
+  $("stage").classList.add("picking");
+  pick.firstElementChild.focus();
+}
+
+function closePick() {
+  $("pick").hidden = true;
+  $("stage").classList.remove("picking");
+}
+
+function watchHandles() {
+  const layer = $("handles");
+  layer.addEventListener("pointerdown", (e) => {
+    const stack = handlesAt(e.clientX, e.clientY);
+    if (!stack.length) return;
+    closePick();
+    let handle = stack[0];
+    if (e.altKey && stack.length > 1) {
+      const at = stack.indexOf(handles.lastTaken);
+      handle = stack[at >= 0 ? (at + 1) % stack.length : 1];
+    }
+    handles.lastTaken = handle;
+    handles.drag = {handle, stack, x: e.clientX, y: e.clientY, moved: false};
+    handle.classList.add("moving");
+    handle.setPointerCapture(e.pointerId);
+    e.preventDefault();
+  });
+  layer.addEventListener("pointermove", (e) => {
+    const drag = handles.drag;
+    if (!drag) return;
+    drag.moved ||= Math.hypot(e.clientX - drag.x, e.clientY - drag.y) > 3;
+    if (drag.moved) moveHandle(drag.handle, e, true);
+  });
+  const end = (e) => {
+    const drag = handles.drag;
+    if (!drag) return;
+    handles.drag = null;
+    drag.handle.classList.remove("moving");
+    if (drag.moved) moveHandle(drag.handle, e, false);
+    else if (drag.stack.length > 1 && e.type === "pointerup") openPick(drag.stack, e);
+  };
+  layer.addEventListener("pointerup", end);
+  layer.addEventListener("pointercancel", end);
+  $("pick").addEventListener("keydown", (e) => { if (e.key === "Escape") closePick(); });
+  document.addEventListener("pointerdown", (e) => { if (!$("pick").contains(e.target) && !e.target.closest?.(".handle")) closePick(); });
+}
+
 // ---- The layer, the stage and the timeline.
 
-function layerSize() {
-  const input = page.info.input;
-  if ($("background").value === "input" && input) return [input.width, input.height];
-  const m = /^(\d+)x(\d+)$/.exec($("size").value.trim());
-  return m ? [Number(m[1]), Number(m[2])] : [1920, 1080];
+// The stage's size in CSS pixels for a layer: as large as the viewer holds, in the layer's shape.
+function stageSize([w, h]) {
+  const viewer = $("viewer");
+  const scale = Math.min((viewer.clientWidth - 24) / w, (viewer.clientHeight - 24) / h);
+  return [Math.max(1, Math.floor(w * scale)), Math.max(1, Math.floor(h * scale))];
 }
 
 function fitStage() {
-  const [w, h] = layerSize();
-  const viewer = $("viewer");
-  const room = [viewer.clientWidth - 24, viewer.clientHeight - $("messages").offsetHeight - 24];
-  const scale = Math.min(room[0] / w, room[1] / h);
-  $("stage").style.width = `${Math.max(1, Math.floor(w * scale))}px`;
-  $("stage").style.height = `${Math.max(1, Math.floor(h * scale))}px`;
+  const [width, height] = stageSize(page.layer);
+  $("stage").style.width = `${width}px`;
+  $("stage").style.height = `${height}px`;
 }
 
 function drawTicks() {
   const ticks = $("ticks");
   ticks.replaceChildren();
   const span = Math.max(1, page.end - page.start);
-  const times = new Set(Object.values(page.params).filter(isAnimated).flatMap((p) => p.keys.map((k) => k.time)));
-  for (const t of times) {
+  for (const t of keyTimes()) {
     if (t < page.start || t > page.end) continue;
     ticks.append(element("span", {style: `left: ${(100 * (t - page.start)) / span}%`}));
   }
@@ -510,25 +696,110 @@ function setRange() {
   drawTicks();
 }
 
+// Frames per second as the rate field gives it: "24", "29.97", "30000/1001".
+function frameRate() {
+  const m = /^(\d+(?:\.\d+)?)(?:\/(\d+(?:\.\d+)?))?$/.exec(page.fps);
+  const rate = m ? Number(m[1]) / Number(m[2] ?? 1) : NaN;
+  return Number.isFinite(rate) && rate > 0 ? rate : null;
+}
+
+// Plays the frame range over and over at the sequence's rate, in drafts, until paused.
+function play() {
+  const rate = frameRate();
+  if (rate === null) {
+    say("play", "Frame rate: give frames per second to play at, such as 24 or 30000/1001");
+    return;
+  }
+  say("play", null);
+  page.playing = {from: page.frame, since: performance.now(), rate};
+  $("play").setAttribute("aria-pressed", "true");
+  $("play").title = "Pause (Space)";
+  requestAnimationFrame(playFrame);
+}
+
+function playFrame(now) {
+  const playing = page.playing;
+  if (!playing) return;
+  const length = page.end - page.start + 1;
+  const elapsed = Math.floor(((now - playing.since) * playing.rate) / 1000);
+  const n = page.start + (((playing.from - page.start + Math.max(0, elapsed)) % length) + length) % length;
+  if (n !== page.frame) {
+    setFrame(n);
+    render(true);
+  }
+  requestAnimationFrame(playFrame);
+}
+
+// Stops playing; the frame it stopped at renders in full unless the caller renders next.
+function pause(renderNow = true) {
+  if (!page.playing) return;
+  page.playing = null;
+  $("play").setAttribute("aria-pressed", "false");
+  $("play").title = "Play (Space)";
+  if (renderNow) render();
+}
+
+function togglePlay() { if (page.playing) pause(); else play(); }
+
+function step(frames, {draft = false} = {}) {
+  pause(false);
+  setFrame(page.frame + frames);
+  render(draft);
+}
+
+// The keys a compositor's timeline answers, unless a field that takes them has the focus.
+function watchKeys() {
+  const takesKeys = (target) => target.matches?.("input:not([type=range]):not([type=button]), select, textarea");
+  document.addEventListener("keydown", (e) => {
+    if (e.ctrlKey || e.metaKey || e.altKey || takesKeys(e.target)) return;
+    const onSlider = e.target.matches?.("input[type=range]");
+    switch (e.key) {
+      case " ": togglePlay(); break;
+      case "ArrowLeft": case "PageUp": if (onSlider) return; step(e.shiftKey ? -10 : -1, {draft: e.repeat}); break;
+      case "ArrowRight": case "PageDown": if (onSlider) return; step(e.shiftKey ? 10 : 1, {draft: e.repeat}); break;
+      case "Home": if (onSlider) return; step(page.start - page.frame); break;
+      case "End": if (onSlider) return; step(page.end - page.frame); break;
+      case "j": case "J": goToKey(-1); break;
+      case "k": case "K": goToKey(+1); break;
+      default: return;
+    }
+    e.preventDefault();
+  });
+  document.addEventListener("keyup", (e) => {
+    // A held arrow key steps in drafts; letting it go shows the frame in full.
+    if (["ArrowLeft", "ArrowRight", "PageUp", "PageDown"].includes(e.key) && !takesKeys(e.target) &&
+        !e.target.matches?.("input[type=range]")) render();
+    // Space on a button would press it as well.
+    if (e.key === " " && e.target.matches?.("button")) e.preventDefault();
+  });
+}
+
 function changeLayer() {
   $("size-label").hidden = $("background").value === "input";
-  fitStage();
   refreshState();
   render();
 }
 
 async function loadEffect(name) {
-  page.effect = name;
-  page.params = {};
+  pause(false);
+  let session = page.sessions.get(name);
   try {
-    const answer = await (await call(`/api/controls?effect=${encodeURIComponent(name)}`)).json();
-    $("about-text").textContent = answer.about.replace(/\r/g, "\n");
-    buildControls(answer.controls);
+    if (!session) {
+      const answer = await (await call(`/api/controls?effect=${encodeURIComponent(name)}`)).json();
+      session = {controls: answer.controls, about: answer.about, params: {}};
+      page.sessions.set(name, session);
+    }
     say("controls", null);
   } catch (e) {
     say("controls", e.message);
+    $("effect").value = page.effect;
     return;
   }
+  page.effect = name;
+  page.params = session.params;
+  $("about-text").textContent = session.about.replace(/\r/g, "\n");
+  buildControls(session.controls);
+  drawTicks();
   await refreshState();
   render();
 }
@@ -560,18 +831,38 @@ async function start() {
   setRange();
   $("frame").value = $("time").value = page.frame;
   $("size-label").hidden = $("background").value === "input";
+  page.layer = requestedLayer();
 
   $("effect").addEventListener("change", () => loadEffect($("effect").value));
   $("depth").addEventListener("change", () => render());
   $("background").addEventListener("change", changeLayer);
   $("size").addEventListener("change", changeLayer);
   $("save").addEventListener("click", save);
-  $("time").addEventListener("input", () => { setFrame(Number($("time").value)); render(true); });
+  $("play").addEventListener("click", togglePlay);
+  $("previous-key").addEventListener("click", () => goToKey(-1));
+  $("next-key").addEventListener("click", () => goToKey(+1));
+  $("time").addEventListener("input", () => { pause(false); setFrame(Number($("time").value)); render(true); });
   $("time").addEventListener("change", () => render());
-  $("frame").addEventListener("change", () => { setFrame(Number($("frame").value)); render(); });
+  $("frame").addEventListener("change", () => { pause(false); setFrame(Number($("frame").value)); render(); });
   for (const id of ["start", "end"]) $(id).addEventListener("change", () => { setRange(); setFrame(page.frame); render(); });
-  $("fps").addEventListener("change", () => { page.fps = $("fps").value.trim(); refreshState(); render(); });
-  new ResizeObserver(fitStage).observe($("viewer"));
+  $("fps").addEventListener("change", () => {
+    page.fps = $("fps").value.trim();
+    if (page.playing) { pause(false); play(); }
+    refreshState();
+    render();
+  });
+  watchHandles();
+  watchKeys();
+  // A stage of another size wants the preview at another size, once the resizing rests.
+  let resized = 0;
+  new ResizeObserver(() => {
+    fitStage();
+    clearTimeout(resized);
+    resized = setTimeout(() => {
+      const shown = $("preview").dataset;
+      if (shown.draft === "false" && Number(shown.downsample) !== stageDownsample()) render();
+    }, 150);
+  }).observe($("viewer"));
   fitStage();
   await loadEffect(page.info.effects[0]);
 }
