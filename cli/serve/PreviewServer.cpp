@@ -102,6 +102,13 @@ struct PreviewServer::Impl {
             }
             r.set_header("X-Width", std::to_string(image->width));
             r.set_header("X-Height", std::to_string(image->height));
+            r.set_header("X-Preview", std::to_string(image->number));
+            if (const auto& c = image->changed) {
+                r.set_header("X-Base", std::to_string(image->base));
+                r.set_header("X-Changed", std::to_string(c->x) + "," + std::to_string(c->y) + "," +
+                                              std::to_string(c->width) + "," +
+                                              std::to_string(c->height));
+            }
             if (!image->moduleMessage.empty()) {
                 r.set_header("X-Module-Message", headerText(image->moduleMessage));
             }

@@ -29,6 +29,7 @@ struct PreviewService::Request {
     Shot shot;
     int frame = 0;
     bool overInput = false;
+    std::uint64_t base = 0; // none
 };
 
 namespace {
@@ -213,6 +214,11 @@ PreviewService::Request PreviewService::_request(const Json& json) const {
     if (const auto factor = downsample.get<A_u_long>(); factor > 1) {
         request.shot.downsampleX = request.shot.downsampleY = PF_RationalScale{1, factor};
     }
+    const Json base = json.value("base", Json(0));
+    if (!base.is_number_integer() || base.get<long long>() < 0) {
+        refuse("\"base\" is the number of a preview the page shows");
+    }
+    request.base = base.get<std::uint64_t>();
     return request;
 }
 
@@ -338,6 +344,14 @@ std::optional<PreviewImage> PreviewService::_render(const Request& request,
     }
     PreviewImage image = previewOf(m_output);
     image.moduleMessage = moduleMessage(effect);
+    image.number = m_sent.remember(image.width, image.height, image.rgba);
+    const SentPreviews::Sent* base = m_sent.find(request.base);
+    if (base != nullptr && base->width == image.width && base->height == image.height) {
+        const ChangedRect changed = changedRect(base->rgba, image.rgba, image.width, image.height);
+        image.rgba = cropRgba(image.rgba, image.width, changed);
+        image.changed = changed;
+        image.base = request.base;
+    }
     return image;
 }
 

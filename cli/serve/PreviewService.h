@@ -8,18 +8,23 @@
 // layers:
 //
 //   {"recipe": {"effect": "OndrelCircle", "depth": 16, "params": {"Radius": 150}},
-//    "frame": 12, "background": "input" | "built-in", "downsample": 4}
+//    "frame": 12, "background": "input" | "built-in", "downsample": 4, "base": 17}
+//
+// "downsample" renders at 1/N; "base" names the preview the page shows, for a preview to answer
+// with what changed since (PreviewDelta.h).
 //
 // Only the server's own files are read: a recipe from the page naming a module, an input or an
 // output is refused.
 
 #include "cli/core/Effects.h"
 #include "cli/serve/LatestRenderGate.h"
+#include "cli/serve/PreviewDelta.h"
 #include "cli/shot/JsonDocument.h"
 
 #include "host/instance/EffectInstance.h"
 #include "host/pixels/World.h"
 
+#include <cstdint>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -44,11 +49,15 @@ public:
 
 // A rendered frame as the page shows it: 8 bits per channel whatever the render's depth,
 // red, green, blue and straight alpha, rows top to bottom (Rgba8.h), held as the bytes of the
-// answer's body.
+// answer's body: the whole frame, or only what changed since the request's base (PreviewDelta.h).
 struct PreviewImage {
-    A_long width = 0;
+    A_long width = 0; // the frame's
     A_long height = 0;
     std::string rgba;
+    std::uint64_t number = 0; // for a later request to name as its base
+    // Set when `rgba` holds only this rectangle, and the rest is the base's.
+    std::optional<ChangedRect> changed;
+    std::uint64_t base = 0;
     std::string moduleMessage; // what the module wrote into its message, if anything
 };
 
@@ -116,6 +125,7 @@ private:
     std::optional<ScaledLayer> m_scaledLayer;
     OfflineHost::World m_output{0, 0, OfflineHost::PixelDepth::Bits8};
     LatestRenderGate m_previews;
+    SentPreviews m_sent; // under m_hostMutex
 };
 
 } // namespace OndrelCli

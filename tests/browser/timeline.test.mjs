@@ -29,6 +29,9 @@ test("keyframes from the page, and the recipe it saves renders the same frame", 
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), "ondrel-serve-recipe-"));
   try {
     await withPage([], async (page) => {
+      // Answers that carry only what changed since the frame the page held.
+      let partial = 0;
+      page.on("response", (r) => { if (r.headers()["x-changed"]) partial++; });
       await pickEffect(page, "OndrelCircle");
       await andRender(page, async () => {
         await page.fill("#size", "480x270");
@@ -71,6 +74,7 @@ test("keyframes from the page, and the recipe it saves renders the same frame", 
       const shown = await previewPixels(page);
       assert.deepEqual([rendered.width, rendered.height], [shown.width, shown.height]);
       assert.ok(Buffer.from(rendered.rgba).equals(shown.rgba), "the rendered frame is the preview's");
+      assert.ok(partial > 0, "the preview was put together from changed rectangles");
     });
   } finally {
     fs.rmSync(folder, {recursive: true, force: true});

@@ -97,6 +97,7 @@ TEST_F(PreviewServiceTest, RefusesBadRequestsNamingWhatIsWrong) {
         {with("downsample", 0), "\"downsample\" is a whole number from 1 to 64"},
         {with("downsample", 65), "\"downsample\""},
         {with("downsample", "2"), "\"downsample\""},
+        {with("base", -1), "\"base\" is the number of a preview"},
     };
     for (const auto& [request, expected] : cases) {
         for (const auto& [status, what] : {refusal([&] { service.preview(request); }),
@@ -195,7 +196,7 @@ TEST_F(ProbeServiceTest, AModulesFailureCarriesItsCodeAndMessage) {
 TEST_F(ProbeServiceTest, AnOvertakenRenderIsInterrupted) {
     std::optional<OndrelCli::PreviewImage> overtaken{OndrelCli::PreviewImage{}};
     std::atomic<bool> returned{false};
-    std::thread first([&] {
+    std::jthread first([&] {
         // A failure (the probe's, uninterrupted) leaves `overtaken` as it was.
         refusal([&] {
             overtaken = service.preview(probe({{"Amount", Probe::interruptedAmount}}));

@@ -178,7 +178,12 @@ function showState(answer) {
 // out, and the newest draft wanted goes when it is answered. A late answer is never shown over a
 // newer one.
 
-const preview = {seq: 0, shown: 0, dropped: 0, drafts: 0, out: 0, draftWanted: false};
+const preview = {
+  seq: 0, shown: 0, dropped: 0, drafts: 0, out: 0, draftWanted: false,
+  // The last full frame and the last draft the page holds, {number, image}: the server answers
+  // a request that names one as its base with the rectangle that changed since.
+  held: {full: null, draft: null},
+};
 
 // The coarsest 1/N at which the preview of a layer still has a pixel for each of the stage's
 // device pixels, within the server's limits.
@@ -206,25 +211,44 @@ async function sendPreview(draft) {
   const layer = requestedLayer();
   const full = stageDownsample(layer);
   const downsample = draft ? Math.min(page.info.preview.maxDownsample, 2 * full) : full;
+  const kind = draft ? "draft" : "full";
   const started = performance.now();
   preview.out++;
   busy(+1);
   try {
-    const response = await call("/api/preview", request({downsample}));
+    const base = preview.held[kind]?.number;
+    const response = await call("/api/preview", request({downsample, ...(base ? {base} : {})}));
     if (response.status === 204 || mine < preview.shown) {
       preview.dropped++;
       return;
     }
-    const width = Number(response.headers.get("X-Width"));
-    const height = Number(response.headers.get("X-Height"));
+    const header = (name) => response.headers.get(name);
+    const [width, height] = [Number(header("X-Width")), Number(header("X-Height"))];
     const pixels = new Uint8ClampedArray(await response.arrayBuffer());
     if (mine < preview.shown) {
       preview.dropped++;
       return;
     }
+    const held = preview.held[kind];
+    const changed = header("X-Changed")?.split(",").map(Number) ?? null;
+    if (changed && held?.number !== Number(header("X-Base"))) {
+      // What it changed is no longer what the page holds: ask again.
+      preview.dropped++;
+      render(draft);
+      return;
+    }
     preview.shown = mine;
     accepted(layer);
-    show(new ImageData(pixels, width, height), {downsample, draft});
+    if (changed) {
+      const [x, y, w] = changed;
+      for (let row = 0; row < changed[3]; ++row) {
+        held.image.data.set(pixels.subarray(4 * w * row, 4 * w * (row + 1)), 4 * ((y + row) * width + x));
+      }
+      held.number = Number(header("X-Preview"));
+    } else {
+      preview.held[kind] = {number: Number(header("X-Preview")), image: new ImageData(pixels, width, height)};
+    }
+    show(preview.held[kind], changed, {downsample, draft});
     say("render", null);
     say("module", response.headers.get("X-Module-Message"), "note");
     const ms = Math.round(performance.now() - started);
@@ -244,13 +268,22 @@ async function sendPreview(draft) {
   }
 }
 
-function show(image, {downsample, draft}) {
+// Shows a frame the page holds; where the canvas shows what it was before `changed` (x, y, width,
+// height), only that rectangle is drawn.
+function show({number, image}, changed, {downsample, draft}) {
   const canvas = $("preview");
+  const [before, after] = [canvas.dataset.kind, draft ? "draft" : "full"];
   if (canvas.width !== image.width || canvas.height !== image.height) {
     canvas.width = image.width;
     canvas.height = image.height;
   }
-  canvas.getContext("2d").putImageData(image, 0, 0);
+  if (changed && before === after) {
+    canvas.getContext("2d").putImageData(image, 0, 0, ...changed);
+  } else {
+    canvas.getContext("2d").putImageData(image, 0, 0);
+  }
+  canvas.dataset.kind = after;
+  canvas.dataset.preview = String(number);
   canvas.dataset.downsample = String(downsample);
   canvas.dataset.draft = String(draft);
   if (draft) preview.drafts++;
