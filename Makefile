@@ -144,10 +144,14 @@ fuzz: deps
 # make install, make dist and make test-dist.
 include packaging/dist.mk
 
-bench:
+# The benchmark programs, then the preview's latency as a user meets it, in chromium
+# (bench/preview-latency.mjs; PREVIEW_BASELINE=path/to/an/older/ondrel compares with another build).
+bench: browser
 	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
 	@$(MAKE) --no-print-directory build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
+	@echo "== bench/preview-latency.mjs"
+	node bench/preview-latency.mjs $(BUILD_DIR) $(if $(PREVIEW_BASELINE),--baseline $(PREVIEW_BASELINE))
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i
