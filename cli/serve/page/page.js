@@ -783,13 +783,19 @@ function step(frames, {draft = false} = {}) {
 // The keys a compositor's timeline answers, unless a field that takes them has the focus.
 function watchKeys() {
   const takesKeys = (target) => target.matches?.("input:not([type=range]):not([type=button]), select, textarea");
+  let stepping = false; // an arrow key held down steps in drafts
+  const stepBy = (e, frames) => {
+    stepping ||= e.repeat;
+    step(frames, {draft: e.repeat});
+  };
   document.addEventListener("keydown", (e) => {
     if (e.ctrlKey || e.metaKey || e.altKey || takesKeys(e.target)) return;
     const onSlider = e.target.matches?.("input[type=range]");
+    const by = e.shiftKey ? 10 : 1;
     switch (e.key) {
-      case " ": togglePlay(); break;
-      case "ArrowLeft": case "PageUp": if (onSlider) return; step(e.shiftKey ? -10 : -1, {draft: e.repeat}); break;
-      case "ArrowRight": case "PageDown": if (onSlider) return; step(e.shiftKey ? 10 : 1, {draft: e.repeat}); break;
+      case " ": if (!e.repeat) togglePlay(); break;
+      case "ArrowLeft": case "PageUp": if (onSlider) return; stepBy(e, -by); break;
+      case "ArrowRight": case "PageDown": if (onSlider) return; stepBy(e, by); break;
       case "Home": if (onSlider) return; step(page.start - page.frame); break;
       case "End": if (onSlider) return; step(page.end - page.frame); break;
       case "j": case "J": goToKey(-1); break;
@@ -799,9 +805,11 @@ function watchKeys() {
     e.preventDefault();
   });
   document.addEventListener("keyup", (e) => {
-    // A held arrow key steps in drafts; letting it go shows the frame in full.
-    if (["ArrowLeft", "ArrowRight", "PageUp", "PageDown"].includes(e.key) && !takesKeys(e.target) &&
-        !e.target.matches?.("input[type=range]")) render();
+    // Letting a held arrow key go shows the frame in full.
+    if (stepping) {
+      stepping = false;
+      render();
+    }
     // Space on a button would press it as well.
     if (e.key === " " && e.target.matches?.("button")) e.preventDefault();
   });
