@@ -4,6 +4,7 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "Ondrel/OndrelPixelTraits.h"
 
 #include <cstdint>
 
@@ -32,50 +33,45 @@ int aeBlendMode(int blendMode);
 // Straight-alpha "over": the source laid over the backdrop. Each depth keeps its own arithmetic
 // (unsigned 32-bit integers at 8 and 16 bits, single precision in float), which the drawers'
 // output depends on bit for bit.
-namespace Blend {
+namespace Detail {
 
-inline PF_Pixel normal(const PF_Pixel& backdrop, const PF_Pixel& source) {
-    if (backdrop.alpha == 0 || source.alpha == 255) {
+// k = (M - as) * ab / M, A = as + k, each colour (b * k + s * as) / A, all truncating and limited
+// to M. At 16 bits M is 2^15, so the division by M is the shift by 15 that the depth calls for.
+template <typename Pixel>
+inline Pixel normalInteger(const Pixel& backdrop, const Pixel& source) {
+    using Channel = typename PixelTraits<Pixel>::ChannelType;
+    constexpr std::uint32_t m = PixelTraits<Pixel>::fullScale;
+    if (backdrop.alpha == 0 || source.alpha == m) {
         return source;
     }
     if (source.alpha == 0) {
         return backdrop;
     }
     const std::uint32_t as = source.alpha;
-    const std::uint32_t k = ((255u - as) * backdrop.alpha) / 255u;
+    const std::uint32_t k = ((m - as) * backdrop.alpha) / m;
     const std::uint32_t a = as + k;
-    const auto channel = [&](A_u_char b, A_u_char s) {
+    const auto channel = [&](Channel b, Channel s) {
         const std::uint32_t v = (b * k + s * as) / a;
-        return static_cast<A_u_char>(v > 255u ? 255u : v);
+        return static_cast<Channel>(v > m ? m : v);
     };
-    PF_Pixel out{};
-    out.alpha = static_cast<A_u_char>(a > 255u ? 255u : a);
+    Pixel out{};
+    out.alpha = static_cast<Channel>(a > m ? m : a);
     out.red = channel(backdrop.red, source.red);
     out.green = channel(backdrop.green, source.green);
     out.blue = channel(backdrop.blue, source.blue);
     return out;
 }
 
+} // namespace Detail
+
+namespace Blend {
+
+inline PF_Pixel normal(const PF_Pixel& backdrop, const PF_Pixel& source) {
+    return Detail::normalInteger(backdrop, source);
+}
+
 inline PF_Pixel16 normal(const PF_Pixel16& backdrop, const PF_Pixel16& source) {
-    if (backdrop.alpha == 0 || source.alpha == 32768) {
-        return source;
-    }
-    if (source.alpha == 0) {
-        return backdrop;
-    }
-    const std::uint32_t as = source.alpha;
-    const std::uint32_t k = ((32768u - as) * backdrop.alpha) >> 15;
-    const std::uint32_t a = k + as;
-    const auto channel = [&](A_u_short b, A_u_short s) {
-        const std::uint32_t v = (b * k + s * as) / a;
-        return static_cast<A_u_short>(v > 32768u ? 32768u : v);
-    };
-    PF_Pixel16 out{};
-    out.alpha = static_cast<A_u_short>(a > 32768u ? 32768u : a);
-    out.red = channel(backdrop.red, source.red);
-    out.green = channel(backdrop.green, source.green);
-    out.blue = channel(backdrop.blue, source.blue);
-    return out;
+    return Detail::normalInteger(backdrop, source);
 }
 
 // Nothing is clamped: overbright float colours pass through.

@@ -173,6 +173,17 @@ constexpr PF_LRect aeRect(const Rect& r) {
 // host pixels and clamp(), so overbright float colours survive until they are written out.
 
 template <typename T>
+struct ColorFloat;
+
+namespace Detail {
+
+// The pixel of colour c, each channel through its depth's traits with the given rounding.
+template <typename Pixel, Rounding R, typename T>
+constexpr Pixel toPixel(const ColorFloat<T>& c);
+
+} // namespace Detail
+
+template <typename T>
 struct ColorFloat {
     static_assert(std::is_floating_point_v<T>, "ColorFloat holds float or double channels");
 
@@ -185,33 +196,25 @@ struct ColorFloat {
     constexpr ColorFloat(T r, T g, T b) : alpha(T(1)), red(r), green(g), blue(b) {}
     constexpr ColorFloat(T a, T r, T g, T b) : alpha(a), red(r), green(g), blue(b) {}
 
-    // Channels are divided by the full scale in T (not multiplied by a reciprocal) so that every
-    // 8-bit value comes back unchanged through the 8-bit conversion; 16 bits divide exactly.
+    // With normalized false the colour takes the raw channel values.
     constexpr ColorFloat(const PF_Pixel& p, bool normalized = true)
-        : alpha(_from<PF_Pixel>(p.alpha, normalized)), red(_from<PF_Pixel>(p.red, normalized)),
-          green(_from<PF_Pixel>(p.green, normalized)), blue(_from<PF_Pixel>(p.blue, normalized)) {}
-
+        : ColorFloat(_fromPixel(p, normalized)) {}
     constexpr ColorFloat(const PF_Pixel16& p, bool normalized = true)
-        : alpha(_from<PF_Pixel16>(p.alpha, normalized)), red(_from<PF_Pixel16>(p.red, normalized)),
-          green(_from<PF_Pixel16>(p.green, normalized)),
-          blue(_from<PF_Pixel16>(p.blue, normalized)) {}
+        : ColorFloat(_fromPixel(p, normalized)) {}
+    constexpr ColorFloat(const PF_PixelFloat& p) : ColorFloat(_fromPixel(p, true)) {}
 
-    constexpr ColorFloat(const PF_PixelFloat& p)
-        : alpha(static_cast<T>(p.alpha)), red(static_cast<T>(p.red)),
-          green(static_cast<T>(p.green)), blue(static_cast<T>(p.blue)) {}
-
-    // The member conversions round in T; the free aePixel8/aePixel16 round in double.
-    constexpr operator PF_Pixel() const { return _to<PF_Pixel>(); }
-    constexpr operator PF_Pixel16() const { return _to<PF_Pixel16>(); }
-
+    // The members round in T; the free aePixel8/aePixel16 add the 0.5 in double.
+    constexpr operator PF_Pixel() const {
+        return Detail::toPixel<PF_Pixel, Rounding::inValueType>(*this);
+    }
+    constexpr operator PF_Pixel16() const {
+        return Detail::toPixel<PF_Pixel16, Rounding::inValueType>(*this);
+    }
     // Float worlds keep overbright colours, but an alpha outside [0, 1] means nothing.
     constexpr operator PF_PixelFloat() const {
-        PF_PixelFloat p{};
-        p.alpha = static_cast<PF_FpShort>(alpha < T(0) ? T(0) : (alpha > T(1) ? T(1) : alpha));
-        p.red = static_cast<PF_FpShort>(red);
-        p.green = static_cast<PF_FpShort>(green);
-        p.blue = static_cast<PF_FpShort>(blue);
-        return p;
+        ColorFloat limited = *this;
+        limited.alpha = alpha < T(0) ? T(0) : (alpha > T(1) ? T(1) : alpha);
+        return Detail::toPixel<PF_PixelFloat, Rounding::inValueType>(limited);
     }
 
     constexpr ColorFloat& operator+=(const ColorFloat& c) {
@@ -270,18 +273,11 @@ struct ColorFloat {
 
 private:
     template <typename Pixel>
-    static constexpr T _from(typename PixelTraits<Pixel>::ChannelType v, bool normalized) {
-        return normalized ? PixelTraits<Pixel>::template toUnit<T>(v) : static_cast<T>(v);
-    }
-    template <typename Pixel>
-    constexpr Pixel _to() const {
-        using Traits = PixelTraits<Pixel>;
-        Pixel p{};
-        p.alpha = Traits::fromUnit(alpha);
-        p.red = Traits::fromUnit(red);
-        p.green = Traits::fromUnit(green);
-        p.blue = Traits::fromUnit(blue);
-        return p;
+    static constexpr ColorFloat _fromPixel(const Pixel& p, bool normalized) {
+        const auto channel = [normalized](typename PixelTraits<Pixel>::ChannelType c) {
+            return normalized ? PixelTraits<Pixel>::template toUnit<T>(c) : static_cast<T>(c);
+        };
+        return ColorFloat(channel(p.alpha), channel(p.red), channel(p.green), channel(p.blue));
     }
     static constexpr T _clampChannel(T c, T max) {
         if (c > max) {
@@ -293,43 +289,37 @@ private:
 
 namespace Detail {
 
-// The free conversions form c * M in T and add the 0.5 in double. With normalized false the colour
-// holds raw pixel units, which are only clamped and truncated.
-template <typename Pixel, typename T>
-constexpr Pixel aePixel(const ColorFloat<T>& c, bool normalized) {
+template <typename Pixel, Rounding R, typename T>
+constexpr Pixel toPixel(const ColorFloat<T>& c) {
     using Traits = PixelTraits<Pixel>;
-    const auto channel = [normalized](T v) {
-        return normalized ? Traits::fromUnitHalfInDouble(v) : Traits::fromRaw(v);
-    };
     Pixel p{};
-    p.alpha = channel(c.alpha);
-    p.red = channel(c.red);
-    p.green = channel(c.green);
-    p.blue = channel(c.blue);
+    p.alpha = Traits::template fromValue<R>(c.alpha);
+    p.red = Traits::template fromValue<R>(c.red);
+    p.green = Traits::template fromValue<R>(c.green);
+    p.blue = Traits::template fromValue<R>(c.blue);
     return p;
 }
 
 } // namespace Detail
 
+// With normalized false the colour holds raw channel values, which are only limited and
+// truncated.
 template <typename T>
 constexpr PF_Pixel aePixel8(const ColorFloat<T>& c, bool normalized = true) {
-    return Detail::aePixel<PF_Pixel>(c, normalized);
+    return normalized ? Detail::toPixel<PF_Pixel, Rounding::inDouble>(c)
+                      : Detail::toPixel<PF_Pixel, Rounding::none>(c);
 }
 
 template <typename T>
 constexpr PF_Pixel16 aePixel16(const ColorFloat<T>& c, bool normalized = true) {
-    return Detail::aePixel<PF_Pixel16>(c, normalized);
+    return normalized ? Detail::toPixel<PF_Pixel16, Rounding::inDouble>(c)
+                      : Detail::toPixel<PF_Pixel16, Rounding::none>(c);
 }
 
-// Unlike the member conversion, this copies alpha unclamped as well.
+// Unlike the member conversion, this copies alpha unlimited as well.
 template <typename T>
 constexpr PF_PixelFloat aePixel32(const ColorFloat<T>& c) {
-    PF_PixelFloat p{};
-    p.alpha = static_cast<PF_FpShort>(c.alpha);
-    p.red = static_cast<PF_FpShort>(c.red);
-    p.green = static_cast<PF_FpShort>(c.green);
-    p.blue = static_cast<PF_FpShort>(c.blue);
-    return p;
+    return Detail::toPixel<PF_PixelFloat, Rounding::inDouble>(c);
 }
 
 } // namespace Ondrel

@@ -1,7 +1,6 @@
 // Per-depth facts of the host's three pixel types (depth code, channel type, full scale) and the
-// one place where values in unit range become channels and back. ColorFloat's conversions,
-// aePixel8/16/32 and the drawers' pixel loop all round through these, so the depths differ only
-// here.
+// one place where values become channels and back. ColorFloat's conversions, aePixel8/16/32, the
+// drawers' pixel loop and Blend::normal all go through these, so the depths differ only here.
 #pragma once
 
 #include "AE_Effect.h"
@@ -13,9 +12,23 @@ inline constexpr int bpc8 = 0;
 inline constexpr int bpc16 = 1;
 inline constexpr int bpc32 = 2;
 
+// How a value becomes an integer channel: times the full scale M, plus 0.5, limited to 0..M and
+// truncated, which rounds half up. Pixels depend bit for bit on the precision of that sum, so
+// each caller names its mode. Float channels take the value as it is in every mode.
+enum class Rounding {
+    // v * M + 0.5 in the value's own type: ColorFloat's conversion members, so the drawers' float
+    // colours round in single precision.
+    inValueType,
+    // v * M in the value's own type, the 0.5 added in double: aePixel8/16, and the drawers'
+    // coverages, which are doubles already.
+    inDouble,
+    // v already in channel units: only limited and truncated (the conversions' normalized false).
+    none,
+};
+
 namespace Detail {
 
-// Clamps v to [0, max] and truncates it. Anything that is not >= 0 (NaN included) gives 0, so the
+// Limits v to [0, max] and truncates it. Anything that is not >= 0 (NaN included) gives 0, so the
 // float-to-integer conversion is always defined.
 template <typename Channel, typename F>
 constexpr Channel clampTruncate(F v, F max) {
@@ -35,22 +48,19 @@ struct IntegerPixelTraits {
     static constexpr int bpc = Depth;
     static constexpr Channel fullScale = M;
 
-    // v * M + 0.5, formed in T, clamped to 0..M and truncated: round half up.
-    template <typename T>
-    static constexpr Channel fromUnit(T v) {
-        return clampTruncate<Channel>(v * T(M) + T(0.5), T(M));
+    template <Rounding R, typename T>
+    static constexpr Channel fromValue(T v) {
+        if constexpr (R == Rounding::inValueType) {
+            return clampTruncate<Channel>(v * T(M) + T(0.5), T(M));
+        } else if constexpr (R == Rounding::inDouble) {
+            return clampTruncate<Channel>(static_cast<double>(v * T(M)) + 0.5,
+                                          static_cast<double>(M));
+        } else {
+            return clampTruncate<Channel>(static_cast<double>(v), static_cast<double>(M));
+        }
     }
-    // v * M formed in T, the 0.5 added in double precision, then as fromUnit.
-    template <typename T>
-    static constexpr Channel fromUnitHalfInDouble(T v) {
-        return clampTruncate<Channel>(static_cast<double>(v * T(M)) + 0.5, static_cast<double>(M));
-    }
-    // v already in channel units: only clamped and truncated.
-    template <typename T>
-    static constexpr Channel fromRaw(T v) {
-        return clampTruncate<Channel>(static_cast<double>(v), static_cast<double>(M));
-    }
-    // c / M in T; exact at 16 bits, where M is a power of two.
+    // c / M in T (a division, not a multiplication by the reciprocal, so that every 8-bit value
+    // rounds back to itself); exact at 16 bits, where M is a power of two.
     template <typename T>
     static constexpr T toUnit(Channel c) {
         return static_cast<T>(c) / static_cast<T>(M);
@@ -75,8 +85,8 @@ struct PixelTraits<PF_PixelFloat> {
     static constexpr int bpc = bpc32;
     static constexpr PF_FpShort fullScale = 1.0f;
 
-    template <typename T>
-    static constexpr PF_FpShort fromUnit(T v) {
+    template <Rounding, typename T>
+    static constexpr PF_FpShort fromValue(T v) {
         return static_cast<PF_FpShort>(v);
     }
     template <typename T>

@@ -43,14 +43,14 @@ template <typename Shape, typename Pixel>
 class RowPainter {
 public:
     RowPainter(const Shape& shape, Pixel* row, int y)
-        : _shape(shape), _row(row), _y(static_cast<double>(y)),
-          _fillPixel(static_cast<Pixel>(shape.fillColor)),
-          _strokePixel(static_cast<Pixel>(shape.strokeColor)) {}
+        : m_shape(shape), m_row(row), m_y(static_cast<double>(y)),
+          m_fillPixel(Detail::toPixel<Pixel, colourRounding>(shape.fillColor)),
+          m_strokePixel(Detail::toPixel<Pixel, colourRounding>(shape.strokeColor)) {}
 
     // Each pixel's own coverage.
     void varying(int begin, int end) {
         varying(begin, end,
-                [this](int x) { return _shape.coverageAt(static_cast<double>(x), _y); });
+                [this](int x) { return m_shape.coverageAt(static_cast<double>(x), m_y); });
     }
 
     // Each pixel's coverage from coverageOf(x), which the shape makes equal to coverageAt but
@@ -60,63 +60,69 @@ public:
         for (int x = begin; x < end; ++x) {
             Pixel pixel{};
             if (_paint(pixel, coverageOf(x))) {
-                _row[x] = pixel;
+                m_row[x] = pixel;
             }
         }
     }
 
     // One coverage for every pixel: painted once, as on a cleared pixel, and copied.
     void uniform(int begin, int end, const Coverage& coverage) {
-        if (!(coverage.fill == _known.fill && coverage.stroke == _known.stroke)) {
-            _knownPixel = Pixel{};
-            _knownDrawn = _paint(_knownPixel, coverage);
-            _known = coverage;
+        if (!(coverage.fill == m_known.fill && coverage.stroke == m_known.stroke)) {
+            m_knownPixel = Pixel{};
+            m_knownDrawn = _paint(m_knownPixel, coverage);
+            m_known = coverage;
         }
-        if (_knownDrawn) {
-            _fill(_row + begin, end - begin, _knownPixel);
+        if (m_knownDrawn) {
+            _fill(m_row + begin, end - begin, m_knownPixel);
         }
     }
 
     // A row whose key equals the key of the row above it in this band is painted alike over the
     // same pixels: it is copied. Returns whether it was.
     bool repeatsRowAbove(const RowKey& key, int left, int right) {
-        const bool repeats =
-            _rowAbove != nullptr && key == _keyAbove && left == _leftAbove && right == _rightAbove;
+        const bool repeats = m_rowAbove != nullptr && key == m_keyAbove && left == m_leftAbove &&
+                             right == m_rightAbove;
         if (repeats) {
-            std::memcpy(_row + left, _rowAbove + left,
+            std::memcpy(m_row + left, m_rowAbove + left,
                         static_cast<std::size_t>(right - left) * sizeof(Pixel));
         }
-        _key = key;
-        _left = left;
-        _right = right;
+        m_key = key;
+        m_left = left;
+        m_right = right;
         return repeats;
     }
 
     void nextRow(Pixel* row) {
-        _rowAbove = _row;
-        _keyAbove = _key;
-        _leftAbove = _left;
-        _rightAbove = _right;
-        _key = RowKey();
-        _row = row;
-        _y += 1.0;
+        m_rowAbove = m_row;
+        m_keyAbove = m_key;
+        m_leftAbove = m_left;
+        m_rightAbove = m_right;
+        m_key = RowKey();
+        m_row = row;
+        m_y += 1.0;
     }
 
 private:
     using Traits = PixelTraits<Pixel>;
 
-    // Paints a transparent pixel. Colours convert once, rounded in single precision; alpha is
-    // the coverage's. Returns whether anything was painted.
+    // The two roundings pixels depend on: the float colours, converted once, round in single
+    // precision, as ColorFloat<float>'s members round them; the coverages, which become alpha,
+    // round in double.
+    static constexpr Rounding colourRounding = Rounding::inValueType;
+    static constexpr Rounding coverageRounding = Rounding::inDouble;
+
+    // Paints a transparent pixel. Returns whether anything was painted.
     bool _paint(Pixel& pixel, const Coverage& coverage) const {
         bool drawn = false;
-        if (paintsFill(_shape.mode) && coverage.fill > coverageThreshold) {
-            pixel = _fillPixel;
-            pixel.alpha = Traits::fromUnit(coverage.fill);
+        if (paintsFill(m_shape.mode) && coverage.fill > coverageThreshold) {
+            pixel = m_fillPixel;
+            pixel.alpha = Traits::template fromValue<coverageRounding>(coverage.fill);
             drawn = true;
         }
-        if (paintsStroke(_shape.mode) && coverage.stroke > coverageThreshold) {
-            Pixel stroke = _strokePixel;
-            stroke.alpha = Traits::fromUnit(std::min(coverage.stroke, 1.0));
+        if (paintsStroke(m_shape.mode) && coverage.stroke > coverageThreshold) {
+            Pixel stroke = m_strokePixel;
+            stroke.alpha =
+                Traits::template fromValue<coverageRounding>(std::min(coverage.stroke, 1.0));
             pixel = Blend::normal(pixel, stroke);
             drawn = true;
         }
@@ -164,23 +170,23 @@ private:
         }
     }
 
-    const Shape& _shape;
-    Pixel* _row;
-    double _y;
-    const Pixel _fillPixel;
-    const Pixel _strokePixel;
+    const Shape& m_shape;
+    Pixel* m_row;
+    double m_y;
+    const Pixel m_fillPixel;
+    const Pixel m_strokePixel;
     // The last uniform coverage, its pixel, and whether that paints anything. NaN never matches.
-    Coverage _known{std::nan(""), std::nan("")};
-    Pixel _knownPixel{};
-    bool _knownDrawn = false;
+    Coverage m_known{std::nan(""), std::nan("")};
+    Pixel m_knownPixel{};
+    bool m_knownDrawn = false;
     // The key of this row and the one above, and their extents.
-    Pixel* _rowAbove = nullptr;
-    RowKey _key;
-    RowKey _keyAbove;
-    int _left = 0;
-    int _right = 0;
-    int _leftAbove = 0;
-    int _rightAbove = 0;
+    Pixel* m_rowAbove = nullptr;
+    RowKey m_key;
+    RowKey m_keyAbove;
+    int m_left = 0;
+    int m_right = 0;
+    int m_leftAbove = 0;
+    int m_rightAbove = 0;
 };
 
 // A receiver of runs that ignores them: states the shapes' interface in the concept below.
