@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <random>
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace {
-
-using Ondrel::Coverage;
-using Ondrel::ZoneKind;
 
 constexpr double infinity = std::numeric_limits<double>::infinity();
 
@@ -79,25 +77,9 @@ struct TableField {
     }
 };
 
-struct Recorder {
-    std::vector<int> zoneAt; // -1: not reported
-    int left;
-    void varying(int begin, int end) { mark(begin, end, 100); }
-    void uniform(int begin, int end, const Coverage& c) {
-        mark(begin, end, static_cast<int>(c.fill));
-    }
-    void mark(int begin, int end, int tag) {
-        ASSERT_LT(begin, end) << "an empty run";
-        for (int x = begin; x < end; ++x) {
-            int& at = zoneAt.at(static_cast<std::size_t>(x - left));
-            ASSERT_EQ(at, -1) << "pixel " << x << " reported twice";
-            at = tag;
-        }
-    }
-};
-
-// Every pixel lands in the zone of its own value, whatever the valley's shape and the bounds.
-TEST(RowRuns, ValleyZonesReportEachPixelInTheZoneOfItsValue) {
+// Every pixel lands in the zone of its own value, whatever the valley's shape and the bounds, in
+// pieces that follow one another from left to right.
+TEST(RowRuns, ValleyPiecesPutEachPixelInTheZoneOfItsValue) {
     std::mt19937 random(7);
     const auto uniformInt = [&random](int a, int b) {
         return std::uniform_int_distribution<int>(a, b)(random);
@@ -119,31 +101,37 @@ TEST(RowRuns, ValleyZonesReportEachPixelInTheZoneOfItsValue) {
         }
         const TableField field{left, values};
 
-        // Zone k: uniform with coverage k, empty or varying (tag 100).
-        Ondrel::ValleyZones<4> zones;
-        zones.bounds.count = static_cast<std::size_t>(uniformInt(0, 4));
-        double bound = uniformInt(-2, 3);
-        for (std::size_t k = 0; k < zones.bounds.count; ++k) {
-            zones.bounds.values[k] = bound;
-            bound += uniformInt(0, 8);
+        // Up to four bounds in any order, repeated ones too; NaN stands for none.
+        std::array<double, 4> candidates;
+        for (double& c : candidates) {
+            c = uniformInt(0, 4) == 0 ? std::nan("") : uniformInt(-2, 20);
         }
-        std::vector<int> expectedTag(zones.bounds.count + 1);
-        for (std::size_t k = 0; k <= zones.bounds.count; ++k) {
-            const int kind = uniformInt(0, 2);
-            zones.zones[k].kind =
-                kind == 0 ? ZoneKind::empty : (kind == 1 ? ZoneKind::uniform : ZoneKind::varying);
-            zones.zones[k].coverage = Coverage{static_cast<double>(k), 0.0};
-            expectedTag[k] = kind == 0 ? -1 : (kind == 1 ? static_cast<int>(k) : 100);
+        const Ondrel::ZoneBounds<4> bounds(candidates);
+        // A value's zone counts the distinct bounds below it.
+        std::vector<double> distinct;
+        for (const double c : candidates) {
+            if (!std::isnan(c) &&
+                std::find(distinct.begin(), distinct.end(), c) == distinct.end()) {
+                distinct.push_back(c);
+            }
         }
 
-        Recorder recorder{std::vector<int>(values.size(), -1), left};
-        zones.emitRow(field, left, left + width, recorder);
+        std::vector<int> zoneAt(values.size(), -1);
+        int next = left;
+        Ondrel::forEachValleyPiece(
+            bounds, field, left, left + width, [&](int begin, int end, std::size_t k) {
+                ASSERT_EQ(begin, next) << "a gap or an overlap";
+                ASSERT_LT(begin, end) << "an empty piece";
+                for (int x = begin; x < end; ++x) {
+                    zoneAt[static_cast<std::size_t>(x - left)] = static_cast<int>(k);
+                }
+                next = end;
+            });
+        ASSERT_EQ(next, left + width) << "trial " << trial;
         for (int x = left; x < left + width; ++x) {
-            std::size_t k = 0;
-            while (k < zones.bounds.count && !(field.value(x) <= zones.bounds.values[k])) {
-                ++k;
-            }
-            ASSERT_EQ(recorder.zoneAt[static_cast<std::size_t>(x - left)], expectedTag[k])
+            const auto below = std::count_if(distinct.begin(), distinct.end(),
+                                             [&](double c) { return field.value(x) > c; });
+            ASSERT_EQ(zoneAt[static_cast<std::size_t>(x - left)], static_cast<int>(below))
                 << "trial " << trial << ", pixel " << x << ", value " << field.value(x);
         }
     }

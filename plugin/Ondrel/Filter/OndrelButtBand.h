@@ -40,13 +40,10 @@ struct Box {
     double endTerm(double t) const { return end + ramps.end - t; }
     double sideTerm(double n) const { return halfWidth + ramps.side - n; }
 
-    // Its terms, for a GridZonesBuilder; the box is copied into them.
-    template <typename Builder>
-    void addTerms(Builder& builder) const {
-        builder.alongTerm([box = *this](double t) { return box.startTerm(t); });
-        builder.alongTerm([box = *this](double t) { return box.endTerm(t); });
-        builder.acrossTerm([box = *this](double n) { return box.sideTerm(n); });
-    }
+    // Its terms, listed once: of t, and of n.
+    static constexpr std::array<double (Box::*)(double) const, 2> alongTerms{&Box::startTerm,
+                                                                             &Box::endTerm};
+    static constexpr std::array<double (Box::*)(double) const, 1> acrossTerms{&Box::sideTerm};
 };
 
 // The line's body with butt ends: `halfWidth` to either side, its start ramp before the start,
@@ -72,26 +69,20 @@ struct ButtBand {
     }
 
     // The zones of t and of n in which every pixel is painted alike.
-    GridZones<14, 7> zones() const {
-        const auto [fillPainted, strokePainted] = partsPainted(mode, strokeWidth);
-        GridZonesBuilder<14, 7> grid;
-        if (fillPainted) {
-            _body().addTerms(grid);
-        }
-        if (strokePainted) {
-            grid.alongTerm([this](double t) { return _strokeStart(t); });
-            grid.alongTerm([this](double t) { return _startInner(t); });
-            grid.alongTerm([this](double t) { return _endInner(t); });
-            grid.alongTerm([this](double t) { return _strokeEnd(t); });
-            grid.acrossTerm([this](double n) { return _outer(n); });
-            grid.acrossTerm([this](double n) { return _inner(n); });
-            grid.alongCondition([this](double t) { return _inStart(t); });
-            grid.alongCondition([this](double t) { return _inMiddle(t); });
-            grid.acrossCondition([this](double n) { return _insideBody(n); });
-        }
-        return grid.build(
+    auto zones() const {
+        const PaintedParts painted = partsPainted(mode, strokeWidth);
+        const Box body = _body();
+        const ZoneBounds along(-std::numeric_limits<double>::infinity(), painted,
+                               TermsOf{body, Part::fill, Box::alongTerms},
+                               TermsOf{*this, Part::stroke, strokeAlongTerms},
+                               ConditionsOf{*this, Part::stroke, strokeAlongConditions});
+        const ZoneBounds across(0.0, painted, TermsOf{body, Part::fill, Box::acrossTerms},
+                                TermsOf{*this, Part::stroke, strokeAcrossTerms},
+                                ConditionsOf{*this, Part::stroke, strokeAcrossConditions});
+        return GridZones(
+            along, across,
             [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
-            fillPainted, strokePainted);
+            painted);
     }
 
 private:
@@ -130,6 +121,76 @@ private:
     double _outer(double n) const { return halfWidth + _half() - n; }
     double _inner(double n) const { return halfWidth - _half() - n; }
     bool _insideBody(double n) const { return n < halfWidth - _half() - 0.5; }
+
+    // Each listed once.
+    using Term = double (ButtBand::*)(double) const;
+    using Condition = bool (ButtBand::*)(double) const;
+    static constexpr std::array<Term, 4> strokeAlongTerms{
+        &ButtBand::_strokeStart, &ButtBand::_startInner, &ButtBand::_endInner,
+        &ButtBand::_strokeEnd};
+    static constexpr std::array<Term, 2> strokeAcrossTerms{&ButtBand::_outer, &ButtBand::_inner};
+    static constexpr std::array<Condition, 2> strokeAlongConditions{&ButtBand::_inStart,
+                                                                    &ButtBand::_inMiddle};
+    static constexpr std::array<Condition, 1> strokeAcrossConditions{&ButtBand::_insideBody};
 };
+
+// The rectangle: its fill a box with every ramp outside its edges, so that corners on whole
+// pixels cover their pixels fully, and its stroke a band h to either side of every edge with all
+// its ramps inside the band: the box grown by h, ramps inside, less the box shrunk by h, ramps
+// outside. t runs from the middle of one side to the middle of the opposite one.
+struct RectangleBand {
+    double length;
+    double halfHeight;
+    double strokeWidth;
+    PaintMode mode; // the parts not painted are left 0
+
+    // The coverage as (fill, stroke).
+    template <typename Number>
+    std::pair<Number, Number> evaluate(double t, double n) const {
+        return paintedParts<Number>(
+            mode, [&] { return _fill().coverage<Number>(t, n); },
+            [&] {
+                return Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
+                       (1.0 - _strokeInner().coverage<Number>(t, n));
+            });
+    }
+
+    // The zones of t and of n in which every pixel is painted alike.
+    auto zones() const {
+        const PaintedParts painted = partsPainted(mode, strokeWidth);
+        const Box fill = _fill();
+        const Box outer = _strokeOuter();
+        const Box inner = _strokeInner();
+        const ZoneBounds along(-std::numeric_limits<double>::infinity(), painted,
+                               TermsOf{fill, Part::fill, Box::alongTerms},
+                               TermsOf{outer, Part::stroke, Box::alongTerms},
+                               TermsOf{inner, Part::stroke, Box::alongTerms});
+        const ZoneBounds across(0.0, painted, TermsOf{fill, Part::fill, Box::acrossTerms},
+                                TermsOf{outer, Part::stroke, Box::acrossTerms},
+                                TermsOf{inner, Part::stroke, Box::acrossTerms});
+        return GridZones(
+            along, across,
+            [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
+            painted);
+    }
+
+private:
+    static constexpr BoxRamps outside{1.0, 1.0, 1.0};
+    static constexpr BoxRamps inside{0.0, 0.0, 0.0};
+
+    Box _fill() const { return {0.0, length, halfHeight, outside}; }
+    Box _strokeOuter() const {
+        const double h = strokeWidth / 2.0;
+        return {-h, length + h, halfHeight + h, inside};
+    }
+    Box _strokeInner() const {
+        const double h = strokeWidth / 2.0;
+        return {h, length - h, halfHeight - h, outside};
+    }
+};
+
+// Zones of t and n, as each band finds them.
+using ButtBandZones = decltype(std::declval<const ButtBand&>().zones());
+using RectangleBandZones = decltype(std::declval<const RectangleBand&>().zones());
 
 } // namespace Ondrel

@@ -35,11 +35,11 @@ public:
 
     template <typename Out>
     void rowRuns(int y, int left, int right, Out& out) const {
-        if (!_zonesKnown) {
+        if (!m_zonesKnown) {
             out.varying(left, right);
             return;
         }
-        _zones.emitRow(PointDistanceRow(center, static_cast<double>(y)), left, right, out);
+        m_zones.emitRow(PointDistanceRow(center, static_cast<double>(y)), left, right, out);
     }
 
 private:
@@ -47,14 +47,14 @@ private:
 
     // Where each row's pixels are painted alike, by squared distance from the centre; set by
     // calcRegion for a circle of finite size and place.
-    ValleyZones<6> _zones;
-    bool _zonesKnown = false;
+    RadialZones m_zones;
+    bool m_zonesKnown = false;
 
     void _findZones() {
-        _zonesKnown = std::isfinite(center.x) && std::isfinite(center.y) && std::isfinite(radius) &&
-                      std::isfinite(strokeWidth);
-        if (_zonesKnown) {
-            _zones = RadialCoverage::squared(_radial().zones());
+        m_zonesKnown = std::isfinite(center.x) && std::isfinite(center.y) &&
+                       std::isfinite(radius) && std::isfinite(strokeWidth);
+        if (m_zonesKnown) {
+            m_zones = RadialCoverage::squared(_radial().zones());
         }
     }
 };

@@ -56,13 +56,13 @@ public:
 
     template <typename Out>
     void rowRuns(int y, int left, int right, Out& out) const {
-        if (!_zonesKnown) {
+        if (!m_zonesKnown) {
             out.varying(left, right);
             return;
         }
         const BandRow row(point1, direction, perpendicular, y);
         if (cap == 1) {
-            _buttZones.emitRow(row, left, right, out);
+            m_buttZones.emitRow(row, left, right, out);
             return;
         }
         _roundRowRuns(static_cast<double>(y), row, left, right, out);
@@ -101,25 +101,25 @@ private:
     // Where each row's pixels are painted alike. Butt caps: by t and distance from the centre
     // line. Round caps: by distance from the segment beside it, by squared distance from an end
     // beyond it. Set by calcRegion for a line of finite size and place.
-    GridZones<14, 7> _buttZones;
-    ValleyZones<6> _lineZones;
-    ValleyZones<6> _endZones;
-    bool _zonesKnown = false;
+    ButtBandZones m_buttZones;
+    RadialZones m_lineZones;
+    RadialZones m_endZones;
+    bool m_zonesKnown = false;
 
     void _findZones() {
-        _zonesKnown = true;
+        m_zonesKnown = true;
         for (const double v : {point1.x, point1.y, point2.x, point2.y, direction.x, direction.y,
                                length, thickness, strokeWidth}) {
-            _zonesKnown = _zonesKnown && std::isfinite(v);
+            m_zonesKnown = m_zonesKnown && std::isfinite(v);
         }
-        if (!_zonesKnown) {
+        if (!m_zonesKnown) {
             return;
         }
         if (cap == 1) {
-            _buttZones = _butt().zones();
+            m_buttZones = _butt().zones();
         } else {
-            _lineZones = _radial().zones();
-            _endZones = RadialCoverage::squared(_lineZones);
+            m_lineZones = _radial().zones();
+            m_endZones = RadialCoverage::squared(m_lineZones);
         }
     }
 
@@ -139,22 +139,22 @@ private:
             const int start =
                 firstPixelWhere([&](int x) { return !before(x); }, left, right, along.guessAt(0.0));
             const int end = firstPixelWhere(beyond, start, right, along.guessAt(length));
-            _endZones.emitRow(fromStart, left, start, out);
-            _lineZones.emitRow(beside, start, end, out);
-            _endZones.emitRow(fromEnd, end, right, out);
+            m_endZones.emitRow(fromStart, left, start, out);
+            m_lineZones.emitRow(beside, start, end, out);
+            m_endZones.emitRow(fromEnd, end, right, out);
         } else if (direction.x < 0.0) {
             const int end = firstPixelWhere([&](int x) { return !beyond(x); }, left, right,
                                             along.guessAt(length));
             const int start = firstPixelWhere(before, end, right, along.guessAt(0.0));
-            _endZones.emitRow(fromEnd, left, end, out);
-            _lineZones.emitRow(beside, end, start, out);
-            _endZones.emitRow(fromStart, start, right, out);
+            m_endZones.emitRow(fromEnd, left, end, out);
+            m_lineZones.emitRow(beside, end, start, out);
+            m_endZones.emitRow(fromStart, start, right, out);
         } else if (before(left)) {
-            _endZones.emitRow(fromStart, left, right, out);
+            m_endZones.emitRow(fromStart, left, right, out);
         } else if (beyond(left)) {
-            _endZones.emitRow(fromEnd, left, right, out);
+            m_endZones.emitRow(fromEnd, left, right, out);
         } else {
-            _lineZones.emitRow(beside, left, right, out);
+            m_lineZones.emitRow(beside, left, right, out);
         }
     }
 };

@@ -12,13 +12,6 @@ namespace Ondrel {
 
 class RectangleDrawer::Impl : public RectangleDrawer::Parameter, public ShapeDrawerBase<Impl> {
 public:
-    // Drawn as boxes along the rectangle, from the middle of one side to the middle of the
-    // opposite side. All fill ramps lie outside the edges, so corners on whole pixels cover their
-    // pixels fully. The stroke is a band h to either side of every edge with all its ramps inside
-    // the band: the box grown by h, ramps inside, less the box shrunk by h, ramps outside.
-    static constexpr BoxRamps outside{1.0, 1.0, 1.0};
-    static constexpr BoxRamps inside{0.0, 0.0, 0.0};
-
     // Set by calcRegion, in scratch-layer pixels.
     std::array<Vector<double>, 4> corners{}; // going round the rectangle
     Vector<double> startPoint;               // middle of the side from corner 3 to corner 0
@@ -75,11 +68,11 @@ public:
 
     template <typename Out>
     void rowRuns(int y, int left, int right, Out& out) const {
-        if (!_zonesKnown) {
+        if (!m_zonesKnown) {
             out.varying(left, right);
             return;
         }
-        _zones.emitRow(BandRow(startPoint, direction, sideDirection, y), left, right, out);
+        m_zones.emitRow(BandRow(startPoint, direction, sideDirection, y), left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -90,61 +83,27 @@ public:
         q -= startPoint;
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(sideDirection));
-        const auto [fill, stroke] = _evaluate<double>(t, n);
+        const auto [fill, stroke] = _band().evaluate<double>(t, n);
         return {fill, stroke};
     }
 
 private:
-    // The coverage as (fill, stroke).
-    template <typename Number>
-    std::pair<Number, Number> _evaluate(double t, double n) const {
-        return paintedParts<Number>(
-            mode, [&] { return _fill().coverage<Number>(t, n); },
-            [&] {
-                return Number(clamp01(strokeWidth)) * _strokeOuter().coverage<Number>(t, n) *
-                       (1.0 - _strokeInner().coverage<Number>(t, n));
-            });
-    }
-
-    Box _fill() const { return {0.0, length, halfHeight, outside}; }
-    Box _strokeOuter() const {
-        const double h = strokeWidth / 2.0;
-        return {-h, length + h, halfHeight + h, inside};
-    }
-    Box _strokeInner() const {
-        const double h = strokeWidth / 2.0;
-        return {h, length - h, halfHeight - h, outside};
-    }
-
-    // The zones of t and n in which every pixel is painted alike, for the parts mode paints.
-    GridZones<14, 7> _findGrid() const {
-        const auto [fillPainted, strokePainted] = partsPainted(mode, strokeWidth);
-        GridZonesBuilder<14, 7> grid;
-        if (fillPainted) {
-            _fill().addTerms(grid);
-        }
-        if (strokePainted) {
-            _strokeOuter().addTerms(grid);
-            _strokeInner().addTerms(grid);
-        }
-        return grid.build(
-            [this]<typename Number>(double t, double n) { return _evaluate<Number>(t, n); },
-            fillPainted, strokePainted);
-    }
+    // Drawn as a band from the middle of one side to the middle of the opposite side.
+    RectangleBand _band() const { return {length, halfHeight, strokeWidth, mode}; }
 
     // Where each row's pixels are painted alike, by t and distance from the centre line; set by
     // calcRegion for a rectangle of finite size and place.
-    GridZones<14, 7> _zones;
-    bool _zonesKnown = false;
+    RectangleBandZones m_zones;
+    bool m_zonesKnown = false;
 
     void _findZones() {
-        _zonesKnown = true;
+        m_zonesKnown = true;
         for (const double v : {startPoint.x, startPoint.y, direction.x, direction.y,
                                sideDirection.x, sideDirection.y, length, halfHeight, strokeWidth}) {
-            _zonesKnown = _zonesKnown && std::isfinite(v);
+            m_zonesKnown = m_zonesKnown && std::isfinite(v);
         }
-        if (_zonesKnown) {
-            _zones = _findGrid();
+        if (m_zonesKnown) {
+            m_zones = _band().zones();
         }
     }
 

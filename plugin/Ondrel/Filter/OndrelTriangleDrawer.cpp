@@ -4,9 +4,10 @@
 #include "Ondrel/Filter/OndrelShapeDrawer.h"
 
 #include <algorithm>
-
 #include <array>
 #include <cmath>
+#include <optional>
+#include <span>
 #include <type_traits>
 #include <utility>
 
@@ -56,27 +57,59 @@ Vector<double> outwardNormal(const Vector<double>& d) {
     return Vector<double>(-d.y, d.x);
 }
 
-// A convex outline, going clockwise on screen, as the lines of its edges: each line through the
-// corner where its edge starts, along the edge's unit direction.
+// The line through corner along the unit direction, as an edge of an outline going clockwise on
+// screen. Its term at sample point s, 1 + cross(direction, corner - s), is one plus the signed
+// distance of s inside the edge, so its ramp is 1 inside and on the edge and falls to 0 one pixel
+// outside.
+struct Edge {
+    Vector<double> corner;
+    Vector<double> direction;
+
+    // The term along row y, linear in x, formed as the coverage forms it everywhere: level for a
+    // level edge.
+    struct AlongRow {
+        double across; // direction.x * (corner.y - y)
+        double slope;  // direction.y
+        double cornerX;
+
+        double value(double x) const { return 1.0 + (across - slope * (cornerX - x)); }
+        double guessAt(double v) const { return cornerX - (1.0 + across - v) / slope; }
+    };
+    static_assert(LinearTerm<AlongRow>);
+
+    AlongRow alongRow(double y) const {
+        return {direction.x * (corner.y - y), direction.y, corner.x};
+    }
+    double term(const Vector<double>& s) const { return alongRow(s.y).value(s.x); }
+};
+
+// A convex outline, going clockwise on screen, as the lines of its edges: at most MaxEdges.
+template <std::size_t MaxEdges>
 class Outline {
 public:
-    void add(const Vector<double>& corner, const Vector<double>& direction) {
-        _corners[_count] = corner;
-        _directions[_count] = direction;
-        ++_count;
+    using Ramps = std::array<RampAlongRow, MaxEdges>;
+
+    Outline() = default;
+    // The edges present, in order.
+    explicit Outline(const std::array<std::optional<Edge>, MaxEdges>& edges) {
+        std::array<std::optional<Edge>, MaxEdges> present;
+        const auto end = std::copy_if(edges.begin(), edges.end(), present.begin(),
+                                      [](const std::optional<Edge>& e) { return e.has_value(); });
+        std::transform(present.begin(), end, m_edges.begin(),
+                       [](const std::optional<Edge>& e) { return *e; });
+        m_count = static_cast<std::size_t>(end - present.begin());
     }
 
-    // Product of the edge factors, each 1 inside and on its edge and falling to 0 one pixel
-    // outside; once the product can no longer light a pixel the remaining edges are skipped. As
-    // a double, or as what is known of it over a zone (OndrelRowRuns.h): where the product is not
-    // known, neither is whether the rest is skipped.
+    const Edge& edge(std::size_t i) const { return m_edges[i]; }
+
+    // Product of the edges' ramps; once the product can no longer light a pixel the remaining
+    // edges are skipped. As a double, or as what is known of it over a piece of a row
+    // (OndrelRowRuns.h): where the product is not known, neither is whether the rest is skipped.
     template <typename Number>
     Number coverageAt(const Vector<double>& s) const {
         Number product = 1.0;
-        for (std::size_t i = 0; i < _count; ++i) {
-            Vector<double> toEdge = _corners[i];
-            toEdge -= s;
-            product *= ramp<Number>(1.0 + _directions[i].cross(toEdge));
+        for (const Edge& e : _edges()) {
+            product *= ramp<Number>(e.term(s));
             if constexpr (std::is_same_v<Number, ZoneValue>) {
                 if (!product.known()) {
                     return product;
@@ -89,155 +122,61 @@ public:
         return product;
     }
 
-    // Edge i's term along row y, 1 + cross(direction, corner - (x, y)) as coverageAt forms it:
-    // monotone in x, the same at every pixel for a level edge.
-    struct EdgeRow {
-        double across; // direction.x * (corner.y - y)
-        double slope;  // direction.y
-        double cornerX;
-
-        double value(int x) const {
-            return 1.0 + (across - slope * (cornerX - static_cast<double>(x)));
+    // Where each edge's ramp is saturated along row y; the slots of absent edges hold ramps at 1.
+    Ramps rampsAlong(double y, int left, int right) const {
+        Ramps ramps = ones(left, right);
+        for (std::size_t i = 0; i < m_count; ++i) {
+            ramps[i] = rampAlong(m_edges[i].alongRow(y), left, right);
         }
-        double guessAt(double v) const { return cornerX - (1.0 + across - v) / slope; }
-    };
-
-    EdgeRow edgeRow(std::size_t i, double y) const {
-        return {_directions[i].x * (_corners[i].y - y), _directions[i].y, _corners[i].x};
+        return ramps;
     }
-
-    // Where the product of the edge factors is above 0 along a row, [first, last), and where it
-    // is exactly 1, [full, fullEnd) (empty when nowhere); and where each edge's factor is 1.
-    struct ProductRow {
-        int first;
-        int last;
-        int full;
-        int fullEnd;
-        std::array<int, 6> oneFrom;  // a rising edge's factor is 1 from here on
-        std::array<int, 6> oneUntil; // a falling edge's up to here; a level edge's both or
-                                     // neither, everywhere or nowhere
-        std::size_t count;
-
-        // The one edge whose factor is not 1 all along [begin, end), if only one is (else none):
-        // there the product is that factor exactly.
-        static constexpr std::size_t none = 6;
-        std::size_t soleRamp(int begin, int end) const {
-            std::size_t ramp = none;
-            for (std::size_t i = 0; i < count; ++i) {
-                if (oneFrom[i] > begin || oneUntil[i] < end) {
-                    if (ramp != none) {
-                        return none;
-                    }
-                    ramp = i;
-                }
-            }
-            return ramp;
-        }
-    };
-
-    ProductRow productRow(double y, int left, int right) const {
-        ProductRow row{left, right, left, right, {}, {}, _count};
-        for (std::size_t i = 0; i < _count; ++i) {
-            const EdgeRow edge = edgeRow(i, y);
-            const auto positive = [&edge](int x) { return edge.value(x) > 0.0; };
-            const auto one = [&edge](int x) { return edge.value(x) >= 1.0; };
-            row.oneFrom[i] = left;
-            row.oneUntil[i] = right;
-            if (edge.slope > 0.0) {
-                row.first =
-                    std::max(row.first, firstPixelWhere(positive, left, right, edge.guessAt(0.0)));
-                row.oneFrom[i] = firstPixelWhere(one, left, right, edge.guessAt(1.0));
-                row.full = std::max(row.full, row.oneFrom[i]);
-            } else if (edge.slope < 0.0) {
-                const auto notPositive = [&positive](int x) { return !positive(x); };
-                const auto notOne = [&one](int x) { return !one(x); };
-                row.last = std::min(row.last,
-                                    firstPixelWhere(notPositive, left, right, edge.guessAt(0.0)));
-                row.oneUntil[i] = firstPixelWhere(notOne, left, right, edge.guessAt(1.0));
-                row.fullEnd = std::min(row.fullEnd, row.oneUntil[i]);
-            } else if (!positive(left)) {
-                row.last = row.first;
-            } else if (!one(left)) {
-                row.oneFrom[i] = right;
-                row.fullEnd = row.full;
-            }
-        }
-        row.full = std::max(row.full, row.first);
-        row.fullEnd = std::min(row.fullEnd, row.last);
-        return row;
-    }
-
-    // The pixels of [left, right) of row y where every edge's term is above 0, [first, second):
-    // outside them the product is 0 or was skipped below the threshold. With full set, where
-    // every term is at least 1 instead: there the product is exactly 1.
-    std::pair<int, int> within(double y, int left, int right, bool full) const {
-        const double level = full ? 1.0 : 0.0;
-        const auto inside = [full](double term) { return full ? term >= 1.0 : term > 0.0; };
-        int first = left;
-        int last = right;
-        for (std::size_t i = 0; i < _count && first < last; ++i) {
-            const EdgeRow edge = edgeRow(i, y);
-            if (edge.slope > 0.0) {
-                first = firstPixelWhere([&](int x) { return inside(edge.value(x)); }, first, last,
-                                        edge.guessAt(level));
-            } else if (edge.slope < 0.0) {
-                last = firstPixelWhere([&](int x) { return !inside(edge.value(x)); }, first, last,
-                                       edge.guessAt(level));
-            } else if (!inside(edge.value(first))) {
-                return {first, first};
-            }
-        }
-        return {first, last};
-    }
-
-    // Calls visit(x) with each pixel x of [left, right) of row y where an edge's term stops
-    // being at most 0 or starts being at least 1, in no order.
-    template <typename Visit>
-    void forEachChange(double y, int left, int right, Visit&& visit) const {
-        for (std::size_t i = 0; i < _count; ++i) {
-            const EdgeRow edge = edgeRow(i, y);
-            if (!(edge.slope > 0.0 || edge.slope < 0.0)) {
-                continue;
-            }
-            const bool rising = edge.slope > 0.0;
-            for (const double level : {0.0, 1.0}) {
-                const auto changed = [&](int x) {
-                    const double term = edge.value(x);
-                    const bool above = level == 0.0 ? term > 0.0 : term >= 1.0;
-                    return above == rising;
-                };
-                visit(firstPixelWhere(changed, left, right, edge.guessAt(level)));
-            }
-        }
+    static Ramps ones(int left, int right) {
+        Ramps ramps;
+        ramps.fill(RampAlongRow::one(left, right));
+        return ramps;
     }
 
     void include(Extent& extent) const {
-        for (std::size_t i = 0; i < _count; ++i) {
-            extent.include(_corners[i]);
+        for (const Edge& e : _edges()) {
+            extent.include(e.corner);
         }
     }
 
     void moveBy(const Vector<double>& offset) {
-        for (std::size_t i = 0; i < _count; ++i) {
-            _corners[i] -= offset;
+        for (std::size_t i = 0; i < m_count; ++i) {
+            m_edges[i].corner -= offset;
         }
     }
 
     bool allFinite() const {
-        for (std::size_t i = 0; i < _count; ++i) {
-            if (!isFinite(_corners[i]) || !isFinite(_directions[i])) {
-                return false;
-            }
-        }
-        return true;
+        const std::span<const Edge> edges = _edges();
+        return std::all_of(edges.begin(), edges.end(), [](const Edge& e) {
+            return isFinite(e.corner) && isFinite(e.direction);
+        });
     }
 
 private:
-    // Three edges, and a bevel at each corner at most.
-    std::array<Vector<double>, 6> _corners{};
-    std::array<Vector<double>, 6> _directions{};
-    std::size_t _count = 0;
+    std::span<const Edge> _edges() const { return {m_edges.data(), m_count}; }
+
+    std::array<Edge, MaxEdges> m_edges{};
+    std::size_t m_count = 0;
 };
+
+// The one ramp of a product that is not 1 all along [begin, end), if only one is: there the
+// product is that ramp exactly.
+template <std::size_t N>
+std::optional<std::size_t> soleRamp(const std::array<RampAlongRow, N>& ramps, int begin, int end) {
+    std::optional<std::size_t> sole;
+    for (std::size_t i = 0; i < N; ++i) {
+        if (!ramps[i].oneAllAlong(begin, end)) {
+            if (sole) {
+                return std::nullopt;
+            }
+            sole = i;
+        }
+    }
+    return sole;
+}
 
 } // namespace
 
@@ -246,7 +185,6 @@ public:
     explicit Impl(const Parameter& parameter) : Parameter(parameter) {}
 
     Rect calcRegion(Layer& source) {
-        fill = inner = outer = Outline();
         const Vector<double> origin = toDouble(source.getOrigin());
         const bool givenCollinear = collinear(point1, point2, point3);
 
@@ -295,8 +233,8 @@ public:
         side13 -= point1;
         const double inradius = transform.scaleLength(std::abs(side12.cross(side13)) / (a + b + c));
         const double fade = clamp01(2.0 * inradius);
-        fillAlpha = fade;
-        strokeAlpha = fade * clamp01(strokeWidth);
+        m_fillAlpha = fade;
+        m_strokeAlpha = fade * clamp01(strokeWidth);
 
         // The edge factors count the inside of a triangle listed clockwise on screen.
         side12 = vertices[1];
@@ -309,63 +247,53 @@ public:
             }
         }
         Triple directions;
+        std::array<std::optional<Edge>, 3> fillEdges;
+        std::array<std::optional<Edge>, 3> innerEdges;
         for (std::size_t i = 0; i < 3; ++i) {
             directions[i] = vertices[(i + 1) % 3];
             directions[i] -= vertices[i];
             directions[i].normalize();
-            fill.add(vertices[i], directions[i]);
-            inner.add(innerPoints[i], directions[i]);
+            fillEdges[i] = Edge{vertices[i], directions[i]};
+            innerEdges[i] = Edge{innerPoints[i], directions[i]};
         }
-        _outline(vertices, outerPoints, directions);
+        m_fill = Outline<3>(fillEdges);
+        m_inner = Outline<3>(innerEdges);
+        m_outer = _strokeOutline(vertices, outerPoints, directions);
 
         // Collinear or coincident points leave no inradius and no finite inner or outer triangle;
         // such a triangle encloses nothing, and its infinities must not reach the region. A
         // scale of 0, or one so small that rounding merges the corners, collapses it too, and a
         // triangle that fades to nothing might as well.
-        enclosesArea = !givenCollinear && !collinear(vertices[0], vertices[1], vertices[2]) &&
-                       r > 0.0 && fade > coverageThreshold && fill.allFinite() &&
-                       inner.allFinite() && outer.allFinite();
-        if (!enclosesArea) {
+        m_enclosesArea = !givenCollinear && !collinear(vertices[0], vertices[1], vertices[2]) &&
+                         r > 0.0 && fade > coverageThreshold && m_fill.allFinite() &&
+                         m_inner.allFinite() && m_outer.allFinite();
+        if (!m_enclosesArea) {
             return Rect();
         }
 
         _moveBy(origin);
         Extent extent = Extent::seededBy(source);
         if (paintsFill(mode)) {
-            fill.include(extent);
+            m_fill.include(extent);
         }
         if (paintsStroke(mode)) {
-            outer.include(extent);
+            m_outer.include(extent);
         }
         const Rect region = regionOf(extent, source);
         _moveBy(toDouble(region.getLeftTop()));
         return region;
     }
 
-    // A fill alone is the product of its edges' factors: nothing outside where they are all
-    // above 0, exactly fillAlpha where they are all 1. With a stroke, the row is cut wherever
-    // any edge's factor saturates, and each piece is judged at one of its pixels.
     template <typename Out>
     void rowRuns(int y, int left, int right, Out& out) const {
-        if (!enclosesArea) {
+        if (!m_enclosesArea) {
             return;
         }
-        const double row = static_cast<double>(y);
-        if (!paintsStroke(mode)) {
-            const Outline::ProductRow product = fill.productRow(row, left, right);
-            if (product.first >= product.last) {
-                return;
-            }
-            if (product.full >= product.fullEnd) {
-                _fillRamp(row, product, product.first, product.last, out);
-                return;
-            }
-            _fillRamp(row, product, product.first, product.full, out);
-            out.uniform(product.full, product.fullEnd, Coverage{fillAlpha, 0.0});
-            _fillRamp(row, product, product.fullEnd, product.last, out);
-            return;
+        if (paintsStroke(mode)) {
+            _strokedRowRuns(static_cast<double>(y), left, right, out);
+        } else {
+            _fillRowRuns(static_cast<double>(y), left, right, out);
         }
-        _strokedRowRuns(row, left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -376,95 +304,96 @@ public:
 private:
     template <typename Number>
     std::pair<Number, Number> _evaluate(const Vector<double>& s) const {
-        if (!enclosesArea) {
+        if (!m_enclosesArea) {
             return {0.0, 0.0};
         }
         return paintedParts<Number>(
-            mode, [&] { return fillAlpha * fill.coverageAt<Number>(s); },
+            mode, [&] { return m_fillAlpha * m_fill.coverageAt<Number>(s); },
             [&] {
-                const Number a = strokeAlpha * outer.coverageAt<Number>(s);
+                const Number a = m_strokeAlpha * m_outer.coverageAt<Number>(s);
                 return a < coverageThreshold ? Number(0.0)
-                                             : a * (1.0 - inner.coverageAt<Number>(s));
+                                             : a * (1.0 - m_inner.coverageAt<Number>(s));
             });
     }
 
-    // Pixels of a fill alone, each evaluated. Where every edge but one has its factor at 1 all
-    // along the run, the product is that one factor exactly.
+    // A fill alone is the product of its edges' ramps: nothing outside where they are all above
+    // 0, exactly the fill alpha where they are all 1.
     template <typename Out>
-    void _fillRamp(double y, const Outline::ProductRow& product, int begin, int end,
-                   Out& out) const {
+    void _fillRowRuns(double y, int left, int right, Out& out) const {
+        const Outline<3>::Ramps ramps = m_fill.rampsAlong(y, left, right);
+        const ProductAlongRow product(ramps, left, right);
+        if (product.first >= product.last) {
+            return;
+        }
+        if (product.full >= product.fullEnd) {
+            _fillRamp(y, ramps, product.first, product.last, out);
+            return;
+        }
+        _fillRamp(y, ramps, product.first, product.full, out);
+        out.uniform(product.full, product.fullEnd, Coverage{m_fillAlpha, 0.0});
+        _fillRamp(y, ramps, product.fullEnd, product.last, out);
+    }
+
+    // Pixels of a fill alone, each evaluated. Where every edge but one has its ramp at 1 all
+    // along the run, the product is that one ramp exactly.
+    template <typename Out>
+    void _fillRamp(double y, const Outline<3>::Ramps& ramps, int begin, int end, Out& out) const {
         if (begin >= end) {
             return;
         }
-        const std::size_t edge = product.soleRamp(begin, end);
-        if (edge == Outline::ProductRow::none) {
+        const std::optional<std::size_t> edge = soleRamp(ramps, begin, end);
+        if (!edge) {
             out.varying(begin, end);
             return;
         }
-        const Outline::EdgeRow ramp = fill.edgeRow(edge, y);
-        out.varying(begin, end, [this, &ramp](int x) {
-            return Coverage{fillAlpha * clamp01(ramp.value(x)), 0.0};
+        const Edge::AlongRow term = m_fill.edge(*edge).alongRow(y);
+        out.varying(begin, end, [this, &term](int x) {
+            return Coverage{m_fillAlpha * clamp01(term.value(static_cast<double>(x))), 0.0};
         });
     }
 
-    // Only within the fill's and the stroke's outer outline can anything be drawn.
+    // With a stroke, only within the fill's and the stroke's outer outline can anything be
+    // drawn. There the row is cut wherever any edge's ramp saturates or stops saturating, and
+    // each piece is judged at one of its pixels.
     template <typename Out>
     void _strokedRowRuns(double y, int left, int right, Out& out) const {
-        auto [first, last] = outer.within(y, left, right, false);
+        const Outline<6>::Ramps outer = m_outer.rampsAlong(y, left, right);
+        const Outline<3>::Ramps fill =
+            paintsFill(mode) ? m_fill.rampsAlong(y, left, right) : Outline<3>::ones(left, right);
+        const ProductAlongRow outerProduct(outer, left, right);
+        int first = outerProduct.first;
+        int last = outerProduct.last;
         if (paintsFill(mode)) {
-            const auto [fillFirst, fillLast] = fill.within(y, left, right, false);
+            const ProductAlongRow fillProduct(fill, left, right);
             if (first >= last) {
-                first = fillFirst;
-                last = fillLast;
-            } else if (fillFirst < fillLast) {
-                first = std::min(first, fillFirst);
-                last = std::max(last, fillLast);
+                first = fillProduct.first;
+                last = fillProduct.last;
+            } else if (fillProduct.first < fillProduct.last) {
+                first = std::min(first, fillProduct.first);
+                last = std::max(last, fillProduct.last);
             }
         }
         if (first >= last) {
             return;
         }
-        std::array<int, 2 * 12 + 2> cuts{};
-        std::size_t count = 0;
-        cuts[count++] = first;
-        cuts[count++] = last;
-        const auto cut = [&cuts, &count](int x) { cuts[count++] = x; };
-        if (paintsFill(mode)) {
-            fill.forEachChange(y, first, last, cut);
-        }
-        outer.forEachChange(y, first, last, cut);
-        inner.forEachChange(y, first, last, cut);
-        std::sort(cuts.begin(), cuts.begin() + count);
-        const bool strokePainted = strokeAlpha > coverageThreshold;
-        for (std::size_t k = 0; k + 1 < count; ++k) {
-            if (cuts[k] == cuts[k + 1]) {
-                continue;
-            }
-            // No edge's factor changes state within the piece.
-            const Vector<double> s(static_cast<double>(cuts[k]), y);
-            const auto [fillKnown, strokeKnown] = _evaluate<ZoneValue>(s);
-            const auto [fillCoverage, strokeCoverage] = _evaluate<double>(s);
-            emitRun(out, cuts[k], cuts[k + 1],
-                    zoneOf(Coverage{fillCoverage, strokeCoverage}, fillKnown.known(),
-                           strokeKnown.known(), paintsFill(mode), strokePainted));
-        }
+        const RowCuts cuts(first, last, joined(fill, outer, m_inner.rampsAlong(y, left, right)));
+        const PaintedParts painted{paintsFill(mode), m_strokeAlpha > coverageThreshold};
+        cuts.emit(
+            [&](int x) {
+                const Vector<double> s(static_cast<double>(x), y);
+                return judgedZone([&]<typename Number>() { return _evaluate<Number>(s); }, painted);
+            },
+            out);
     }
-
-    // Set by calcRegion, in scratch-layer pixels.
-    Outline fill;
-    Outline inner; // the triangle with every edge moved in by half the stroke width
-    Outline outer; // moved out by as much, its sharpest corners bevelled
-    // Fill and stroke coverage are scaled by these: a triangle thinner than a pixel fades, and so
-    // does a stroke.
-    double fillAlpha = 0.0;
-    double strokeAlpha = 0.0;
-    bool enclosesArea = false;
 
     // The stroke's outline: the triangle grown by half the stroke width, each edge moved out and
     // meeting the next in a miter, unless that miter would reach too far beyond its vertex: then
     // a bevel joins the two moved edges' ends, as vector formats draw such corners.
-    void _outline(const Triple& vertices, const Triple& mitred, const Triple& directions) {
+    Outline<6> _strokeOutline(const Triple& vertices, const Triple& mitred,
+                              const Triple& directions) const {
         const double h = strokeWidth * 0.5;
+        // Each corner's bevel, if it has one, then its outgoing edge.
+        std::array<std::optional<Edge>, 6> edges;
         for (std::size_t i = 0; i < 3; ++i) {
             const Vector<double>& incoming = directions[(i + 2) % 3];
             const Vector<double>& outgoing = directions[i];
@@ -474,7 +403,7 @@ private:
             bevel += outgoing;
             const double twiceSine = bevel.length();
             if (!(h > 0.0 && twiceSine > 0.0 && twiceSine * miterLimit < 2.0)) {
-                outer.add(mitred[i], outgoing);
+                edges[2 * i + 1] = Edge{mitred[i], outgoing};
                 continue;
             }
             Vector<double> start = outwardNormal(incoming);
@@ -484,16 +413,27 @@ private:
             end *= h;
             end += vertices[i];
             bevel /= twiceSine;
-            outer.add(start, bevel);
-            outer.add(end, outgoing);
+            edges[2 * i] = Edge{start, bevel};
+            edges[2 * i + 1] = Edge{end, outgoing};
         }
+        return Outline<6>(edges);
     }
 
     void _moveBy(const Vector<double>& offset) {
-        for (Outline* outline : {&fill, &inner, &outer}) {
-            outline->moveBy(offset);
-        }
+        m_fill.moveBy(offset);
+        m_inner.moveBy(offset);
+        m_outer.moveBy(offset);
     }
+
+    // Set by calcRegion, in scratch-layer pixels.
+    Outline<3> m_fill;
+    Outline<3> m_inner; // the triangle with every edge moved in by half the stroke width
+    Outline<6> m_outer; // moved out by as much, its sharpest corners bevelled
+    // Fill and stroke coverage are scaled by these: a triangle thinner than a pixel fades, and so
+    // does a stroke.
+    double m_fillAlpha = 0.0;
+    double m_strokeAlpha = 0.0;
+    bool m_enclosesArea = false;
 };
 
 TriangleDrawer::TriangleDrawer(const Parameter& parameter)
