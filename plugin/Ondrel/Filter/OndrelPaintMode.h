@@ -24,7 +24,7 @@ constexpr bool paintsStroke(PaintMode mode) {
 // The coverage of what mode paints, as (fill, stroke): each part from its function where it is
 // painted, 0 where it is not.
 template <typename Number, typename Fill, typename Stroke>
-std::pair<Number, Number> paintedParts(PaintMode mode, Fill&& fill, Stroke&& stroke) {
+inline std::pair<Number, Number> paintedParts(PaintMode mode, Fill&& fill, Stroke&& stroke) {
     return {paintsFill(mode) ? Number(fill()) : Number(0.0),
             paintsStroke(mode) ? Number(stroke()) : Number(0.0)};
 }

@@ -67,6 +67,19 @@ inline int clampedPixel(double x, int lo, int hi) {
     return x >= hi ? hi : static_cast<int>(x);
 }
 
+// clampedPixel(std::ceil(x), lo, hi) without the library call: within (lo, hi) the conversion
+// truncates toward zero, which is the ceiling unless it lies below x.
+inline int clampedCeiling(double x, int lo, int hi) {
+    if (!(x > lo)) {
+        return lo;
+    }
+    if (x >= hi) {
+        return hi;
+    }
+    const int truncated = static_cast<int>(x);
+    return truncated < x ? truncated + 1 : truncated;
+}
+
 // firstPixelWhere once the guess, start, has proved wrong: widens from it in doubling steps, then
 // halves.
 template <typename Holds>
@@ -139,7 +152,7 @@ int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
     if (from >= to) {
         return to;
     }
-    const int start = Detail::clampedPixel(std::ceil(guess), from, to - 1);
+    const int start = Detail::clampedCeiling(guess, from, to - 1);
     const bool holdsAtStart = holds(start);
     if (holdsAtStart ? start == from || !holds(start - 1) : start + 1 == to || holds(start + 1)) {
         return holdsAtStart ? start : start + 1;
@@ -198,7 +211,7 @@ private:
 
 // The one-pixel ramp of a term: clamp01 for doubles, known for zone values where it saturates.
 template <typename Number>
-Number ramp(double term) {
+inline Number ramp(double term) {
     if constexpr (std::is_same_v<Number, ZoneValue>) {
         return saturation(term) == Saturation::partial ? ZoneValue::unknown()
                                                        : ZoneValue(clamp01(term));
@@ -332,11 +345,10 @@ struct RampAlongRow {
     std::array<int, 2> changes() const {
         return falling ? std::array{oneUntil, positiveUntil} : std::array{positiveFrom, oneFrom};
     }
-    bool oneAllAlong(int begin, int end) const { return oneFrom <= begin && oneUntil >= end; }
 };
 
 template <LinearTerm Term>
-RampAlongRow rampAlong(const Term& term, int left, int right) {
+inline RampAlongRow rampAlong(const Term& term, int left, int right) {
     const auto positive = [&term](int x) { return term.value(x) > 0.0; };
     const auto one = [&term](int x) { return term.value(x) >= 1.0; };
     if (term.slope > 0.0) {
@@ -357,25 +369,50 @@ RampAlongRow rampAlong(const Term& term, int left, int right) {
             isOne ? right : left, false};
 }
 
-// Where a product of ramps is above 0 along a row, [first, last), and where it is exactly 1,
-// [full, fullEnd): the ranges all its ramps share.
+// Where a product of N ramps is above 0 along a row, [first, last), and where it is exactly 1,
+// [full, fullEnd): the ranges all its ramps share. The ramps come from rampAt(i), once each, or
+// from an array.
+template <std::size_t N>
 struct ProductAlongRow {
     int first;
     int last;
     int full;
     int fullEnd;
+    // Where each ramp is 1.
+    std::array<int, N> oneFrom;
+    std::array<int, N> oneUntil;
 
-    template <std::size_t N>
-    ProductAlongRow(const std::array<RampAlongRow, N>& ramps, int left, int right)
+    template <std::invocable<std::size_t> RampAt>
+    ProductAlongRow(RampAt&& rampAt, int left, int right)
         : first(left), last(right), full(left), fullEnd(right) {
-        for (const RampAlongRow& r : ramps) {
+        for (std::size_t i = 0; i < N; ++i) {
+            const RampAlongRow r = rampAt(i);
             first = std::max(first, r.positiveFrom);
             last = std::min(last, r.positiveUntil);
             full = std::max(full, r.oneFrom);
             fullEnd = std::min(fullEnd, r.oneUntil);
+            oneFrom[i] = r.oneFrom;
+            oneUntil[i] = r.oneUntil;
         }
         full = std::max(full, first);
         fullEnd = std::min(fullEnd, last);
+    }
+    ProductAlongRow(const std::array<RampAlongRow, N>& ramps, int left, int right)
+        : ProductAlongRow([&ramps](std::size_t i) { return ramps[i]; }, left, right) {}
+
+    // The one ramp that is not 1 all along [begin, end), if only one is: there the product is that
+    // ramp exactly. N when none or several are.
+    std::size_t soleRamp(int begin, int end) const {
+        std::size_t sole = N;
+        for (std::size_t i = 0; i < N; ++i) {
+            if (oneFrom[i] > begin || oneUntil[i] < end) {
+                if (sole != N) {
+                    return N;
+                }
+                sole = i;
+            }
+        }
+        return sole;
     }
 };
 

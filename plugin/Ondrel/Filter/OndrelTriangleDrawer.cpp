@@ -122,14 +122,24 @@ public:
         return product;
     }
 
-    // Where each edge's ramp is saturated along row y; the slots of absent edges hold ramps at 1.
+    // Where edge i's ramp is saturated along row y; an absent edge's ramp is 1 all along.
+    RampAlongRow rampAlong(std::size_t i, double y, int left, int right) const {
+        return i < m_count ? Ondrel::rampAlong(m_edges[i].alongRow(y), left, right)
+                           : RampAlongRow::one(left, right);
+    }
     Ramps rampsAlong(double y, int left, int right) const {
-        Ramps ramps = ones(left, right);
-        for (std::size_t i = 0; i < m_count; ++i) {
-            ramps[i] = rampAlong(m_edges[i].alongRow(y), left, right);
+        Ramps ramps;
+        for (std::size_t i = 0; i < MaxEdges; ++i) {
+            ramps[i] = rampAlong(i, y, left, right);
         }
         return ramps;
     }
+    // The product of the edges' ramps along row y.
+    ProductAlongRow<MaxEdges> productAlong(double y, int left, int right) const {
+        return ProductAlongRow<MaxEdges>(
+            [&](std::size_t i) { return rampAlong(i, y, left, right); }, left, right);
+    }
+    // Ramps that take no part in a product.
     static Ramps ones(int left, int right) {
         Ramps ramps;
         ramps.fill(RampAlongRow::one(left, right));
@@ -161,22 +171,6 @@ private:
     std::array<Edge, MaxEdges> m_edges{};
     std::size_t m_count = 0;
 };
-
-// The one ramp of a product that is not 1 all along [begin, end), if only one is: there the
-// product is that ramp exactly.
-template <std::size_t N>
-std::optional<std::size_t> soleRamp(const std::array<RampAlongRow, N>& ramps, int begin, int end) {
-    std::optional<std::size_t> sole;
-    for (std::size_t i = 0; i < N; ++i) {
-        if (!ramps[i].oneAllAlong(begin, end)) {
-            if (sole) {
-                return std::nullopt;
-            }
-            sole = i;
-        }
-    }
-    return sole;
-}
 
 } // namespace
 
@@ -320,33 +314,33 @@ private:
     // 0, exactly the fill alpha where they are all 1.
     template <typename Out>
     void _fillRowRuns(double y, int left, int right, Out& out) const {
-        const Outline<3>::Ramps ramps = m_fill.rampsAlong(y, left, right);
-        const ProductAlongRow product(ramps, left, right);
+        const ProductAlongRow<3> product = m_fill.productAlong(y, left, right);
         if (product.first >= product.last) {
             return;
         }
         if (product.full >= product.fullEnd) {
-            _fillRamp(y, ramps, product.first, product.last, out);
+            _fillRamp(y, product, product.first, product.last, out);
             return;
         }
-        _fillRamp(y, ramps, product.first, product.full, out);
+        _fillRamp(y, product, product.first, product.full, out);
         out.uniform(product.full, product.fullEnd, Coverage{m_fillAlpha, 0.0});
-        _fillRamp(y, ramps, product.fullEnd, product.last, out);
+        _fillRamp(y, product, product.fullEnd, product.last, out);
     }
 
     // Pixels of a fill alone, each evaluated. Where every edge but one has its ramp at 1 all
     // along the run, the product is that one ramp exactly.
     template <typename Out>
-    void _fillRamp(double y, const Outline<3>::Ramps& ramps, int begin, int end, Out& out) const {
+    void _fillRamp(double y, const ProductAlongRow<3>& product, int begin, int end,
+                   Out& out) const {
         if (begin >= end) {
             return;
         }
-        const std::optional<std::size_t> edge = soleRamp(ramps, begin, end);
-        if (!edge) {
+        const std::size_t edge = product.soleRamp(begin, end);
+        if (edge == 3) {
             out.varying(begin, end);
             return;
         }
-        const Edge::AlongRow term = m_fill.edge(*edge).alongRow(y);
+        const Edge::AlongRow term = m_fill.edge(edge).alongRow(y);
         out.varying(begin, end, [this, &term](int x) {
             return Coverage{m_fillAlpha * clamp01(term.value(static_cast<double>(x))), 0.0};
         });
@@ -360,11 +354,11 @@ private:
         const Outline<6>::Ramps outer = m_outer.rampsAlong(y, left, right);
         const Outline<3>::Ramps fill =
             paintsFill(mode) ? m_fill.rampsAlong(y, left, right) : Outline<3>::ones(left, right);
-        const ProductAlongRow outerProduct(outer, left, right);
+        const ProductAlongRow<6> outerProduct(outer, left, right);
         int first = outerProduct.first;
         int last = outerProduct.last;
         if (paintsFill(mode)) {
-            const ProductAlongRow fillProduct(fill, left, right);
+            const ProductAlongRow<3> fillProduct(fill, left, right);
             if (first >= last) {
                 first = fillProduct.first;
                 last = fillProduct.last;
