@@ -19,25 +19,26 @@ const char* const notice = "Copyright 2026 OndrelShapes.";
 // A host handle that is disposed of unless it is handed over to the host.
 class ScopedHandle {
 public:
-    ScopedHandle(const PF_HandleSuite1* suite, PF_Handle handle) : _suite(suite), _handle(handle) {}
+    ScopedHandle(const PF_HandleSuite1* suite, PF_Handle handle)
+        : m_suite(suite), m_handle(handle) {}
     ScopedHandle(const ScopedHandle&) = delete;
     ScopedHandle& operator=(const ScopedHandle&) = delete;
     ~ScopedHandle() {
-        if (_handle) {
-            _suite->host_dispose_handle(_handle);
+        if (m_handle) {
+            m_suite->host_dispose_handle(m_handle);
         }
     }
 
-    PF_Handle get() const { return _handle; }
+    PF_Handle get() const { return m_handle; }
     PF_Handle release() {
-        PF_Handle handle = _handle;
-        _handle = nullptr;
+        PF_Handle handle = m_handle;
+        m_handle = nullptr;
         return handle;
     }
 
 private:
-    const PF_HandleSuite1* _suite;
-    PF_Handle _handle;
+    const PF_HandleSuite1* m_suite;
+    PF_Handle m_handle;
 };
 
 } // namespace

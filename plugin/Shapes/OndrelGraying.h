@@ -15,12 +15,12 @@ public:
     constexpr IndexSet() = default;
     constexpr IndexSet(std::initializer_list<int> indices) {
         for (int i : indices) {
-            _bits |= std::uint32_t{1} << i;
+            m_bits |= std::uint32_t{1} << i;
         }
     }
 
-    constexpr bool contains(int index) const { return (_bits >> index & 1U) != 0; }
-    constexpr IndexSet operator|(IndexSet other) const { return IndexSet(_bits | other._bits); }
+    constexpr bool contains(int index) const { return (m_bits >> index & 1U) != 0; }
+    constexpr IndexSet operator|(IndexSet other) const { return IndexSet(m_bits | other.m_bits); }
     constexpr bool operator==(const IndexSet&) const = default;
 
     template <class F>
@@ -33,9 +33,9 @@ public:
     }
 
 private:
-    constexpr explicit IndexSet(std::uint32_t bits) : _bits(bits) {}
+    constexpr explicit IndexSet(std::uint32_t bits) : m_bits(bits) {}
 
-    std::uint32_t _bits = 0;
+    std::uint32_t m_bits = 0;
 };
 
 struct GrayingRule {

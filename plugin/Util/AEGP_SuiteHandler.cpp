@@ -16,9 +16,9 @@ constexpr SuiteId suiteIds[] = {AEGP_SUITE_HANDLER_SUITES(AEGP_SUITE_HANDLER_ID)
 
 } // namespace
 
-AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basicSuite) : _basicSuite(basicSuite) {
+AEGP_SuiteHandler::AEGP_SuiteHandler(const SPBasicSuite* basicSuite) : m_basicSuite(basicSuite) {
     static_assert(std::size(suiteIds) == static_cast<std::size_t>(Slot::Count));
-    if (!_basicSuite) {
+    if (!m_basicSuite) {
         MissingSuiteError();
     }
 }
@@ -29,35 +29,35 @@ AEGP_SuiteHandler::~AEGP_SuiteHandler() {
 
 void* AEGP_SuiteHandler::_suite(Slot slot) const {
     const auto index = static_cast<std::size_t>(slot);
-    if (!_suites[index]) {
+    if (!m_suites[index]) {
         const void* suite = nullptr;
         const SPErr err =
-            _basicSuite->AcquireSuite(suiteIds[index].name, suiteIds[index].version, &suite);
+            m_basicSuite->AcquireSuite(suiteIds[index].name, suiteIds[index].version, &suite);
         if (err != 0 || !suite) {
             MissingSuiteError();
         }
-        _suites[index] = suite;
+        m_suites[index] = suite;
     }
     // The host hands out its function tables as const void*; the tables' own declarations are
     // not const, so the accessors return them as they are declared.
-    return const_cast<void*>(_suites[index]);
+    return const_cast<void*>(m_suites[index]);
 }
 
 void AEGP_SuiteHandler::ReleaseSuite(const char* name, int32 version) {
-    for (std::size_t i = 0; i < _suites.size(); ++i) {
-        if (_suites[i] && suiteIds[i].version == version &&
+    for (std::size_t i = 0; i < m_suites.size(); ++i) {
+        if (m_suites[i] && suiteIds[i].version == version &&
             std::strcmp(suiteIds[i].name, name) == 0) {
-            _suites[i] = nullptr;
+            m_suites[i] = nullptr;
         }
     }
-    _basicSuite->ReleaseSuite(name, version);
+    m_basicSuite->ReleaseSuite(name, version);
 }
 
 void AEGP_SuiteHandler::ReleaseAllSuites() {
-    for (std::size_t i = 0; i < _suites.size(); ++i) {
-        if (_suites[i]) {
-            _suites[i] = nullptr;
-            _basicSuite->ReleaseSuite(suiteIds[i].name, suiteIds[i].version);
+    for (std::size_t i = 0; i < m_suites.size(); ++i) {
+        if (m_suites[i]) {
+            m_suites[i] = nullptr;
+            m_basicSuite->ReleaseSuite(suiteIds[i].name, suiteIds[i].version);
         }
     }
 }

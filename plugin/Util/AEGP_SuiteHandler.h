@@ -59,6 +59,6 @@ public:
 private:
     void* _suite(Slot slot) const;
 
-    const SPBasicSuite* _basicSuite;
-    mutable std::array<const void*, static_cast<std::size_t>(Slot::Count)> _suites{};
+    const SPBasicSuite* m_basicSuite;
+    mutable std::array<const void*, static_cast<std::size_t>(Slot::Count)> m_suites{};
 };

@@ -51,7 +51,7 @@ protected:
 
 TEST_P(CircleRender, DefaultsDrawARedDiscOfRadius100AtTheLayerCentre) {
     const World out = render(frameAt(GetParam()));
-    EXPECT_TRUE(coversLayer(out, layer, ExpectedCircle{320, 240, 100}, red));
+    EXPECT_TRUE(coversLayer(out, m_layer, ExpectedCircle{320, 240, 100}, red));
 }
 
 TEST_P(CircleRender, NoneLeavesTheFillAloneOnTransparentBlack) {
@@ -119,12 +119,12 @@ TEST_P(CircleRender, PaddedRowsAndAnOriginPlaceTheWorldInTheLayer) {
         }
     }
     World output(600, 400, frame.depth, 2 * padding);
-    ASSERT_EQ(effect->smartRender(frame, input, output), PF_Err_NONE);
+    ASSERT_EQ(m_effect->smartRender(frame, input, output), PF_Err_NONE);
     EXPECT_TRUE(coversLayer(output, painted, ExpectedCircle{320 - 13, 240 - 7, 100}, red));
 
     set("Blending Mode", 1);
     World cleared(600, 400, frame.depth, 2 * padding);
-    ASSERT_EQ(effect->smartRender(frame, input, cleared), PF_Err_NONE);
+    ASSERT_EQ(m_effect->smartRender(frame, input, cleared), PF_Err_NONE);
     EXPECT_TRUE(holdsShapeAlone(cleared, ExpectedCircle{320 - 13, 240 - 7, 100}, red));
 }
 
@@ -138,7 +138,7 @@ TEST_P(CircleRender, OpacityAndBlendModeReachTheHostComposite) {
     set("Opacity", 50);
     World out = render(frameAt(depth));
     for (const auto& [x, y] : {std::pair{320, 240}, std::pair{280, 200}, std::pair{390, 250}}) {
-        const Channels under = pixelAt(layer, x, y);
+        const Channels under = pixelAt(m_layer, x, y);
         const Channels want{m, under.red + (m - under.red) * half, under.green * (1 - half),
                             under.blue * (1 - half)};
         EXPECT_LE(difference(pixelAt(out, x, y), want), tolerance) << x << ", " << y;
@@ -148,11 +148,11 @@ TEST_P(CircleRender, OpacityAndBlendModeReachTheHostComposite) {
     set("Blending Mode", 6); // "Multiply": red keeps the layer's red and removes the rest
     out = render(frameAt(depth));
     for (const auto& [x, y] : {std::pair{320, 240}, std::pair{280, 200}, std::pair{390, 250}}) {
-        const Channels under = pixelAt(layer, x, y);
+        const Channels under = pixelAt(m_layer, x, y);
         EXPECT_LE(difference(pixelAt(out, x, y), {m, under.red, 0, 0}), tolerance)
             << x << ", " << y;
     }
-    EXPECT_EQ(difference(pixelAt(out, 10, 10), pixelAt(layer, 10, 10)), 0.0);
+    EXPECT_EQ(difference(pixelAt(out, 10, 10), pixelAt(m_layer, 10, 10)), 0.0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Depths, CircleRender, allDepths(), depthTestName);

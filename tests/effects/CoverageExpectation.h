@@ -133,30 +133,32 @@ inline std::vector<int> checkedOutIndices(const EffectInstance& effect, int& che
 template <typename Record>
 class ShapeEffectTest {
 protected:
-    explicit ShapeEffectTest(std::string_view name) : m_name(name), effect(applyEffect(name)) {}
+    explicit ShapeEffectTest(std::string_view name) : m_name(name), m_effect(applyEffect(name)) {}
 
-    void set(std::string_view name, double value) { effect->setValue(param(*effect, name), value); }
+    void set(std::string_view name, double value) {
+        m_effect->setValue(param(*m_effect, name), value);
+    }
     void setPoint(std::string_view name, double x, double y) {
-        effect->setPoint(param(*effect, name), x, y);
+        m_effect->setPoint(param(*m_effect, name), x, y);
     }
     void setColor(std::string_view name, const Rgb& c) {
-        effect->setColor(param(*effect, name),
-                         PF_Pixel{255, static_cast<A_u_char>(c.red), static_cast<A_u_char>(c.green),
-                                  static_cast<A_u_char>(c.blue)});
+        m_effect->setColor(param(*m_effect, name),
+                           PF_Pixel{255, static_cast<A_u_char>(c.red),
+                                    static_cast<A_u_char>(c.green), static_cast<A_u_char>(c.blue)});
     }
 
     // Renders over a painted layer of the frame's full size.
     World render(const Frame& frame) {
-        layer = World(frame.layerWidth, frame.layerHeight, frame.depth);
-        paintBackground(layer);
+        m_layer = World(frame.layerWidth, frame.layerHeight, frame.depth);
+        paintBackground(m_layer);
         World out(1, 1, frame.depth);
-        EXPECT_EQ(effect->renderFrame(frame, layer, out), PF_Err_NONE);
+        EXPECT_EQ(m_effect->renderFrame(frame, m_layer, out), PF_Err_NONE);
         return out;
     }
 
     // The record as one frame's pre-render leaves it in its handle.
     Record preRender(const Frame& frame) {
-        auto context = effect->context(frame);
+        auto context = m_effect->context(frame);
         PF_PreRenderExtra* extra = context.preRenderExtra();
         const auto entry = shapesModule()->effect(m_name).entry;
         EXPECT_EQ(entry(PF_Cmd_SMART_PRE_RENDER, context.in(), context.out(), context.params(),
@@ -171,8 +173,8 @@ protected:
     }
 
     std::string m_name;
-    std::unique_ptr<EffectInstance> effect;
-    World layer{1, 1, PixelDepth::Bits8};
+    std::unique_ptr<EffectInstance> m_effect;
+    World m_layer{1, 1, PixelDepth::Bits8};
 };
 
 } // namespace EffectsTest

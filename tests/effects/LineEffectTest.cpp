@@ -65,14 +65,14 @@ TEST_P(LineEffect, DefaultsDrawARedHorizontalLine) {
     const World out = render(frameAt(GetParam()));
     const ExpectedLine line{160, 240, 480, 240, 20};
     EXPECT_TRUE(coversLayer(
-        out, layer, [&](A_long x, A_long y) { return line.butt(x, y); }, red));
+        out, m_layer, [&](A_long x, A_long y) { return line.butt(x, y); }, red));
     const double m = channelMax(GetParam());
     for (const auto& [x, y] : {std::pair{160, 240}, std::pair{479, 231}, std::pair{300, 249}}) {
         EXPECT_EQ(difference(pixelAt(out, x, y), {m, m, 0, 0}), 0.0) << x << ", " << y;
     }
     for (const auto& [x, y] :
          {std::pair{159, 240}, std::pair{480, 240}, std::pair{300, 230}, std::pair{300, 250}}) {
-        EXPECT_EQ(difference(pixelAt(out, x, y), pixelAt(layer, x, y)), 0.0) << x << ", " << y;
+        EXPECT_EQ(difference(pixelAt(out, x, y), pixelAt(m_layer, x, y)), 0.0) << x << ", " << y;
     }
 }
 
@@ -137,7 +137,7 @@ TEST_P(LineEffect, CoincidentPointsDrawTheDiscOfRoundCapsOnly) {
     set("Stroke Width", 4);
     setPoint("Point 1", 200, 150);
     setPoint("Point 2", 200, 150);
-    EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer));
+    EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), m_layer));
 
     set("Blending Mode", 1);
     set("Cap", 2);
@@ -190,9 +190,9 @@ TEST_F(LineRecord, PreRenderFillsTheRecord) {
 TEST_F(LineRecord, PreRenderReadsEachValueOnceInAscendingOrder) {
     World input(640, 480, PixelDepth::Bits8);
     World output(640, 480, PixelDepth::Bits8);
-    ASSERT_EQ(effect->smartRender(frameAt(PixelDepth::Bits8), input, output), PF_Err_NONE);
+    ASSERT_EQ(m_effect->smartRender(frameAt(PixelDepth::Bits8), input, output), PF_Err_NONE);
     int checkins = 0;
-    EXPECT_EQ(checkedOutIndices(*effect, checkins),
+    EXPECT_EQ(checkedOutIndices(*m_effect, checkins),
               (std::vector<int>{1, 2, 3, 4, 6, 7, 8, 9, 11, 12, 13, 14, 15, 16}));
     EXPECT_EQ(checkins, 14);
 }

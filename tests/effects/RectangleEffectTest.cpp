@@ -56,14 +56,14 @@ TEST_P(RectangleEffect, DefaultsFillTheMiddleHalfRed) {
     const World out = render(frameAt(GetParam()));
     const ExpectedRectangle rect = ExpectedRectangle::axisAligned(160, 120, 480, 360);
     EXPECT_TRUE(coversLayer(
-        out, layer, [&](A_long x, A_long y) { return rect.fill(x, y); }, red));
+        out, m_layer, [&](A_long x, A_long y) { return rect.fill(x, y); }, red));
     const double m = channelMax(GetParam());
     for (const auto& [x, y] : {std::pair{160, 120}, std::pair{480, 360}, std::pair{300, 200}}) {
         EXPECT_EQ(difference(pixelAt(out, x, y), {m, m, 0, 0}), 0.0) << x << ", " << y;
     }
     for (const auto& [x, y] :
          {std::pair{159, 200}, std::pair{481, 200}, std::pair{300, 119}, std::pair{300, 361}}) {
-        EXPECT_EQ(difference(pixelAt(out, x, y), pixelAt(layer, x, y)), 0.0) << x << ", " << y;
+        EXPECT_EQ(difference(pixelAt(out, x, y), pixelAt(m_layer, x, y)), 0.0) << x << ", " << y;
     }
 }
 
@@ -73,7 +73,7 @@ TEST_P(RectangleEffect, WidthAndHeightCentreTheRectangle) {
     const World out = render(frameAt(GetParam()));
     const ExpectedRectangle rect = ExpectedRectangle::axisAligned(120, 90, 520, 390);
     EXPECT_TRUE(coversLayer(
-        out, layer, [&](A_long x, A_long y) { return rect.fill(x, y); }, red));
+        out, m_layer, [&](A_long x, A_long y) { return rect.fill(x, y); }, red));
 }
 
 // At 1/2 by 1/4 the width is halved and the height quartered, as the host scales the centre and
@@ -147,7 +147,7 @@ TEST_P(RectangleEffect, StrokeAloneFollowsTheEdges) {
 TEST_P(RectangleEffect, RectanglesWithoutAreaLeaveTheInput) {
     set("Mode", 3);
     set("Stroke Width", 4);
-    const auto leavesInput = [&] { return sameWorlds(render(frameAt(GetParam())), layer); };
+    const auto leavesInput = [&] { return sameWorlds(render(frameAt(GetParam())), m_layer); };
     set("Scale", 0);
     EXPECT_TRUE(leavesInput()) << "scale 0";
     set("Scale", 100);
@@ -225,9 +225,9 @@ TEST_F(RectangleRecord, PreRenderFillsBothGeometries) {
 TEST_F(RectangleRecord, PreRenderReadsEachValueOnceInAscendingOrder) {
     World input(640, 480, PixelDepth::Bits8);
     World output(640, 480, PixelDepth::Bits8);
-    ASSERT_EQ(effect->smartRender(frameAt(PixelDepth::Bits8), input, output), PF_Err_NONE);
+    ASSERT_EQ(m_effect->smartRender(frameAt(PixelDepth::Bits8), input, output), PF_Err_NONE);
     int checkins = 0;
-    EXPECT_EQ(checkedOutIndices(*effect, checkins),
+    EXPECT_EQ(checkedOutIndices(*m_effect, checkins),
               (std::vector<int>{1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18}));
     EXPECT_EQ(checkins, 16);
 }

@@ -20,11 +20,13 @@ using Record = Ondrel::CircleDrawer::Parameter;
 
 class CircleFlow : public ::testing::Test {
 protected:
-    void SetUp() override { circle = applyEffect("OndrelCircle"); }
+    void SetUp() override { m_circle = applyEffect("OndrelCircle"); }
 
-    void set(std::string_view name, double value) { circle->setValue(param(*circle, name), value); }
+    void set(std::string_view name, double value) {
+        m_circle->setValue(param(*m_circle, name), value);
+    }
     void setPoint(std::string_view name, double x, double y) {
-        circle->setPoint(param(*circle, name), x, y);
+        m_circle->setPoint(param(*m_circle, name), x, y);
     }
 
     // Pre-render of one frame through the module's own entry function; the record as the handle
@@ -36,7 +38,7 @@ protected:
         PF_LRect maxResultRect{};
     };
     PreRendered preRender(const Frame& frame) {
-        auto context = circle->context(frame);
+        auto context = m_circle->context(frame);
         PF_PreRenderExtra* extra = context.preRenderExtra();
         const auto entry = shapesModule()->effect("OndrelCircle").entry;
         PreRendered result{entry(PF_Cmd_SMART_PRE_RENDER, context.in(), context.out(),
@@ -54,12 +56,12 @@ protected:
         const Frame frame = frameAt(PixelDepth::Bits8);
         World input(640, 480, PixelDepth::Bits8);
         paintBackground(input);
-        return circle->smartRender(frame, input, output);
+        return m_circle->smartRender(frame, input, output);
     }
 
     // Nothing left behind by the last command apart from the effect's global data.
     void expectNothingLeft() {
-        const auto& account = circle->diagnostics().lastAccount();
+        const auto& account = m_circle->diagnostics().lastAccount();
         EXPECT_TRUE(account.clean());
         for (const auto& handle : account.liveHandles) {
             EXPECT_TRUE(handle.isGlobalData) << handle.size << " bytes";
@@ -67,10 +69,10 @@ protected:
         EXPECT_TRUE(account.paramsNotCheckedIn.empty());
         EXPECT_TRUE(account.liveWorlds.empty());
         EXPECT_TRUE(account.unreleasedSuites.empty());
-        EXPECT_TRUE(circle->diagnostics().misuses().empty());
+        EXPECT_TRUE(m_circle->diagnostics().misuses().empty());
     }
 
-    std::unique_ptr<EffectInstance> circle;
+    std::unique_ptr<EffectInstance> m_circle;
 };
 
 void expectRect(const PF_LRect& r, A_long right, A_long bottom) {
@@ -132,7 +134,7 @@ TEST_F(CircleFlow, PreRenderConvertsAnglesPercentagesColoursAndPopups) {
     set("Opacity", 50);
     set("Mode", 3);
     set("Blending Mode", 6); // "Multiply"
-    circle->setColor(param(*circle, "Stroke Color"), PF_Pixel{255, 10, 20, 30});
+    m_circle->setColor(param(*m_circle, "Stroke Color"), PF_Pixel{255, 10, 20, 30});
     PreRendered pre = preRender(frameAt(PixelDepth::Float32));
     ASSERT_EQ(pre.err, PF_Err_NONE);
     EXPECT_DOUBLE_EQ(pre.record.rotation, 45.0 * 3.14159265358979323846 / 180.0);
@@ -155,7 +157,7 @@ TEST_F(CircleFlow, PreRenderReadsEachValueOnceInAscendingOrderAndChecksItIn) {
     ASSERT_EQ(renderOnce(output), PF_Err_NONE);
     std::vector<std::string> checkouts;
     int checkins = 0;
-    for (const auto& call : circle->diagnostics().calls()) {
+    for (const auto& call : m_circle->diagnostics().calls()) {
         if (call.name == "checkout_param") {
             checkouts.push_back(call.detail.substr(0, call.detail.find(' ')));
         }
@@ -174,8 +176,8 @@ TEST_F(CircleFlow, ARenderedFrameLeavesNoHandleNoParameterNoWorldNoSuite) {
         ASSERT_EQ(renderOnce(output), PF_Err_NONE);
         expectNothingLeft();
     }
-    EXPECT_EQ(callCount(*circle, "delete_pre_render_data_func"), 3);
-    EXPECT_EQ(callCount(*circle, "host_dispose_handle"), 3);
+    EXPECT_EQ(callCount(*m_circle, "delete_pre_render_data_func"), 3);
+    EXPECT_EQ(callCount(*m_circle, "host_dispose_handle"), 3);
 }
 
 // Each failure of pre-render returns the host's code (or 4 for memory) and leaves nothing behind.
@@ -193,17 +195,17 @@ TEST_F(CircleFlow, PreRenderFailuresLeaveNothingBehind) {
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.call);
-        circle->diagnostics().clearFaults();
-        circle->diagnostics().failCall(fault.call, fault.code, fault.occurrence);
+        m_circle->diagnostics().clearFaults();
+        m_circle->diagnostics().failCall(fault.call, fault.code, fault.occurrence);
         World output(640, 480, PixelDepth::Bits8);
         EXPECT_EQ(renderOnce(output), fault.expected);
         expectNothingLeft();
-        circle->diagnostics().clearCalls();
+        m_circle->diagnostics().clearCalls();
     }
 }
 
 TEST_F(CircleFlow, RenderWithoutItsPreRenderDataFailsAndStillReleasesIt) {
-    circle->diagnostics().failCall("host_lock_handle", PF_Err_NONE, 2); // the render's lock
+    m_circle->diagnostics().failCall("host_lock_handle", PF_Err_NONE, 2); // the render's lock
     World output(640, 480, PixelDepth::Bits8);
     EXPECT_EQ(renderOnce(output), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_TRUE(sameWorlds(output, World(640, 480, PixelDepth::Bits8)));
@@ -214,18 +216,18 @@ TEST_F(CircleFlow, RenderWithoutItsPreRenderDataFailsAndStillReleasesIt) {
 TEST_F(CircleFlow, ANullWorldFromTheCheckoutsIsNeverUsed) {
     for (const char* call : {"checkout_layer_pixels", "checkout_output"}) {
         SCOPED_TRACE(call);
-        circle->diagnostics().clearFaults();
-        circle->diagnostics().failCall(call, PF_Err_NONE);
+        m_circle->diagnostics().clearFaults();
+        m_circle->diagnostics().failCall(call, PF_Err_NONE);
         World output(640, 480, PixelDepth::Bits8);
         paintBackground(output);
         World before(640, 480, PixelDepth::Bits8);
         paintBackground(before);
         EXPECT_NE(renderOnce(output), PF_Err_NONE);
         EXPECT_TRUE(sameWorlds(output, before));
-        EXPECT_EQ(callCount(*circle, "copy"), 0);
-        EXPECT_EQ(callCount(*circle, "transfer_rect"), 0);
+        EXPECT_EQ(callCount(*m_circle, "copy"), 0);
+        EXPECT_EQ(callCount(*m_circle, "transfer_rect"), 0);
         expectNothingLeft();
-        circle->diagnostics().clearCalls();
+        m_circle->diagnostics().clearCalls();
     }
 }
 
@@ -237,7 +239,7 @@ TEST_F(CircleFlow, ZeroOpacityWithNoneGivesTransparentBlack) {
         World layer(640, 480, depth);
         paintBackground(layer);
         World output(1, 1, depth);
-        ASSERT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
+        ASSERT_EQ(m_circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
         EXPECT_TRUE(sameWorlds(output, World(640, 480, depth)));
     }
 }
@@ -246,14 +248,14 @@ TEST_F(CircleFlow, ZeroOpacityOtherwiseGivesTheInputAndDrawsNothing) {
     set("Opacity", 0);
     for (const PixelDepth depth : {PixelDepth::Bits8, PixelDepth::Bits16, PixelDepth::Float32}) {
         SCOPED_TRACE(depthName(depth));
-        circle->diagnostics().clearCalls();
+        m_circle->diagnostics().clearCalls();
         World layer(640, 480, depth);
         paintBackground(layer);
         World output(1, 1, depth);
-        ASSERT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
+        ASSERT_EQ(m_circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
         EXPECT_TRUE(sameWorlds(output, layer));
-        EXPECT_EQ(callCount(*circle, "new_world") + callCount(*circle, "PF_NewWorld"), 0);
-        EXPECT_EQ(callCount(*circle, "transfer_rect"), 0);
+        EXPECT_EQ(callCount(*m_circle, "new_world") + callCount(*m_circle, "PF_NewWorld"), 0);
+        EXPECT_EQ(callCount(*m_circle, "transfer_rect"), 0);
     }
 }
 
@@ -264,13 +266,13 @@ TEST_F(CircleFlow, AShapeOutsideTheLayerCreatesNoScratchWorld) {
             SCOPED_TRACE(std::string(depthName(depth)) + " at " + std::to_string(x) + ", " +
                          std::to_string(y));
             setPoint("Center", x, y);
-            circle->diagnostics().clearCalls();
+            m_circle->diagnostics().clearCalls();
             World layer(640, 480, depth);
             paintBackground(layer);
             World output(1, 1, depth);
-            ASSERT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
+            ASSERT_EQ(m_circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
             EXPECT_TRUE(sameWorlds(output, layer));
-            EXPECT_EQ(callCount(*circle, "new_world") + callCount(*circle, "PF_NewWorld"), 0);
+            EXPECT_EQ(callCount(*m_circle, "new_world") + callCount(*m_circle, "PF_NewWorld"), 0);
         }
     }
 }
@@ -280,21 +282,21 @@ TEST_F(CircleFlow, AShapeOutsideTheLayerCreatesNoScratchWorld) {
 // the next render is the one it would have been.
 TEST_F(CircleFlow, AnInterruptedRenderStopsBetweenBandsAndLeavesNothing) {
     constexpr int bands = 4; // one per thread
-    circle->setThreadCount(bands);
+    m_circle->setThreadCount(bands);
     set("Radius", 200);
     for (const PixelDepth depth : {PixelDepth::Bits8, PixelDepth::Float32}) {
         SCOPED_TRACE(depthName(depth));
         World layer(640, 480, depth);
         paintBackground(layer);
         std::atomic<int> asked{0};
-        circle->setInterrupt([&] { return ++asked > 1; });
+        m_circle->setInterrupt([&] { return ++asked > 1; });
         World output(1, 1, depth);
-        EXPECT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Interrupt_CANCEL);
+        EXPECT_EQ(m_circle->renderFrame(frameAt(depth), layer, output), PF_Interrupt_CANCEL);
         EXPECT_EQ(asked, bands);
         expectNothingLeft();
 
-        circle->setInterrupt({});
-        ASSERT_EQ(circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
+        m_circle->setInterrupt({});
+        ASSERT_EQ(m_circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
         const auto fresh = applyEffect("OndrelCircle");
         fresh->setValue(param(*fresh, "Radius"), 200);
         World expected(1, 1, depth);

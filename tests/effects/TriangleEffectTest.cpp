@@ -158,10 +158,10 @@ protected:
 
 TEST_P(TriangleRender, DefaultsDrawARedTriangleWithoutStroke) {
     const World out = render(frameAt(GetParam()));
-    EXPECT_TRUE(fillsOverLayer(out, layer, {defaultCorners}, red));
+    EXPECT_TRUE(fillsOverLayer(out, m_layer, {defaultCorners}, red));
 
     // The stroke is there to be switched on, 10 pixels wide.
-    EXPECT_EQ(effect->paramDef(param(*effect, "Stroke Width")).u.fs_d.value, 10.0);
+    EXPECT_EQ(m_effect->paramDef(param(*m_effect, "Stroke Width")).u.fs_d.value, 10.0);
     set("Blending Mode", 1);
     set("Mode", 2);
     const World stroked = render(frameAt(GetParam()));
@@ -211,7 +211,7 @@ TEST_P(TriangleRender, CollapsedTrianglesLeaveTheInput) {
     for (const int mode : {1, 2, 3}) {
         set("Mode", mode);
         set("Scale", 0);
-        EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer)) << "scale 0, mode " << mode;
+        EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), m_layer)) << "scale 0, mode " << mode;
     }
     set("Scale", 100);
     setPoint("Point 1", 10, 10);
@@ -219,7 +219,7 @@ TEST_P(TriangleRender, CollapsedTrianglesLeaveTheInput) {
     setPoint("Point 3", 100, 100);
     for (const int mode : {1, 2, 3}) {
         set("Mode", mode);
-        EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), layer)) << "collinear, mode " << mode;
+        EXPECT_TRUE(sameWorlds(render(frameAt(GetParam())), m_layer)) << "collinear, mode " << mode;
     }
 }
 

@@ -45,12 +45,12 @@ std::uint64_t environmentNumber(const char* name, std::uint64_t fallback) {
 // Parameter values drawn to reach the edges of what the drawers handle, not just typical ones.
 class RandomShape {
 public:
-    explicit RandomShape(std::uint64_t seed) : _engine(seed) {}
+    explicit RandomShape(std::uint64_t seed) : m_engine(seed) {}
 
     double uniform(double a, double b) {
-        return std::uniform_real_distribution<double>(a, b)(_engine);
+        return std::uniform_real_distribution<double>(a, b)(m_engine);
     }
-    int integer(int a, int b) { return std::uniform_int_distribution<int>(a, b)(_engine); }
+    int integer(int a, int b) { return std::uniform_int_distribution<int>(a, b)(m_engine); }
     bool chance(double p) { return uniform(0.0, 1.0) < p; }
 
     // A position around a layer of the given extent, often on whole, half or quarter pixels.
@@ -174,7 +174,7 @@ public:
     }
 
 private:
-    std::mt19937_64 _engine;
+    std::mt19937_64 m_engine;
 };
 
 // Each drawer's random record and its description for failure messages.
@@ -329,7 +329,7 @@ private:
         OfflineHost::World drawn(region.getWidth(), region.getHeight(), Depth<Pixel>::host,
                                  padding * static_cast<A_long>(sizeof(Pixel)));
         Layer scratch(in(), out(), &drawn.effectWorld(), Depth<Pixel>::bpc);
-        host.setThreadCount(threads);
+        m_host.setThreadCount(threads);
         if (Ondrel::IterateFilter(in(), "draw", source, scratch, drawer) != PF_Err_NONE) {
             return ::testing::AssertionFailure() << "IterateFilter failed";
         }

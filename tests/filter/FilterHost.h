@@ -82,11 +82,11 @@ template <typename Pixel>
 
 class HostFixture {
 protected:
-    OfflineHost::EffectInstance host{nullptr};
-    OfflineHost::EffectInstance::Context context = host.context();
+    OfflineHost::EffectInstance m_host{nullptr};
+    OfflineHost::EffectInstance::Context m_context = m_host.context();
 
-    PF_InData* in() { return context.in(); }
-    PF_OutData* out() { return context.out(); }
+    PF_InData* in() { return m_context.in(); }
+    PF_OutData* out() { return m_context.out(); }
 
     // Region, then a cleared scratch layer of its size at the source's depth, then the drawer's
     // "draw" pass through the host's iterate suite.
@@ -184,7 +184,7 @@ class ShapeDrawerFixture : public ::testing::Test, protected HostFixture {
 protected:
     using D = Depth<Pixel>;
 
-    ShapeDrawerFixture() { host.setThreadCount(3); }
+    ShapeDrawerFixture() { m_host.setThreadCount(3); }
 
     Ondrel::Layer draw(const typename Drawer::Parameter& p, Ondrel::Rect& region, A_long width = 64,
                        A_long height = 48, A_long originX = 0, A_long originY = 0) {

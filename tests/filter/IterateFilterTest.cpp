@@ -142,24 +142,24 @@ private:
 
 class IterateFilterTest : public ::testing::Test, protected FilterTests::HostFixture {
 protected:
-    OfflineHost::World sourceWorld{1, 1, OfflineHost::PixelDepth::Bits8};
-    Layer source{in(), out(), &sourceWorld.effectWorld(), Ondrel::bpc8};
+    OfflineHost::World m_sourceWorld{1, 1, OfflineHost::PixelDepth::Bits8};
+    Layer m_source{in(), out(), &m_sourceWorld.effectWorld(), Ondrel::bpc8};
 };
 
 TEST_F(IterateFilterTest, DrawsEveryBandExactlyOnceOnSeveralThreadsAtOnce) {
     for (const int threads : {1, 3, 4, 6}) {
         for (const int height : {2, 5, 17}) {
-            host.setThreadCount(threads);
+            m_host.setThreadCount(threads);
             Layer destination(in(), out(), 3, height, Ondrel::bpc8);
             const BandPainter painter(threads);
 
-            ASSERT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter),
+            ASSERT_EQ(Ondrel::IterateFilter(in(), "draw", m_source, destination, painter),
                       PF_Err_NONE);
 
             EXPECT_EQ(painter.arrived(), threads);
             EXPECT_EQ(painter.threads().size(), static_cast<std::size_t>(threads));
             EXPECT_EQ(painter.names(), std::set<std::string>{"draw"});
-            EXPECT_EQ(painter.sources(), std::set<const Layer*>{&source});
+            EXPECT_EQ(painter.sources(), std::set<const Layer*>{&m_source});
             const Ondrel::PixelView<PF_Pixel> view = destination.getPixels<PF_Pixel>();
             for (int y = 0; y < height; ++y) {
                 int band = 0;
@@ -181,13 +181,13 @@ TEST_F(IterateFilterTest, ReturnsTheHostsErrors) {
     const BandPainter painter(1);
     Layer destination(in(), out(), 2, 2, Ondrel::bpc8);
 
-    host.diagnostics().failCall("AEGP_GetNumThreads", 7);
-    EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter), 7);
+    m_host.diagnostics().failCall("AEGP_GetNumThreads", 7);
+    EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", m_source, destination, painter), 7);
     EXPECT_EQ(painter.arrived(), 0);
-    host.diagnostics().clearFaults();
+    m_host.diagnostics().clearFaults();
 
-    host.diagnostics().failCall("iterate_generic", 8);
-    EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", source, destination, painter), 8);
+    m_host.diagnostics().failCall("iterate_generic", 8);
+    EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", m_source, destination, painter), 8);
     EXPECT_EQ(painter.arrived(), 0);
 }
 
@@ -196,11 +196,11 @@ TEST_F(IterateFilterTest, MissingIterateSuitesAreThrown) {
     Layer destination(in(), out(), 2, 2, Ondrel::bpc8);
     for (const auto& [name, version] :
          {std::pair{"AEGP Iterate Suite", 1}, std::pair{"PF Iterate8 Suite", 1}}) {
-        host.diagnostics().clearFaults();
-        host.diagnostics().hideSuite(name, version);
+        m_host.diagnostics().clearFaults();
+        m_host.diagnostics().hideSuite(name, version);
         int thrown = 0;
         try {
-            Ondrel::IterateFilter(in(), "draw", source, destination, painter);
+            Ondrel::IterateFilter(in(), "draw", m_source, destination, painter);
         } catch (int code) {
             thrown = code;
         }
@@ -208,7 +208,7 @@ TEST_F(IterateFilterTest, MissingIterateSuitesAreThrown) {
     }
     EXPECT_EQ(painter.arrived(), 0);
     // The destination holds the world suite its world came from until it goes.
-    for (const auto& suite : host.diagnostics().account().unreleasedSuites) {
+    for (const auto& suite : m_host.diagnostics().account().unreleasedSuites) {
         EXPECT_EQ(suite.name, "PF World Suite") << "left acquired";
     }
 }
@@ -244,7 +244,7 @@ TEST_F(IterateFilterTest, AHostWithoutThreadsGetsOneBand) {
     Layer destination(in(), out(), 2, 3, Ondrel::bpc8);
     const BandPainter painter(1);
 
-    const PF_Err err = Ondrel::IterateFilter(in(), "draw", source, destination, painter);
+    const PF_Err err = Ondrel::IterateFilter(in(), "draw", m_source, destination, painter);
     in()->pica_basicP = NoThreads::hostBasic;
 
     EXPECT_EQ(err, PF_Err_NONE);

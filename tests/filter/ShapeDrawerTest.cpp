@@ -51,8 +51,8 @@ class ShapeDrawerTest : public ::testing::Test, protected FilterTests::HostFixtu
 protected:
     using D = Depth<Pixel>;
 
-    OfflineHost::World sourceWorld{1, 1, D::host};
-    Layer source{in(), out(), &sourceWorld.effectWorld(), D::bpc};
+    OfflineHost::World m_sourceWorld{1, 1, D::host};
+    Layer m_source{in(), out(), &m_sourceWorld.effectWorld(), D::bpc};
 
     Pixel fillOf(const TableShape& s, double a) {
         return coveredPixel<Pixel>(a, s.fillColor.red, s.fillColor.green, s.fillColor.blue);
@@ -78,7 +78,7 @@ TYPED_TEST(ShapeDrawerTest, ConvertsFillCoverageAndColourAtTheDepth) {
     }
     Layer scratch(this->in(), this->out(), shape.width, 1, TestFixture::D::bpc);
 
-    shape.execute("draw", this->source, scratch, 0, 1);
+    shape.execute("draw", this->m_source, scratch, 0, 1);
 
     const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
     for (int x = 0; x < shape.width; ++x) {
@@ -105,7 +105,7 @@ TYPED_TEST(ShapeDrawerTest, CompositesTheStrokeOverTheFillAndHonoursTheMode) {
     for (const int mode : {1, 2, 3}) {
         shape.mode = static_cast<Ondrel::PaintMode>(mode);
         Layer scratch(this->in(), this->out(), 3, 1, TestFixture::D::bpc);
-        shape.execute("draw", this->source, scratch, 0, 1);
+        shape.execute("draw", this->m_source, scratch, 0, 1);
         const Pixel* row = scratch.getPixels<Pixel>().row(0);
 
         const Pixel fill0 = mode != 2 ? this->fillOf(shape, 1.0) : Pixel{};
@@ -134,7 +134,7 @@ TYPED_TEST(ShapeDrawerTest, DrawsOnlyItsBand) {
     shape.table.assign(2 * 6, Coverage{1.0, 0.0});
     Layer scratch(this->in(), this->out(), 2, 6, TestFixture::D::bpc);
 
-    shape.execute("draw", this->source, scratch, 1, 3); // rows 2 and 3
+    shape.execute("draw", this->m_source, scratch, 1, 3); // rows 2 and 3
 
     const Ondrel::PixelView<Pixel> view = scratch.getPixels<Pixel>();
     for (int y = 0; y < 6; ++y) {
@@ -149,8 +149,8 @@ TYPED_TEST(ShapeDrawerTest, OtherPassesDepthsAndWorldsDrawNothing) {
     shape.table = {{1.0, 1.0}};
     Layer scratch(this->in(), this->out(), 1, 1, TestFixture::D::bpc);
 
-    shape.execute("Draw", this->source, scratch, 0, 1);
-    shape.execute("draw ", this->source, scratch, 0, 1);
+    shape.execute("Draw", this->m_source, scratch, 0, 1);
+    shape.execute("draw ", this->m_source, scratch, 0, 1);
     OfflineHost::World otherWorld(1, 1, TestFixture::D::host);
     Layer unknownDepth(this->in(), this->out(), &otherWorld.effectWorld(), 3);
     shape.execute("draw", unknownDepth, scratch, 0, 1);
@@ -160,8 +160,8 @@ TYPED_TEST(ShapeDrawerTest, OtherPassesDepthsAndWorldsDrawNothing) {
     const int otherBpc = (TestFixture::D::bpc + 1) % 3;
     Layer mismatched(this->in(), this->out(), 1, 1, otherBpc);
     Layer nullWorld(this->in(), this->out(), nullptr, TestFixture::D::bpc);
-    shape.execute("draw", this->source, mismatched, 0, 1);
-    shape.execute("draw", this->source, nullWorld, 0, 1);
+    shape.execute("draw", this->m_source, mismatched, 0, 1);
+    shape.execute("draw", this->m_source, nullWorld, 0, 1);
     EXPECT_TRUE(shape.asked.empty());
     EXPECT_EQ(nullWorld.getError(), PF_Err_NONE);
 }
@@ -175,7 +175,7 @@ TEST_F(FloatShapeDrawerTest, StrokeCoverageIsLimitedToOneButFillIsNot) {
     shape.table = {{1.5, 0.0}, {0.0, 1.5}};
     Layer scratch(in(), out(), 2, 1, Ondrel::bpc32);
 
-    shape.execute("draw", source, scratch, 0, 1);
+    shape.execute("draw", m_source, scratch, 0, 1);
 
     const PF_PixelFloat* row = scratch.getPixels<PF_PixelFloat>().row(0);
     EXPECT_TRUE(samePixel(row[0], fillOf(shape, 1.5)));
@@ -216,28 +216,29 @@ TEST(ShapeGeometry, TransformRotatesScalesAndMovesAboutTheAnchor) {
 
 class RegionTest : public ::testing::Test, protected FilterTests::HostFixture {
 protected:
-    OfflineHost::World world{40, 30, OfflineHost::PixelDepth::Bits8};
-    Layer source{in(), out(), &world.effectWorld(), Ondrel::bpc8};
+    OfflineHost::World m_world{40, 30, OfflineHost::PixelDepth::Bits8};
+    Layer m_source{in(), out(), &m_world.effectWorld(), Ondrel::bpc8};
 };
 
 TEST_F(RegionTest, AddsTheMarginRoundsOutwardAndClampsToTheWorld) {
     using Ondrel::Extent;
     using Ondrel::regionOf;
-    EXPECT_EQ(regionOf(Extent::around(Vector<double>(10.3, 15.0), 4.0), source),
+    EXPECT_EQ(regionOf(Extent::around(Vector<double>(10.3, 15.0), 4.0), m_source),
               Rect(5, 10, 16, 20));
-    EXPECT_EQ(regionOf(Extent::around(Vector<double>(1.0, 28.5), 4.0), source), Rect(0, 23, 6, 30));
-    EXPECT_EQ(regionOf({-100.0, -100.0, 100.0, 100.0}, source), Rect(0, 0, 40, 30));
+    EXPECT_EQ(regionOf(Extent::around(Vector<double>(1.0, 28.5), 4.0), m_source),
+              Rect(0, 23, 6, 30));
+    EXPECT_EQ(regionOf({-100.0, -100.0, 100.0, 100.0}, m_source), Rect(0, 0, 40, 30));
 
     // Wholly outside on each side, margin included.
     for (const Extent e :
          {Extent{-9.0, 5.0, -1.0, 9.0}, Extent{41.0, 5.0, 50.0, 9.0}, Extent{5.0, -9.0, 9.0, -1.0},
           Extent{5.0, 31.0, 9.0, 40.0}, Extent{1e300, 5.0, 1e301, 9.0}}) {
-        EXPECT_TRUE(regionOf(e, source).isEmpty());
+        EXPECT_TRUE(regionOf(e, m_source).isEmpty());
     }
-    EXPECT_FALSE(regionOf(Extent{-9.0, 5.0, -0.5, 9.0}, source).isEmpty())
+    EXPECT_FALSE(regionOf(Extent{-9.0, 5.0, -0.5, 9.0}, m_source).isEmpty())
         << "the margin reaches into the world";
     const double nan = std::nan("");
-    EXPECT_EQ(regionOf(Extent{nan, 5.0, 9.0, 9.0}, source), Rect());
+    EXPECT_EQ(regionOf(Extent{nan, 5.0, 9.0, 9.0}, m_source), Rect());
 }
 
 TEST_F(RegionTest, TheMarginCanBeAddedBeforeOrAfterRounding) {
@@ -245,9 +246,9 @@ TEST_F(RegionTest, TheMarginCanBeAddedBeforeOrAfterRounding) {
     using Ondrel::MarginRounding;
     const Extent tiny{2.5, 2.5, 1e-17, 3.5};
     // 1e-17 + 1 rounds to 1 before the ceiling; ceil(1e-17) + 1 is 2.
-    EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::beforeRounding).right, 1);
-    EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::afterRounding).right, 2);
-    EXPECT_EQ(Ondrel::regionOf(tiny, source, MarginRounding::afterRounding).left, 1);
+    EXPECT_EQ(Ondrel::regionOf(tiny, m_source, MarginRounding::beforeRounding).right, 1);
+    EXPECT_EQ(Ondrel::regionOf(tiny, m_source, MarginRounding::afterRounding).right, 2);
+    EXPECT_EQ(Ondrel::regionOf(tiny, m_source, MarginRounding::afterRounding).left, 1);
 }
 
 } // namespace

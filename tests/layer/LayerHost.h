@@ -11,14 +11,14 @@ namespace LayerTests {
 
 class HostFixture {
 protected:
-    OfflineHost::EffectInstance host{nullptr};
-    OfflineHost::EffectInstance::Context context = host.context();
+    OfflineHost::EffectInstance m_host{nullptr};
+    OfflineHost::EffectInstance::Context m_context = m_host.context();
 
-    PF_InData* in() { return context.in(); }
-    PF_OutData* out() { return context.out(); }
+    PF_InData* in() { return m_context.in(); }
+    PF_OutData* out() { return m_context.out(); }
 
     long callCount(std::string_view name) const {
-        const auto calls = host.diagnostics().calls();
+        const auto calls = m_host.diagnostics().calls();
         return std::count_if(calls.begin(), calls.end(),
                              [name](const OfflineHost::CallRecord& c) { return c.name == name; });
     }

@@ -75,7 +75,7 @@ TYPED_TEST(LayerDepthTest, WrapsHostWorldWithPaddedRows) {
     using Pixel = TypeParam;
     const A_long extraBytes = static_cast<A_long>(3 * sizeof(Pixel));
     World world(5, 3, TestFixture::D::host, extraBytes, 7, -2);
-    this->host.diagnostics().clearCalls();
+    this->m_host.diagnostics().clearCalls();
 
     const Layer layer(this->in(), this->out(), &world.effectWorld(), TestFixture::D::bpc);
 
@@ -94,18 +94,18 @@ TYPED_TEST(LayerDepthTest, WrapsHostWorldWithPaddedRows) {
     EXPECT_EQ(view.height, 3);
     EXPECT_EQ(view.row(0), &world.at<Pixel>(0, 0));
     EXPECT_EQ(view.row(2) + 4, &world.at<Pixel>(4, 2));
-    EXPECT_TRUE(this->host.diagnostics().calls().empty());
+    EXPECT_TRUE(this->m_host.diagnostics().calls().empty());
 }
 
 TYPED_TEST(LayerDepthTest, CreatesClearedWorldAndDisposesOfItWithTheLastCopy) {
     using Pixel = TypeParam;
-    this->host.diagnostics().clearCalls();
+    this->m_host.diagnostics().clearCalls();
     std::optional<Layer> layer;
     layer.emplace(this->in(), this->out(), 4, 3, TestFixture::D::bpc);
     ASSERT_EQ(layer->getError(), PF_Err_NONE);
     EXPECT_EQ(layer->getSize(), Rect(0, 0, 4, 3));
 
-    const auto live = this->host.diagnostics().account().liveWorlds;
+    const auto live = this->m_host.diagnostics().account().liveWorlds;
     ASSERT_EQ(live.size(), 1u);
     EXPECT_EQ(live[0].width, 4);
     EXPECT_EQ(live[0].height, 3);
@@ -124,11 +124,11 @@ TYPED_TEST(LayerDepthTest, CreatesClearedWorldAndDisposesOfItWithTheLastCopy) {
 
     std::optional<Layer> copy(*layer);
     layer.reset();
-    EXPECT_EQ(this->host.diagnostics().account().liveWorlds.size(), 1u)
+    EXPECT_EQ(this->m_host.diagnostics().account().liveWorlds.size(), 1u)
         << "a copy still holds the world";
     copy.reset();
-    EXPECT_TRUE(this->host.diagnostics().account().liveWorlds.empty());
-    EXPECT_TRUE(this->host.diagnostics().account().unreleasedSuites.empty());
+    EXPECT_TRUE(this->m_host.diagnostics().account().liveWorlds.empty());
+    EXPECT_TRUE(this->m_host.diagnostics().account().unreleasedSuites.empty());
     EXPECT_EQ(this->callCount(floatWorld ? "PF_DisposeWorld" : "dispose_world"), 1);
 }
 
@@ -146,7 +146,7 @@ TYPED_TEST(LayerDepthTest, FillsTheWholeWorldWithTheConvertedColour) {
                 << x << "," << y;
         }
     }
-    EXPECT_TRUE(this->host.diagnostics().account().unreleasedSuites.empty());
+    EXPECT_TRUE(this->m_host.diagnostics().account().unreleasedSuites.empty());
 }
 
 TYPED_TEST(LayerDepthTest, CopiesAndCompositesThroughTheHost) {
@@ -234,10 +234,10 @@ protected:
     }
     void TearDown() override { in()->utils = m_hostUtils; }
 
-    World sourceWorld{4, 4, PixelDepth::Bits8};
-    World destinationWorld{8, 8, PixelDepth::Bits8};
-    Layer source{in(), out(), &sourceWorld.effectWorld(), Ondrel::bpc8};
-    Layer destination{in(), out(), &destinationWorld.effectWorld(), Ondrel::bpc8};
+    World m_sourceWorld{4, 4, PixelDepth::Bits8};
+    World m_destinationWorld{8, 8, PixelDepth::Bits8};
+    Layer m_source{in(), out(), &m_sourceWorld.effectWorld(), Ondrel::bpc8};
+    Layer m_destination{in(), out(), &m_destinationWorld.effectWorld(), Ondrel::bpc8};
 
 private:
     Utils* m_hostUtils = nullptr;
@@ -245,7 +245,7 @@ private:
 };
 
 TEST_F(BlendToTest, PassesRectanglePositionWorldsAndTruncatedOpacity) {
-    source.blendTo(destination, Rect(1, 0, 3, 2), Vector<int>(5, -1), 0.5, 3, true);
+    m_source.blendTo(m_destination, Rect(1, 0, 3, 2), Vector<int>(5, -1), 0.5, 3, true);
 
     ASSERT_EQ(lastTransfer.count, 1);
     EXPECT_EQ(lastTransfer.mode.opacity, 127);
@@ -257,21 +257,21 @@ TEST_F(BlendToTest, PassesRectanglePositionWorldsAndTruncatedOpacity) {
     EXPECT_EQ(lastTransfer.flags, PF_MF_Alpha_STRAIGHT);
     EXPECT_EQ(lastTransfer.field, PF_Field_FRAME);
     EXPECT_EQ(Rect(lastTransfer.rect), Rect(1, 0, 3, 2));
-    EXPECT_EQ(lastTransfer.source, &sourceWorld.effectWorld());
+    EXPECT_EQ(lastTransfer.source, &m_sourceWorld.effectWorld());
     EXPECT_EQ(lastTransfer.mask, nullptr);
     EXPECT_EQ(lastTransfer.x, 5);
     EXPECT_EQ(lastTransfer.y, -1);
-    EXPECT_EQ(lastTransfer.destination, &destinationWorld.effectWorld());
+    EXPECT_EQ(lastTransfer.destination, &m_destinationWorld.effectWorld());
 }
 
 TEST_F(BlendToTest, LimitsOpacityToOneAndTruncatesSmallOpacities) {
-    source.blendTo(destination, source.getSize(), Vector<int>(), 2.5, 0, false);
+    m_source.blendTo(m_destination, m_source.getSize(), Vector<int>(), 2.5, 0, false);
     ASSERT_EQ(lastTransfer.count, 1);
     EXPECT_EQ(lastTransfer.mode.opacity, 255);
     EXPECT_EQ(lastTransfer.mode.opacitySu, 32768);
     EXPECT_FALSE(lastTransfer.mode.rgb_only);
 
-    source.blendTo(destination, source.getSize(), Vector<int>(), 1e-9, 0, false);
+    m_source.blendTo(m_destination, m_source.getSize(), Vector<int>(), 1e-9, 0, false);
     ASSERT_EQ(lastTransfer.count, 2);
     EXPECT_EQ(lastTransfer.mode.opacity, 0);
     EXPECT_EQ(lastTransfer.mode.opacitySu, 0);
@@ -279,18 +279,18 @@ TEST_F(BlendToTest, LimitsOpacityToOneAndTruncatesSmallOpacities) {
 
 TEST_F(BlendToTest, OpacityNotAboveZeroCallsNothing) {
     for (const double opacity : {0.0, -1.0, std::nan("")}) {
-        source.blendTo(destination, source.getSize(), Vector<int>(), opacity, 0, false);
+        m_source.blendTo(m_destination, m_source.getSize(), Vector<int>(), opacity, 0, false);
     }
     EXPECT_EQ(lastTransfer.count, 0);
-    EXPECT_EQ(source.getError(), PF_Err_NONE);
+    EXPECT_EQ(m_source.getError(), PF_Err_NONE);
 }
 
 TEST_F(BlendToTest, KeepsTheHostsErrorAndThenDoesNothing) {
     lastTransfer.result = 17;
-    source.blendTo(destination, source.getSize(), Vector<int>(), 1.0, 0, false);
-    source.blendTo(destination, source.getSize(), Vector<int>(), 1.0, 0, false);
+    m_source.blendTo(m_destination, m_source.getSize(), Vector<int>(), 1.0, 0, false);
+    m_source.blendTo(m_destination, m_source.getSize(), Vector<int>(), 1.0, 0, false);
     EXPECT_EQ(lastTransfer.count, 1);
-    EXPECT_EQ(source.getError(), 17);
+    EXPECT_EQ(m_source.getError(), 17);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -303,17 +303,17 @@ TEST_F(LayerErrorTest, AFailedCopyStopsLaterOperations) {
     World b(2, 2, PixelDepth::Bits8);
     Layer first(in(), out(), &a.effectWorld(), Ondrel::bpc8);
     Layer second(in(), out(), &b.effectWorld(), Ondrel::bpc8);
-    host.diagnostics().failCall("copy", 7);
+    m_host.diagnostics().failCall("copy", 7);
 
     first.copyTo(second);
     ASSERT_EQ(first.getError(), 7);
     EXPECT_EQ(second.getError(), PF_Err_NONE);
 
-    host.diagnostics().clearCalls();
+    m_host.diagnostics().clearCalls();
     first.fill(ColorFloat<float>(1.0f, 1.0f, 1.0f));
     first.blendTo(second, first.getSize(), Vector<int>(), 1.0, 0, false);
     first.copyTo(second);
-    EXPECT_TRUE(host.diagnostics().calls().empty());
+    EXPECT_TRUE(m_host.diagnostics().calls().empty());
     EXPECT_EQ(first.getError(), 7);
     EXPECT_TRUE(samePixel(a.at<PF_Pixel>(0, 0), PF_Pixel{}));
 
@@ -323,12 +323,12 @@ TEST_F(LayerErrorTest, AFailedCopyStopsLaterOperations) {
 }
 
 TEST_F(LayerErrorTest, AFailedCreationKeepsItsCodeAndDisposesOfNothing) {
-    host.diagnostics().failCall("new_world", 9);
+    m_host.diagnostics().failCall("new_world", 9);
     {
         Layer layer(in(), out(), 3, 3, Ondrel::bpc16);
         EXPECT_EQ(layer.getError(), 9);
         EXPECT_NE(layer.getWorld(), nullptr);
-        EXPECT_TRUE(host.diagnostics().account().liveWorlds.empty());
+        EXPECT_TRUE(m_host.diagnostics().account().liveWorlds.empty());
         layer.fill(ColorFloat<float>());
         EXPECT_EQ(layer.getError(), 9);
     }
@@ -339,20 +339,20 @@ TEST_F(LayerErrorTest, AFailedCreationKeepsItsCodeAndDisposesOfNothing) {
 TEST_F(LayerErrorTest, SuitesTheHandlerCannotSupplyAreThrown) {
     World world(2, 2, PixelDepth::Bits8);
     Layer wrapped(in(), out(), &world.effectWorld(), Ondrel::bpc8);
-    host.diagnostics().hideSuite("PF Fill Matte Suite", 2);
+    m_host.diagnostics().hideSuite("PF Fill Matte Suite", 2);
     EXPECT_EQ(LayerTests::thrownCode([&] { wrapped.fill(ColorFloat<float>()); }),
               PF_Err_BAD_CALLBACK_PARAM);
 
-    host.diagnostics().hideSuite("PF World Suite", 1);
+    m_host.diagnostics().hideSuite("PF World Suite", 1);
     for (const int bpc : {Ondrel::bpc8, Ondrel::bpc16}) {
         EXPECT_EQ(LayerTests::thrownCode([&] { Layer(in(), out(), 2, 2, bpc); }),
                   PF_Err_BAD_CALLBACK_PARAM);
     }
-    EXPECT_TRUE(host.diagnostics().account().unreleasedSuites.empty());
+    EXPECT_TRUE(m_host.diagnostics().account().unreleasedSuites.empty());
 }
 
 TEST_F(LayerErrorTest, AMissingFloatWorldSuiteIsReportedToTheUser) {
-    host.diagnostics().hideSuite("PF World Suite", 2);
+    m_host.diagnostics().hideSuite("PF World Suite", 2);
     const Layer layer(in(), out(), 2, 2, Ondrel::bpc32);
     EXPECT_EQ(layer.getError(), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_NE(out()->out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);
@@ -371,9 +371,9 @@ TEST_F(LayerErrorTest, WorldsWithoutPixelsAreNeverTouched) {
     Layer valid(in(), out(), &world.effectWorld(), Ondrel::bpc8);
     Layer nullWorld(in(), out(), nullptr, Ondrel::bpc8);
     Layer nullData(in(), out(), &noPixels, Ondrel::bpc8);
-    host.diagnostics().failCall("new_world", PF_Err_NONE);
+    m_host.diagnostics().failCall("new_world", PF_Err_NONE);
     Layer undelivered(in(), out(), 2, 2, Ondrel::bpc8);
-    host.diagnostics().clearFaults();
+    m_host.diagnostics().clearFaults();
 
     EXPECT_EQ(nullWorld.getSize(), Rect());
     EXPECT_EQ(nullWorld.getOrigin().x, 0);
@@ -383,7 +383,7 @@ TEST_F(LayerErrorTest, WorldsWithoutPixelsAreNeverTouched) {
         EXPECT_EQ(layer->getError(), PF_Err_NONE) << "nothing needed the world yet";
     }
 
-    host.diagnostics().clearCalls();
+    m_host.diagnostics().clearCalls();
     nullWorld.copyTo(valid);
     nullData.fill(ColorFloat<float>());
     undelivered.blendTo(valid, Rect(0, 0, 2, 2), Vector<int>(), 1.0, 0, false);
@@ -401,17 +401,17 @@ TEST_F(LayerErrorTest, WorldsWithoutPixelsAreNeverTouched) {
     blendToNull.blendTo(nullWorld, Rect(0, 0, 2, 2), Vector<int>(), 1.0, 0, false);
     EXPECT_EQ(blendToNull.getError(), PF_Err_BAD_CALLBACK_PARAM);
 
-    EXPECT_TRUE(host.diagnostics().calls().empty());
-    EXPECT_TRUE(host.diagnostics().misuses().empty());
+    EXPECT_TRUE(m_host.diagnostics().calls().empty());
+    EXPECT_TRUE(m_host.diagnostics().misuses().empty());
 }
 
 TEST_F(LayerErrorTest, UnknownDepthCodesCreateAndFillNothing) {
-    host.diagnostics().clearCalls();
+    m_host.diagnostics().clearCalls();
     Layer layer(in(), out(), 2, 2, 7);
     layer.fill(ColorFloat<float>(1.0f, 1.0f, 1.0f));
     EXPECT_EQ(layer.getError(), PF_Err_NONE);
     EXPECT_EQ(layer.getPixels<PF_Pixel>().base, nullptr);
-    EXPECT_TRUE(host.diagnostics().calls().empty());
+    EXPECT_TRUE(m_host.diagnostics().calls().empty());
 }
 
 } // namespace

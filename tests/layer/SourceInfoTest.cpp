@@ -111,24 +111,24 @@ struct FormatStub {
 class PixelFormatTest : public SourceInfoTest {
 protected:
     void SetUp() override {
-        FormatStub::hostBasic = render.context.in()->pica_basicP;
+        FormatStub::hostBasic = m_render.context.in()->pica_basicP;
         FormatStub::acquired = FormatStub::released = 0;
         FormatStub::result = PF_Err_NONE;
         m_basic = *FormatStub::hostBasic;
         m_basic.AcquireSuite = &FormatStub::acquire;
         m_basic.ReleaseSuite = &FormatStub::release;
-        render.context.in()->pica_basicP = &m_basic;
+        m_render.context.in()->pica_basicP = &m_basic;
     }
-    void TearDown() override { render.context.in()->pica_basicP = FormatStub::hostBasic; }
+    void TearDown() override { m_render.context.in()->pica_basicP = FormatStub::hostBasic; }
 
     int bpcFor(const char (&code)[5]) {
         std::uint32_t value = 0;
         std::memcpy(&value, code, 4); // four-character codes are stored first character first
         FormatStub::reported = static_cast<PF_PixelFormat>(value);
-        return render.sourceInfo().getBPC();
+        return m_render.sourceInfo().getBPC();
     }
 
-    Render render{PixelDepth::Bits8};
+    Render m_render{PixelDepth::Bits8};
 
 private:
     SPBasicSuite m_basic{};
@@ -150,7 +150,7 @@ TEST_F(PixelFormatTest, MapsEachKnownCodeAndLeavesOthersAtZero) {
 TEST_F(PixelFormatTest, AFailedQueryKeepsItsCodeAndStillReleasesTheSuite) {
     FormatStub::result = 33;
     FormatStub::reported = PF_PixelFormat_ARGB128;
-    const SourceInfo info = render.sourceInfo();
+    const SourceInfo info = m_render.sourceInfo();
     EXPECT_EQ(info.getError(), 33);
     EXPECT_EQ(info.getBPC(), 0);
     EXPECT_EQ(FormatStub::released, 1);
