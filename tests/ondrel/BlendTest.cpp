@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <limits>
 #include <sstream>
 #include <string>
@@ -63,11 +64,12 @@ const PopupRow documentedPopup[] = {
     {"Luminosity", 16, 16},
 };
 
+static_assert(static_cast<std::size_t>(Ondrel::blendModePopupCount) == std::size(documentedPopup));
+static_assert(Ondrel::blendModePopupDefault == 3);
+
 TEST(BlendModeCatalogue, PopupItemsNumbersAndTransferModes) {
     const std::vector<std::string> items = popupItems();
     ASSERT_EQ(items.size(), std::size(documentedPopup));
-    ASSERT_EQ(Ondrel::blendModePopupCount, 33);
-    EXPECT_EQ(Ondrel::blendModePopupDefault, 3);
     EXPECT_EQ(items[Ondrel::blendModePopupDefault - 1], "Normal");
 
     for (int item = 1; item <= Ondrel::blendModePopupCount; ++item) {

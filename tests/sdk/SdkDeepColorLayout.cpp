@@ -1,16 +1,13 @@
-// A deep-colour-aware module sees the world's pixel base as bytes; the layout is unchanged.
+// A deep-colour-aware module sees the world's pixel base as bytes; the layout is unchanged. Facts
+// of the declarations, so the build checks them.
 
 #define PF_DEEP_COLOR_AWARE 1
 #include "AE_Effect.h"
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
 #include <type_traits>
 
-TEST(SdkDeepColor, PixelBaseIsBytesAtTheSameOffset) {
-    EXPECT_TRUE((std::is_same_v<PF_PixelPtr, char*>));
-    EXPECT_TRUE((std::is_same_v<decltype(PF_LayerDef::data), char*>));
-    EXPECT_EQ(offsetof(PF_LayerDef, data), 24u);
-    EXPECT_EQ(sizeof(PF_LayerDef), 120u);
-}
+static_assert(std::is_same_v<PF_PixelPtr, char*>);
+static_assert(std::is_same_v<decltype(PF_LayerDef::data), char*>);
+static_assert(offsetof(PF_LayerDef, data) == 24);
+static_assert(sizeof(PF_LayerDef) == 120);
