@@ -19,6 +19,7 @@
 #include "bench/host/Report.h"
 #include "bench/host/Yardsticks.h"
 
+#include "Shapes/OndrelRegistration.h"
 #include "host/compositing/Composite.h"
 #include "host/instance/EffectInstance.h"
 #include "host/pixels/World.h"
@@ -42,6 +43,7 @@ namespace {
 using OfflineHost::EffectInstance;
 using OfflineHost::PixelDepth;
 using OfflineHost::World;
+namespace Registration = Ondrel::Registration;
 
 struct FrameSize {
     const char* name;
@@ -68,16 +70,16 @@ struct Shape {
 };
 
 const std::vector<Shape> shapes{
-    {"a", "circle r 100", "OndrelCircle", {{"Radius", 100}}},
-    {"b", "circle r 500", "OndrelCircle", {{"Radius", 500}}},
+    {"a", "circle r 100", Registration::circle.name, {{"Radius", 100}}},
+    {"b", "circle r 500", Registration::circle.name, {{"Radius", 500}}},
     {"c",
      "circle r 500, stroke 20",
-     "OndrelCircle",
+     Registration::circle.name,
      {{"Radius", 500}, {"Mode", 3}, {"Stroke Width", 20}}},
-    {"d1", "line 20, butt", "OndrelLine", {{"Thickness", 20}, {"Cap", 1}}},
-    {"d2", "line 20, round", "OndrelLine", {{"Thickness", 20}, {"Cap", 2}}},
-    {"e", "rectangle 25-75 %", "OndrelRectangle", {}},
-    {"f", "triangle", "OndrelTriangle", {}},
+    {"d1", "line 20, butt", Registration::line.name, {{"Thickness", 20}, {"Cap", 1}}},
+    {"d2", "line 20, round", Registration::line.name, {{"Thickness", 20}, {"Cap", 2}}},
+    {"e", "rectangle 25-75 %", Registration::rectangle.name, {}},
+    {"f", "triangle", Registration::triangle.name, {}},
 };
 
 // A downsample as the user gives it: X[:Y], both factors whole numbers.

@@ -1,5 +1,5 @@
-// A libFuzzer target: the four effects rendered through the offline host in strict mode, every
-// choice taken from the input bytes. It stops (and libFuzzer keeps the input) on a sanitizer
+// A libFuzzer target: every effect of the module rendered through the offline host in strict mode,
+// every choice taken from the input bytes. It stops (and libFuzzer keeps the input) on a sanitizer
 // report, on anything strict mode finds (a write outside a world, an unwritten output pixel,
 // something left unbalanced), on a render that fails although the host injects no fault, and on
 // a value that is not finite in a float output rendered over a finite input.
@@ -207,20 +207,13 @@ void expectFinite(const World& output) {
     }
 }
 
-struct Effect {
-    const char* name;
-    EntryFunction entry;
-};
-constexpr Effect effects[] = {{"OndrelCircle", EntryPointFuncCircle},
-                              {"OndrelLine", EntryPointFuncLine},
-                              {"OndrelRectangle", EntryPointFuncRectangle},
-                              {"OndrelTriangle", EntryPointFuncTriangle}};
-
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes in(data, size);
-    const Effect& chosen = effects[in.pick(std::size(effects))];
+    const Ondrel::EffectEntry& chosen =
+        Ondrel::effectEntries[in.pick(static_cast<unsigned>(Ondrel::effectEntries.size()))];
+    const char* const name = chosen.registration->name;
     Frame frame;
     frame.depth = static_cast<PixelDepth>(in.pick(3));
     frame.layerWidth = 1 + static_cast<A_long>(in.word() % 320);
@@ -232,13 +225,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int threads = 1 + static_cast<int>(in.pick(4));
 
     EffectRecords records;
-    records.name = chosen.name;
+    records.name = name;
     EffectInstance effect(chosen.entry, records);
     effect.setStrict(true);
     effect.setThreadCount(threads);
     try {
         if (effect.globalSetup() != PF_Err_NONE || effect.paramsSetup() != PF_Err_NONE) {
-            stop(std::string(chosen.name) + ": set-up failed");
+            stop(std::string(name) + ": set-up failed");
         }
         chooseParams(effect, in);
         World layer(frame.layerWidth, frame.layerHeight, frame.depth);
@@ -247,13 +240,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fillLayer(layer, seed, nonFinite);
         World output(1, 1, frame.depth);
         if (const PF_Err err = effect.renderFrame(frame, layer, output)) {
-            stop(std::string(chosen.name) + ": render failed with error " + std::to_string(err));
+            stop(std::string(name) + ": render failed with error " + std::to_string(err));
         }
         if (frame.depth == PixelDepth::Float32 && !nonFinite) {
             expectFinite(output);
         }
         if (effect.globalSetdown() != PF_Err_NONE) {
-            stop(std::string(chosen.name) + ": set-down failed");
+            stop(std::string(name) + ": set-down failed");
         }
     } catch (const HostError& e) {
         stop(e.what());

@@ -35,14 +35,25 @@ constexpr std::uint32_t packVersion(EffectVersion v) {
                                       v.build);
 }
 
-inline constexpr EffectRegistration circle{"OndrelCircle", "OndrelCircle", "EntryPointFuncCircle",
-                                           16002};
-inline constexpr EffectRegistration line{"OndrelLine", "OndrelLine", "EntryPointFuncLine", 16001};
-inline constexpr EffectRegistration rectangle{"OndrelRectangle", "OndrelRectangle",
-                                              "EntryPointFuncRectangle", 16003};
-inline constexpr EffectRegistration triangle{"OndrelTriangle", "OndrelTriangle",
-                                             "EntryPointFuncTriangle", 16000};
-inline constexpr std::array effects{circle, line, rectangle, triangle};
+// Every effect of the module, once, in the order of its records:
+//   X(constant, name, match name, entry function, resource id)
+// The constants and the table below, the entry functions' declarations (OndrelEntryPoints.h), and
+// every list of the effects in the tools, tests, fuzzer and benchmarks come from this list, so an
+// effect is added by a line here and its own files.
+#define ONDREL_EFFECTS(X)                                                                          \
+    X(circle, "OndrelCircle", "OndrelCircle", EntryPointFuncCircle, 16002)                         \
+    X(line, "OndrelLine", "OndrelLine", EntryPointFuncLine, 16001)                                 \
+    X(rectangle, "OndrelRectangle", "OndrelRectangle", EntryPointFuncRectangle, 16003)             \
+    X(triangle, "OndrelTriangle", "OndrelTriangle", EntryPointFuncTriangle, 16000)
+
+#define ONDREL_REGISTRATION(constant, name, matchName, entry, resourceId)                          \
+    inline constexpr EffectRegistration constant{name, matchName, #entry, resourceId};
+ONDREL_EFFECTS(ONDREL_REGISTRATION)
+#undef ONDREL_REGISTRATION
+
+#define ONDREL_LISTED(constant, ...) constant,
+inline constexpr std::array effects{ONDREL_EFFECTS(ONDREL_LISTED)};
+#undef ONDREL_LISTED
 
 inline constexpr const char* category = "Ondrel";
 inline constexpr const char* moduleName = "OndrelShapes";

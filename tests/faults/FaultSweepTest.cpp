@@ -7,6 +7,7 @@
 
 #include "tests/effects/EffectsFixture.h"
 
+#include "Shapes/OndrelRegistration.h"
 #include "host/system/HostError.h"
 
 #include <cstdio>
@@ -269,7 +270,8 @@ TEST(FaultSweep, EveryHostCallOfEveryCommandFailsInTurn) {
     long faults = 0;
     long calls = 0;
     std::vector<std::string> problems;
-    for (const char* effect : {"OndrelCircle", "OndrelLine", "OndrelRectangle", "OndrelTriangle"}) {
+    for (const Ondrel::EffectRegistration& registration : Ondrel::Registration::effects) {
+        const char* const effect = registration.name;
         for (const PixelDepth depth :
              {PixelDepth::Bits8, PixelDepth::Bits16, PixelDepth::Float32}) {
             Sweep sweep{effect, depth, {}, {}, {}, 0};

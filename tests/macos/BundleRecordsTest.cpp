@@ -3,6 +3,7 @@
 // point property replaced by the Mac's two, one per architecture, naming the same function.
 
 #include "MachOImage.h"
+#include "Shapes/OndrelRegistration.h"
 
 #include "host/module/Pipl.h"
 #include "module/ResourceFork.h"
@@ -52,8 +53,8 @@ TEST(MacBundleRecords, AreTheWindowsRecordsWithTheMacEntryPoints) {
     }
     const auto fork = MachOTest::readFile(resourceFile);
     const auto mac = ResourceFork::resourcesOfType(fork, fourCC("PiPL"));
-    ASSERT_EQ(mac.size(), 4u);
-    ASSERT_EQ(windows.size(), 4u);
+    ASSERT_EQ(mac.size(), Ondrel::Registration::effects.size());
+    ASSERT_EQ(windows.size(), Ondrel::Registration::effects.size());
 
     for (const auto& r : mac) {
         SCOPED_TRACE(r.id);

@@ -1,10 +1,11 @@
 // The macOS bundle as a Mac host and its loader find it: the files a host reads, and one
 // universal binary whose x86_64 and arm64 slices are each a bundle for macOS 11 or later that
-// loads only libSystem, exports the four entry functions and nothing else, imports nothing that
+// loads only libSystem, exports the entry functions and nothing else, imports nothing that
 // libSystem lacks on macOS 11, and carries an ad hoc code signature whose hashes match its
 // bytes (Apple silicon runs no code without one). Read from the bundle that `make mac` built.
 
 #include "MachOImage.h"
+#include "Shapes/OndrelRegistration.h"
 #include "TextStub.h"
 
 #include <gtest/gtest.h>
@@ -20,8 +21,14 @@ using namespace MachOTest;
 const std::filesystem::path bundle = ONDREL_MAC_BUNDLE;
 const std::filesystem::path binary = bundle / "Contents/MacOS/OndrelShapes";
 
-const std::set<std::string> entryFunctions{"_EntryPointFuncCircle", "_EntryPointFuncLine",
-                                           "_EntryPointFuncRectangle", "_EntryPointFuncTriangle"};
+// Each effect's entry function, as Mach-O names C symbols.
+const std::set<std::string> entryFunctions = [] {
+    std::set<std::string> names;
+    for (const Ondrel::EffectRegistration& effect : Ondrel::Registration::effects) {
+        names.insert(std::string("_") + effect.entryName);
+    }
+    return names;
+}();
 
 std::string sliceName(const Slice& s) {
     return s.cpuType == cpuX86_64 ? "x86_64" : s.cpuType == cpuArm64 ? "arm64" : "unknown";

@@ -2,16 +2,23 @@
 // offline host.
 
 #include "EffectFixture.h"
+#include "Shapes/OndrelRegistration.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <iterator>
 
 namespace {
 
-const char* const effectNames[] = {"OndrelCircle", "OndrelLine", "OndrelRectangle",
-                                   "OndrelTriangle"};
+// Every effect the module registers.
+constexpr auto effectNames = [] {
+    std::array<const char*, Ondrel::Registration::effects.size()> names{};
+    std::transform(Ondrel::Registration::effects.begin(), Ondrel::Registration::effects.end(),
+                   names.begin(), [](const Ondrel::EffectRegistration& e) { return e.name; });
+    return names;
+}();
 
 std::unique_ptr<OfflineHost::EffectInstance> loadedEffect(const char* name) {
     return strictEffect(name);

@@ -4,6 +4,7 @@
 // OndrelShapes.aex itself.
 
 #include "PeImage.h"
+#include "Shapes/OndrelRegistration.h"
 
 #include "host/module/Pipl.h"
 
@@ -46,17 +47,20 @@ TEST_F(AexFile, IsAnX64Dll) {
     EXPECT_TRUE(image->isDll());
 }
 
-TEST_F(AexFile, ExportsExactlyTheFourEntryFunctionsUndecorated) {
+TEST_F(AexFile, ExportsExactlyTheEntryFunctionsUndecorated) {
     std::vector<std::string> names;
     for (const auto& e : image->namedExports()) {
         names.push_back(e.name);
         EXPECT_TRUE(image->isCode(e.address)) << e.name << " is forwarded or not code";
     }
+    std::vector<std::string> entryFunctions;
+    for (const Ondrel::EffectRegistration& effect : Ondrel::Registration::effects) {
+        entryFunctions.emplace_back(effect.entryName);
+    }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names,
-              (std::vector<std::string>{"EntryPointFuncCircle", "EntryPointFuncLine",
-                                        "EntryPointFuncRectangle", "EntryPointFuncTriangle"}));
-    EXPECT_EQ(image->exportedAddressCount(), 4u) << "exports by ordinal only";
+    std::sort(entryFunctions.begin(), entryFunctions.end());
+    EXPECT_EQ(names, entryFunctions);
+    EXPECT_EQ(image->exportedAddressCount(), entryFunctions.size()) << "exports by ordinal only";
 }
 
 // The C runtime is msvcrt.dll, or the universal CRT's api-ms-win-crt-* sets on a toolchain that
@@ -75,17 +79,15 @@ TEST_F(AexFile, ImportsOnlyFromTheSystemAndItsCRuntime) {
     EXPECT_TRUE(image->delayLoadedDlls().empty());
 }
 
-struct Documented {
-    const char* name;
-    const char* entry;
-};
-
-const std::map<std::string, Documented> documented{
-    {"#16000", {"OndrelTriangle", "EntryPointFuncTriangle"}},
-    {"#16001", {"OndrelLine", "EntryPointFuncLine"}},
-    {"#16002", {"OndrelCircle", "EntryPointFuncCircle"}},
-    {"#16003", {"OndrelRectangle", "EntryPointFuncRectangle"}},
-};
+// Each effect's registration by its resource's name, "#" and the id. The registration records test
+// holds them against their documentation; here they only name what the .aex must carry.
+std::map<std::string, Ondrel::EffectRegistration> registeredByResource() {
+    std::map<std::string, Ondrel::EffectRegistration> byResource;
+    for (const Ondrel::EffectRegistration& effect : Ondrel::Registration::effects) {
+        byResource.emplace("#" + std::to_string(effect.resourceId), effect);
+    }
+    return byResource;
+}
 
 // The resource bytes as the records file of the same build holds them: "PIPL", id, language,
 // zero and length, all little-endian, before each property list.
@@ -106,7 +108,8 @@ std::map<std::string, std::vector<std::uint8_t>> recordsFileLists() {
 
 TEST_F(AexFile, HoldsEachEffectsRecordsAsALittleEndianPiplResource) {
     const auto resources = image->resources();
-    ASSERT_EQ(resources.size(), 4u);
+    const auto registered = registeredByResource();
+    ASSERT_EQ(resources.size(), registered.size());
     const auto fromRecordsFile = recordsFileLists();
     std::vector<std::string> names;
     for (const auto& r : resources) {
@@ -114,8 +117,8 @@ TEST_F(AexFile, HoldsEachEffectsRecordsAsALittleEndianPiplResource) {
         names.push_back(r.name);
         EXPECT_EQ(r.type, "PIPL");
         EXPECT_EQ(r.language, 1033);
-        ASSERT_TRUE(documented.contains(r.name));
-        const Documented& e = documented.at(r.name);
+        ASSERT_TRUE(registered.contains(r.name));
+        const Ondrel::EffectRegistration& e = registered.at(r.name);
 
         // Header word 1, version 0 and twelve properties, then the first property's vendor
         // '8BIM' and key 'kind', each stored as a little-endian 32-bit value.
@@ -138,21 +141,25 @@ TEST_F(AexFile, HoldsEachEffectsRecordsAsALittleEndianPiplResource) {
         EXPECT_EQ(records.kind, fourCC("eFKT"));
         EXPECT_EQ(records.name, e.name);
         EXPECT_EQ(records.category, "Ondrel");
-        EXPECT_EQ(records.entryPoint, e.entry);
+        EXPECT_EQ(records.entryPoint, e.entryName);
         EXPECT_EQ(records.propertyListVersion, (OfflineHost::PiplVersion{2, 0}));
         EXPECT_EQ(records.interfaceVersion, (OfflineHost::PiplVersion{13, 0}));
         EXPECT_EQ(records.effectVersion, 0x80601u);
         EXPECT_EQ(records.infoFlags, 0u);
         EXPECT_EQ(records.outFlags, 0x6000000u);
         EXPECT_EQ(records.outFlags2, 0x1400u);
-        EXPECT_EQ(records.matchName, e.name);
+        EXPECT_EQ(records.matchName, e.matchName);
         EXPECT_EQ(records.aeFlags, 8u);
 
         // What the offline host reads beside a Linux module is this resource byte for byte.
         EXPECT_EQ(r.data, fromRecordsFile.at(r.name));
     }
     std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::string>{"#16000", "#16001", "#16002", "#16003"}));
+    std::vector<std::string> registeredNames;
+    for (const auto& [name, effect] : registered) {
+        registeredNames.push_back(name);
+    }
+    EXPECT_EQ(names, registeredNames);
 }
 
 } // namespace
