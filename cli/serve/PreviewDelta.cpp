@@ -1,6 +1,7 @@
 #include "cli/serve/PreviewDelta.h"
 
 #include <cstring>
+#include <utility>
 
 namespace OndrelCli {
 
@@ -54,12 +55,17 @@ std::string cropRgba(const std::string& rgba, A_long width, const ChangedRect& r
     return out;
 }
 
-std::uint64_t SentPreviews::remember(A_long width, A_long height, const std::string& rgba) {
+std::uint64_t SentPreviews::remember(A_long width, A_long height, std::string rgba) {
     if (m_sent.size() == kept) {
+        m_spare = std::move(m_sent.front().rgba);
         m_sent.pop_front();
     }
-    m_sent.push_back(Sent{++m_last, width, height, rgba});
+    m_sent.push_back(Sent{++m_last, width, height, std::move(rgba)});
     return m_last;
+}
+
+std::string SentPreviews::spare() {
+    return std::exchange(m_spare, {});
 }
 
 const SentPreviews::Sent* SentPreviews::find(std::uint64_t number) const {

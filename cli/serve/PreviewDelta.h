@@ -39,8 +39,11 @@ public:
         std::string rgba;
     };
 
-    // Remembers a copy of the preview and returns its number (from 1 on).
-    std::uint64_t remember(A_long width, A_long height, const std::string& rgba);
+    // Remembers the preview and returns its number (from 1 on).
+    std::uint64_t remember(A_long width, A_long height, std::string rgba);
+    // Storage for the next preview's bytes: the last forgotten preview's, so that a large frame
+    // is not asked of the system, which zeroes it page by page, for every preview.
+    std::string spare();
     // The preview of that number if it is still remembered, or null.
     const Sent* find(std::uint64_t number) const;
 
@@ -48,6 +51,7 @@ private:
     // The page shows one preview; a second covers one answered while the page asked again.
     static constexpr std::size_t kept = 2;
     std::deque<Sent> m_sent;
+    std::string m_spare;
     std::uint64_t m_last = 0;
 };
 

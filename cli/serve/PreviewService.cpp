@@ -66,15 +66,6 @@ bool isGroup(const PF_ParamDef& def) {
     return def.param_type == PF_Param_GROUP_START || def.param_type == PF_Param_GROUP_END;
 }
 
-PreviewImage previewOf(const World& output) {
-    PreviewImage image;
-    image.width = output.width();
-    image.height = output.height();
-    image.rgba.resize(4 * static_cast<std::size_t>(image.width) * image.height);
-    loadRgba8(output, reinterpret_cast<std::uint8_t*>(image.rgba.data()));
-    return image;
-}
-
 // Where a value of the page's recipe is set on the page, for messages: the parameter's control by
 // its name, or the setting by its label ("Size: expected WIDTHxHEIGHT...").
 std::string controlOf(const Json::json_pointer& at) {
@@ -342,16 +333,24 @@ std::optional<PreviewImage> PreviewService::_render(const Request& request,
     if (superseded()) {
         return std::nullopt;
     }
-    PreviewImage image = previewOf(m_output);
+    PreviewImage image;
+    image.width = m_output.width();
+    image.height = m_output.height();
     image.moduleMessage = moduleMessage(effect);
-    image.number = m_sent.remember(image.width, image.height, image.rgba);
+    std::string rgba = m_sent.spare();
+    rgba.resize(4 * static_cast<std::size_t>(image.width) * image.height);
+    loadRgba8(m_output, reinterpret_cast<std::uint8_t*>(rgba.data()));
     const SentPreviews::Sent* base = m_sent.find(request.base);
     if (base != nullptr && base->width == image.width && base->height == image.height) {
-        const ChangedRect changed = changedRect(base->rgba, image.rgba, image.width, image.height);
-        image.rgba = cropRgba(image.rgba, image.width, changed);
+        const ChangedRect changed = changedRect(base->rgba, rgba, image.width, image.height);
+        image.rgba = cropRgba(rgba, image.width, changed);
         image.changed = changed;
         image.base = request.base;
+    } else {
+        image.rgba = rgba;
     }
+    // Last, as remembering may forget the base.
+    image.number = m_sent.remember(image.width, image.height, std::move(rgba));
     return image;
 }
 

@@ -97,6 +97,17 @@ TEST(PreviewDelta, RemembersTheLastTwoPreviews) {
     EXPECT_EQ(sent.find(0), nullptr);
 }
 
+TEST(PreviewDelta, AForgottenPreviewLendsItsStorageToTheNextOnce) {
+    OndrelCli::SentPreviews sent;
+    const std::string frame(4 * 32 * 32, 'x');
+    const auto first = sent.remember(32, 32, frame);
+    const char* storage = sent.find(first)->rgba.data();
+    sent.remember(32, 32, frame);
+    sent.remember(32, 32, frame);
+    EXPECT_EQ(sent.spare().data(), storage);
+    EXPECT_TRUE(sent.spare().empty());
+}
+
 OndrelCli::Json circle(double radius, const char* size = "64x36") {
     return OndrelCli::Json{{"recipe",
                             {{"effect", "OndrelCircle"},
