@@ -13,9 +13,29 @@ namespace {
 thread_local const WorkerPool* currentPool = nullptr;
 thread_local int currentWorker = -1;
 
+constexpr std::uint64_t unclaimedBits = 0xffffffffU;
+
+// Returns whether done() came true within a short while, giving the processor to others meanwhile.
+// A sleeping thread takes tens of microseconds to wake, as long as a whole call of a small shape
+// takes, and calls come in quick succession while a frame renders: so a thread watches for a while
+// before it sleeps.
+template <typename Condition>
+bool watchBriefly(const Condition& done) {
+    constexpr auto watch = std::chrono::microseconds(200);
+    const auto until = std::chrono::steady_clock::now() + watch;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() >= until) {
+            return false;
+        }
+        std::this_thread::yield();
+    }
+    return true;
+}
+
 } // namespace
 
-WorkerPool::WorkerPool(int threads) {
+WorkerPool::WorkerPool(int threads, WorkerHook beforeClaiming)
+    : m_beforeClaiming(std::move(beforeClaiming)) {
     if (threads < 1) {
         throw HostError("a worker pool needs at least one thread, not " + std::to_string(threads));
     }
@@ -26,8 +46,8 @@ WorkerPool::WorkerPool(int threads) {
             m_threads.emplace_back([this, i] { _work(i); });
         }
     } catch (const std::system_error& e) {
-        // The workers already started wait on this pool's condition variables: they must be gone
-        // before the members are destroyed.
+        // The workers already started use this pool's members: they must be gone before the
+        // members are destroyed.
         const std::size_t started = m_threads.size() + 1;
         _stop();
         throw HostError("the system refused to start worker thread " + std::to_string(started + 1) +
@@ -42,10 +62,10 @@ WorkerPool::~WorkerPool() {
 void WorkerPool::_stop() {
     {
         std::lock_guard call(m_callMutex);
-        std::lock_guard lock(m_mutex);
-        m_stopping = true;
+        std::lock_guard lock(m_sleepMutex);
+        m_stopping.store(true);
     }
-    m_wake.notify_all();
+    m_wakeWorkers.notify_all();
     for (auto& t : m_threads) {
         t.join();
     }
@@ -68,78 +88,109 @@ int WorkerPool::run(int iterations, const Task& task) {
         return first;
     }
     std::lock_guard call(m_callMutex);
-    std::unique_lock lock(m_mutex);
     m_task = &task;
     m_iterations = iterations;
-    m_next = 0;
-    m_done.store(0, std::memory_order_relaxed);
-    m_firstError = 0;
-    m_generation.fetch_add(1, std::memory_order_release);
-    m_wake.notify_all();
-    // The caller works too, as worker 0: with one thread nothing changes hands at all, and with
-    // more the call does not wait for a worker to wake before anything runs.
+    m_firstError.store(0, std::memory_order_relaxed);
+    m_unfinished.store(iterations, std::memory_order_relaxed);
+    ++m_callNumber;
+    m_claims.store(std::uint64_t{m_callNumber} << 32 | static_cast<std::uint32_t>(iterations));
+    // A watching worker takes the call up by itself and wakes the sleepers where there is work for
+    // them; with none watching, the call wakes one.
+    if (iterations > 1 && m_watching.load() == 0 && m_sleepers.load() > 0) {
+        _wake(false);
+    }
+    // The caller works too, as worker 0: with one thread nothing changes hands at all.
     const WorkerPool* const outerPool = std::exchange(currentPool, this);
     const int outerWorker = std::exchange(currentWorker, 0);
-    _claimIterations(lock, 0);
+    _runClaimed(0);
     currentPool = outerPool;
     currentWorker = outerWorker;
-    const auto allDone = [&] { return m_done.load(std::memory_order_acquire) == iterations; };
-    _awaitBriefly(lock, allDone);
-    m_finished.wait(lock, allDone);
-    m_task = nullptr;
-    return m_firstError;
+    _awaitFinished();
+    return m_firstError.load(std::memory_order_relaxed);
 }
 
-void WorkerPool::_claimIterations(std::unique_lock<std::mutex>& lock, int index) {
-    // One iteration at a time, so that every worker gets a share while any is left.
-    while (m_next < m_iterations) {
-        const int i = m_next++;
-        const Task& task = *m_task;
-        lock.unlock();
+int WorkerPool::_unclaimed() const {
+    return static_cast<int>(m_claims.load() & unclaimedBits);
+}
+
+void WorkerPool::_runClaimed(int threadIndex) {
+    // One iteration at a time, so that every thread gets a share while any is left.
+    std::uint64_t claims = m_claims.load(std::memory_order_acquire);
+    while ((claims & unclaimedBits) != 0) {
+        if (!m_claims.compare_exchange_weak(claims, claims - 1, std::memory_order_acquire)) {
+            continue;
+        }
+        // The call cannot end before this iteration has, so its task and count hold still.
+        const int iteration = m_iterations - static_cast<int>(claims & unclaimedBits);
         int err = 0;
         try {
-            err = task(index, i);
+            err = (*m_task)(threadIndex, iteration);
         } catch (...) {
             err = -1;
         }
-        lock.lock();
-        if (m_firstError == 0) {
-            m_firstError = err;
+        if (err != 0) {
+            int none = 0;
+            m_firstError.compare_exchange_strong(none, err, std::memory_order_relaxed);
         }
-        if (m_done.fetch_add(1, std::memory_order_release) + 1 == m_iterations) {
-            m_finished.notify_all();
+        if (m_unfinished.fetch_sub(1) == 1 && m_callerAsleep.load()) {
+            { std::lock_guard lock(m_sleepMutex); }
+            m_wakeCaller.notify_one();
         }
+        claims = m_claims.load(std::memory_order_acquire);
     }
 }
 
-void WorkerPool::_awaitBriefly(std::unique_lock<std::mutex>& lock,
-                               const std::function<bool()>& done) {
-    // A sleeping thread takes tens of microseconds to wake, as long as a whole call of a small
-    // shape takes, and calls come in quick succession while a frame renders: so a thread watches
-    // for a while before it sleeps.
-    constexpr auto watch = std::chrono::microseconds(200);
-    lock.unlock();
-    const auto until = std::chrono::steady_clock::now() + watch;
-    while (!done() && std::chrono::steady_clock::now() < until) {
-        std::this_thread::yield();
+void WorkerPool::_awaitFinished() {
+    const auto finished = [this] { return m_unfinished.load() == 0; };
+    if (watchBriefly(finished)) {
+        return;
     }
-    lock.lock();
+    std::unique_lock lock(m_sleepMutex);
+    m_callerAsleep.store(true);
+    m_wakeCaller.wait(lock, finished);
+    m_callerAsleep.store(false);
+}
+
+void WorkerPool::_sleep() {
+    std::unique_lock lock(m_sleepMutex);
+    m_sleepers.fetch_add(1);
+    m_wakeWorkers.wait(lock, [this] { return _unclaimed() > 0 || m_stopping.load(); });
+    m_sleepers.fetch_sub(1);
+}
+
+void WorkerPool::_wake(bool all) {
+    // A sleeper that has counted itself holds the lock until it waits, so it cannot miss this.
+    { std::lock_guard lock(m_sleepMutex); }
+    if (all) {
+        m_wakeWorkers.notify_all();
+    } else {
+        m_wakeWorkers.notify_one();
+    }
 }
 
 void WorkerPool::_work(int index) {
     currentPool = this;
     currentWorker = index;
-    unsigned long seen = 0;
-    std::unique_lock lock(m_mutex);
+    const auto callOrStop = [this] { return _unclaimed() > 0 || m_stopping.load(); };
     for (;;) {
-        _awaitBriefly(lock, [&] { return m_generation.load(std::memory_order_acquire) != seen; });
-        m_wake.wait(lock,
-                    [&] { return m_stopping || (m_generation != seen && m_next < m_iterations); });
-        if (m_stopping) {
+        m_watching.fetch_add(1);
+        const bool seen = watchBriefly(callOrStop);
+        m_watching.fetch_sub(1);
+        if (!seen) {
+            _sleep();
+        }
+        if (m_stopping.load()) {
             return;
         }
-        _claimIterations(lock, index);
-        seen = m_generation.load(std::memory_order_relaxed);
+        // Not yet committed to any of the call, this worker wakes the sleepers first where there
+        // is work for more than itself.
+        if (_unclaimed() > 1 && m_sleepers.load() > 0) {
+            _wake(true);
+        }
+        if (m_beforeClaiming) {
+            m_beforeClaiming(index);
+        }
+        _runClaimed(index);
     }
 }
 

@@ -2,9 +2,16 @@
 
 // The threads behind the iterate suites: a fixed set of persistent workers that share out the
 // iterations of one call at a time.
+//
+// The calling thread and the workers claim a call's iterations from one counter, so a call never
+// waits for a thread that has not woken up: whatever no worker has claimed, the caller runs
+// itself, and it waits only for iterations already running elsewhere. Workers that have just
+// finished watch for the next call for a while (calls come in quick succession while a frame
+// renders) and then sleep; a call wakes sleepers only when no worker is watching.
 
 #include <atomic>
 #include <condition_variable>
+#include <cstdint>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -18,11 +25,14 @@ public:
     // iteration; its result is a host error code, 0 for none. Tasks must not throw; one that does
     // counts as having returned -1.
     using Task = std::function<int(int threadIndex, int iteration)>;
+    // Runs on a worker each time it takes up a call, before it claims an iteration. Tests hold
+    // workers back with it, as a busy machine would.
+    using WorkerHook = std::function<void(int threadIndex)>;
 
     // A pool of `threads` workers (at least 1): the thread calling run() and threads - 1 started
     // here. Throws HostError for fewer, and when the system refuses to start one, once the
     // workers already started have stopped.
-    explicit WorkerPool(int threads);
+    explicit WorkerPool(int threads, WorkerHook beforeClaiming = {});
     // Waits for the running call, then stops the workers.
     ~WorkerPool();
 
@@ -39,29 +49,46 @@ public:
 
 private:
     void _work(int index);
-    // Runs iterations of the current call on worker index until none is left; lock holds m_mutex
-    // except while a task runs.
-    void _claimIterations(std::unique_lock<std::mutex>& lock, int index);
-    // Returns when done() holds or a short while has passed; lock is released meanwhile.
-    static void _awaitBriefly(std::unique_lock<std::mutex>& lock,
-                              const std::function<bool()>& done);
+    // Claims and runs iterations of the open call, if any, until none is left unclaimed.
+    void _runClaimed(int threadIndex);
+    // The current call's iterations that nobody has claimed yet.
+    int _unclaimed() const;
+    // Sleeps until a call has iterations to claim or the pool stops.
+    void _sleep();
+    // Wakes one sleeping worker, or all of them.
+    void _wake(bool all);
+    // Waits for the iterations that other threads still run.
+    void _awaitFinished();
     // Ends the workers' loops and joins them.
     void _stop();
 
     std::vector<std::thread> m_threads;
+    WorkerHook m_beforeClaiming;
     std::mutex m_callMutex; // one run() at a time
-    std::mutex m_mutex;     // guards everything below
-    std::condition_variable m_wake;
-    std::condition_variable m_finished;
+
+    // The claim counter: the call's number in the high 32 bits, its iterations not yet claimed in
+    // the low 32. A claim decrements it and takes iteration (m_iterations - unclaimed); the number
+    // makes a claim fail when it was read during an earlier call. Storing it publishes a call.
+    alignas(128) std::atomic<std::uint64_t> m_claims{0};
+    // The call's iterations that have not finished; the thread that finishes the last wakes the
+    // caller if it sleeps.
+    alignas(128) std::atomic<int> m_unfinished{0};
+    std::atomic<int> m_firstError{0};
+    // The open call. Written by the caller before it publishes the call and read only by a thread
+    // holding a claim of it, so never while they change.
     const Task* m_task = nullptr;
     int m_iterations = 0;
-    int m_next = 0;
-    int m_firstError = 0;
-    bool m_stopping = false;
-    // Written under m_mutex; atomic so that a thread watching for a call, or for the end of one,
-    // can read them without it.
-    std::atomic<int> m_done{0};
-    std::atomic<unsigned long> m_generation{0};
+    std::uint32_t m_callNumber = 0;
+
+    // Sleeping and waking. A sleeper counts itself under m_sleepMutex before it checks for work,
+    // and a waker takes m_sleepMutex before it notifies, so no wake-up is lost.
+    alignas(128) std::atomic<int> m_watching{0}; // workers awake and looking for a call
+    std::atomic<int> m_sleepers{0};
+    std::atomic<bool> m_callerAsleep{false};
+    std::atomic<bool> m_stopping{false};
+    std::mutex m_sleepMutex;
+    std::condition_variable m_wakeWorkers;
+    std::condition_variable m_wakeCaller;
 };
 
 } // namespace OfflineHost

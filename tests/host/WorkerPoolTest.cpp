@@ -16,9 +16,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 using namespace OfflineHost;
@@ -101,6 +103,138 @@ TEST(WorkerPool, ReturnsTheFirstErrorAfterRunningEverything) {
 
     WorkerPool pool(3);
     EXPECT_EQ(pool.run(50, [](int, int i) { return i == 33 ? 7 : 0; }), 7);
+}
+
+namespace {
+
+// Holds the threads that wait on it until it is opened.
+class Gate {
+public:
+    void wait() {
+        std::unique_lock lock(m_mutex);
+        m_opened.wait(lock, [&] { return m_open; });
+    }
+    void open() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_opened.notify_all();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_opened;
+    bool m_open = false;
+};
+
+// Runs calls() on a thread of its own and returns whether it ended within a generous deadline.
+// Either way the gate is open afterwards, so that a pool waiting for held workers ends instead of
+// hanging the suite.
+bool endsWhileHeld(Gate& gate, const std::function<void()>& calls) {
+    std::mutex mutex;
+    std::condition_variable ended;
+    bool done = false;
+    std::thread caller([&] {
+        calls();
+        std::lock_guard lock(mutex);
+        done = true;
+        ended.notify_all();
+    });
+    bool inTime = false;
+    {
+        std::unique_lock lock(mutex);
+        inTime = ended.wait_for(lock, std::chrono::seconds(30), [&] { return done; });
+    }
+    gate.open();
+    caller.join();
+    return inTime;
+}
+
+// Which thread ran each iteration of a call, and how many times each ran.
+struct Runs {
+    explicit Runs(int iterations)
+        : count(static_cast<std::size_t>(iterations)),
+          thread(static_cast<std::size_t>(iterations)) {}
+    WorkerPool::Task task() {
+        return [this](int t, int i) {
+            count[static_cast<std::size_t>(i)]++;
+            thread[static_cast<std::size_t>(i)] = t;
+            return 0;
+        };
+    }
+    std::vector<std::atomic<int>> count;
+    std::vector<std::atomic<int>> thread;
+};
+
+} // namespace
+
+// The caller and the workers claim iterations from one counter: a call whose workers cannot start
+// is run whole by the calling thread, each iteration once, instead of waiting for them.
+TEST(WorkerPool, ACallWhoseWorkersCannotStartRunsOnTheCallingThread) {
+    Gate gate;
+    WorkerPool pool(4, [&](int) { gate.wait(); });
+    const bool ended = endsWhileHeld(gate, [&] {
+        for (int iterations : {4, 1, 4, 100}) {
+            Runs runs(iterations);
+            EXPECT_EQ(pool.run(iterations, runs.task()), 0);
+            for (int i = 0; i < iterations; ++i) {
+                EXPECT_EQ(runs.count[static_cast<std::size_t>(i)], 1) << i << " of " << iterations;
+                EXPECT_EQ(runs.thread[static_cast<std::size_t>(i)], 0) << i << " of " << iterations;
+            }
+        }
+        EXPECT_EQ(pool.run(4, [](int, int i) { return i == 2 ? 9 : 0; }), 9);
+    });
+    EXPECT_TRUE(ended) << "the calls waited for workers that could not start";
+
+    // Released, the workers take their share again.
+    Meeting meeting(4);
+    EXPECT_EQ(pool.run(4, [&](int, int) { return meeting.arriveAndWait() ? 0 : 1; }), 0);
+}
+
+// One worker held back, as a busy machine may hold one: every call still ends, with each
+// iteration run once by the others, and the held worker joins in once it is let go.
+TEST(WorkerPool, ACallGoesOnWithoutAWorkerThatIsLateToStart) {
+    constexpr int held = 2;
+    Gate gate;
+    std::atomic<bool> holding{true};
+    WorkerPool pool(4, [&](int worker) {
+        if (worker == held && holding) {
+            gate.wait();
+        }
+    });
+    std::set<int> helpers;
+    const bool ended = endsWhileHeld(gate, [&] {
+        // At least 200 calls, and on a busy machine more, until a free worker has had a share.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        for (int call = 0;
+             call < 200 || (helpers.size() < 2 && std::chrono::steady_clock::now() < deadline);
+             ++call) {
+            Runs runs(4);
+            const auto work = runs.task();
+            EXPECT_EQ(pool.run(4,
+                               [&](int t, int i) {
+                                   // Long enough for a watching worker to claim a share.
+                                   const auto until = std::chrono::steady_clock::now() +
+                                                      std::chrono::microseconds(20);
+                                   while (std::chrono::steady_clock::now() < until) {
+                                   }
+                                   return work(t, i);
+                               }),
+                      0);
+            for (int i = 0; i < 4; ++i) {
+                EXPECT_EQ(runs.count[static_cast<std::size_t>(i)], 1) << call << ", " << i;
+                EXPECT_NE(runs.thread[static_cast<std::size_t>(i)], held) << call << ", " << i;
+                helpers.insert(runs.thread[static_cast<std::size_t>(i)]);
+            }
+        }
+        holding = false;
+    });
+    EXPECT_TRUE(ended) << "the calls waited for a worker that could not start";
+    EXPECT_GT(helpers.size(), 1U) << "the free workers took no share";
+
+    Meeting meeting(4);
+    EXPECT_EQ(pool.run(4, [&](int, int) { return meeting.arriveAndWait() ? 0 : 1; }), 0);
 }
 
 TEST(WorkerPool, AnIterationMayIterateAgain) {
