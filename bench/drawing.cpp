@@ -2,11 +2,11 @@
 // region, beside Cairo and AGG drawing the same shape into a surface of that size, at 1920x1080
 // and 3840x2160 and at 8, 16 and 32 bits (Cairo has 8 bits only). Clearing is not timed: each
 // iteration draws over the last one, as an application's surface would be drawn over. Then the
-// drawer on one and on two threads of the offline host's iterate suite.
+// drawer through the offline host's iterate suite on 1, 2, 4, ... threads, up to the machine's.
 //
 // Prints one table per depth (ns per region pixel, ratios to the yardsticks from the same run)
-// and a table of the thread speed-up. Without other flags each benchmark is repeated three times
-// in a shuffled order and the median is shown; Google Benchmark's flags (--benchmark_filter,
+// and a table of the speed-up over one thread. Without other flags each benchmark is repeated three
+// times in a shuffled order and the median is shown; Google Benchmark's flags (--benchmark_filter,
 // --benchmark_repetitions, --benchmark_out=file.json for every run) still apply.
 
 #include "bench/drawing/Cases.h"
@@ -152,10 +152,10 @@ void registerBenchmarks() {
                                          drawWithAgg<agg::pixfmt_argb128>, c, frame);
         }
     }
-    // Two threads against one, where a second core can help: the 1080p frame.
+    // More threads against one, on the 1080p frame.
     for (const Case& c : casesFor(frameSizes.front())) {
         for (const Depth& depth : depths) {
-            for (int threads : {1, 2}) {
+            for (int threads : BenchCommon::threadCounts()) {
                 const std::string drawer = "threads" + std::to_string(threads);
                 benchmark::RegisterBenchmark(
                     name(drawer.c_str(), depth.bits, frameSizes.front(), c).c_str(), drawWithModule,

@@ -11,7 +11,8 @@
 //   alphas onto a frame, for "Normal", "Multiply", "Screen" and "Add", against a straight
 //   vectorised source-over of the same pixels; copy of a whole frame against memcpy; fill of a
 //   whole frame against memset.
-// - The worker pool running the same work on one and on two threads (wall-clock time).
+// - The worker pool running the same work on 1, 2, 4, ... threads up to the machine's, in a large
+//   call and in a small one (wall-clock time).
 //
 // Each benchmark is repeated three times in a shuffled order and the tables show the median;
 // Google Benchmark's flags (--benchmark_filter, --benchmark_repetitions, ...) still apply.
@@ -353,10 +354,11 @@ void fillWithMemset(benchmark::State& state, const Depth& depth) {
     }
 }
 
-// ---- The worker pool: the same arithmetic, cut into as many parts as there are threads.
+// ---- The worker pool: the same arithmetic, cut into as many parts as there are threads. A large
+// call (16.8 million steps) shows how the pool scales; a small one (4096 steps, a few microseconds,
+// as long as a short line takes to draw) shows what handing work out costs.
 
-void pool(benchmark::State& state, int threads) {
-    constexpr int work = 1 << 24;
+void pool(benchmark::State& state, int threads, int work) {
     OfflineHost::WorkerPool workers(threads);
     std::vector<float> sums(static_cast<std::size_t>(threads));
     for (auto _ : state) {
@@ -389,6 +391,8 @@ const std::vector<std::pair<const char*, PF_TransferMode>> transferModes{
     {"Add", PF_Xfer_ADD}};
 
 const std::vector<std::string> regionData{"circle", "random"};
+
+const std::vector<std::pair<const char*, int>> poolCalls{{"large", 1 << 24}, {"small", 1 << 12}};
 
 void registerBenchmarks() {
     const auto add = [](const std::string& name, auto&&... args) {
@@ -429,10 +433,14 @@ void registerBenchmarks() {
         add("fill/" + bits + "/colour", fillRect, depth, false);
         add("memset/" + bits, fillWithMemset, depth);
     }
-    for (int threads : {1, 2}) {
-        benchmark::RegisterBenchmark(("pool/" + std::to_string(threads)).c_str(), pool, threads)
-            ->Unit(benchmark::kMillisecond)
-            ->UseRealTime();
+    for (int threads : BenchCommon::threadCounts()) {
+        for (const auto& [size, work] : poolCalls) {
+            benchmark::RegisterBenchmark(
+                ("pool/" + std::string(size) + "/" + std::to_string(threads)).c_str(), pool,
+                threads, work)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime();
+        }
     }
 }
 
@@ -506,10 +514,24 @@ void printTables(const Report::Lookup& ms) {
                     n(colour / ms0).c_str());
     }
 
-    const double one = ms("pool", "1");
-    const double two = ms("pool", "2");
-    std::printf("\nThe worker pool, wall clock: 1 thread %s ms, 2 threads %s ms, speed-up %s\n",
-                n(one, "%.2f").c_str(), n(two, "%.2f").c_str(), n(one / two).c_str());
+    std::printf(
+        "\nThe worker pool, wall clock: one call on 1 thread, and the speed-up with more\n");
+    std::printf("%-6s %12s", "call", "1 thread");
+    const std::vector<int> counts = BenchCommon::threadCounts();
+    for (std::size_t i = 1; i < counts.size(); ++i) {
+        std::printf(" %11s", ("x" + std::to_string(counts[i]) + " threads").c_str());
+    }
+    std::printf("\n");
+    for (const auto& call : poolCalls) {
+        const std::string size = call.first;
+        const double one = ms("pool", size + "/1");
+        std::printf("%-6s %9s us", size.c_str(), n(one * 1e3, "%.2f").c_str());
+        for (std::size_t i = 1; i < counts.size(); ++i) {
+            std::printf(" %11s",
+                        n(one / ms("pool", size + "/" + std::to_string(counts[i]))).c_str());
+        }
+        std::printf("\n");
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace BenchCommon {
@@ -31,6 +32,18 @@ inline double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
     const std::size_t n = v.size();
     return n % 2 == 1 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2.0;
+}
+
+// The thread counts a threaded benchmark compares: 1, 2, 4, 8 and so on up to the machine's
+// hardware threads, and that count itself.
+inline std::vector<int> threadCounts() {
+    const int machine = std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+    std::vector<int> counts;
+    for (int n = 1; n < machine; n *= 2) {
+        counts.push_back(n);
+    }
+    counts.push_back(machine);
+    return counts;
 }
 
 // The number in the printf format, or "-" for NaN (a yardstick that did not run).

@@ -1,9 +1,9 @@
 // Collects the drawing benchmark's runs and prints them as tables: one per depth with the module's
 // drawer beside Cairo and AGG, in ns per pixel of the shape's region and as ratios, and one with
-// the drawer's speed-up from one to two threads. Each figure is the median of the repetitions.
+// the drawer's speed-up from one thread to more. Each figure is the median of the repetitions.
 //
-// Benchmark names are "<drawer>/<depth>/<frame>/<case id>", with drawer "ours", "cairo", "agg",
-// "threads1" or "threads2", and depth 8, 16 or 32; every run carries a "pixels" counter.
+// Benchmark names are "<drawer>/<depth>/<frame>/<case id>", with drawer "ours", "cairo", "agg" or
+// "threads<n>", and depth 8, 16 or 32; every run carries a "pixels" counter.
 #pragma once
 
 #include "bench/common/Run.h"
@@ -11,6 +11,7 @@
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -71,40 +72,62 @@ private:
         std::printf("\n%d bits per channel, one thread: ns per pixel of the shape's region "
                     "(Cairo draws 8 bits only)\n",
                     depth);
-        std::printf("%-12s %-26s %-6s %9s %7s %7s %7s %8s %8s\n", "case", "", "frame", "pixels",
-                    "ours", "Cairo", "AGG", "/Cairo", "/AGG");
+        std::printf("%-12s %-26s %-6s %9s %7s %7s %7s %8s %8s %8s\n", "case", "", "frame", "pixels",
+                    "ours", "Cairo", "AGG", "/Cairo", "/AGG", "/best");
         for (const RowKey& key : _rowOrder(ours)) {
             const double mine = BenchCommon::median(ours.at(key));
             const double c = _medianOf(cairo, key);
             const double a = _medianOf(agg, key);
-            std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s\n", key.caseId.c_str(),
+            // The faster peer that drew this depth: Cairo only at 8 bits.
+            const double best = depth == 8 ? std::fmin(c, a) : a;
+            std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s %8s\n", key.caseId.c_str(),
                         m_caseNames[key.caseId].c_str(), key.frame.c_str(), m_pixels[key], mine,
                         BenchCommon::number(c, "%.3f").c_str(),
                         BenchCommon::number(a, "%.3f").c_str(),
                         BenchCommon::number(mine / c, "%.2f").c_str(),
-                        BenchCommon::number(mine / a, "%.2f").c_str());
+                        BenchCommon::number(mine / a, "%.2f").c_str(),
+                        BenchCommon::number(mine / best, "%.2f").c_str());
         }
     }
 
     void _printThreads() {
-        if (m_results["threads1"].empty()) {
+        const std::vector<int> counts = _threadCounts();
+        if (counts.size() < 2 || counts.front() != 1) {
             return;
         }
         std::printf("\nThreads: the drawer through the host's iterate suite, wall-clock ns per "
-                    "pixel with one and two threads\n");
-        std::printf("%-12s %-6s %-6s %9s %9s %9s\n", "case", "frame", "depth", "1 thread",
-                    "2 threads", "speed-up");
+                    "pixel with one thread and the speed-up with more\n");
+        std::printf("%-12s %-6s %-6s %9s", "case", "frame", "depth", "1 thread");
+        for (std::size_t i = 1; i < counts.size(); ++i) {
+            std::printf(" %11s", ("x" + std::to_string(counts[i]) + " threads").c_str());
+        }
+        std::printf("\n");
         for (int depth : {8, 16, 32}) {
             const Samples& one = m_results["threads1"][depth];
-            const Samples& two = m_results["threads2"][depth];
             for (const RowKey& key : _rowOrder(one)) {
                 const double t1 = BenchCommon::median(one.at(key));
-                const double t2 = _medianOf(two, key);
-                std::printf("%-12s %-6s %-6d %9.3f %9s %9s\n", key.caseId.c_str(),
-                            key.frame.c_str(), depth, t1, BenchCommon::number(t2, "%.3f").c_str(),
-                            BenchCommon::number(t1 / t2, "%.2f").c_str());
+                std::printf("%-12s %-6s %-6d %9.3f", key.caseId.c_str(), key.frame.c_str(), depth,
+                            t1);
+                for (std::size_t i = 1; i < counts.size(); ++i) {
+                    const double tn =
+                        _medianOf(m_results["threads" + std::to_string(counts[i])][depth], key);
+                    std::printf(" %11s", BenchCommon::number(t1 / tn, "%.2f").c_str());
+                }
+                std::printf("\n");
             }
         }
+    }
+
+    // The thread counts that ran, in increasing order.
+    std::vector<int> _threadCounts() const {
+        std::vector<int> counts;
+        for (const auto& entry : m_results) {
+            if (entry.first.starts_with("threads")) {
+                counts.push_back(std::stoi(entry.first.substr(7)));
+            }
+        }
+        std::sort(counts.begin(), counts.end());
+        return counts;
     }
 
     // Rows by case in the registration order, then by frame.
