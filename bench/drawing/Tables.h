@@ -2,8 +2,8 @@
 // drawer beside Cairo and AGG, in ns per pixel of the shape's region and as ratios, and one with
 // the drawer's speed-up from one thread to more. Each figure is the median of the repetitions.
 //
-// Benchmark names are "<drawer>/<depth>/<frame>/<case id>", with drawer "ours", "cairo", "agg" or
-// "threads<n>", and depth 8, 16 or 32; every run carries a "pixels" counter.
+// Benchmark names are "<drawer>/<depth>/<frame>/<case id>", with drawer "ours", "cairo", "agg",
+// "threads<n>" or "bands16", and depth 8, 16 or 32; every run carries a "pixels" counter.
 #pragma once
 
 #include "bench/common/Run.h"
@@ -96,12 +96,15 @@ private:
             return;
         }
         std::printf("\nThreads: the drawer through the host's iterate suite, wall-clock ns per "
-                    "pixel with one thread and the speed-up with more\n");
+                    "pixel with one thread and the speed-up with more;\nlast, the drawer alone "
+                    "on one thread, its time for the whole layer over its time for the 16 bands\n"
+                    "of a 16-thread call drawn in turn, as a call whose workers are all late "
+                    "draws them (below 1: the bands' own cost)\n");
         std::printf("%-12s %-6s %-6s %9s", "case", "frame", "depth", "1 thread");
         for (std::size_t i = 1; i < counts.size(); ++i) {
             std::printf(" %11s", ("x" + std::to_string(counts[i]) + " threads").c_str());
         }
-        std::printf("\n");
+        std::printf(" %11s\n", "16 bands/1");
         for (int depth : {8, 16, 32}) {
             const Samples& one = m_results["threads1"][depth];
             for (const RowKey& key : _rowOrder(one)) {
@@ -113,7 +116,9 @@ private:
                         _medianOf(m_results["threads" + std::to_string(counts[i])][depth], key);
                     std::printf(" %11s", BenchCommon::number(t1 / tn, "%.2f").c_str());
                 }
-                std::printf("\n");
+                const double whole = _medianOf(m_results["ours"][depth], key);
+                const double inBands = _medianOf(m_results["bands16"][depth], key);
+                std::printf(" %11s\n", BenchCommon::number(whole / inBands, "%.2f").c_str());
             }
         }
     }
