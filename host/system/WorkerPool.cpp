@@ -15,21 +15,38 @@ thread_local int currentWorker = -1;
 
 constexpr std::uint64_t unclaimedBits = 0xffffffffU;
 
-// Returns whether done() came true within a short while, giving the processor to others meanwhile.
-// A sleeping thread takes tens of microseconds to wake, as long as a whole call of a small shape
-// takes, and calls come in quick succession while a frame renders: so a thread watches for a while
-// before it sleeps.
+// Tells the processor that this thread is waiting in a loop: it lets the other hardware thread of
+// the core run meanwhile, and the loop ends without a mispredicted branch.
+inline void pauseHint() {
+#if defined(__x86_64__) || defined(__i386__)
+    __builtin_ia32_pause();
+#elif defined(__aarch64__)
+    asm volatile("yield");
+#endif
+}
+
+// Returns whether done() came true within a short while. A sleeping thread takes tens of
+// microseconds to wake, as long as a whole call of a small shape takes, and calls come in quick
+// succession while a frame renders: so a thread watches for a while before it sleeps. It looks
+// often, so that a call is taken up within a fraction of a microsecond, and gives the processor
+// to others now and then, for a machine with more threads than processors.
 template <typename Condition>
 bool watchBriefly(const Condition& done) {
     constexpr auto watch = std::chrono::microseconds(200);
+    constexpr int looksBetweenYields = 64;
     const auto until = std::chrono::steady_clock::now() + watch;
-    while (!done()) {
+    for (;;) {
+        for (int i = 0; i < looksBetweenYields; ++i) {
+            if (done()) {
+                return true;
+            }
+            pauseHint();
+        }
         if (std::chrono::steady_clock::now() >= until) {
             return false;
         }
         std::this_thread::yield();
     }
-    return true;
 }
 
 } // namespace
