@@ -110,7 +110,8 @@ int WorkerPool::run(int iterations, const Task& task) {
     m_firstError.store(0, std::memory_order_relaxed);
     m_unfinished.store(iterations, std::memory_order_relaxed);
     ++m_callNumber;
-    m_claims.store(std::uint64_t{m_callNumber} << 32 | static_cast<std::uint32_t>(iterations));
+    // Published with the first iteration claimed already: the caller's, so that it starts at once.
+    m_claims.store(std::uint64_t{m_callNumber} << 32 | static_cast<std::uint32_t>(iterations - 1));
     // A watching worker takes the call up by itself and wakes the sleepers where there is work for
     // them; with none watching, the call wakes one.
     if (iterations > 1 && m_watching.load() == 0 && m_sleepers.load() > 0) {
@@ -119,6 +120,7 @@ int WorkerPool::run(int iterations, const Task& task) {
     // The caller works too, as worker 0: with one thread nothing changes hands at all.
     const WorkerPool* const outerPool = std::exchange(currentPool, this);
     const int outerWorker = std::exchange(currentWorker, 0);
+    _runIteration(0, 0);
     _runClaimed(0);
     currentPool = outerPool;
     currentWorker = outerWorker;
@@ -134,26 +136,28 @@ void WorkerPool::_runClaimed(int threadIndex) {
     // One iteration at a time, so that every thread gets a share while any is left.
     std::uint64_t claims = m_claims.load(std::memory_order_acquire);
     while ((claims & unclaimedBits) != 0) {
-        if (!m_claims.compare_exchange_weak(claims, claims - 1, std::memory_order_acquire)) {
-            continue;
+        if (m_claims.compare_exchange_weak(claims, claims - 1, std::memory_order_acquire)) {
+            _runIteration(threadIndex, m_iterations - static_cast<int>(claims & unclaimedBits));
+            claims = m_claims.load(std::memory_order_acquire);
         }
-        // The call cannot end before this iteration has, so its task and count hold still.
-        const int iteration = m_iterations - static_cast<int>(claims & unclaimedBits);
-        int err = 0;
-        try {
-            err = (*m_task)(threadIndex, iteration);
-        } catch (...) {
-            err = -1;
-        }
-        if (err != 0) {
-            int none = 0;
-            m_firstError.compare_exchange_strong(none, err, std::memory_order_relaxed);
-        }
-        if (m_unfinished.fetch_sub(1) == 1 && m_callerAsleep.load()) {
-            { std::lock_guard lock(m_sleepMutex); }
-            m_wakeCaller.notify_one();
-        }
-        claims = m_claims.load(std::memory_order_acquire);
+    }
+}
+
+void WorkerPool::_runIteration(int threadIndex, int iteration) {
+    // The call cannot end before this iteration has, so its task holds still.
+    int err = 0;
+    try {
+        err = (*m_task)(threadIndex, iteration);
+    } catch (...) {
+        err = -1;
+    }
+    if (err != 0) {
+        int none = 0;
+        m_firstError.compare_exchange_strong(none, err, std::memory_order_relaxed);
+    }
+    if (m_unfinished.fetch_sub(1) == 1 && m_callerAsleep.load()) {
+        { std::lock_guard lock(m_sleepMutex); }
+        m_wakeCaller.notify_one();
     }
 }
 

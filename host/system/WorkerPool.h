@@ -51,6 +51,8 @@ private:
     void _work(int index);
     // Claims and runs iterations of the open call, if any, until none is left unclaimed.
     void _runClaimed(int threadIndex);
+    // Runs one claimed iteration and counts it finished.
+    void _runIteration(int threadIndex, int iteration);
     // The current call's iterations that nobody has claimed yet.
     int _unclaimed() const;
     // Sleeps until a call has iterations to claim or the pool stops.
@@ -68,7 +70,8 @@ private:
 
     // The claim counter: the call's number in the high 32 bits, its iterations not yet claimed in
     // the low 32. A claim decrements it and takes iteration (m_iterations - unclaimed); the number
-    // makes a claim fail when it was read during an earlier call. Storing it publishes a call.
+    // makes a claim fail when it was read during an earlier call. Storing it publishes a call, with
+    // iteration 0 claimed by the caller.
     alignas(128) std::atomic<std::uint64_t> m_claims{0};
     // The call's iterations that have not finished; the thread that finishes the last wakes the
     // caller if it sleeps.
