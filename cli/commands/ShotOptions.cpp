@@ -25,6 +25,10 @@ constexpr Flag settingFlags[] = {
      "Frames to render, such as 1-240 or 1-10,20; the output then names a sequence"},
     {"downsample", "--downsample",
      "X[:Y]: render at 1/X (and 1/Y vertically) of full resolution; fractions A/B also work"},
+    {"compression", "--compression",
+     "How the output is compressed, always without loss: fast (default), default (the format "
+     "library's own), small or none; OpenEXR also takes rle, zip, zips, piz and zip:1 to zip:9, "
+     "TIFF lzw, zip, zip:1 to zip:9 and packbits"},
 };
 
 std::pair<std::string, std::string> nameAndValue(const std::string& text, const char* flag,

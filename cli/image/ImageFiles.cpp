@@ -1,6 +1,8 @@
 #include "cli/image/ImageFiles.h"
 
 #include "cli/core/CliError.h"
+#include "cli/image/Compression.h"
+#include "cli/image/FileRows.h"
 #include "cli/image/Pixels.h"
 #include "cli/image/QuietLibraries.h"
 #include "cli/terminal/TemporaryFile.h"
@@ -51,55 +53,49 @@ bool sameName(std::string_view a, std::string_view b) {
     });
 }
 
-// Where red, green, blue and alpha come from among a file's channels; -1 for none.
-struct ChannelMap {
-    int red = -1;
-    int green = -1;
-    int blue = -1;
-    int alpha = -1;
-
-    explicit ChannelMap(const OIIO::ImageSpec& header) {
-        const int n = header.nchannels;
-        const auto named = [&](std::string_view name) {
-            for (int c = 0; c < n; ++c) {
-                if (sameName(header.channel_name(c), name)) {
-                    return c;
-                }
+// Where red, green, blue and alpha come from among a file's channels: by their names, else by
+// their order.
+ChannelSources channelSources(const OIIO::ImageSpec& header) {
+    const int n = header.nchannels;
+    const auto named = [&](std::string_view name) {
+        for (int c = 0; c < n; ++c) {
+            if (sameName(header.channel_name(c), name)) {
+                return c;
             }
-            return -1;
-        };
-        red = named("R");
-        green = named("G");
-        blue = named("B");
-        alpha = header.alpha_channel >= 0 ? header.alpha_channel : named("A");
-        if (red >= 0 || green >= 0 || blue >= 0) {
-            return;
         }
+        return -1;
+    };
+    int red = named("R");
+    int green = named("G");
+    int blue = named("B");
+    int alpha = header.alpha_channel >= 0 ? header.alpha_channel : named("A");
+    if (red < 0 && green < 0 && blue < 0) {
         // Grey, or channels known only by their order.
         if (n >= 3) {
             red = 0;
             green = 1;
             blue = 2;
-            return;
+        } else {
+            if (n == 2 && alpha < 0) {
+                alpha = 1;
+            }
+            const int grey = named("Y") >= 0 ? named("Y") : alpha == 0 && n == 2 ? 1 : 0;
+            red = green = blue = grey;
         }
-        if (n == 2 && alpha < 0) {
-            alpha = 1;
-        }
-        const int grey = named("Y") >= 0 ? named("Y") : alpha == 0 && n == 2 ? 1 : 0;
-        red = green = blue = grey;
     }
-};
+    return {{red, green, blue, alpha}};
+}
 
 // One strip of the file's channels as RGBA. Throws CliError at the first value that is not
 // finite: the effects composite over the input, and such a value spreads through every blend.
-void expand(const std::vector<float>& data, const OIIO::ImageSpec& header, const ChannelMap& map,
+void expand(const float* data, const OIIO::ImageSpec& header, const ChannelSources& from,
             A_long top, RgbaImage& strip, const fs::path& file) {
     const int n = header.nchannels;
-    const int sources[4] = {map.red, map.green, map.blue, map.alpha};
+    const int* sources = from.index;
     const float absent[4] = {0.0f, 0.0f, 0.0f, 1.0f};
     for (A_long y = 0; y < strip.height; ++y) {
         for (A_long x = 0; x < strip.width; ++x) {
-            const float* s = &data[(static_cast<std::size_t>(y) * strip.width + x) * n];
+            const float* s = data + (static_cast<std::size_t>(y) * strip.width + x) * n;
             float* d = strip.at(x, y);
             for (int c = 0; c < 4; ++c) {
                 d[c] = sources[c] >= 0 ? s[sources[c]] : absent[c];
@@ -126,14 +122,6 @@ void unpremultiply(RgbaImage& strip) {
     }
 }
 
-void premultiply(RgbaImage& strip) {
-    for (float* c = strip.pixels.data(); c != strip.pixels.data() + strip.pixels.size(); c += 4) {
-        c[0] *= c[3];
-        c[1] *= c[3];
-        c[2] *= c[3];
-    }
-}
-
 // The stored channel type for a world's depth: floats where the format keeps them, else 16 bits
 // for anything deeper than 8.
 OIIO::TypeDesc storedType(const OIIO::ImageOutput& writer, PixelDepth depth) {
@@ -151,40 +139,9 @@ bool storesAssociatedAlpha(const OIIO::ImageOutput& writer) {
     return std::string(writer.format_name()) == "openexr";
 }
 
-// The format OpenImageIO writes for a file name, found by its extension (or an extension that
-// is a format's own name); empty when there is none. Asking instead of creating a writer: a
-// writer that is never opened reads uninitialised memory when it goes (OpenEXR's).
-std::string outputFormat(const fs::path& file) {
-    std::string extension = file.extension().string();
-    if (extension.empty()) {
-        return "";
-    }
-    // OpenImageIO's names are in lower case.
-    extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(),
-                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-    std::string extensions;
-    std::string writable;
-    OIIO::getattribute("extension_list", extensions);   // "format:ext,ext;format:ext..."
-    OIIO::getattribute("output_format_list", writable); // "format,format,..."
-    const auto listed = [](const std::string& list, const std::string& item) {
-        return ("," + list + ",").find("," + item + ",") != std::string::npos;
-    };
-    std::size_t start = 0;
-    while (start < extensions.size()) {
-        const std::size_t end = std::min(extensions.find(';', start), extensions.size());
-        const std::string entry = extensions.substr(start, end - start);
-        const std::size_t colon = entry.find(':');
-        const std::string format = entry.substr(0, colon);
-        if (colon != std::string::npos &&
-            (listed(entry.substr(colon + 1), extension) || format == extension) &&
-            listed(writable, format)) {
-            return format;
-        }
-        start = end + 1;
-    }
-    return "";
-}
+// Rows written at once: OpenImageIO hands OpenEXR up to 16 MB a call, whose blocks of rows it
+// compresses on several threads.
+constexpr std::size_t writeStripBytes = std::size_t(16) << 20;
 
 // Formats OpenImageIO writes that make no file.
 std::optional<std::string> writesNoFile(const std::string& format) {
@@ -248,18 +205,22 @@ A_long InputImage::height() const {
 World InputImage::read(PixelDepth depth) {
     OIIO::ImageInput& input = *m_reader->input;
     const OIIO::ImageSpec& header = m_reader->header;
-    const ChannelMap map(header);
-    const bool associated =
-        header.alpha_channel >= 0 && header.get_int_attribute(unassociatedAlpha, 0) == 0;
+    const ChannelSources sources = channelSources(header);
     const A_long width = header.width;
     const A_long height = header.height;
     const int n = header.nchannels;
+    const FileLayout layout{
+        header.channelformats.empty() ? header.format : OIIO::TypeDesc::FLOAT, n,
+        header.alpha_channel >= 0 && header.get_int_attribute(unassociatedAlpha, 0) == 0};
+    // Integer channels as they are, else floats, which are checked and divided by alpha.
+    const bool direct = unpacksDirectly(layout);
+    const OIIO::TypeDesc type = direct ? layout.type : OIIO::TypeDesc::FLOAT;
     // Tiled files are read a row of tiles at a time.
     A_long rows = stripRows(width);
     if (header.tile_height > 0) {
         rows = (rows + header.tile_height - 1) / header.tile_height * header.tile_height;
     }
-    std::vector<float> data(static_cast<std::size_t>(width) * rows * n);
+    std::vector<std::byte> data(static_cast<std::size_t>(width) * rows * n * type.size());
     std::optional<World> world;
     const QuietLibraries quiet;
     for (A_long top = 0; top < height; top += rows) {
@@ -268,19 +229,22 @@ World InputImage::read(PixelDepth depth) {
         const bool read =
             header.tile_width > 0
                 ? input.read_tiles(0, 0, header.x, header.x + width, y, y + count, header.z,
-                                   header.z + 1, 0, n, OIIO::TypeDesc::FLOAT, data.data())
-                : input.read_scanlines(0, 0, y, y + count, header.z, 0, n, OIIO::TypeDesc::FLOAT,
-                                       data.data());
+                                   header.z + 1, 0, n, type, data.data())
+                : input.read_scanlines(0, 0, y, y + count, header.z, 0, n, type, data.data());
         if (!read) {
             throw CliError("cannot read input " + quoted(m_file) + reason(input.geterror()));
         }
-        RgbaImage strip(width, count);
-        expand(data, header, map, top, strip, m_file);
-        if (associated) {
-            unpremultiply(strip);
-        }
         if (!world) {
             world.emplace(width, height, depth);
+        }
+        if (direct) {
+            unpackRows(data.data(), layout, sources, *world, top, count);
+            continue;
+        }
+        RgbaImage strip(width, count);
+        expand(reinterpret_cast<const float*>(data.data()), header, sources, top, strip, m_file);
+        if (layout.associated) {
+            unpremultiply(strip);
         }
         storeRows(strip, *world, top);
     }
@@ -324,7 +288,7 @@ void checkWritable(const fs::path& file) {
     }
 }
 
-void writeImage(const World& world, const fs::path& file) {
+void writeImage(const World& world, const fs::path& file, const std::string& compression) {
     const auto failed = [&file](const std::string& why) {
         return CliError("cannot write " + quoted(file) + why);
     };
@@ -346,20 +310,22 @@ void writeImage(const World& world, const fs::path& file) {
     // No time of writing, which TIFF and OpenEXR would otherwise record: the same frame is the
     // same file, whenever and wherever it is rendered.
     header.attribute("DateTime", "");
+    setCompression(header, compression, writer->format_name());
     bool opened = false;
     temporary.open([&] { opened = writer->open(temporary.path().string(), header); });
     if (!opened) {
         throw failed(reason(writer->geterror()));
     }
-    const auto pixel = static_cast<OIIO::stride_t>(4 * sizeof(float));
-    for (A_long top = 0; top < world.height(); top += stripRows(width)) {
-        RgbaImage strip(width, std::min(stripRows(width), world.height() - top));
-        loadRows(world, top, strip);
-        if (associated) {
-            premultiply(strip);
-        }
-        if (!writer->write_scanlines(top, top + strip.height, 0, OIIO::TypeDesc::FLOAT,
-                                     strip.pixels.data(), pixel, pixel * width)) {
+    // The writer's own spec says the type it stores (PNG keeps 8 or 16 bits, say).
+    const FileLayout layout{writer->spec().format, header.nchannels, associated};
+    const A_long rows = std::max<A_long>(
+        1, static_cast<A_long>(writeStripBytes / (static_cast<std::size_t>(width) *
+                                                  header.nchannels * sizeof(float))));
+    std::vector<std::byte> strip;
+    for (A_long top = 0; top < world.height(); top += rows) {
+        const A_long count = std::min(rows, world.height() - top);
+        const OIIO::TypeDesc type = packRows(world, top, count, layout, strip);
+        if (!writer->write_scanlines(top, top + count, 0, type, strip.data())) {
             throw failed(reason(writer->geterror()));
         }
     }
@@ -367,6 +333,42 @@ void writeImage(const World& world, const fs::path& file) {
         throw failed(reason(writer->geterror()));
     }
     temporary.commit();
+}
+
+void setWriterThreads(int threads) {
+    OIIO::attribute("exr_threads", std::max(1, threads));
+}
+
+std::string outputFormat(const fs::path& file) {
+    std::string extension = file.extension().string();
+    if (extension.empty()) {
+        return "";
+    }
+    // OpenImageIO's names are in lower case.
+    extension.erase(0, 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    std::string extensions;
+    std::string writable;
+    OIIO::getattribute("extension_list", extensions);   // "format:ext,ext;format:ext..."
+    OIIO::getattribute("output_format_list", writable); // "format,format,..."
+    const auto listed = [](const std::string& list, const std::string& item) {
+        return ("," + list + ",").find("," + item + ",") != std::string::npos;
+    };
+    std::size_t start = 0;
+    while (start < extensions.size()) {
+        const std::size_t end = std::min(extensions.find(';', start), extensions.size());
+        const std::string entry = extensions.substr(start, end - start);
+        const std::size_t colon = entry.find(':');
+        const std::string format = entry.substr(0, colon);
+        if (colon != std::string::npos &&
+            (listed(entry.substr(colon + 1), extension) || format == extension) &&
+            listed(writable, format)) {
+            return format;
+        }
+        start = end + 1;
+    }
+    return "";
 }
 
 } // namespace OndrelCli

@@ -6,10 +6,13 @@
 // associated alpha (OpenEXR) are multiplied on writing and divided on reading. Pixels pass a
 // strip of rows at a time, so that a file costs little memory beyond its world.
 
+#include "cli/image/Compression.h"
+
 #include "host/pixels/World.h"
 
 #include <filesystem>
 #include <memory>
+#include <string>
 
 namespace OndrelCli {
 
@@ -44,10 +47,20 @@ private:
 // before rendering.
 void checkWritable(const std::filesystem::path& file);
 
+// The name of the format OpenImageIO writes for `file` ("png", "openexr", "tiff"), known by its
+// extension; empty when there is none.
+std::string outputFormat(const std::filesystem::path& file);
+
 // Writes the world to `file` through a temporary file in the same folder that is renamed into
-// place once complete, so that no partial file is ever left under either name (TemporaryFile.h).
-// PNG and TIFF take 8-bit worlds as 8 bits and deeper ones as 16 bits (TIFF and OpenEXR keep
-// float as float). Throws CliError.
-void writeImage(const OfflineHost::World& world, const std::filesystem::path& file);
+// place once complete, so that no partial file is ever left under either name (TemporaryFile.h),
+// compressed as `compression` says (Compression.h; checked beforehand). PNG and TIFF take 8-bit
+// worlds as 8 bits and deeper ones as 16 bits (TIFF and OpenEXR keep float as float). Throws
+// CliError.
+void writeImage(const OfflineHost::World& world, const std::filesystem::path& file,
+                const std::string& compression = defaultCompression);
+
+// The threads OpenEXR compresses blocks of rows on, shared by all the files written at once
+// (OpenImageIO's default is every hardware thread, whatever the process may use).
+void setWriterThreads(int threads);
 
 } // namespace OndrelCli

@@ -11,9 +11,10 @@ namespace {
 template <typename Pixel>
 void store(World& world, A_long top, const RgbaImage& strip) {
     for (A_long y = 0; y < strip.height; ++y) {
-        for (A_long x = 0; x < strip.width; ++x) {
-            const float* c = strip.at(x, y);
-            world.at<Pixel>(x, top + y) = OfflineHost::unitPixel<Pixel>(c[3], c[0], c[1], c[2]);
+        const float* c = strip.at(0, y);
+        Pixel* p = worldRow<Pixel>(world, top + y);
+        for (A_long x = 0; x < strip.width; ++x, c += 4) {
+            p[x] = OfflineHost::unitPixel<Pixel>(c[3], c[0], c[1], c[2]);
         }
     }
 }
@@ -22,13 +23,13 @@ template <typename Pixel>
 void load(RgbaImage& strip, const World& world, A_long top) {
     using Traits = OfflineHost::PixelTraits<Pixel>;
     for (A_long y = 0; y < strip.height; ++y) {
-        for (A_long x = 0; x < strip.width; ++x) {
-            const Pixel& p = world.at<Pixel>(x, top + y);
-            float* c = strip.at(x, y);
-            c[0] = Traits::unit(p.red);
-            c[1] = Traits::unit(p.green);
-            c[2] = Traits::unit(p.blue);
-            c[3] = Traits::unit(p.alpha);
+        const Pixel* p = worldRow<Pixel>(world, top + y);
+        float* c = strip.at(0, y);
+        for (A_long x = 0; x < strip.width; ++x, c += 4) {
+            c[0] = Traits::unit(p[x].red);
+            c[1] = Traits::unit(p[x].green);
+            c[2] = Traits::unit(p[x].blue);
+            c[3] = Traits::unit(p[x].alpha);
         }
     }
 }

@@ -6,6 +6,7 @@
 
 #include "host/pixels/World.h"
 
+#include <cstddef>
 #include <vector>
 
 namespace OndrelCli {
@@ -22,6 +23,14 @@ struct RgbaImage {
         return &pixels[4 * (static_cast<std::size_t>(y) * width + x)];
     }
 };
+
+// Row y of the world's pixels, which are of type Pixel (unchecked, for pixel loops).
+template <typename Pixel>
+Pixel* worldRow(const OfflineHost::World& world, A_long y) {
+    const PF_EffectWorld& record = world.effectWorld();
+    return reinterpret_cast<Pixel*>(reinterpret_cast<char*>(record.data) +
+                                    static_cast<std::ptrdiff_t>(y) * record.rowbytes);
+}
 
 // Rows in a strip of an image this wide: about a quarter of a million pixels, at least one row.
 A_long stripRows(A_long width);

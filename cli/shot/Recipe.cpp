@@ -250,8 +250,9 @@ std::string paramText(const RecipeParam& param) {
 } // namespace
 
 const std::vector<std::string>& recipeFields() {
-    static const std::vector<std::string> fields = {
-        "effect", "module", "input", "output", "size", "depth", "fps", "frames", "downsample"};
+    static const std::vector<std::string> fields = {"effect",     "module",     "input", "output",
+                                                    "size",       "depth",      "fps",   "frames",
+                                                    "downsample", "compression"};
     return fields;
 }
 

@@ -189,7 +189,7 @@ private:
         if (err != PF_Err_NONE) {
             throw CliError(m_shot.effect + " failed to render: host error " + std::to_string(err));
         }
-        m_timings.time(Timings::writing, [&] { writeImage(output, task.output); });
+        m_timings.time(Timings::writing, [&] { writeImage(output, task.output, m_shot.compression); });
         if (m_progress != nullptr) {
             const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
             m_progress->rendered(*task.number, task.output, took.count());

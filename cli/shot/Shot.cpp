@@ -4,6 +4,7 @@
 #include "cli/core/ParamAssignment.h"
 #include "cli/core/ParamText.h"
 #include "cli/core/Text.h"
+#include "cli/image/ImageFiles.h"
 #include "cli/shot/RenderLimits.h"
 
 #include <algorithm>
@@ -149,6 +150,15 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
     settings.read("module", [&](const std::string& t) { shot.module = t; });
     settings.read("input", [&](const std::string& t) { shot.input.emplace(t); });
     settings.read("output", [&](const std::string& t) { shot.output.emplace(t); });
+    // Checked against the output's format when both are known; a format the name does not
+    // make is checkWritable's to report.
+    settings.read("compression", [&](const std::string& t) {
+        const std::string format = shot.output ? outputFormat(shot.output->path()) : "";
+        if (!format.empty()) {
+            checkCompression(t, format);
+        }
+        shot.compression = t;
+    });
     settings.read("size",
                   [&](const std::string& t) { std::tie(shot.width, shot.height) = parseSize(t); });
     settings.read("depth", [&](const std::string& t) { shot.depth = parseDepth(t); });

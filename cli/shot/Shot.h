@@ -5,6 +5,7 @@
 
 #include "cli/core/Effects.h"
 #include "cli/core/Frames.h"
+#include "cli/image/Compression.h"
 #include "cli/shot/FramePattern.h"
 #include "cli/shot/Recipe.h"
 
@@ -24,6 +25,7 @@ struct Shot {
     A_long width = 1920;               // the built-in layer's size
     A_long height = 1080;
     std::optional<FramePattern> output;
+    std::string compression = defaultCompression; // of the output (Compression.h)
     OfflineHost::PixelDepth depth = OfflineHost::PixelDepth::Bits8;
     FrameRate rate;
     PF_RationalScale downsampleX{1, 1};
