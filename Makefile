@@ -120,11 +120,11 @@ test-asan:
 	$(MAKE) test PRESET=asan
 
 # ThreadSanitizer covers the threaded paths: the host's worker pool, the band split and drawing on
-# several threads, whole renders, and the gate that keeps only the newest preview render. Each
-# suite runs as one process, which TSan starts far faster
+# several threads, whole renders, the gate that keeps only the newest preview render, and the
+# thread that writes a job's frames. Each suite runs as one process, which TSan starts far faster
 # than one process per test.
 TSAN_SUITES := tests/host/test_host tests/test_layer tests/test_filter tests/test_effects \
-               tests/serve/test_serve
+               tests/serve/test_serve tests/cli/test_frame_writer
 
 test-tsan:
 	$(MAKE) configure PRESET=tsan

@@ -40,14 +40,15 @@ void checkLayerSize(A_long width, A_long height, const std::string& what) {
     }
 }
 
-void checkMemory(const Frame& frame, const std::string& what, int renders) {
+void checkMemory(const Frame& frame, const std::string& what, int renders, int written) {
     const auto area = [](A_long width, A_long height) {
         return static_cast<std::uint64_t>(width) * static_cast<std::uint64_t>(height);
     };
-    const std::uint64_t needed = static_cast<std::uint64_t>(renders) *
-                                 OfflineHost::pixelBytes(frame.depth) *
-                                 (area(frame.layerWidth, frame.layerHeight) +
-                                  3 * area(frame.scaledWidth(), frame.scaledHeight()));
+    const std::uint64_t output = area(frame.scaledWidth(), frame.scaledHeight());
+    const std::uint64_t needed = OfflineHost::pixelBytes(frame.depth) *
+                                 (static_cast<std::uint64_t>(renders) *
+                                      (area(frame.layerWidth, frame.layerHeight) + 3 * output) +
+                                  static_cast<std::uint64_t>(written) * output);
     const std::uint64_t usable = OfflineHost::usableMemory();
     if (needed > usable) {
         throw CliError(what + " at " + std::to_string(bitsOf(frame.depth)) + " bits" +

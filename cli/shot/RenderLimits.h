@@ -18,9 +18,10 @@ void checkLayerSize(A_long width, A_long height, const std::string& what);
 // Throws when the pixels `renders` renders at once hold at their peak would not fit in the
 // memory this process may use (OfflineHost::usableMemory): for each, the full-resolution layer,
 // and at the frame's size the input the host scales down to, the output and the layer the shape
-// is drawn into. `what` names the layer ("--size 30000x30000"); the message says how much it
-// needs and how much there is.
-void checkMemory(const OfflineHost::Frame& frame, const std::string& what, int renders = 1);
+// is drawn into; and `written` finished frames that wait for their writers. `what` names the
+// layer ("--size 30000x30000"); the message says how much it needs and how much there is.
+void checkMemory(const OfflineHost::Frame& frame, const std::string& what, int renders = 1,
+                 int written = 0);
 
 // A time in seconds in the host's units of 1/timeScale: throws unless it is finite and the
 // frame (time plus one time step) fits the host's 32-bit time.

@@ -2,6 +2,7 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/Effects.h"
+#include "cli/core/FrameWriter.h"
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
 #include "cli/shot/RenderLimits.h"
@@ -46,7 +47,8 @@ std::string frameName(const FrameTask& task) {
 }
 
 // The layer a frame is drawn over: the input file, or the built-in layer. Its size is checked,
-// against the memory `renders` renders at once need too, before memory is set aside for it.
+// against the memory `renders` renders at once need too (each with a finished frame that its
+// writer holds in a sequence), before memory is set aside for it.
 World loadLayer(const Shot& shot, const std::optional<fs::path>& file, int renders) {
     OfflineHost::Frame frame = shot.hostFrame(std::nullopt);
     std::optional<InputImage> input;
@@ -62,7 +64,7 @@ World loadLayer(const Shot& shot, const std::optional<fs::path>& file, int rende
         frame.layerWidth = shot.width;
         frame.layerHeight = shot.height;
     }
-    checkMemory(frame, what, renders);
+    checkMemory(frame, what, renders, shot.isSequence() ? renders : 0);
     return input ? input->read(shot.depth) : defaultLayer(shot.width, shot.height, shot.depth);
 }
 
@@ -97,7 +99,8 @@ private:
     std::atomic<std::int64_t> m_totals[3] = {};
 };
 
-// Renders frames from a shared list on several threads, each with an effect instance of its own.
+// Renders frames from a shared list on several threads, each with an effect instance of its own
+// and a writer that writes its finished frames while it renders the next.
 class SequenceRenderer {
 public:
     // Progress is shown for sequences only.
@@ -113,6 +116,8 @@ public:
             applyParams(*m_effects.back(), shot);
             setThreads(*m_effects.back(), threads);
         }
+        // Writing is the longer part of most frames, and OpenEXR spreads it over its threads.
+        setWriterThreads(usableProcessors());
         // A single image, or the built-in layer, serves every frame.
         if (!shot.input || !shot.input->isSequence()) {
             m_layer = m_timings.time(Timings::reading, [&] {
@@ -145,27 +150,35 @@ public:
 
 private:
     void _work(EffectInstance& effect) {
+        FrameWriter writer;
         while (!m_stop) {
             const std::size_t next = m_next++;
             if (next >= m_tasks.size()) {
                 return;
             }
             const FrameTask& task = m_tasks[next];
-            try {
-                _render(effect, task);
-            } catch (const std::exception& e) {
-                std::lock_guard lock(m_mutex);
-                if (m_failure.empty()) {
-                    const std::string name = frameName(task);
-                    m_failure = name.empty() ? e.what() : name + ": " + e.what();
-                }
-                m_stop = true;
-            }
+            _failingStops(task, [&] { _render(effect, task, writer); });
         }
     }
 
-    void _render(EffectInstance& effect, const FrameTask& task) {
-        const auto start = std::chrono::steady_clock::now();
+    // Runs `work`; a failure is the sequence's (the first one is reported) and stops it.
+    template <typename Work>
+    void _failingStops(const FrameTask& task, Work&& work) {
+        try {
+            work();
+        } catch (const std::exception& e) {
+            std::lock_guard lock(m_mutex);
+            if (m_failure.empty()) {
+                const std::string name = frameName(task);
+                m_failure = name.empty() ? e.what() : name + ": " + e.what();
+            }
+            m_stop = true;
+        }
+    }
+
+    void _render(EffectInstance& effect, const FrameTask& task, FrameWriter& writer) {
+        using Clock = std::chrono::steady_clock;
+        const auto start = Clock::now();
         std::optional<World> frameLayer;
         if (!m_layer) {
             frameLayer = m_timings.time(Timings::reading, [&] {
@@ -173,7 +186,7 @@ private:
             });
         }
         const World& layer = m_layer ? *m_layer : *frameLayer;
-        World output(1, 1, m_shot.depth);
+        auto output = std::make_shared<World>(1, 1, m_shot.depth);
         PF_Err err = PF_Err_NONE;
         {
             std::optional<Progress> note;
@@ -182,18 +195,26 @@ private:
                              "x" + std::to_string(layer.height()));
             }
             err = m_timings.time(Timings::rendering, [&] {
-                return effect.renderFrame(m_shot.hostFrame(task.number), layer, output);
+                return effect.renderFrame(m_shot.hostFrame(task.number), layer, *output);
             });
         }
         effect.diagnostics().clearCalls(); // the host's call log would grow with every frame
         if (err != PF_Err_NONE) {
             throw CliError(m_shot.effect + " failed to render: host error " + std::to_string(err));
         }
-        m_timings.time(Timings::writing, [&] { writeImage(output, task.output, m_shot.compression); });
-        if (m_progress != nullptr) {
-            const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-            m_progress->rendered(*task.number, task.output, took.count());
-        }
+        const Clock::duration rendering = Clock::now() - start;
+        writer.hand([this, &task, output, rendering] {
+            _failingStops(task, [&] {
+                const auto writing = Clock::now();
+                m_timings.time(Timings::writing,
+                               [&] { writeImage(*output, task.output, m_shot.compression); });
+                if (m_progress != nullptr) {
+                    // The frame's own time, not the time it waited for the writer.
+                    const std::chrono::duration<double> took = rendering + (Clock::now() - writing);
+                    m_progress->rendered(*task.number, task.output, took.count());
+                }
+            });
+        });
     }
 
     const Shot& m_shot;

@@ -33,6 +33,12 @@ std::string duration(double seconds, bool precise = false) {
 
 SequenceProgress::SequenceProgress(std::size_t frames, Style style)
     : m_frames(frames), m_style(style), m_start(Clock::now()), m_drawn(m_start) {
+    std::fflush(stderr);
+    const int terminal = ::dup(STDERR_FILENO);
+    m_terminal.reset(terminal >= 0 ? ::fdopen(terminal, "w") : nullptr);
+    if (terminal >= 0 && !m_terminal) {
+        ::close(terminal);
+    }
     if (m_style == Style::Bar) {
         _drawBar(true);
     }
@@ -69,6 +75,10 @@ void SequenceProgress::rendered(int frame, const std::filesystem::path& file, do
     }
 }
 
+std::FILE* SequenceProgress::_terminal() const {
+    return m_terminal ? m_terminal.get() : stderr;
+}
+
 void SequenceProgress::_drawBar(bool force) {
     const auto now = Clock::now();
     const std::size_t done = m_rendered + m_skipped;
@@ -87,16 +97,18 @@ void SequenceProgress::_drawBar(bool force) {
                       duration(static_cast<double>(m_frames - done) / rate).c_str());
         line += text;
     }
-    std::fprintf(stderr, "%-80s", line.c_str());
-    std::fflush(stderr);
+    std::FILE* out = _terminal();
+    std::fprintf(out, "%-80s", line.c_str());
+    std::fflush(out);
     m_barShown = true;
 }
 
 void SequenceProgress::finish(bool stopped) {
     std::lock_guard lock(m_mutex);
     if (m_barShown) {
-        std::fprintf(stderr, "\r%-80s\r", "");
-        std::fflush(stderr);
+        std::FILE* out = _terminal();
+        std::fprintf(out, "\r%-80s\r", "");
+        std::fflush(out);
     }
     if (m_style == Style::Quiet) {
         return;

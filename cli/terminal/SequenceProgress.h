@@ -3,11 +3,14 @@
 // What a sequence render shows while it runs: on a terminal a bar with the frames done, frames
 // per second and time left (on stderr); otherwise one line per frame (on stdout, for logs); and
 // at the end a summary with the frame count, the total time and the slowest frame. Quiet shows
-// nothing. Frames may finish on any thread.
+// nothing. Frames may finish on any thread. The bar goes to the stderr the sequence started
+// with, so that it keeps moving while the image libraries' stderr is held (QuietLibraries.h).
 
 #include <chrono>
 #include <cstddef>
+#include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -29,6 +32,8 @@ public:
 
 private:
     void _drawBar(bool force);
+    // Where the bar and notes go.
+    std::FILE* _terminal() const;
 
     using Clock = std::chrono::steady_clock;
     const std::size_t m_frames;
@@ -40,6 +45,7 @@ private:
     std::optional<std::pair<int, double>> m_slowest; // frame and seconds
     Clock::time_point m_drawn;
     bool m_barShown = false;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> m_terminal{nullptr, &std::fclose};
 };
 
 } // namespace OndrelCli

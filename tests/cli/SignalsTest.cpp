@@ -106,6 +106,38 @@ TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
     }
 }
 
+// Ctrl-C while a finished frame is written on a thread of its own and the next one renders: the
+// frame being written leaves nothing behind, and every frame written before it stays whole.
+TEST_F(Signals, AFrameBeingWrittenWhileTheNextRendersLeavesNothingBehind) {
+    const auto isTemporary = [](const std::string& name) { return name.rfind(".f.", 0) == 0; };
+    const auto isFrame = [](const std::string& name) { return name.rfind("f.", 0) == 0; };
+    // One frame written and the next being written, its temporary there.
+    const auto writingTheSecond = [&] {
+        const auto names = files();
+        return std::any_of(names.begin(), names.end(), isTemporary) &&
+               std::any_of(names.begin(), names.end(), isFrame);
+    };
+    bool interrupted = false;
+    for (int attempt = 0; attempt < 3 && !interrupted; ++attempt) {
+        for (const auto& name : files()) {
+            fs::remove(folder / name);
+        }
+        // The smallest files OpenEXR makes take the longest to write.
+        const pid_t pid = startRender({"OndrelCircle", "--size", "1200x1200", "--depth", "32",
+                                       "--frames", "1-12", "--jobs", "1", "--compression", "small",
+                                       "-o", (folder / "f.####.exr").string()});
+        ASSERT_GT(pid, 0);
+        interrupted = interruptWhen(pid, SIGINT, writingTheSecond);
+    }
+    ASSERT_TRUE(interrupted) << "no frame was ever written while another waited";
+    const std::set<std::string> left = files();
+    EXPECT_FALSE(left.empty());
+    for (const auto& name : left) {
+        EXPECT_TRUE(isFrame(name)) << "left behind: " << name;
+        EXPECT_EQ(read(name).width, 1200) << name; // every pixel read
+    }
+}
+
 // Ctrl-C in the middle of a sequence rendering two frames at once: the frames written stay
 // whole, the frames in progress leave nothing behind, and --skip-existing renders the rest to
 // the same bytes as a run that was never interrupted.
