@@ -15,6 +15,7 @@
 #include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <system_error>
@@ -124,11 +125,10 @@ void unpremultiply(RgbaImage& strip) {
 
 // The stored channel type for a world's depth: floats where the format keeps them, else 16 bits
 // for anything deeper than 8.
-OIIO::TypeDesc storedType(const OIIO::ImageOutput& writer, PixelDepth depth) {
+OIIO::TypeDesc storedType(const std::string& format, PixelDepth depth) {
     if (depth == PixelDepth::Bits8) {
         return OIIO::TypeDesc::UINT8;
     }
-    const std::string format = writer.format_name();
     if (depth == PixelDepth::Float32 && format != "png") {
         return OIIO::TypeDesc::FLOAT;
     }
@@ -152,6 +152,16 @@ std::optional<std::string> writesNoFile(const std::string& format) {
         return "it draws on the terminal";
     }
     return std::nullopt;
+}
+
+// Whether the file ends with PNG's IEND chunk (length 0, the type, its CRC), which a writer adds
+// last: a file cut just before it can still give every row.
+bool endsWithPngEnd(const fs::path& file) {
+    static const char end[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', '\xAE', '\x42', '\x60', '\x82'};
+    std::ifstream in(file, std::ios::binary);
+    char last[sizeof end] = {};
+    in.seekg(-static_cast<std::streamoff>(sizeof end), std::ios::end);
+    return in.read(last, sizeof last) && std::equal(last, last + sizeof last, end);
 }
 
 } // namespace
@@ -231,7 +241,8 @@ World InputImage::read(PixelDepth depth) {
                 ? input.read_tiles(0, 0, header.x, header.x + width, y, y + count, header.z,
                                    header.z + 1, 0, n, type, data.data())
                 : input.read_scanlines(0, 0, y, y + count, header.z, 0, n, type, data.data());
-        if (!read) {
+        // OpenImageIO's TIFF reader reports a strip it could not read, but returns true.
+        if (!read || input.has_error()) {
             throw CliError("cannot read input " + quoted(m_file) + reason(input.geterror()));
         }
         if (!world) {
@@ -302,7 +313,7 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
     const A_long width = world.width();
     const bool withAlpha = writer->supports("alpha");
     OIIO::ImageSpec header(width, world.height(), withAlpha ? 4 : 3,
-                           storedType(*writer, world.depth()));
+                           storedType(writer->format_name(), world.depth()));
     const bool associated = storesAssociatedAlpha(*writer);
     if (!associated) {
         header.attribute(unassociatedAlpha, 1);
@@ -333,6 +344,68 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
         throw failed(reason(writer->geterror()));
     }
     temporary.commit();
+}
+
+std::optional<std::string> whyNotWhole(const fs::path& file, A_long width, A_long height,
+                                       PixelDepth depth) {
+    std::error_code err;
+    const std::uintmax_t bytes = fs::file_size(file, err);
+    if (err) {
+        return err.message();
+    }
+    if (bytes == 0) {
+        return "it is empty";
+    }
+    OIIO::ImageSpec config;
+    config.attribute(unassociatedAlpha, 1);
+    const QuietLibraries quiet;
+    auto input = OIIO::ImageInput::open(file.string(), &config);
+    if (!input) {
+        return "it is not an image OpenImageIO reads" + reason("");
+    }
+    const std::string format = outputFormat(file);
+    if (input->format_name() != format) {
+        return "its format is " + std::string(input->format_name()) + ", not " + format;
+    }
+    if (format == "png" && !endsWithPngEnd(file)) {
+        return "it is cut short: it does not end with PNG's end chunk";
+    }
+    const OIIO::ImageSpec& header = input->spec();
+    const auto size = [](A_long w, A_long h) {
+        return std::to_string(w) + "x" + std::to_string(h);
+    };
+    if (header.width != width || header.height != height) {
+        return "it is " + size(header.width, header.height) + " pixels, not " + size(width, height);
+    }
+    // OpenEXR keeps integer channels as half floats.
+    OIIO::TypeDesc type = storedType(format, depth);
+    if (format == "openexr" && type != OIIO::TypeDesc::FLOAT) {
+        type = OIIO::TypeDesc::HALF;
+    }
+    if (header.format != type || !header.channelformats.empty() || header.nchannels < 3) {
+        return "it holds " + std::to_string(header.nchannels) + " channels of " +
+               header.format.c_str() + ", not " + type.c_str();
+    }
+    // Every pixel, in the file's own type: a header tells nothing of a file cut short.
+    A_long rows = std::max<A_long>(1, stripRows(width));
+    if (header.tile_height > 0) {
+        rows = (rows + header.tile_height - 1) / header.tile_height * header.tile_height;
+    }
+    std::vector<std::byte> data(static_cast<std::size_t>(rows) * header.scanline_bytes());
+    for (A_long top = 0; top < height; top += rows) {
+        const int y = header.y + top;
+        const int end = y + std::min(rows, height - top);
+        const bool read =
+            header.tile_width > 0
+                ? input->read_tiles(0, 0, header.x, header.x + width, y, end, header.z,
+                                    header.z + 1, 0, header.nchannels, header.format, data.data())
+                : input->read_scanlines(0, 0, y, end, header.z, 0, header.nchannels, header.format,
+                                        data.data());
+        if (!read || input->has_error()) {
+            return "its pixels cannot all be read" + reason(input->geterror());
+        }
+    }
+    return std::nullopt;
 }
 
 void setWriterThreads(int threads) {

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace OndrelCli {
@@ -58,6 +59,13 @@ std::string outputFormat(const std::filesystem::path& file);
 // CliError.
 void writeImage(const OfflineHost::World& world, const std::filesystem::path& file,
                 const std::string& compression = defaultCompression);
+
+// Why `file` is not the whole image writeImage makes of a `width` x `height` world of `depth`:
+// another format, size or channel type, or pixels that cannot all be read (a file cut short, or
+// never finished); nothing when it is one. Reads every pixel, since a header alone tells nothing
+// of the rest.
+std::optional<std::string> whyNotWhole(const std::filesystem::path& file, A_long width,
+                                       A_long height, OfflineHost::PixelDepth depth);
 
 // The threads OpenEXR compresses blocks of rows on, shared by all the files written at once
 // (OpenImageIO's default is every hardware thread, whatever the process may use).

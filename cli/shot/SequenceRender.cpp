@@ -5,6 +5,7 @@
 #include "cli/core/FrameWriter.h"
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
+#include "cli/shot/ExistingFrames.h"
 #include "cli/shot/RenderLimits.h"
 #include "cli/terminal/Progress.h"
 #include "cli/terminal/SequenceProgress.h"
@@ -249,14 +250,21 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
     }
     checkWritable(shot.output->frame(shot.frames.front()));
     SequenceProgress progress(shot.frames.size(), SequenceProgress::styleFor(control.quiet));
+    const std::vector<ExistingFrame> existing =
+        control.skipExisting ? existingFrames(shot, usableProcessors())
+                             : std::vector<ExistingFrame>(shot.frames.size());
     std::vector<FrameTask> tasks;
-    for (const int n : shot.frames) {
+    for (std::size_t i = 0; i < shot.frames.size(); ++i) {
+        const int n = shot.frames[i];
         const fs::path file = shot.output->frame(n);
-        if (control.skipExisting && fs::exists(file)) {
+        if (existing[i].state == ExistingFrame::State::Whole) {
             progress.skipped(n, file);
-        } else {
-            tasks.push_back({n, file});
+            continue;
         }
+        if (existing[i].state == ExistingFrame::State::Broken) {
+            progress.redoing(n, file, existing[i].why);
+        }
+        tasks.push_back({n, file});
     }
     if (tasks.empty()) {
         progress.finish(false);

@@ -60,6 +60,21 @@ void SequenceProgress::skipped(int frame, const std::filesystem::path& file) {
     }
 }
 
+void SequenceProgress::redoing(int frame, const std::filesystem::path& file,
+                               const std::string& why) {
+    std::lock_guard lock(m_mutex);
+    std::FILE* out = _terminal();
+    if (m_barShown) {
+        std::fprintf(out, "\r%-80s\r", "");
+    }
+    std::fprintf(out, "ondrel: frame %d: \"%s\" is not a whole frame (%s); rendering it again\n",
+                 frame, file.c_str(), why.c_str());
+    std::fflush(out);
+    if (m_barShown) {
+        _drawBar(true);
+    }
+}
+
 void SequenceProgress::rendered(int frame, const std::filesystem::path& file, double seconds) {
     std::lock_guard lock(m_mutex);
     ++m_rendered;

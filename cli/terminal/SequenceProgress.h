@@ -26,6 +26,9 @@ public:
     static Style styleFor(bool quiet);
 
     void skipped(int frame, const std::filesystem::path& file);
+    // A frame whose file is there but not whole, to be rendered again: one line on stderr that
+    // says why, in every style.
+    void redoing(int frame, const std::filesystem::path& file, const std::string& why);
     void rendered(int frame, const std::filesystem::path& file, double seconds);
     // Ends the bar and prints the summary; `stopped` says the sequence ended early.
     void finish(bool stopped);

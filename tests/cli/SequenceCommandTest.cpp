@@ -129,25 +129,69 @@ TEST_F(Sequence, OnATerminalABarShowsTheProgress) {
     EXPECT_NE(terminal.find("6 frames rendered in "), std::string::npos) << terminal;
 }
 
-TEST_F(Sequence, SkipExistingRendersOnlyTheMissingFrames) {
-    const std::string shot =
-        "render OndrelLine --size 64x36 --frames 1-4 --set \"Scale=10@1,100@4\" "
-        "-o f.####.tif ";
-    ASSERT_EQ(command(shot + "-q").status, 0);
-    const std::string second = bytes("f.0002.tif");
-    fs::remove(folder / "f.0002.tif");
-    fs::remove(folder / "f.0003.tif");
-    std::ofstream(folder / "f.0001.tif") << "left alone";
-    const Outcome resumed = command(shot + "--skip-existing");
-    ASSERT_EQ(resumed.status, 0) << resumed.errors;
-    EXPECT_EQ(bytes("f.0001.tif"), "left alone");
-    EXPECT_EQ(bytes("f.0002.tif"), second);
-    EXPECT_EQ(files().size(), 4u);
-    EXPECT_NE(resumed.output.find("frame 1 (1 of 4): f.0001.tif is there, skipped"),
-              std::string::npos)
-        << resumed.output;
-    EXPECT_NE(resumed.output.find("2 frames rendered in "), std::string::npos) << resumed.output;
-    EXPECT_NE(resumed.output.find("; 2 already there"), std::string::npos) << resumed.output;
+// --skip-existing leaves whole frames alone, and renders again, each with one line on stderr that
+// says why, a frame that is empty, cut short (however near its end), zeroed at its end as a crash
+// can leave it, of another size or channel depth, or of another format under the name. The
+// frames are then those of a run from nothing.
+TEST_F(Sequence, SkipExistingRendersAgainEveryFrameThatIsNotWhole) {
+    const auto name = [](int frame, const std::string& ext) {
+        return "f.000" + std::to_string(frame) + ext;
+    };
+    const std::string shot = "render OndrelLine --size 64x36 --depth 16 --frames 1-9 "
+                             "--set \"Scale=10@1,100@9\" ";
+    fs::create_directory(folder / "whole");
+    for (const std::string ext : {".png", ".tif", ".exr"}) {
+        SCOPED_TRACE(ext);
+        ASSERT_EQ(command(shot + "-q -o whole/f.####" + ext).status, 0);
+        ASSERT_EQ(command(shot + "-q -o f.####" + ext).status, 0);
+        const std::string whole = bytes(name(4, ext));
+        const auto replace = [&](int frame, const std::string& with) {
+            std::ofstream(folder / name(frame, ext), std::ios::binary | std::ios::trunc) << with;
+        };
+        fs::remove(folder / name(2, ext));
+        replace(3, "");
+        replace(4, whole.substr(0, whole.size() / 2));
+        replace(5, whole.substr(0, whole.size() - 20));
+        replace(6, whole.substr(0, whole.size() * 3 / 4) + std::string(whole.size() / 4 + 1, '\0'));
+        const std::string otherDepth = ext == ".exr" ? "32" : "8";
+        ASSERT_EQ(command("render OndrelLine --size 32x18 --depth 16 --frames 7 -q -o f.####" + ext)
+                      .status,
+                  0);
+        ASSERT_EQ(command("render OndrelLine --size 64x36 --frames 8 -q -o f.####" + ext +
+                          " --depth " + otherDepth)
+                      .status,
+                  0);
+        const std::string otherFormat = ext == ".png" ? ".tif" : ".png";
+        ASSERT_EQ(command("render OndrelLine --size 64x36 --depth 16 --frames 9 -q -o f.####" +
+                          otherFormat)
+                      .status,
+                  0);
+        fs::rename(folder / name(9, otherFormat), folder / name(9, ext));
+
+        const Outcome resumed = command(shot + "--skip-existing -o f.####" + ext);
+        ASSERT_EQ(resumed.status, 0) << resumed.errors;
+        EXPECT_EQ(lines(resumed.errors), 7) << resumed.errors;
+        for (int frame = 3; frame <= 9; ++frame) {
+            const std::string line = "ondrel: frame " + std::to_string(frame) + ": \"" +
+                                     name(frame, ext) + "\" is not a whole frame (";
+            EXPECT_NE(resumed.errors.find(line), std::string::npos) << line << resumed.errors;
+        }
+        EXPECT_NE(resumed.errors.find(name(3, ext) + "\" is not a whole frame (it is empty)"),
+                  std::string::npos)
+            << resumed.errors;
+        EXPECT_NE(resumed.errors.find("(it is 32x18 pixels, not 64x36)"), std::string::npos)
+            << resumed.errors;
+        EXPECT_NE(resumed.errors.find("(its format is "), std::string::npos) << resumed.errors;
+        EXPECT_NE(resumed.output.find("frame 1 (1 of 9): " + name(1, ext) + " is there, skipped"),
+                  std::string::npos)
+            << resumed.output;
+        EXPECT_NE(resumed.output.find("8 frames rendered in "), std::string::npos)
+            << resumed.output;
+        EXPECT_NE(resumed.output.find("; 1 already there"), std::string::npos) << resumed.output;
+        for (int frame = 1; frame <= 9; ++frame) {
+            EXPECT_EQ(bytes(name(frame, ext)), bytes("whole/" + name(frame, ext))) << frame;
+        }
+    }
 }
 
 TEST_F(Sequence, InputSequencesGiveEachFrameItsPlate) {
