@@ -164,6 +164,35 @@ bool endsWithPngEnd(const fs::path& file) {
     return in.read(last, sizeof last) && std::equal(last, last + sizeof last, end);
 }
 
+// Reads the file's pixels as `type`, a strip of rows at a time (whole rows of tiles for tiled
+// files), and passes each strip to use(data, top, count). Returns ": " and OpenImageIO's reason
+// when a strip cannot be read, nothing when all were.
+template <typename Use>
+std::optional<std::string> readStrips(OIIO::ImageInput& input, OIIO::TypeDesc type, Use&& use) {
+    const OIIO::ImageSpec& header = input.spec();
+    A_long rows = stripRows(header.width);
+    if (header.tile_height > 0) {
+        rows = (rows + header.tile_height - 1) / header.tile_height * header.tile_height;
+    }
+    const int n = header.nchannels;
+    std::vector<std::byte> data(static_cast<std::size_t>(header.width) * rows * n * type.size());
+    for (A_long top = 0; top < header.height; top += rows) {
+        const A_long count = std::min(rows, header.height - top);
+        const int y = header.y + top;
+        const bool read =
+            header.tile_width > 0
+                ? input.read_tiles(0, 0, header.x, header.x + header.width, y, y + count, header.z,
+                                   header.z + 1, 0, n, type, data.data())
+                : input.read_scanlines(0, 0, y, y + count, header.z, 0, n, type, data.data());
+        // OpenImageIO's TIFF reader reports a strip it could not read, but returns true.
+        if (!read || input.has_error()) {
+            return reason(input.geterror());
+        }
+        use(static_cast<const std::byte*>(data.data()), top, count);
+    }
+    return std::nullopt;
+}
+
 } // namespace
 
 struct InputImage::Reader {
@@ -218,46 +247,32 @@ World InputImage::read(PixelDepth depth) {
     const ChannelSources sources = channelSources(header);
     const A_long width = header.width;
     const A_long height = header.height;
-    const int n = header.nchannels;
     const FileLayout layout{
-        header.channelformats.empty() ? header.format : OIIO::TypeDesc::FLOAT, n,
+        header.channelformats.empty() ? header.format : OIIO::TypeDesc::FLOAT, header.nchannels,
         header.alpha_channel >= 0 && header.get_int_attribute(unassociatedAlpha, 0) == 0};
     // Integer channels as they are, else floats, which are checked and divided by alpha.
     const bool direct = unpacksDirectly(layout);
     const OIIO::TypeDesc type = direct ? layout.type : OIIO::TypeDesc::FLOAT;
-    // Tiled files are read a row of tiles at a time.
-    A_long rows = stripRows(width);
-    if (header.tile_height > 0) {
-        rows = (rows + header.tile_height - 1) / header.tile_height * header.tile_height;
-    }
-    std::vector<std::byte> data(static_cast<std::size_t>(width) * rows * n * type.size());
     std::optional<World> world;
     const QuietLibraries quiet;
-    for (A_long top = 0; top < height; top += rows) {
-        const A_long count = std::min(rows, height - top);
-        const int y = header.y + top;
-        const bool read =
-            header.tile_width > 0
-                ? input.read_tiles(0, 0, header.x, header.x + width, y, y + count, header.z,
-                                   header.z + 1, 0, n, type, data.data())
-                : input.read_scanlines(0, 0, y, y + count, header.z, 0, n, type, data.data());
-        // OpenImageIO's TIFF reader reports a strip it could not read, but returns true.
-        if (!read || input.has_error()) {
-            throw CliError("cannot read input " + quoted(m_file) + reason(input.geterror()));
-        }
-        if (!world) {
-            world.emplace(width, height, depth);
-        }
-        if (direct) {
-            unpackRows(data.data(), layout, sources, *world, top, count);
-            continue;
-        }
-        RgbaImage strip(width, count);
-        expand(reinterpret_cast<const float*>(data.data()), header, sources, top, strip, m_file);
-        if (layout.associated) {
-            unpremultiply(strip);
-        }
-        storeRows(strip, *world, top);
+    const auto failed =
+        readStrips(input, type, [&](const std::byte* data, A_long top, A_long count) {
+            if (!world) {
+                world.emplace(width, height, depth);
+            }
+            if (direct) {
+                unpackRows(data, layout, sources, *world, top, count);
+                return;
+            }
+            RgbaImage strip(width, count);
+            expand(reinterpret_cast<const float*>(data), header, sources, top, strip, m_file);
+            if (layout.associated) {
+                unpremultiply(strip);
+            }
+            storeRows(strip, *world, top);
+        });
+    if (failed) {
+        throw CliError("cannot read input " + quoted(m_file) + *failed);
     }
     return std::move(*world);
 }
@@ -387,23 +402,8 @@ std::optional<std::string> whyNotWhole(const fs::path& file, A_long width, A_lon
                header.format.c_str() + ", not " + type.c_str();
     }
     // Every pixel, in the file's own type: a header tells nothing of a file cut short.
-    A_long rows = std::max<A_long>(1, stripRows(width));
-    if (header.tile_height > 0) {
-        rows = (rows + header.tile_height - 1) / header.tile_height * header.tile_height;
-    }
-    std::vector<std::byte> data(static_cast<std::size_t>(rows) * header.scanline_bytes());
-    for (A_long top = 0; top < height; top += rows) {
-        const int y = header.y + top;
-        const int end = y + std::min(rows, height - top);
-        const bool read =
-            header.tile_width > 0
-                ? input->read_tiles(0, 0, header.x, header.x + width, y, end, header.z,
-                                    header.z + 1, 0, header.nchannels, header.format, data.data())
-                : input->read_scanlines(0, 0, y, end, header.z, 0, header.nchannels, header.format,
-                                        data.data());
-        if (!read || input->has_error()) {
-            return "its pixels cannot all be read" + reason(input->geterror());
-        }
+    if (const auto failed = readStrips(*input, header.format, [](auto&&...) {})) {
+        return "its pixels cannot all be read" + *failed;
     }
     return std::nullopt;
 }
