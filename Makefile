@@ -145,13 +145,16 @@ fuzz: deps
 include packaging/dist.mk
 
 # The benchmark programs, then the preview's latency as a user meets it, in chromium
-# (bench/preview-latency.mjs; PREVIEW_BASELINE=path/to/an/older/ondrel compares with another build).
+# (bench/preview-latency.mjs; PREVIEW_BASELINE=path/to/an/older/ondrel compares with another build),
+# then the writing of frames (bench/frames.py; BASELINE=path/to/an/older/ondrel likewise).
 bench: browser
 	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
 	@$(MAKE) --no-print-directory build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 	@echo "== bench/preview-latency.mjs"
 	node bench/preview-latency.mjs $(BUILD_DIR) $(if $(PREVIEW_BASELINE),--baseline $(PREVIEW_BASELINE))
+	@echo "== bench/frames.py"
+	python3 bench/frames.py --ondrel $(BUILD_DIR)/cli/ondrel $(if $(BASELINE),--baseline $(BASELINE))
 
 format:
 	git ls-files '*.h' '*.cpp' | xargs clang-format -i

@@ -412,6 +412,9 @@ void setWriterThreads(int threads) {
     OIIO::attribute("exr_threads", std::max(1, threads));
 }
 
+// Found by the extension (or an extension that is a format's own name). Asking instead of
+// creating a writer: a writer that is never opened reads uninitialised memory when it goes
+// (OpenEXR's).
 std::string outputFormat(const fs::path& file) {
     std::string extension = file.extension().string();
     if (extension.empty()) {

@@ -150,13 +150,10 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
     settings.read("module", [&](const std::string& t) { shot.module = t; });
     settings.read("input", [&](const std::string& t) { shot.input.emplace(t); });
     settings.read("output", [&](const std::string& t) { shot.output.emplace(t); });
-    // Checked against the output's format when both are known; a format the name does not
-    // make is checkWritable's to report.
+    // Checked against the output's format, or when that is not known yet (a recipe without an
+    // output, a name no format has) against every format's names.
     settings.read("compression", [&](const std::string& t) {
-        const std::string format = shot.output ? outputFormat(shot.output->path()) : "";
-        if (!format.empty()) {
-            checkCompression(t, format);
-        }
+        checkCompression(t, shot.output ? outputFormat(shot.output->path()) : "");
         shot.compression = t;
     });
     settings.read("size",

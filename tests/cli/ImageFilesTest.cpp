@@ -346,6 +346,12 @@ TEST_F(ImageFiles, TheCommandAndItsRecipesTakeACompression) {
     EXPECT_LT(fs::file_size(folder / "small.png"), 320u * 180u * 4u / 4);
     EXPECT_TRUE(stored(folder / "small.png") == stored(folder / "none.png"));
 
+    const Outcome unknown = command("recipe OndrelCircle --compression fastest");
+    EXPECT_NE(unknown.status, 0);
+    EXPECT_NE(unknown.errors.find("--compression \"fastest\": expected fast, default, small or "
+                                  "none, or OpenEXR's rle"),
+              std::string::npos)
+        << unknown.errors;
     const Outcome recipe = command("recipe OndrelCircle --size 320x180 --compression piz");
     ASSERT_EQ(recipe.status, 0) << recipe.errors;
     EXPECT_NE(recipe.output.find("\"compression\": \"piz\""), std::string::npos) << recipe.output;
