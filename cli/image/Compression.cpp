@@ -4,19 +4,13 @@
 
 #include <algorithm>
 #include <cctype>
-#include <variant>
 
 namespace OndrelCli {
 namespace {
 
-struct Attribute {
-    std::string name;
-    std::variant<int, std::string> value;
-};
-
 struct Method {
     std::string name;
-    std::vector<Attribute> attributes; // none: the library's own choice
+    std::vector<CompressionAttribute> attributes; // none: the library's own choice
 };
 
 // libpng's row filters (png.h's PNG_FILTER_*): a row is stored as the difference from the pixel
@@ -155,17 +149,14 @@ void checkCompression(const std::string& name, const std::string& format) {
     }
 }
 
-void setCompression(OIIO::ImageSpec& header, const std::string& name, const std::string& format) {
+std::vector<CompressionAttribute> compressionAttributes(const std::string& name,
+                                                        const std::string& format) {
     for (const Method& method : methods(format)) {
-        if (method.name != name) {
-            continue;
+        if (method.name == name) {
+            return method.attributes;
         }
-        for (const Attribute& attribute : method.attributes) {
-            std::visit([&](const auto& value) { header.attribute(attribute.name, value); },
-                       attribute.value);
-        }
-        return;
     }
+    return {};
 }
 
 } // namespace OndrelCli

@@ -10,9 +10,8 @@
 // zip and zips with a level (zip:1 to zip:9); TIFF lzw, zip, zip:1 to zip:9 and packbits. Other
 // formats take fast and default, which both leave the choice to their library.
 
-#include <OpenImageIO/imageio.h>
-
 #include <string>
+#include <variant>
 #include <vector>
 
 namespace OndrelCli {
@@ -28,8 +27,15 @@ std::vector<std::string> compressionNames(const std::string& format);
 // the message lists the names it takes.
 void checkCompression(const std::string& name, const std::string& format);
 
-// Sets the attributes that ask OpenImageIO's writer of `format` for the compression `name`,
-// which checkCompression has accepted.
-void setCompression(OIIO::ImageSpec& header, const std::string& name, const std::string& format);
+// An attribute of a writer's header, by OpenImageIO's name, with an int or a text value.
+struct CompressionAttribute {
+    std::string name;
+    std::variant<int, std::string> value;
+};
+
+// The attributes that ask OpenImageIO's writer of `format` for the compression `name`, which
+// checkCompression has accepted; none for the library's own choice.
+std::vector<CompressionAttribute> compressionAttributes(const std::string& name,
+                                                        const std::string& format);
 
 } // namespace OndrelCli

@@ -19,6 +19,7 @@
 #include <optional>
 #include <string>
 #include <system_error>
+#include <variant>
 
 namespace OndrelCli {
 
@@ -336,7 +337,10 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
     // No time of writing, which TIFF and OpenEXR would otherwise record: the same frame is the
     // same file, whenever and wherever it is rendered.
     header.attribute("DateTime", "");
-    setCompression(header, compression, writer->format_name());
+    for (const auto& attribute : compressionAttributes(compression, writer->format_name())) {
+        std::visit([&](const auto& value) { header.attribute(attribute.name, value); },
+                   attribute.value);
+    }
     bool opened = false;
     temporary.open([&] { opened = writer->open(temporary.path().string(), header); });
     if (!opened) {
