@@ -346,7 +346,7 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
     if (!opened) {
         throw failed(reason(writer->geterror()));
     }
-    // The writer's own spec says the type it stores (PNG keeps 8 or 16 bits, say).
+    // The header the writer keeps (its ImageSpec) says the type it stores (PNG: 8 or 16 bits).
     const FileLayout layout{writer->spec().format, header.nchannels, associated};
     const A_long rows = std::max<A_long>(
         1, static_cast<A_long>(writeStripBytes / (static_cast<std::size_t>(width) *
