@@ -560,6 +560,11 @@ struct TermsOf {
     }
 };
 
+// Spelt out for compilers without deduction for aggregates (clang before 17).
+template <typename Object, std::size_t N>
+TermsOf(const Object&, Part, const std::array<double (Object::*)(double) const, N>&)
+    -> TermsOf<Object, N>;
+
 // Comparisons of one quantity that choose the formula of one part's coverage.
 template <typename Object, std::size_t N>
 struct ConditionsOf {
@@ -572,6 +577,10 @@ struct ConditionsOf {
     std::array<double, boundCount> candidateBounds(double lo, PaintedParts painted) const;
     bool saturatedAt(double, PaintedParts) const { return true; }
 };
+
+template <typename Object, std::size_t N>
+ConditionsOf(const Object&, Part, const std::array<bool (Object::*)(double) const, N>&)
+    -> ConditionsOf<Object, N>;
 
 namespace Detail {
 
