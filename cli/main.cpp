@@ -4,6 +4,7 @@
 #include "cli/commands/Commands.h"
 #include "cli/commands/OptionChecks.h"
 #include "cli/core/CliError.h"
+#include "cli/core/PlainText.h"
 #include "cli/terminal/Signals.h"
 
 #include "host/system/HostError.h"
@@ -11,6 +12,16 @@
 #include <cstdio>
 #include <exception>
 #include <new>
+
+namespace {
+
+// Every failure ends in one line, whatever names the message carries (PlainText.h).
+int failed(const char* message) {
+    std::fprintf(stderr, "ondrel: %s\n", OndrelCli::shownText(message).c_str());
+    return 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv) {
     OndrelCli::handleTerminationSignals();
@@ -20,7 +31,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     // One line naming the mistake, like every other error of the command.
     app.failure_message([](const CLI::App*, const CLI::Error& e) {
-        return "ondrel: " + std::string(e.what()) + " (see --help)\n";
+        return "ondrel: " + OndrelCli::shownText(e.what()) + " (see --help)\n";
     });
     app.fallthrough(); // --module may follow the subcommand
     app.add_option("--module", options.module, "The module to load")
@@ -44,18 +55,14 @@ int main(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     } catch (const OfflineHost::HostError& e) {
-        std::fprintf(stderr, "ondrel: %s\n", e.what());
-        return 1;
+        return failed(e.what());
     } catch (const OndrelCli::CliError& e) {
-        std::fprintf(stderr, "ondrel: %s\n", e.what());
-        return 1;
+        return failed(e.what());
     } catch (const std::bad_alloc&) {
-        std::fprintf(stderr, "ondrel: not enough memory\n");
-        return 1;
+        return failed("not enough memory");
     } catch (const std::exception& e) {
         // A failure no check above foresaw still ends in one line and a status, never an abort.
-        std::fprintf(stderr, "ondrel: %s\n", e.what());
-        return 1;
+        return failed(e.what());
     }
     return 0;
 }

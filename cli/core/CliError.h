@@ -3,6 +3,8 @@
 // A mistake in what the user asked for, or a file that cannot be read or written: main prints
 // the message on one line and exits with a non-zero status.
 
+#include "cli/core/PlainText.h"
+
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -14,9 +16,9 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// A file as messages name it: in double quotes.
+// A file as messages name it: in double quotes, on one line (shownText).
 inline std::string quoted(const std::filesystem::path& file) {
-    return "\"" + file.string() + "\"";
+    return "\"" + shownText(file.string()) + "\"";
 }
 
 // Runs `work`, putting `where` (an option, or a file and line) before the message of a CliError

@@ -1,6 +1,7 @@
 #include "cli/core/Effects.h"
 
 #include "cli/core/CliError.h"
+#include "cli/core/PlainText.h"
 
 #include "host/system/HostError.h"
 
@@ -9,6 +10,7 @@
 namespace OndrelCli {
 
 std::shared_ptr<const OfflineHost::Module> loadModule(const GlobalOptions& options) {
+    checkPlainText(options.module.string(), "--module " + quoted(options.module));
     return std::make_shared<const OfflineHost::Module>(options.module);
 }
 

@@ -1,5 +1,7 @@
 #include "cli/core/Text.h"
 
+#include "cli/core/PlainText.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -44,7 +46,7 @@ std::string joined(const std::vector<std::string>& items) {
 }
 
 std::string inQuotes(std::string_view text) {
-    return "\"" + std::string(text) + "\"";
+    return "\"" + shownText(text) + "\"";
 }
 
 std::optional<double> number(std::string_view text) {

@@ -16,7 +16,7 @@ std::vector<std::string> split(std::string_view text, char separator);
 std::string lower(std::string text);
 // "a, b, c"
 std::string joined(const std::vector<std::string>& items);
-std::string inQuotes(std::string_view text); // "text"
+std::string inQuotes(std::string_view text); // "text", on one line (shownText)
 
 // The whole text as a number, or nothing: no spaces, no trailing characters, finite.
 std::optional<double> number(std::string_view text);

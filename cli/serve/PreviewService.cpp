@@ -1,6 +1,7 @@
 #include "cli/serve/PreviewService.h"
 
 #include "cli/core/ParamText.h"
+#include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
@@ -110,6 +111,7 @@ void checkPreviewSize(const Shot& shot) {
 PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::path> input)
     : m_options(options), m_input(std::move(input)) {
     if (m_input) {
+        checkPlainText(m_input->string(), "-i " + quoted(*m_input));
         if (FramePattern(*m_input).isSequence()) {
             throw CliError("-i " + quoted(*m_input) +
                            ": the preview takes one image file, not a sequence");

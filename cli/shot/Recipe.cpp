@@ -1,6 +1,7 @@
 #include "cli/shot/Recipe.h"
 
 #include "cli/core/CliError.h"
+#include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
 #include "cli/shot/JsonDocument.h"
 
@@ -305,6 +306,7 @@ Recipe readRecipe(const fs::path& file) {
         text.assign(std::istreambuf_iterator<char>(std::cin), {});
         return parseRecipe(text, "(standard input)", fs::current_path());
     }
+    checkPlainText(file.string(), "--recipe " + inQuotes(file.string()));
     std::error_code error;
     if (fs::is_directory(file, error)) {
         throw CliError("cannot read recipe " + inQuotes(file.string()) + ": it is a folder");

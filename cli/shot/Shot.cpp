@@ -3,6 +3,7 @@
 #include "cli/core/CliError.h"
 #include "cli/core/ParamAssignment.h"
 #include "cli/core/ParamText.h"
+#include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
 #include "cli/image/ImageFiles.h"
 #include "cli/shot/RenderLimits.h"
@@ -118,6 +119,21 @@ void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const Rec
     }
 }
 
+// Names and values go on into file names, messages, recipes and batch scripts: none may hold a
+// line break or another control character (PlainText.h).
+void checkPlainTexts(const Recipe& recipe) {
+    for (const auto& [field, setting] : recipe.settings) {
+        checkPlainText(setting.text, setting.origin);
+    }
+    for (const RecipeParam& param : recipe.params) {
+        checkPlainText(param.name, param.origin);
+        for (std::size_t i = 0; i < param.track.keys.size(); ++i) {
+            checkPlainText(param.track.keys[i].value,
+                           i < param.keyOrigins.size() ? param.keyOrigins[i] : param.origin);
+        }
+    }
+}
+
 } // namespace
 
 OfflineHost::Frame Shot::hostFrame(std::optional<int> n) const {
@@ -139,6 +155,7 @@ OfflineHost::Frame Shot::hostFrame(std::optional<int> n) const {
 }
 
 Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
+    checkPlainTexts(recipe);
     const Settings settings(recipe);
     Shot shot;
     shot.module = module;

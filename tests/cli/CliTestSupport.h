@@ -125,12 +125,17 @@ protected:
         ASSERT_TRUE(out->close());
     }
 
-    // A refusal: one line on stderr that starts "ondrel: " and holds `message`, a non-zero
-    // status, and the folder as it was.
+    // A refusal of `ondrel render ARGUMENTS`: one line on stderr that starts "ondrel: " and
+    // holds `message`, a non-zero status, and the folder as it was.
     void expectRefused(const std::string& arguments, const std::string& message) {
+        expectCommandRefused("render " + arguments, message);
+    }
+
+    // The same for any of the command's subcommands.
+    void expectCommandRefused(const std::string& arguments, const std::string& message) {
         SCOPED_TRACE(arguments);
         const std::set<std::string> before = files();
-        const Outcome run = ondrel(arguments);
+        const Outcome run = command(arguments);
         EXPECT_NE(run.status, 0);
         EXPECT_EQ(run.errors.rfind("ondrel: ", 0), 0u) << run.errors;
         EXPECT_NE(run.errors.find(message), std::string::npos) << run.errors;
@@ -142,6 +147,15 @@ protected:
     // Shell commands that set limits for the command, each ending in "&&".
     std::string limits;
 };
+
+// `text` as one word for the shell, whatever it holds.
+inline std::string shellWord(const std::string& text) {
+    std::string word = "'";
+    for (const char c : text) {
+        word += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return word + "'";
+}
 
 inline void expectPixel(const Image& image, int x, int y, std::vector<float> want,
                         float tolerance) {
