@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 
 namespace OndrelCli {
@@ -111,26 +112,57 @@ void saveRecord(const JobRecord& record) {
 
 JobRecord loadRecord(const std::string& job) {
     const fs::path file = recordFile(job);
-    std::ifstream in(file);
+    std::ifstream in(file, std::ios::binary);
     if (!in) {
         throw CliError("no record of job " + inQuotes(job) + " in " +
                        inQuotes(file.parent_path().string()) +
                        ": only jobs sent by ondrel submit as this user are known");
     }
+    const std::string where = "the record of job " + job + ", " + inQuotes(file.string());
+    const auto damaged = [&](const std::string& what) {
+        return CliError(where + ", is damaged: " + what);
+    };
+    std::unique_ptr<JsonDocument> document;
     try {
-        const Json json = Json::parse(in);
-        JobRecord record;
-        record.job = json.at("job").get<std::string>();
-        record.output = json.at("output").get<std::string>();
-        record.logFolder = json.at("logFolder").get<std::string>();
-        record.chunks = json.at("chunks").get<std::vector<std::string>>();
-        record.tasks = json.at("tasks").get<std::vector<int>>();
-        record.script = json.at("script").get<std::string>();
-        return record;
-    } catch (const Json::exception& e) {
-        throw CliError("the record of job " + job + ", " + inQuotes(file.string()) +
-                       ", is damaged: " + e.what());
+        document = std::make_unique<JsonDocument>(readLimited(in, maxJsonBytes, where));
+    } catch (const JsonSyntaxError& e) {
+        throw damaged("line " + std::to_string(e.line) + ": " + e.what());
     }
+    const Json& json = document->root().json();
+    const auto field = [&](const char* name, bool (Json::*is)() const noexcept) -> const Json& {
+        const auto found = json.is_object() ? json.find(name) : json.end();
+        if (found == json.end() || !((*found).*is)()) {
+            throw damaged(std::string("no \"") + name + "\" of the right kind");
+        }
+        return *found;
+    };
+    const auto texts = [&](const char* name) {
+        std::vector<std::string> list;
+        for (const Json& item : field(name, &Json::is_array)) {
+            if (!item.is_string()) {
+                throw damaged(std::string("\"") + name + "\" holds something that is not text");
+            }
+            list.push_back(item.get<std::string>());
+        }
+        return list;
+    };
+    JobRecord record;
+    record.job = field("job", &Json::is_string).get<std::string>();
+    record.output = field("output", &Json::is_string).get<std::string>();
+    record.logFolder = field("logFolder", &Json::is_string).get<std::string>();
+    record.chunks = texts("chunks");
+    for (const Json& task : field("tasks", &Json::is_array)) {
+        if (!task.is_number_integer() || task.get<long long>() < 1 ||
+            task.get<long long>() > static_cast<long long>(record.chunks.size())) {
+            throw damaged("\"tasks\" holds something that is not a chunk's number");
+        }
+        record.tasks.push_back(task.get<int>());
+    }
+    record.script = field("script", &Json::is_string).get<std::string>();
+    if (record.job != job) {
+        throw damaged("it is the record of job " + inQuotes(record.job));
+    }
+    return record;
 }
 
 std::vector<ChunkStatus> jobStatus(const JobRecord& record) {

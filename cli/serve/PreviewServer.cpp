@@ -36,9 +36,10 @@ std::string headerText(std::string text) {
 
 Json body(const httplib::Request& request) {
     try {
-        return Json::parse(request.body);
-    } catch (const Json::parse_error&) {
-        throw ServeError(400, "the request is not JSON");
+        return JsonDocument(request.body).root().json();
+    } catch (const JsonSyntaxError& e) {
+        throw ServeError(400, "the request is not JSON: line " + std::to_string(e.line) + ": " +
+                                  e.what());
     }
 }
 

@@ -69,7 +69,7 @@ bool isGroup(const PF_ParamDef& def) {
 
 // Where a value of the page's recipe is set on the page, for messages: the parameter's control by
 // its name, or the setting by its label ("Size: expected WIDTHxHEIGHT...").
-std::string controlOf(const Json::json_pointer& at) {
+std::string controlOf(const Json::json_pointer& at, const Json& /*value*/) {
     static const std::map<std::string, std::string> labels = {
         {"effect", "Effect"},         {"depth", "Depth"},        {"size", "Size"},
         {"fps", "Frame rate"},        {"frames", "Frame range"}, {"downsample", "Downsample"},

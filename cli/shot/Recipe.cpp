@@ -37,7 +37,7 @@ public:
     Recipe read() {
         const Json& root = m_root;
         if (!root.is_object()) {
-            refuse(Json::json_pointer(), "a recipe is a JSON object, { ... }");
+            refuse(Json::json_pointer(), root, "a recipe is a JSON object, { ... }");
         }
         Recipe recipe;
         for (const auto& [field, value] : root.items()) {
@@ -48,18 +48,22 @@ public:
                        recipeFields().end()) {
                 recipe.settings[field] = setting(field, value, at);
             } else {
-                refuse(at, inQuotes(field) + " is not a recipe field; the fields are " +
-                               joined(recipeFields()) + " and params");
+                refuse(at, value,
+                       inQuotes(field) + " is not a recipe field; the fields are " +
+                           joined(recipeFields()) + " and params");
             }
         }
         return recipe;
     }
 
 private:
-    std::string origin(const Json::json_pointer& at) const { return m_originOf(at); }
+    std::string origin(const Json::json_pointer& at, const Json& value) const {
+        return m_originOf(at, value);
+    }
 
-    [[noreturn]] void refuse(const Json::json_pointer& at, const std::string& what) const {
-        throw CliError(origin(at) + ": " + what);
+    [[noreturn]] void refuse(const Json::json_pointer& at, const Json& value,
+                             const std::string& what) const {
+        throw CliError(origin(at, value) + ": " + what);
     }
 
     Setting setting(const std::string& field, const Json& value, const Json::json_pointer& at) {
@@ -69,13 +73,14 @@ private:
         } else if (value.is_number() && !isPathField(field) && field != "effect") {
             text = numberText(value.get<double>());
         } else {
-            refuse(at, inQuotes(field) + " takes " +
-                           (isPathField(field) || field == "effect" ? "text" : "a number or text"));
+            refuse(at, value,
+                   inQuotes(field) + " takes " +
+                       (isPathField(field) || field == "effect" ? "text" : "a number or text"));
         }
         if (isPathField(field) && !text.empty()) {
             text = wholePath(m_folder / text);
         }
-        return {text, origin(at)};
+        return {text, origin(at, value)};
     }
 
     // A value as text: numbers as the shortest exact text, lists of numbers joined by commas.
@@ -97,17 +102,18 @@ private:
             }
             return text;
         }
-        refuse(at, "a value is a number, text, true or false, or a list of numbers");
+        refuse(at, value, "a value is a number, text, true or false, or a list of numbers");
     }
 
     void readParams(const Json& params, const Json::json_pointer& at, Recipe& recipe) {
         if (!params.is_object()) {
-            refuse(at, "\"params\" is an object of parameter names and their values");
+            refuse(at, params, "\"params\" is an object of parameter names and their values");
         }
+        // Each name once, as JSON objects have them: no search among the earlier ones.
         for (const auto& [name, value] : params.items()) {
             const Json::json_pointer paramAt = at / name;
-            RecipeParam& param = recipe.param(name);
-            param.origin = origin(paramAt);
+            RecipeParam& param =
+                recipe.params.emplace_back(RecipeParam{name, {}, origin(paramAt, value), {}});
             if (value.is_object()) {
                 readKeyframes(value, paramAt, param);
             } else {
@@ -123,34 +129,34 @@ private:
             if (member == "interpolation") {
                 param.track.interpolation = interpolation(value, memberAt);
             } else if (member != "keys") {
-                refuse(memberAt, inQuotes(member) +
-                                     " is not part of keyframes; they have \"keys\" and "
-                                     "\"interpolation\"");
+                refuse(memberAt, value,
+                       inQuotes(member) + " is not part of keyframes; they have \"keys\" and "
+                                          "\"interpolation\"");
             }
         }
         const auto keys = track.find("keys");
         if (keys == track.end() || !keys->is_array() || keys->empty()) {
-            refuse(at, "keyframes need \"keys\": a list of {\"time\": ..., \"value\": ...}");
+            refuse(at, track, "keyframes need \"keys\": a list of {\"time\": ..., \"value\": ...}");
         }
         for (std::size_t i = 0; i < keys->size(); ++i) {
             const Json::json_pointer keyAt = at / "keys" / i;
             param.track.keys.push_back(keyframe((*keys)[i], keyAt));
-            param.keyOrigins.push_back(origin(keyAt));
+            param.keyOrigins.push_back(origin(keyAt, (*keys)[i]));
         }
     }
 
     Keyframe keyframe(const Json& key, const Json::json_pointer& at) {
         if (!key.is_object() || !key.contains("time") || !key.contains("value")) {
-            refuse(at, "a keyframe is {\"time\": ..., \"value\": ...}");
+            refuse(at, key, "a keyframe is {\"time\": ..., \"value\": ...}");
         }
         Keyframe keyframe;
         for (const auto& [member, value] : key.items()) {
             const Json::json_pointer memberAt = at / member;
             if (member == "time") {
                 if (!value.is_number() && !value.is_string()) {
-                    refuse(memberAt, "a time is a frame number, or text such as \"2s\"");
+                    refuse(memberAt, value, "a time is a frame number, or text such as \"2s\"");
                 }
-                keyframe.time = inContext(origin(memberAt), [&] {
+                keyframe.time = inContext(origin(memberAt, value), [&] {
                     return parseKeyTime(value.is_number() ? numberText(value.get<double>())
                                                           : value.get<std::string>());
                 });
@@ -159,17 +165,20 @@ private:
             } else if (member == "interpolation") {
                 keyframe.interpolation = interpolation(value, memberAt);
             } else {
-                refuse(memberAt, inQuotes(member) + " is not part of a keyframe; it has \"time\", "
-                                                    "\"value\" and \"interpolation\"");
+                refuse(memberAt, value,
+                       inQuotes(member) + " is not part of a keyframe; it has \"time\", "
+                                          "\"value\" and \"interpolation\"");
             }
         }
         return keyframe;
     }
 
     OfflineHost::Interpolation interpolation(const Json& value, const Json::json_pointer& at) {
-        return inContext(origin(at), [&] {
-            return parseInterpolation(value.is_string() ? value.get<std::string>() : value.dump());
-        });
+        if (!value.is_string()) {
+            refuse(at, value, "an interpolation is \"linear\", \"hold\" or \"ease\"");
+        }
+        return inContext(origin(at, value),
+                         [&] { return parseInterpolation(value.get<std::string>()); });
     }
 
     const Json& m_root;
@@ -301,9 +310,9 @@ RecipeParam& Recipe::param(const std::string& name) {
 }
 
 Recipe readRecipe(const fs::path& file) {
-    std::string text;
     if (file == "-") {
-        text.assign(std::istreambuf_iterator<char>(std::cin), {});
+        const std::string text =
+            readLimited(std::cin, maxJsonBytes, "the recipe on standard input");
         return parseRecipe(text, "(standard input)", fs::current_path());
     }
     checkPlainText(file.string(), "--recipe " + inQuotes(file.string()));
@@ -316,10 +325,7 @@ Recipe readRecipe(const fs::path& file) {
         throw CliError("cannot read recipe " + inQuotes(file.string()) + ": " +
                        (fs::exists(file, error) ? "permission denied" : "no such file"));
     }
-    text.assign(std::istreambuf_iterator<char>(in), {});
-    if (in.bad()) {
-        throw CliError("cannot read recipe " + inQuotes(file.string()));
-    }
+    const std::string text = readLimited(in, maxJsonBytes, "recipe " + inQuotes(file.string()));
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
     return parseRecipe(text, file.string(), folder);
 }
@@ -333,9 +339,9 @@ Recipe parseRecipe(std::string_view text, const std::string& name, const fs::pat
         }
     }();
     return RecipeReader(
-               document.root(),
-               [&](const Json::json_pointer& at) {
-                   return name + ":" + std::to_string(document.lineOf(at));
+               document.root().json(),
+               [&](const Json::json_pointer&, const Json& value) {
+                   return name + ":" + std::to_string(document.lineOf(value));
                },
                folder)
         .read();

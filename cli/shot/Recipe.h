@@ -77,9 +77,9 @@ Recipe readRecipe(const std::filesystem::path& file);
 Recipe parseRecipe(std::string_view text, const std::string& name,
                    const std::filesystem::path& folder);
 
-// What messages call the place of a value in a recipe, by its JSON pointer ("/params/Radius"):
-// "FILE:LINE" for a file; a page names the control instead.
-using RecipeOrigins = std::function<std::string(const Json::json_pointer&)>;
+// What messages call the place of a value in a recipe, given its JSON pointer ("/params/Radius")
+// and the value there: "FILE:LINE" for a file; a page names the control instead.
+using RecipeOrigins = std::function<std::string(const Json::json_pointer&, const Json&)>;
 // The same from JSON already read, each value's place named by `originOf`.
 Recipe readRecipeJson(const Json& root, const RecipeOrigins& originOf,
                       const std::filesystem::path& folder);

@@ -101,7 +101,7 @@ TEST_F(RecipeCommand, MistakesNameTheRecipeAndTheLine) {
         {"{\"params\": {}}", "ondrel: no effect: name one"},
         {"{\"effect\": \"OndrelSquare\"}", "ondrel: unknown effect \"OndrelSquare\""},
         {"{\"effect\": \"OndrelCircle\" \"depth\": 8}",
-         "ondrel: shot.json:1: syntax error while parsing object"},
+         "ondrel: shot.json:1: unexpected text \"depth\""},
     };
     for (const auto& c : cases) {
         write("shot.json", c.recipe);

@@ -119,13 +119,12 @@ TEST(Recipe, EachKindOfMalformedRecipeNamesItsLine) {
         const char* text;
         const char* message;
     } cases[] = {
-        {"", "shot.json:1: syntax error while parsing value - unexpected end of input"},
+        {"", "shot.json:1: the text ends before the JSON does"},
         {"{\n  \"effect\": \"OndrelCircle\"\n  \"depth\": 8\n}",
-         "shot.json:3: syntax error while parsing object - unexpected string literal; "
-         "expected '}'"},
-        {"{\n  \"depth\": 8,\n}", "shot.json:3: syntax error while parsing object key"},
-        {"{\"effect\": \"a\nb\"}",
-         "shot.json:1: syntax error while parsing value - invalid string"},
+         "shot.json:3: unexpected text \"depth\""},
+        {"{\n  \"depth\": 8,\n}", "shot.json:3: unexpected \"}\""},
+        {"{\"effect\": \"a\nb\"}", "shot.json:1: text in quotes holds a line break"},
+        {"{\n\"depth\": 1e309}", "shot.json:2: the number 1e309 is beyond the range of numbers"},
         {"[1, 2]", "shot.json:1: a recipe is a JSON object"},
         {"{\n\"depth\": 8,\n\"depth\": 16}", "shot.json:3: \"depth\" is given twice"},
         {"{\n\n \"fsp\": 24}",

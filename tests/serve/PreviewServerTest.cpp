@@ -136,7 +136,8 @@ TEST_F(PreviewServerTest, CarriesPreviewsAndRefusals) {
     const auto notJson = c.Post("/api/preview", "{\"recipe\":", "application/json");
     ASSERT_TRUE(notJson);
     EXPECT_EQ(notJson->status, 400);
-    EXPECT_EQ(Json::parse(notJson->body)["error"], "the request is not JSON");
+    EXPECT_EQ(Json::parse(notJson->body)["error"],
+              "the request is not JSON: line 1: the text ends before the JSON does");
 
     const auto unknown = c.Get("/api/controls?effect=OndrelSquare");
     ASSERT_TRUE(unknown);
