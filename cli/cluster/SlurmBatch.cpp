@@ -1,22 +1,16 @@
 #include "cli/cluster/SlurmBatch.h"
 
+#include "cli/cluster/ScriptText.h"
 #include "cli/core/CliError.h"
 #include "cli/core/Frames.h"
+#include "cli/core/PlainText.h"
+#include "cli/core/Text.h"
 
 namespace OndrelCli {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-// Quoted for the shell: 'text', with each ' as '\''.
-std::string shellQuoted(const std::string& text) {
-    std::string quoted = "'";
-    for (const char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
 
 // The recipe goes to the task as a here-document ending at this line, which JSON text never
 // holds on a line of its own.
@@ -37,42 +31,46 @@ fs::path taskLog(const fs::path& folder, const std::string& job, int task, const
     return folder / ("ondrel-" + job + "_" + std::to_string(task) + "." + extension);
 }
 
-BatchJob makeBatchJob(const std::string& effect, const std::string& recipe,
-                      const std::vector<int>& frames, const fs::path& output,
-                      const fs::path& ondrel, const BatchSettings& settings) {
+BatchJob makeBatchJob(const BatchTask& task, const std::vector<int>& frames,
+                      const BatchSettings& settings) {
+    checkPlainText(task.effect, "the effect " + inQuotes(task.effect));
+    for (const fs::path* file : {&task.output, &task.ondrel, &task.module}) {
+        checkPlainText(file->string(), quoted(*file));
+    }
+    // The recipe reaches the task as a here-document: a line of its own that ends it early would
+    // make the rest commands. JSON text never holds one.
+    if (("\n" + task.recipe + "\n").find("\n" + std::string(recipeEnd) + "\n") !=
+        std::string::npos) {
+        throw CliError("the recipe holds a line that would end it early in the batch script");
+    }
     BatchJob job;
-    job.name = "ondrel-" + effect;
+    job.name = "ondrel-" + task.effect;
     job.chunks = chunkFrames(frames, settings.chunk);
-    job.logFolder = output.parent_path();
-    const std::string logs = (job.logFolder / "ondrel-%A_%a").string();
+    job.logFolder = task.output.parent_path();
+    const std::string logs = logFolderPattern(job.logFolder) + "/ondrel-%A_%a";
 
     std::string s = "#!/bin/bash\n";
-    s += "# " + effect + ", frames " + framesText(frames) + " in " +
-         std::to_string(job.chunks.size()) + " chunks, to " + output.string() +
+    s += "# " + task.effect + ", frames " + framesText(frames) + " in " +
+         std::to_string(job.chunks.size()) + " chunks, to " + task.output.string() +
          "; sent by ondrel submit.\n";
-    // sbatch splits a directive at spaces outside double quotes, and drops the quotes.
-    const auto directive = [&](const std::string& option) {
-        if (option.find_first_of("\n\r\"") != std::string::npos) {
-            throw CliError("the sbatch option " + option +
-                           " holds a line break or a double quote, which a batch script cannot "
-                           "pass on");
-        }
-        const bool spaced = option.find_first_of(" \t") != std::string::npos;
-        s += "#SBATCH " + (spaced ? "\"" + option + "\"" : option) + "\n";
+    const auto directive = [&](const std::string& option, const std::string& origin) {
+        checkPlainText(option, origin);
+        s += "#SBATCH " + directiveQuoted(option) + "\n";
     };
-    directive("--job-name=" + job.name);
-    directive("--array=1-" + std::to_string(job.chunks.size()));
-    directive("--cpus-per-task=" + std::to_string(settings.cpusPerTask));
-    directive("--output=" + logs + ".out");
-    directive("--error=" + logs + ".err");
+    directive("--job-name=" + job.name, "the effect " + inQuotes(task.effect));
+    directive("--array=1-" + std::to_string(job.chunks.size()), "--chunk");
+    directive("--cpus-per-task=" + std::to_string(settings.cpusPerTask), "--cpus-per-task");
+    directive("--output=" + logs + ".out", "-o " + quoted(task.output));
+    directive("--error=" + logs + ".err", "-o " + quoted(task.output));
     if (!settings.partition.empty()) {
-        directive("--partition=" + settings.partition);
+        directive("--partition=" + settings.partition,
+                  "--partition " + inQuotes(settings.partition));
     }
     if (!settings.timeLimit.empty()) {
-        directive("--time=" + settings.timeLimit);
+        directive("--time=" + settings.timeLimit, "--time-limit " + inQuotes(settings.timeLimit));
     }
     for (const auto& argument : settings.sbatchArguments) {
-        directive(argument);
+        directive(argument, "--sbatch-arg " + inQuotes(argument));
     }
     s += "set -eu\n";
     s += "chunks=(''";
@@ -80,11 +78,14 @@ BatchJob makeBatchJob(const std::string& effect, const std::string& recipe,
         s += "\n  " + shellQuoted(chunk);
     }
     s += "\n)\n";
-    s += "exec " + shellQuoted(ondrel.string()) + " render --recipe - --frames \"${chunks[" +
+    s += "exec " + shellQuoted(task.ondrel.string()) + " --module " +
+         shellQuoted(task.module.string()) + " render --recipe - --frames \"${chunks[" +
          "$SLURM_ARRAY_TASK_ID]}\" --threads \"${SLURM_CPUS_PER_TASK:-1}\"" +
          (settings.skipExisting ? " --skip-existing" : "") + " <<'" + recipeEnd + "'\n";
-    s += recipe;
+    s += task.recipe;
+    s += task.recipe.ends_with('\n') ? "" : "\n";
     s += recipeEnd + std::string("\n");
+    checkBatchScript(s);
     job.script = std::move(s);
     return job;
 }

@@ -30,11 +30,20 @@ struct BatchJob {
     std::string script;
 };
 
-// The batch script for every chunk. `recipe` is the whole recipe (paths absolute) and `ondrel`
-// the command the tasks run. Throws CliError for an sbatch argument that cannot be written.
-BatchJob makeBatchJob(const std::string& effect, const std::string& recipe,
-                      const std::vector<int>& frames, const std::filesystem::path& output,
-                      const std::filesystem::path& ondrel, const BatchSettings& settings);
+// What each task runs: `ondrel --module MODULE render --recipe -` of its chunk, the recipe (whole,
+// paths absolute) in the script, and the frames' file-name pattern (absolute).
+struct BatchTask {
+    std::string effect;
+    std::string recipe;
+    std::filesystem::path output;
+    std::filesystem::path ondrel;
+    std::filesystem::path module;
+};
+
+// The batch script for every chunk, checked as sbatch reads it (ScriptText.h). Throws CliError for
+// a name or sbatch option that is not plain text, and for a log folder Slurm cannot name.
+BatchJob makeBatchJob(const BatchTask& task, const std::vector<int>& frames,
+                      const BatchSettings& settings);
 
 // The task logs of an array job: FOLDER/ondrel-JOB_TASK.out and .err.
 std::filesystem::path taskLog(const std::filesystem::path& folder, const std::string& job, int task,

@@ -1,13 +1,14 @@
 #include "cli/cluster/SlurmJobs.h"
 
+#include "cli/cluster/ScriptText.h"
 #include "cli/cluster/Subprocess.h"
 #include "cli/core/CliError.h"
 #include "cli/core/Frames.h"
+#include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
 #include "cli/shot/FramePattern.h"
 #include "cli/shot/JsonDocument.h"
-
-#include <unistd.h>
+#include "cli/terminal/TemporaryFile.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -22,21 +23,25 @@ namespace fs = std::filesystem;
 namespace {
 
 fs::path stateFolder() {
-    if (const char* folder = std::getenv("ONDREL_STATE_DIR"); folder != nullptr && *folder) {
-        return folder;
+    for (const auto& [variable, below] :
+         {std::pair{"ONDREL_STATE_DIR", ""}, std::pair{"XDG_STATE_HOME", "ondrel"},
+          std::pair{"HOME", ".local/state/ondrel"}}) {
+        if (const char* folder = std::getenv(variable); folder != nullptr && *folder) {
+            checkPlainText(folder, std::string("the environment variable ") + variable);
+            return fs::path(folder) / below;
+        }
     }
-    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state) {
-        return fs::path(state) / "ondrel";
-    }
-    const char* home = std::getenv("HOME");
-    if (home == nullptr || *home == '\0') {
-        throw CliError(
-            "cannot keep a record of the job: HOME is not set (or set ONDREL_STATE_DIR)");
-    }
-    return fs::path(home) / ".local" / "state" / "ondrel";
+    throw CliError("cannot keep a record of the job: HOME is not set (or set ONDREL_STATE_DIR)");
 }
 
+// The job's record, in the state folder whatever the id says: only Slurm's own ids, which are
+// numbers, name a record.
 fs::path recordFile(const std::string& job) {
+    constexpr std::size_t longestId = 20;
+    if (job.empty() || job.size() > longestId ||
+        job.find_first_not_of("0123456789") != std::string::npos) {
+        throw CliError("a job id is the number Slurm gave the job, such as 4242");
+    }
     return stateFolder() / "jobs" / (job + ".json");
 }
 
@@ -73,6 +78,7 @@ std::map<int, ChunkState> queuedTasks(const std::string& job) {
 } // namespace
 
 std::string sendJob(const std::string& script, const std::vector<int>& tasks) {
+    checkBatchScript(script);
     const ProgramResult sent =
         runProgram({"sbatch", "--parsable", "--array=" + framesText(tasks)}, script);
     const std::string job = trim(sent.output.substr(0, sent.output.find_first_of(";\n")));
@@ -93,21 +99,19 @@ void saveRecord(const JobRecord& record) {
     const fs::path file = recordFile(record.job);
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
-    const fs::path temporary = file.string() + ".ondrel-" + std::to_string(::getpid());
-    {
-        std::ofstream out(temporary);
+    // Under a new name of its own, never through a file or link already there (TemporaryFile.h).
+    TemporaryFile temporary(file);
+    bool written = false;
+    temporary.open([&] {
+        std::ofstream out(temporary.path(), std::ios::binary | std::ios::trunc);
         out << json.dump(2) << "\n";
-        if (!out.flush()) {
-            throw CliError("cannot keep a record of job " + record.job + " in " +
-                           inQuotes(file.parent_path().string()));
-        }
-    }
-    fs::rename(temporary, file, error);
-    if (error) {
-        fs::remove(temporary, error);
+        written = static_cast<bool>(out.flush());
+    });
+    if (!written) {
         throw CliError("cannot keep a record of job " + record.job + " in " +
                        inQuotes(file.parent_path().string()));
     }
+    temporary.commit();
 }
 
 JobRecord loadRecord(const std::string& job) {

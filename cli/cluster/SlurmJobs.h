@@ -21,8 +21,9 @@ struct JobRecord {
     std::string script;
 };
 
-// Sends the batch script as an array job of these tasks with sbatch; returns the job's id.
-// Throws CliError with sbatch's own reason when it refuses.
+// Sends the batch script as an array job of these tasks with sbatch, once it is checked as sbatch
+// reads it (ScriptText.h); returns the job's id. Throws CliError, with sbatch's own reason when
+// it refuses.
 std::string sendJob(const std::string& script, const std::vector<int>& tasks);
 
 void saveRecord(const JobRecord& record);

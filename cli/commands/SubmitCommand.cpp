@@ -28,10 +28,11 @@ struct SubmitOptions {
 };
 
 // The recipe every task reads: the settings as checked here, with whole paths, since the tasks
-// run elsewhere.
+// run elsewhere. The module goes on the task's command line instead, where a recipe cannot name
+// one.
 Recipe taskRecipe(Recipe recipe, const Shot& shot) {
     writeDefaults(recipe, shot);
-    recipe.settings.try_emplace("module", Setting{shot.module.string(), "module"});
+    recipe.settings.erase("module");
     recipe.makePathsWhole();
     return recipe;
 }
@@ -47,10 +48,11 @@ void send(const GlobalOptions& global, const SubmitOptions& options) {
     applyParams(*applyEffect(shot.effectOptions(global), shot.effect, true), shot);
     checkWritable(shot.output->frame(shot.frames.front()));
 
-    const fs::path ondrel = fs::read_symlink("/proc/self/exe");
-    const BatchJob job =
-        makeBatchJob(shot.effect, recipeText(taskRecipe(recipe, shot)), shot.frames,
-                     fs::absolute(shot.output->path()).lexically_normal(), ondrel, options.batch);
+    const BatchTask what{shot.effect, recipeText(taskRecipe(recipe, shot)),
+                         fs::absolute(shot.output->path()).lexically_normal(),
+                         fs::read_symlink("/proc/self/exe"),
+                         fs::absolute(shot.module).lexically_normal()};
+    const BatchJob job = makeBatchJob(what, shot.frames, options.batch);
     if (options.dryRun) {
         std::fputs(job.script.c_str(), stdout);
         return;
@@ -85,7 +87,8 @@ const char* stateName(ChunkState state) {
 }
 
 void printStatus(const std::string& job) {
-    const JobRecord record = loadRecord(job);
+    const JobRecord record =
+        inContext("--status " + inQuotes(job), [&] { return loadRecord(job); });
     std::size_t done = 0;
     std::size_t failed = 0;
     std::size_t pending = 0;
@@ -114,7 +117,7 @@ void printStatus(const std::string& job) {
 }
 
 void resubmit(const std::string& job, const std::string& chunks) {
-    JobRecord record = loadRecord(job);
+    JobRecord record = inContext("--resubmit " + inQuotes(job), [&] { return loadRecord(job); });
     std::vector<int> tasks;
     if (!chunks.empty()) {
         tasks = inContext("--chunks " + inQuotes(chunks), [&] {

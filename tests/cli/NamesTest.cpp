@@ -78,6 +78,12 @@ TEST_F(Names, ControlCharactersAreRefusedWhereverTheyComeIn) {
         {"recipe --recipe name.json", "name.json:1: holds a line break"},
         {"render OndrelCircle -o out.png --recipe " + shellWord("r\n.json"),
          "--recipe \"r\\n.json\": holds a line break"},
+        {"submit OndrelCircle --frames 1-2 --dry-run -o out.####.png --partition " +
+             shellWord("render\n#SBATCH --partition=other"),
+         "--partition \"render\\n#SBATCH --partition=other\": holds a line break"},
+        {"submit OndrelCircle --frames 1-2 --dry-run -o out.####.png --sbatch-arg=" +
+             shellWord("--mem=2G\r"),
+         "--sbatch-arg \"--mem=2G\\r\": holds a line break"},
         {"serve --port 0 -i " + shellWord("plate\x1b.png"),
          "-i \"plate\\x1b.png\": holds a control character (\\x1b)"},
         // Only named, never used: shown escaped, so the message stays one line on a terminal.
@@ -90,7 +96,8 @@ TEST_F(Names, ControlCharactersAreRefusedWhereverTheyComeIn) {
         EXPECT_FALSE(fs::exists(folder / "X"));
     }
 
-    // The module too, before it is loaded (command() gives a --module of its own).
+    // The module too, before it is loaded (command() gives a --module of its own), and an
+    // environment's folder.
     const std::string line = "cd '" + folder.string() +
                              "' && '" ONDREL_CLI_PATH "' list --module " + shellWord("lib\n.so") +
                              " 2> stderr.txt";
@@ -99,6 +106,9 @@ TEST_F(Names, ControlCharactersAreRefusedWhereverTheyComeIn) {
                                                "break; names and values are plain UTF-8 text on "
                                                "one line\n");
     fs::remove(folder / "stderr.txt");
+    limits = "export ONDREL_STATE_DIR=" + shellWord("records\n") + " &&";
+    expectCommandRefused("submit --status 4242",
+                         "the environment variable ONDREL_STATE_DIR: holds a line break");
 }
 
 } // namespace

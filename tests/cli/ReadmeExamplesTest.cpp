@@ -178,7 +178,7 @@ TEST_F(Readme, EveryExampleRunsAsWritten) {
             run = asUser(
                 std::regex_replace(line, std::regex("/shared/"), folder.string() + "/shared/") +
                 " --dry-run");
-            EXPECT_NE(run.output.find("#SBATCH --array=1-"), std::string::npos) << run.output;
+            EXPECT_NE(run.output.find("#SBATCH \"--array=1-"), std::string::npos) << run.output;
         } else {
             run = asUser(line);
         }
