@@ -9,6 +9,7 @@
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
 #include "cli/image/ImageFiles.h"
+#include "cli/shot/FileRoles.h"
 #include "cli/shot/Shot.h"
 
 #include <cstdio>
@@ -45,6 +46,7 @@ void send(const GlobalOptions& global, const SubmitOptions& options) {
                        "-o out.####.exr");
     }
     // Everything is checked here, so that the tasks fail only for reasons of their own.
+    checkFileRoles(shot);
     applyParams(*applyEffect(shot.effectOptions(global), shot.effect, true), shot);
     checkWritable(shot.output->frame(shot.frames.front()));
 

@@ -327,7 +327,9 @@ Recipe readRecipe(const fs::path& file) {
     }
     const std::string text = readLimited(in, maxJsonBytes, "recipe " + inQuotes(file.string()));
     const fs::path folder = file.parent_path().empty() ? fs::path(".") : file.parent_path();
-    return parseRecipe(text, file.string(), folder);
+    Recipe recipe = parseRecipe(text, file.string(), folder);
+    recipe.file = file;
+    return recipe;
 }
 
 Recipe parseRecipe(std::string_view text, const std::string& name, const fs::path& folder) {

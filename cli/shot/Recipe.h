@@ -54,7 +54,8 @@ struct RecipeParam {
 struct Recipe {
     // By field name: effect, module, input, output, size, depth, fps, frames, downsample.
     std::map<std::string, Setting> settings;
-    std::vector<RecipeParam> params; // in the order given, each name once
+    std::vector<RecipeParam> params;           // in the order given, each name once
+    std::optional<std::filesystem::path> file; // the file it was read from, if any
 
     const Setting* setting(const std::string& field) const;
     // The other recipe's settings, and its parameters (whole tracks), replace these.

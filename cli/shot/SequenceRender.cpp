@@ -6,6 +6,7 @@
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
 #include "cli/shot/ExistingFrames.h"
+#include "cli/shot/FileRoles.h"
 #include "cli/shot/RenderLimits.h"
 #include "cli/terminal/Progress.h"
 #include "cli/terminal/SequenceProgress.h"
@@ -242,6 +243,7 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
     if (!shot.output) {
         throw CliError("no output: give -o FILE, or \"output\" in the recipe");
     }
+    checkFileRoles(shot);
     if (!shot.isSequence()) {
         checkWritable(shot.output->path());
         SequenceRenderer(global, shot, control, {{std::nullopt, shot.output->path()}}, nullptr)

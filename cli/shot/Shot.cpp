@@ -204,6 +204,7 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
         shot.hostFrame(std::nullopt);
     }
     shot.params = recipe.params;
+    shot.recipeFile = recipe.file;
 
     if (shot.output && shot.output->isSequence() && !shot.isSequence()) {
         settings.refuse("output", "the file name numbers frames, so give the frames to render "

@@ -33,6 +33,7 @@ struct Shot {
     std::vector<int> frames; // none: one frame at `seconds`
     double seconds = 0.0;
     std::vector<RecipeParam> params;
+    std::optional<std::filesystem::path> recipeFile; // read, when the recipe came from a file
 
     bool isSequence() const { return !frames.empty(); }
     // The command's options with the shot's module, to apply the shot's effect with.
