@@ -2,6 +2,7 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
+#include "cli/shot/FileIdentity.h"
 
 #include <map>
 
@@ -74,6 +75,13 @@ void addShotOptions(CLI::App& command, ShotOptions& options, bool withOutput) {
 
 Recipe commandLineRecipe(const ShotOptions& options, const GlobalOptions& global) {
     Recipe recipe = options.recipe ? readRecipe(*options.recipe) : Recipe{};
+    // Loading a module runs its code: only the user's own command line chooses one.
+    if (const Setting* named = recipe.setting("module");
+        named != nullptr && !global.moduleGiven && !sameFile(named->text, global.module)) {
+        throw CliError(named->origin + ": the recipe names the module " + inQuotes(named->text) +
+                       ", and ondrel loads no module a file names; to load it, give --module " +
+                       inQuotes(named->text));
+    }
     Recipe flags;
     if (!options.effect.empty()) {
         flags.settings["effect"] = {options.effect, "EFFECT"};

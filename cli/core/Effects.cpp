@@ -11,7 +11,8 @@ namespace OndrelCli {
 
 std::shared_ptr<const OfflineHost::Module> loadModule(const GlobalOptions& options) {
     checkPlainText(options.module.string(), "--module " + quoted(options.module));
-    return std::make_shared<const OfflineHost::Module>(options.module);
+    // A bare name would have the loader search the system's library folders instead.
+    return std::make_shared<const OfflineHost::Module>(std::filesystem::absolute(options.module));
 }
 
 std::unique_ptr<OfflineHost::EffectInstance>

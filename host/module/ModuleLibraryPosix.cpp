@@ -16,9 +16,18 @@ std::filesystem::path recordsFile(const std::filesystem::path& library) {
     return file;
 }
 
+HostError missingRecords(const std::filesystem::path& library) {
+    return HostError("module " + library.string() + " has no registration records: " +
+                     recordsFile(library).string() + " does not exist");
+}
+
 } // namespace
 
 ModuleLibrary::ModuleLibrary(const std::filesystem::path& file) : m_file(file) {
+    // Loading a library runs its code: a file without the records of a module is not loaded.
+    if (std::filesystem::exists(file) && !std::filesystem::exists(recordsFile(file))) {
+        throw missingRecords(file);
+    }
     m_handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (m_handle == nullptr) {
         const char* reason = dlerror();
@@ -42,8 +51,7 @@ std::string ModuleLibrary::recordsSource() const {
 std::vector<PiplResource> ModuleLibrary::readRecords() const {
     const auto file = recordsFile(m_file);
     if (!std::filesystem::exists(file)) {
-        throw HostError("module " + m_file.string() +
-                        " has no registration records: " + file.string() + " does not exist");
+        throw missingRecords(m_file);
     }
     return readPiplFile(file);
 }
