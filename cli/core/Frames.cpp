@@ -10,6 +10,8 @@
 namespace OndrelCli {
 namespace {
 
+// Rates as the host application's compositions take them.
+constexpr long minRate = 1;
 constexpr long maxRate = 1000;
 constexpr A_long ntscDen = 1001;
 
@@ -25,19 +27,21 @@ std::string FrameRate::text() const {
 }
 
 FrameRate parseFrameRate(std::string_view text) {
-    const std::string refusal = "expected frames per second: a number up to 1000 such as 24, "
-                                "29.97 or 30000/1001";
+    const std::string refusal = "expected frames per second: a number from " +
+                                std::to_string(minRate) + " to " + std::to_string(maxRate) +
+                                " such as 24, 29.97 or 30000/1001";
     const auto slash = text.find('/');
     if (slash != std::string_view::npos) {
         const auto num = wholeNumber(text.substr(0, slash));
         const auto den = wholeNumber(text.substr(slash + 1));
-        if (!num || !den || *num < 1 || *den < 1 || *num > maxRate * *den || *den > 1000000) {
+        if (!num || !den || *den < 1 || *num < minRate * *den || *num > maxRate * *den ||
+            *den > 1000000) {
             throw CliError(refusal);
         }
         return reduced(*num, *den);
     }
     const auto rate = number(text);
-    if (!rate || *rate <= 0.0 || *rate > static_cast<double>(maxRate)) {
+    if (!rate || *rate < static_cast<double>(minRate) || *rate > static_cast<double>(maxRate)) {
         throw CliError(refusal);
     }
     if (*rate == std::floor(*rate)) {
@@ -48,11 +52,7 @@ FrameRate parseFrameRate(std::string_view text) {
     if (std::abs(ntsc - std::round(ntsc)) < 0.005) {
         return reduced(std::llround(ntsc) * 1000, ntscDen);
     }
-    const long long thousandths = std::llround(*rate * 1000.0);
-    if (thousandths < 1) {
-        throw CliError(refusal);
-    }
-    return reduced(thousandths, 1000);
+    return reduced(std::llround(*rate * 1000.0), 1000);
 }
 
 std::vector<int> parseFrames(std::string_view text) {

@@ -22,7 +22,8 @@ struct FrameRate {
 };
 
 // "24", "25", "30000/1001", or a decimal: 23.976, 29.97 and 59.94 are the NTSC rates
-// 24000/1001, 30000/1001 and 60000/1001. Throws CliError.
+// 24000/1001, 30000/1001 and 60000/1001. Rates run from 1 to 1000 frames per second. Throws
+// CliError.
 FrameRate parseFrameRate(std::string_view text);
 
 // The largest frame number a sequence may use.

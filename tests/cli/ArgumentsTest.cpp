@@ -138,6 +138,15 @@ TEST_F(Arguments, RenderOptionsAreChecked) {
     expectRefused("OndrelCircle -o out.png --size 0x10", "--size \"0x10\"");
     write<unsigned char>("in.png", 1, 1, 4, OIIO::TypeDesc::UINT8, {1, 2, 3, 4});
     expectRefused("OndrelCircle -i in.png --size 10x10 -o out.png", "excludes");
+    // A rate the host cannot count in, refused before a frame renders, and never written into a
+    // recipe to be refused later.
+    for (const char* rate : {"0.004", "1/1000000"}) {
+        expectRefused(std::string("OndrelCircle -o out.####.png --frames 1-2 --fps ") + rate,
+                      std::string("--fps \"") + rate +
+                          "\": expected frames per second: a number "
+                          "from 1 to 1000");
+        expectCommandRefused(std::string("recipe OndrelCircle --fps ") + rate, "--fps");
+    }
 }
 
 // Names ignore case as popup items do; an item is chosen by its number, but a separator is no
