@@ -1,14 +1,21 @@
 #include "cli/serve/PreviewServer.h"
 
 #include "cli/core/CliError.h"
+#include "cli/core/PlainText.h"
+#include "cli/serve/BoundedHttpServer.h"
 #include "cli/serve/PageAssets.h"
 #include "cli/serve/PreviewService.h"
+#include "cli/serve/RequestOrigin.h"
 
 #include <httplib.h>
 
 #include <algorithm>
+#include <charconv>
+#include <cstdint>
 #include <cstdio>
 #include <exception>
+#include <optional>
+#include <utility>
 
 namespace OndrelCli {
 
@@ -34,37 +41,107 @@ std::string headerText(std::string text) {
     return text;
 }
 
-Json body(const httplib::Request& request) {
+std::string tooLargeRequest() {
+    return "the request is larger than the " + std::to_string(maxRequestBytes >> 20) +
+           " MB this server takes";
+}
+
+// Why a request's body is not read at all: its type, its encoding or its declared length.
+std::optional<std::pair<int, std::string>> bodyRefusal(const httplib::Request& request) {
+    const std::string type = request.get_header_value("Content-Type");
+    if (type != "application/json" && !type.starts_with("application/json;")) {
+        return std::pair{415, "a request's body is JSON (Content-Type: application/json)"};
+    }
+    const std::string encoding = request.get_header_value("Content-Encoding");
+    if (!encoding.empty() && encoding != "identity") {
+        return std::pair{415, "a request's body is sent as it is, not compressed"};
+    }
+    const std::string length = request.get_header_value("Content-Length");
+    std::uint64_t bytes = 0;
+    const char* end = length.data() + length.size();
+    if (!length.empty() && (length.find_first_not_of("0123456789") != std::string::npos ||
+                            std::from_chars(length.data(), end, bytes).ptr != end)) {
+        return std::pair{400, "the request's Content-Length is not a number of bytes"};
+    }
+    if (bytes > maxRequestBytes) {
+        return std::pair{413, tooLargeRequest()};
+    }
+    return std::nullopt;
+}
+
+// The request's body as JSON, read up to the limit however it is sent (with a length, in chunks).
+Json body(const httplib::ContentReader& read) {
+    std::string text;
+    bool tooLarge = false;
+    const bool whole = read([&](const char* data, std::size_t size) {
+        tooLarge = text.size() + size > maxRequestBytes;
+        if (!tooLarge) {
+            text.append(data, size);
+        }
+        return !tooLarge;
+    });
+    if (tooLarge) {
+        throw ServeError(413, tooLargeRequest());
+    }
+    if (!whole) {
+        throw ServeError(400, "the request's body ends early or is malformed");
+    }
     try {
-        return JsonDocument(request.body).root().json();
+        return JsonDocument(text).root().json();
     } catch (const JsonSyntaxError& e) {
         throw ServeError(400, "the request is not JSON: line " + std::to_string(e.line) + ": " +
                                   e.what());
     }
 }
 
+// What each path answers: GET (and HEAD) for the page and what it reads, POST with JSON for the
+// rest.
+bool isGetPath(const std::string& path) {
+    if (path == "/favicon.ico" || path == "/api/effects" || path == "/api/controls") {
+        return true;
+    }
+    const auto& assets = pageAssets();
+    return std::any_of(assets.begin(), assets.end(),
+                       [&](const PageAsset& asset) { return asset.path == path; });
+}
+
+bool isPostPath(const std::string& path) {
+    return path == "/api/state" || path == "/api/recipe" || path == "/api/preview";
+}
+
 } // namespace
 
 struct PreviewServer::Impl {
-    explicit Impl(PreviewService& s) : service(s) {}
+    Impl(PreviewService& s, const ConnectionLimits& limits) : service(s), server(limits) {}
 
     PreviewService& service;
-    httplib::Server server;
+    BoundedHttpServer server;
     int port = 0;
 
-    // Answers only requests addressed to this server by its loopback name.
+    // Answers only requests addressed to this server by its loopback name, and only those it
+    // has a route for: any other is refused before its body is read.
     httplib::Server::HandlerResponse screen(const httplib::Request& request,
                                             httplib::Response& response) const {
-        const std::string suffix = ":" + std::to_string(port);
-        const auto ours = [&](const std::string& authority) {
-            return authority == loopback + suffix || authority == "localhost" + suffix;
-        };
-        const std::string origin = request.get_header_value("Origin");
-        if (!ours(request.get_header_value("Host")) ||
-            (!origin.empty() &&
-             !ours(origin.substr(std::min(origin.size(), sizeof "http://" - 1))))) {
-            sendError(response, 403, "this server answers only pages it serves itself");
+        const auto refuse = [&](int status, const std::string& what) {
+            sendError(response, status, what);
             return httplib::Server::HandlerResponse::Handled;
+        };
+        if (request.get_header_value_count("Host") != 1 ||
+            request.get_header_value_count("Origin") > 1 ||
+            !namesThisServer(request.get_header_value("Host"), port) ||
+            (request.has_header("Origin") &&
+             !isThisServersOrigin(request.get_header_value("Origin"), port))) {
+            return refuse(403, "this server answers only pages it serves itself");
+        }
+        const bool get = request.method == "GET" || request.method == "HEAD";
+        if (!isGetPath(request.path) && !isPostPath(request.path)) {
+            return refuse(404, "no such page");
+        }
+        if (get != isGetPath(request.path) || (!get && request.method != "POST")) {
+            return refuse(405, request.method + " is not how this page is asked for");
+        }
+        if (const auto refusal = get ? std::nullopt : bodyRefusal(request)) {
+            return refuse(refusal->first, refusal->second);
         }
         return httplib::Server::HandlerResponse::Unhandled;
     }
@@ -89,14 +166,19 @@ struct PreviewServer::Impl {
         server.Get("/api/controls", [this](const httplib::Request& q, httplib::Response& r) {
             sendJson(r, service.controls(q.get_param_value("effect")));
         });
-        server.Post("/api/state", [this](const httplib::Request& q, httplib::Response& r) {
-            sendJson(r, service.state(body(q)));
-        });
-        server.Post("/api/recipe", [this](const httplib::Request& q, httplib::Response& r) {
-            r.set_content(service.recipe(body(q)), "application/json");
-        });
-        server.Post("/api/preview", [this](const httplib::Request& q, httplib::Response& r) {
-            auto image = service.preview(body(q));
+        // Bodies are read by the routes themselves, with the limit (body()).
+        using Reader = httplib::ContentReader;
+        server.Post("/api/state",
+                    [this](const httplib::Request&, httplib::Response& r, const Reader& read) {
+                        sendJson(r, service.state(body(read)));
+                    });
+        server.Post("/api/recipe",
+                    [this](const httplib::Request&, httplib::Response& r, const Reader& read) {
+                        r.set_content(service.recipe(body(read)), "application/json");
+                    });
+        server.Post("/api/preview", [this](const httplib::Request&, httplib::Response& r,
+                                           const Reader& read) {
+            auto image = service.preview(body(read));
             if (!image) {
                 r.status = 204; // superseded by a newer request: dropped
                 return;
@@ -135,8 +217,8 @@ struct PreviewServer::Impl {
                     what = e.what();
                 } catch (...) {
                 }
-                std::fprintf(stderr, "ondrel serve: %s %s: %s\n", q.method.c_str(), q.path.c_str(),
-                             what.c_str());
+                std::fprintf(stderr, "ondrel serve: %s %s: %s\n", shownText(q.method).c_str(),
+                             shownText(q.path).c_str(), shownText(what).c_str());
                 sendError(r, status, what);
             });
         server.set_error_handler([](const httplib::Request&, httplib::Response& r) {
@@ -157,7 +239,8 @@ struct PreviewServer::Impl {
     }
 };
 
-PreviewServer::PreviewServer(PreviewService& service) : m_impl(std::make_unique<Impl>(service)) {
+PreviewServer::PreviewServer(PreviewService& service, const ConnectionLimits& limits)
+    : m_impl(std::make_unique<Impl>(service, limits)) {
     m_impl->route();
     m_impl->handleErrors();
 }
@@ -190,6 +273,10 @@ bool PreviewServer::listening() const {
 
 void PreviewServer::stop() {
     m_impl->server.stop();
+}
+
+std::string PreviewServer::handle(std::string_view request) {
+    return m_impl->server.handle(request);
 }
 
 } // namespace OndrelCli

@@ -5,7 +5,11 @@
 // header, and the Origin when there is one), so that no other web page the browser shows can
 // reach it, not even through a name of its own that resolves to 127.0.0.1.
 
+#include "cli/serve/BoundedHttpServer.h"
+
 #include <memory>
+#include <string>
+#include <string_view>
 
 namespace OndrelCli {
 
@@ -13,7 +17,8 @@ class PreviewService;
 
 class PreviewServer {
 public:
-    explicit PreviewServer(PreviewService& service);
+    // `limits` bound each connection's size and time and how many are served (BoundedHttpServer).
+    explicit PreviewServer(PreviewService& service, const ConnectionLimits& limits = {});
     ~PreviewServer();
     PreviewServer(const PreviewServer&) = delete;
     PreviewServer& operator=(const PreviewServer&) = delete;
@@ -26,6 +31,11 @@ public:
     // Whether listen() serves; stop() before then is lost, so whoever stops it waits for this.
     bool listening() const;
     void stop();
+
+    // The whole response to one request given as bytes, handled in this process without a
+    // socket, as a connection's would be (before bind(), the server's port is 0): for tests and
+    // fuzzing.
+    std::string handle(std::string_view request);
 
 private:
     struct Impl;

@@ -107,6 +107,11 @@ TEST_F(PreviewServerTest, AnswersOnlyRequestsThatNameItByItsLoopbackAddress) {
         {{{"Host", "127.0.0.1:1"}}, 403},
         {{{"Origin", "http://rebound.example"}}, 403},
         {{{"Origin", "null"}}, 403},
+        // The scheme, host and port are read whole: seven characters cut off once let these in.
+        {{{"Origin", "file://" + ours}}, 403},
+        {{{"Origin", "https:/" + ours}}, 403},
+        {{{"Origin", "http://" + ours + ".evil.example"}}, 403},
+        {{{"Origin", "http://" + ours + "/"}}, 403},
     };
     for (const auto& k : cases) {
         const auto answer = c.Get("/api/effects", k.headers);
