@@ -47,10 +47,13 @@ FrameRate parseFrameRate(std::string_view text) {
     if (*rate == std::floor(*rate)) {
         return {static_cast<A_u_long>(*rate), 1};
     }
-    // 29.97 stands for 30000/1001, as everywhere in video.
+    // 29.97 stands for 30000/1001, as everywhere in video; but not where that leaves the range
+    // (1.0002 is no 1000/1001).
     const double ntsc = *rate * ntscDen / 1000.0;
-    if (std::abs(ntsc - std::round(ntsc)) < 0.005) {
-        return reduced(std::llround(ntsc) * 1000, ntscDen);
+    const long long frames = std::llround(ntsc) * 1000;
+    if (std::abs(ntsc - std::round(ntsc)) < 0.005 && frames >= minRate * ntscDen &&
+        frames <= maxRate * ntscDen) {
+        return reduced(frames, ntscDen);
     }
     return reduced(std::llround(*rate * 1000.0), 1000);
 }

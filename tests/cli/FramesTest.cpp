@@ -31,6 +31,7 @@ TEST(Frames, RatesAreExactFractions) {
     EXPECT_EQ(rate("12.5"), "25/2");
     EXPECT_EQ(rate("1"), "1");
     EXPECT_EQ(rate("1000"), "1000");
+    EXPECT_EQ(rate("1.0002"), "1"); // not the NTSC 1000/1001, which is below 1
     // The least and most a rate may be, however it is written; 0.004 once became 0/1001.
     for (const char* bad : {"0", "-24", "abc", "1001", "24/0", "1/2/3", "", "0.004", "0.999",
                             "1/1000000", "1000/1001", "1000001/1000", "1e309"}) {
