@@ -34,10 +34,12 @@ LIBCXX_PACKAGES := clang-16 libc++-16-dev libc++abi-16-dev googletest
 LIBCXX_TARGETS := test_module test_filter test_effects test_libcxx_matches_gcc
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
-# Debian packages for the libFuzzer target: clang and its runtime libraries (libFuzzer).
+# Debian packages for the libFuzzer targets: clang and its runtime libraries (libFuzzer).
 FUZZ_PACKAGES := clang libclang-rt-14-dev
-# How long `make fuzz` runs the fuzzer, in seconds, and the folder where it keeps the inputs it
-# finds new (it starts from those and from the seed corpus in fuzz/corpus).
+# The libFuzzer targets `make fuzz` builds and runs (ondrel_fuzz_NAME; see fuzz/CMakeLists.txt),
+# how long it runs each, in seconds, and the folder where it keeps the inputs each finds new, in a
+# folder per target (each starts from those and from its seeds in fuzz/corpus/NAME).
+FUZZ_TARGETS ?= shapes recipe values frames server
 FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz/corpus
 
@@ -131,15 +133,18 @@ test-tsan:
 	cmake --build --preset tsan -j $(JOBS) --target $(notdir $(TSAN_SUITES))
 	@for t in $(TSAN_SUITES); do echo "== $$t"; TSAN_OPTIONS=halt_on_error=1 build/tsan/$$t || exit 1; done
 
-# The libFuzzer target for FUZZ_SECONDS. An input that fails is written to build/fuzz/ (crash-...,
-# timeout-...); run build/fuzz/fuzz/ondrel_fuzz on that file to see it again.
+# Each libFuzzer target for FUZZ_SECONDS. An input that fails is written to build/fuzz/NAME-crash-...
+# (or -timeout-, -oom-); run build/fuzz/fuzz/ondrel_fuzz_NAME on that file to see it again.
 fuzz: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
 	cmake --preset fuzz
-	cmake --build --preset fuzz -j $(JOBS) --target ondrel_fuzz
-	@mkdir -p $(FUZZ_CORPUS)
-	build/fuzz/fuzz/ondrel_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=20 -rss_limit_mb=4096 \
-	    -artifact_prefix=build/fuzz/ $(FUZZ_CORPUS) fuzz/corpus
+	cmake --build --preset fuzz -j $(JOBS) --target $(addprefix ondrel_fuzz_,$(FUZZ_TARGETS))
+	@for t in $(FUZZ_TARGETS); do \
+	  echo "== ondrel_fuzz_$$t"; mkdir -p $(FUZZ_CORPUS)/$$t; \
+	  build/fuzz/fuzz/ondrel_fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=20 \
+	      -rss_limit_mb=4096 -artifact_prefix=build/fuzz/$$t- $(FUZZ_CORPUS)/$$t fuzz/corpus/$$t \
+	      || exit 1; \
+	done
 
 # make install, make dist and make test-dist.
 include packaging/dist.mk

@@ -5,12 +5,15 @@
 // a value that is not finite in a float output rendered over a finite input.
 //
 // The bytes are read in this order, each read giving 0 once the input is spent: the effect, the
-// depth, the layer's width and height (1 upward), the downsample factors, the thread count, one
-// choice per parameter (its value: the default, within the slider, the limits, an extreme or
-// non-finite number, raw bits), then the seed of the layer's pixels and whether some of them are
-// not finite.
+// depth, whether the layer is large, the layer's width and height (1 upward: up to 24x16, or up
+// to 320x240 for a large one, one input in 64), the downsample factors, the thread count (a
+// large layer only: a small one is a single band), one choice per parameter (its value: the
+// default, within the slider, the limits, an extreme or non-finite number, raw bits), then the
+// seed of the layer's pixels and whether some of them are not finite. Small layers keep each run
+// short, so that many more inputs are tried.
 
-#include "Shapes/OndrelEntryPoints.h"
+#include "FuzzEffects.h"
+#include "FuzzInput.h"
 
 #include "host/instance/EffectInstance.h"
 #include "host/pixels/World.h"
@@ -23,45 +26,12 @@
 #include <cstring>
 #include <initializer_list>
 #include <limits>
-#include <random>
 #include <string>
 
 namespace {
 
 using namespace OfflineHost;
-
-class Bytes {
-public:
-    Bytes(const std::uint8_t* data, std::size_t size) : m_data(data), m_size(size) {}
-
-    std::uint8_t byte() { return m_at < m_size ? m_data[m_at++] : 0; }
-    unsigned pick(unsigned choices) { return byte() % choices; }
-    std::uint32_t word() {
-        std::uint32_t w = 0;
-        for (int i = 0; i < 4; ++i) {
-            w = w << 8 | byte();
-        }
-        return w;
-    }
-    // Uniform in [low, high].
-    double within(double low, double high) { return low + (high - low) * (word() / 4294967295.0); }
-    double bits() {
-        const std::uint64_t b = static_cast<std::uint64_t>(word()) << 32 | word();
-        double d = 0;
-        std::memcpy(&d, &b, sizeof d);
-        return d;
-    }
-
-private:
-    const std::uint8_t* m_data;
-    std::size_t m_size;
-    std::size_t m_at = 0;
-};
-
-[[noreturn]] void stop(const std::string& what) {
-    std::fprintf(stderr, "ondrel fuzz: %s\n", what.c_str());
-    std::abort();
-}
+using namespace OndrelFuzz;
 
 // A number for a parameter: in its slider, at a limit, an extreme, raw bits, or not finite.
 double numberFor(Bytes& in, double low, double high) {
@@ -153,17 +123,28 @@ void chooseParams(EffectInstance& effect, Bytes& in) {
 // poison, which would read as unwritten once copied), floats around the unit range, some not
 // finite when asked.
 void fillLayer(World& layer, std::uint32_t seed, bool nonFinite) {
-    std::mt19937 random(seed);
+    // xorshift64*: one cheap 64-bit number a pixel, enough for four channels.
+    std::uint64_t state = 0x9E3779B97F4A7C15ULL ^ seed;
+    const auto next = [&state] {
+        state ^= state >> 12;
+        state ^= state << 25;
+        state ^= state >> 27;
+        return state * 0x2545F4914F6CDD1DULL;
+    };
+    const auto channel = [](std::uint64_t bits, int c) {
+        return static_cast<std::uint16_t>(bits >> (16 * c));
+    };
     auto& w = layer.effectWorld();
     for (A_long y = 0; y < w.height; ++y) {
         auto* row =
             reinterpret_cast<std::byte*>(w.data) + static_cast<std::ptrdiff_t>(y) * w.rowbytes;
         for (A_long x = 0; x < w.width; ++x) {
+            const std::uint64_t bits = next();
             switch (layer.depth()) {
             case PixelDepth::Bits8: {
                 auto* p = reinterpret_cast<PF_Pixel*>(row) + x;
-                *p = PF_Pixel{static_cast<A_u_char>(random()), static_cast<A_u_char>(random()),
-                              static_cast<A_u_char>(random()), static_cast<A_u_char>(random())};
+                const auto c = [&](int i) { return static_cast<A_u_char>(channel(bits, i)); };
+                *p = PF_Pixel{c(0), c(1), c(2), c(3)};
                 if (p->alpha == 0 && p->red == 0xFE && p->green == 0x01 && p->blue == 0xFD) {
                     p->blue = 0;
                 }
@@ -171,17 +152,19 @@ void fillLayer(World& layer, std::uint32_t seed, bool nonFinite) {
             }
             case PixelDepth::Bits16: {
                 auto* p = reinterpret_cast<PF_Pixel16*>(row) + x;
-                const auto c = [&] { return static_cast<A_u_short>(random() % 32769); };
-                *p = PF_Pixel16{c(), c(), c(), c()};
+                const auto c = [&](int i) {
+                    return static_cast<A_u_short>(channel(bits, i) % 32769);
+                };
+                *p = PF_Pixel16{c(0), c(1), c(2), c(3)};
                 break;
             }
             case PixelDepth::Float32: {
                 auto* p = reinterpret_cast<PF_PixelFloat*>(row) + x;
-                std::uniform_real_distribution<float> unit(-0.5f, 1.5f);
-                *p = PF_PixelFloat{unit(random), unit(random), unit(random), unit(random)};
-                if (nonFinite && random() % 7 == 0) {
-                    p->green = random() % 2 == 0 ? std::numeric_limits<float>::quiet_NaN()
-                                                 : std::numeric_limits<float>::infinity();
+                const auto c = [&](int i) { return -0.5f + 2.0f * channel(bits, i) / 65535.0f; };
+                *p = PF_PixelFloat{c(0), c(1), c(2), c(3)};
+                if (nonFinite && bits % 7 == 0) {
+                    p->green = bits % 2 == 0 ? std::numeric_limits<float>::quiet_NaN()
+                                             : std::numeric_limits<float>::infinity();
                 }
                 break;
             }
@@ -216,13 +199,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const char* const name = chosen.registration->name;
     Frame frame;
     frame.depth = static_cast<PixelDepth>(in.pick(3));
-    frame.layerWidth = 1 + static_cast<A_long>(in.word() % 320);
-    frame.layerHeight = 1 + static_cast<A_long>(in.word() % 240);
+    const bool large = in.pick(64) == 63;
+    frame.layerWidth = 1 + static_cast<A_long>(in.word() % (large ? 320 : 24));
+    frame.layerHeight = 1 + static_cast<A_long>(in.word() % (large ? 240 : 16));
     for (PF_RationalScale* factor : {&frame.downsampleX, &frame.downsampleY}) {
         factor->den = 1 + in.pick(8);
         factor->num = 1 + static_cast<A_long>(in.pick(factor->den));
     }
-    const int threads = 1 + static_cast<int>(in.pick(4));
+    const int threads = large ? 1 + static_cast<int>(in.pick(4)) : 1;
 
     EffectRecords records;
     records.name = name;

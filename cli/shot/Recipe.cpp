@@ -156,9 +156,10 @@ private:
                 if (!value.is_number() && !value.is_string()) {
                     refuse(memberAt, value, "a time is a frame number, or text such as \"2s\"");
                 }
-                keyframe.time = inContext(origin(memberAt, value), [&] {
-                    return parseKeyTime(value.is_number() ? numberText(value.get<double>())
-                                                          : value.get<std::string>());
+                const Json& time = value; // clang 14 lets no lambda capture a structured binding
+                keyframe.time = inContext(origin(memberAt, time), [&] {
+                    return parseKeyTime(time.is_number() ? numberText(time.get<double>())
+                                                         : time.get<std::string>());
                 });
             } else if (member == "value") {
                 keyframe.value = valueText(value, memberAt);

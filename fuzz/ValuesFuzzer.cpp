@@ -1,0 +1,101 @@
+// A libFuzzer target: a parameter's values as --set and recipes take them (one value, or
+// keyframes VALUE@TIME[:INTERPOLATION],...), set on a parameter of one of the four effects through
+// the offline host. It stops (and libFuzzer keeps the input) on a sanitizer report, on any failure
+// but the reader's own refusal (a CliError: the host refusing a value that passed the checks is a
+// failure), when a track does not write back as text that reads back the same, and
+// when the text the host's value is shown as (what `ondrel recipe` and the page show) is not a
+// value the parameter takes.
+//
+// The bytes are read in this order: the effect, the parameter (counted from 1; a group or the
+// input layer is refused by name), then the text.
+
+#include "FuzzEffects.h"
+#include "FuzzInput.h"
+
+#include "cli/core/CliError.h"
+#include "cli/core/Keyframes.h"
+#include "cli/core/ParamAssignment.h"
+#include "cli/core/ParamText.h"
+#include "cli/shot/Shot.h"
+
+#include "host/instance/EffectInstance.h"
+#include "host/system/HostError.h"
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+
+using namespace OndrelCli;
+using namespace OndrelFuzz;
+
+namespace {
+
+// Each effect applied once and kept, as ondrel serve keeps them: a parameter set-up starts every
+// input afresh. They are never destroyed: the host's own statics may go first when the run ends.
+OfflineHost::EffectInstance& applied(const Effect& effect) {
+    static auto& instances =
+        *new std::map<std::string, std::unique_ptr<OfflineHost::EffectInstance>>();
+    auto& instance = instances[effect.name];
+    if (!instance) {
+        OfflineHost::EffectRecords records;
+        records.name = effect.name;
+        instance = std::make_unique<OfflineHost::EffectInstance>(effect.entry, records);
+        if (instance->globalSetup() != PF_Err_NONE) {
+            stop(std::string(effect.name) + ": global set-up failed");
+        }
+    }
+    return *instance;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    Bytes in(data, size);
+    const Effect& chosen = effects[in.pick(std::size(effects))];
+    OfflineHost::EffectInstance& effect = applied(chosen);
+    if (effect.paramsSetup() != PF_Err_NONE) {
+        stop(std::string(chosen.name) + ": parameter set-up failed");
+    }
+    effect.diagnostics().clearCalls(); // the call log would grow with every input
+    const int index = 1 + static_cast<int>(in.pick(static_cast<unsigned>(effect.paramCount() - 1)));
+    const std::string name = effect.paramDef(index).name;
+    const std::string text(in.rest());
+
+    ParamTrack track;
+    try {
+        track = parseTrack(text);
+    } catch (const CliError&) {
+        return 0;
+    }
+    const std::string written = trackText(track);
+    try {
+        if (trackText(parseTrack(written)) != written) {
+            stop("\"" + written + "\" does not read back the same");
+        }
+    } catch (const CliError& e) {
+        stop("\"" + written + "\", written from \"" + text + "\", does not read: " + e.what());
+    }
+
+    Shot shot;
+    shot.effect = chosen.name;
+    shot.params = {RecipeParam{name, track, "--set", {}}};
+    try {
+        applyParams(effect, shot);
+    } catch (const CliError&) {
+        return 0;
+    } catch (const OfflineHost::HostError& e) {
+        stop("the host refused a value ondrel took, \"" + text + "\": " + e.what());
+    }
+    // One value, shown as the host delivers it, is a value the parameter takes again.
+    if (track.keys.size() == 1 && !track.keys[0].time) {
+        const std::string shown = deliveredText(effect.valueAt(index, OfflineHost::Frame{}));
+        try {
+            assignValue(effect, index, shown, 0.0, std::nullopt);
+        } catch (const CliError& e) {
+            stop("\"" + name + "\" set to \"" + text + "\" shows as \"" + shown +
+                 "\", which it refuses: " + e.what());
+        }
+    }
+    return 0;
+}
