@@ -339,7 +339,9 @@ void EffectInstance::setThreadCount(int threads) {
     if (threads < 0) {
         throw HostError("a thread count of at least 0, not " + std::to_string(threads));
     }
-    const int startable = threads > 0 ? startableThreads() : 0;
+    // One thread is the caller's own and starts nothing, so only more are weighed against the
+    // system's limits (which are read from files, too slow for every instance of a batch).
+    const int startable = threads > 1 ? startableThreads() : threads;
     std::lock_guard lock(m_state->mutex);
     m_state->threads = std::min(threads, startable);
 }

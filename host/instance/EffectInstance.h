@@ -105,9 +105,9 @@ public:
     // ---- Settings.
     void setFrame(const Frame& frame);
     const Frame& frame() const;
-    // Workers behind the iterate suites; 0 means one per hardware thread, and a count beyond
-    // startableThreads() (SystemLimits.h) is capped there (threadCount() tells). Takes effect at
-    // the next iterate call.
+    // Workers behind the iterate suites; 0 means one per processor this process may use
+    // (usableProcessors(), SystemLimits.h), and a count beyond startableThreads() is capped there
+    // (threadCount() tells). Takes effect at the next iterate call.
     void setThreadCount(int threads);
     int threadCount() const;
     // Strict mode, for finding a module's faults; off until set. Each world the host hands the

@@ -1,8 +1,9 @@
 #include "host/instance/InstanceState.h"
 
+#include "host/system/SystemLimits.h"
+
 #include <algorithm>
 #include <cmath>
-#include <thread>
 
 namespace OfflineHost {
 namespace {
@@ -36,10 +37,9 @@ InstanceState::~InstanceState() {
 }
 
 int InstanceState::configuredThreads() const {
-    if (threads > 0) {
-        return threads;
-    }
-    return std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    // Read once: every iterate call asks, and a process's processors are settled when it starts.
+    static const int processors = usableProcessors();
+    return threads > 0 ? threads : processors;
 }
 
 std::shared_ptr<WorkerPool> InstanceState::workerPool() {

@@ -6,6 +6,10 @@
 
 namespace OfflineHost {
 
+// The processors this process may run on: its affinity where the system keeps one (a cluster's
+// scheduler or a container sets it), else the machine's hardware threads. At least 1.
+int usableProcessors();
+
 // How many more threads this process may start now without reaching a limit of the system
 // (threads or process IDs on the machine, the user's process limit, the control group's),
 // halved so that the rest of the machine keeps room to start its own. At least 1.

@@ -5,6 +5,9 @@
 
 #include <sys/resource.h>
 #include <unistd.h>
+#if defined(__linux__)
+#include <sched.h>
+#endif
 
 #include <algorithm>
 #include <cstdint>
@@ -12,6 +15,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace OfflineHost {
@@ -73,6 +77,16 @@ std::optional<long long> resourceLimit(int resource) {
 }
 
 } // namespace
+
+int usableProcessors() {
+#if defined(__linux__)
+    cpu_set_t set;
+    if (::sched_getaffinity(0, sizeof set, &set) == 0) {
+        return std::max(1, CPU_COUNT(&set));
+    }
+#endif
+    return std::max(1U, std::thread::hardware_concurrency());
+}
 
 int startableThreads() {
     long long room = std::numeric_limits<int>::max();

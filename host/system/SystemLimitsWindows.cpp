@@ -5,9 +5,16 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <limits>
+#include <thread>
 
 namespace OfflineHost {
+
+// A process's affinity covers one processor group only, so it would undercount a large machine.
+int usableProcessors() {
+    return std::max(1U, std::thread::hardware_concurrency());
+}
 
 int startableThreads() {
     return std::numeric_limits<int>::max();

@@ -7,6 +7,7 @@
 #include "host/system/SystemLimits.h"
 #include "host/system/WorkerPool.h"
 
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -343,7 +344,43 @@ long long threadsOnMachine() {
     std::_Exit(0);
 }
 
+// Runs in a child process, whose default thread count is read afresh: the process is confined to
+// the first `processors` of the processors it may use.
+[[noreturn]] void defaultThreadsUnderAffinity(int processors) {
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) != 0) {
+        std::_Exit(3);
+    }
+    cpu_set_t chosen;
+    CPU_ZERO(&chosen);
+    for (int cpu = 0; cpu < CPU_SETSIZE && CPU_COUNT(&chosen) < processors; ++cpu) {
+        if (CPU_ISSET(cpu, &allowed)) {
+            CPU_SET(cpu, &chosen);
+        }
+    }
+    if (::sched_setaffinity(0, sizeof chosen, &chosen) != 0) {
+        std::_Exit(3);
+    }
+    auto probe = HostTest::setUpProbe();
+    probe->setThreadCount(0);
+    std::fprintf(stderr, "usable %d threads %d\n", usableProcessors(), probe->threadCount());
+    std::_Exit(0);
+}
+
 } // namespace
+
+// A cluster's scheduler or a container confines a process to some of the machine's processors;
+// a worker for each of the others would only take turns with the rest.
+TEST(WorkerPoolDeathTest, TheDefaultThreadCountIsTheProcessorsTheProcessMayRunOn) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(defaultThreadsUnderAffinity(1), ::testing::ExitedWithCode(0),
+                "usable 1 threads 1\n");
+    if (usableProcessors() >= 2) {
+        EXPECT_EXIT(defaultThreadsUnderAffinity(2), ::testing::ExitedWithCode(0),
+                    "usable 2 threads 2\n");
+    }
+}
 
 // When the system refuses a thread, the workers already started wait on the pool's condition
 // variables; the pool must stop them before it unwinds, or it hangs in their destruction.
