@@ -121,6 +121,7 @@ void InstanceState::openCommand(PF_Cmd cmd, const Frame& at) {
     // The parameter array: every value at the frame's time, the input layer as its world.
     const double seconds = at.timeScale == 0 ? 0.0 : static_cast<double>(at.time) / at.timeScale;
     command.values.clear();
+    command.values.reserve(static_cast<std::size_t>(params.count()));
     for (int i = 0; i < params.count(); ++i) {
         command.values.push_back(params.valueAt(i, seconds, checkoutScale()));
     }
@@ -128,6 +129,7 @@ void InstanceState::openCommand(PF_Cmd cmd, const Frame& at) {
         command.values[0].u.ld = input->effectWorld();
     }
     command.pointers.clear();
+    command.pointers.reserve(command.values.size());
     for (auto& value : command.values) {
         command.pointers.push_back(&value);
     }
