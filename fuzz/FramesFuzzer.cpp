@@ -11,7 +11,7 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/Frames.h"
-#include "cli/core/Keyframes.h"
+#include "cli/params/Keyframes.h"
 #include "cli/shot/FramePattern.h"
 
 #include <algorithm>

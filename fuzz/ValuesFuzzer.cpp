@@ -13,9 +13,9 @@
 #include "FuzzInput.h"
 
 #include "cli/core/CliError.h"
-#include "cli/core/Keyframes.h"
-#include "cli/core/ParamAssignment.h"
-#include "cli/core/ParamText.h"
+#include "cli/params/Keyframes.h"
+#include "cli/params/ParamAssignment.h"
+#include "cli/params/ParamText.h"
 #include "cli/shot/Shot.h"
 
 #include "host/instance/EffectInstance.h"

@@ -2,9 +2,9 @@
 // stores them after parameter set-up.
 
 #include "cli/commands/Commands.h"
-#include "cli/core/ParamText.h"
-#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
+#include "cli/params/ParamText.h"
+#include "cli/params/PopupItems.h"
 
 #include <cstdio>
 

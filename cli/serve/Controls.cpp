@@ -1,7 +1,7 @@
 #include "cli/serve/Controls.h"
 
-#include "cli/core/ParamText.h"
 #include "cli/core/Text.h"
+#include "cli/params/ParamText.h"
 
 #include <cstring>
 

@@ -1,11 +1,11 @@
 #include "cli/serve/PreviewService.h"
 
-#include "cli/core/ParamText.h"
 #include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
 #include "cli/image/Rgba8.h"
+#include "cli/params/ParamText.h"
 #include "cli/serve/Controls.h"
 #include "cli/shot/FramePattern.h"
 #include "cli/shot/RenderLimits.h"

@@ -26,7 +26,7 @@
 // checked against an effect here: the settings and values keep where they were written, so
 // that whoever checks them can say so.
 
-#include "cli/core/Keyframes.h"
+#include "cli/params/Keyframes.h"
 #include "cli/shot/JsonDocument.h"
 
 #include <filesystem>

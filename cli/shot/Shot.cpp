@@ -1,11 +1,11 @@
 #include "cli/shot/Shot.h"
 
 #include "cli/core/CliError.h"
-#include "cli/core/ParamAssignment.h"
-#include "cli/core/ParamText.h"
 #include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
 #include "cli/image/ImageFiles.h"
+#include "cli/params/ParamAssignment.h"
+#include "cli/params/ParamText.h"
 #include "cli/shot/RenderLimits.h"
 
 #include <algorithm>

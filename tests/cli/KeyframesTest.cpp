@@ -1,6 +1,6 @@
 // Keyframes as users write them: "VALUE@TIME[:INTERPOLATION],..." or one value.
 
-#include "cli/core/Keyframes.h"
+#include "cli/params/Keyframes.h"
 #include "cli/core/CliError.h"
 
 #include <gtest/gtest.h>

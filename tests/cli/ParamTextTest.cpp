@@ -2,9 +2,9 @@
 // 16.16 values as the decimal that was typed, colours without an alpha the host has no control
 // for, and popup items by the module's text or its usual spelling.
 
-#include "cli/core/ParamText.h"
-#include "cli/core/PopupItems.h"
+#include "cli/params/ParamText.h"
 #include "cli/core/Text.h"
+#include "cli/params/PopupItems.h"
 
 #include <gtest/gtest.h>
 

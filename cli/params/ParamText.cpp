@@ -1,7 +1,7 @@
-#include "cli/core/ParamText.h"
+#include "cli/params/ParamText.h"
 
-#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
+#include "cli/params/PopupItems.h"
 
 #include <charconv>
 #include <cmath>

@@ -1,9 +1,9 @@
-#include "cli/core/ParamAssignment.h"
+#include "cli/params/ParamAssignment.h"
 
 #include "cli/core/CliError.h"
-#include "cli/core/ParamText.h"
-#include "cli/core/PopupItems.h"
 #include "cli/core/Text.h"
+#include "cli/params/ParamText.h"
+#include "cli/params/PopupItems.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "cli/core/Keyframes.h"
+#include "cli/params/Keyframes.h"
 
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"

@@ -1,4 +1,4 @@
-#include "cli/core/PopupItems.h"
+#include "cli/params/PopupItems.h"
 
 #include "cli/core/Text.h"
 
