@@ -5,7 +5,7 @@
 #include "cli/commands/Commands.h"
 #include "cli/commands/OptionChecks.h"
 #include "cli/commands/ShotOptions.h"
-#include "cli/shot/SequenceRender.h"
+#include "cli/render/SequenceRender.h"
 
 namespace OndrelCli {
 namespace {

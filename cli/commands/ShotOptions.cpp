@@ -2,7 +2,7 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
-#include "cli/shot/FileIdentity.h"
+#include "cli/render/FileIdentity.h"
 
 #include <map>
 

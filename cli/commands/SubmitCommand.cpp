@@ -9,7 +9,7 @@
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
 #include "cli/image/ImageFiles.h"
-#include "cli/shot/FileRoles.h"
+#include "cli/render/FileRoles.h"
 #include "cli/shot/Shot.h"
 
 #include <cstdio>

@@ -1,4 +1,4 @@
-#include "cli/shot/FileIdentity.h"
+#include "cli/render/FileIdentity.h"
 
 #include <sys/stat.h>
 

@@ -1,4 +1,4 @@
-#include "cli/shot/ExistingFrames.h"
+#include "cli/render/ExistingFrames.h"
 
 #include "cli/image/ImageFiles.h"
 

@@ -1,7 +1,7 @@
-#include "cli/shot/FileRoles.h"
+#include "cli/render/FileRoles.h"
 
 #include "cli/core/CliError.h"
-#include "cli/shot/FileIdentity.h"
+#include "cli/render/FileIdentity.h"
 
 #include <algorithm>
 #include <string>
