@@ -2,10 +2,10 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/PlainText.h"
-#include "cli/serve/BoundedHttpServer.h"
+#include "cli/http/BoundedHttpServer.h"
+#include "cli/http/RequestOrigin.h"
 #include "cli/serve/PageAssets.h"
 #include "cli/serve/PreviewService.h"
-#include "cli/serve/RequestOrigin.h"
 
 #include <httplib.h>
 

@@ -5,7 +5,7 @@
 // header, and the Origin when there is one), so that no other web page the browser shows can
 // reach it, not even through a name of its own that resolves to 127.0.0.1.
 
-#include "cli/serve/BoundedHttpServer.h"
+#include "cli/http/BoundedHttpServer.h"
 
 #include <memory>
 #include <string>

@@ -3,9 +3,9 @@
 // body no route takes; and over sockets, clients that send slowly, take their answer slowly, or
 // come in numbers, none of which keeps the server from answering anyone else.
 
+#include "cli/http/RequestOrigin.h"
 #include "cli/serve/PreviewServer.h"
 #include "cli/serve/PreviewService.h"
-#include "cli/serve/RequestOrigin.h"
 
 #include <httplib.h>
 

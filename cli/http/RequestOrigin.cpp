@@ -1,4 +1,4 @@
-#include "cli/serve/RequestOrigin.h"
+#include "cli/http/RequestOrigin.h"
 
 #include <algorithm>
 #include <cctype>

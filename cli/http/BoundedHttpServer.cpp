@@ -1,4 +1,4 @@
-#include "cli/serve/BoundedHttpServer.h"
+#include "cli/http/BoundedHttpServer.h"
 
 #include <poll.h>
 #include <sys/socket.h>

@@ -8,8 +8,8 @@
 // for headers too large, 503 when too many wait.
 //
 // Request bodies are left to the routes, which read them with a limit of their own (see
-// PreviewServer): that limit then holds for every transfer encoding, where the library's own
-// payload limit holds only for a Content-Length. A request's ranges are ignored: a response of
+// cli/serve/PreviewServer): that limit then holds for every transfer encoding, where the library's
+// own payload limit holds only for a Content-Length. A request's ranges are ignored: a response of
 // many ranges repeats its body as often as a client asks.
 
 #include <httplib.h>
