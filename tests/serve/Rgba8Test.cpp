@@ -4,7 +4,7 @@
 // (ONDREL_EQUIVALENCE_SEED repeats one), with the values a rounding can go wrong at: those within
 // a few units in the last place of every half step, beyond 0 to 1, infinite and NaN.
 
-#include "cli/image/Rgba8.h"
+#include "cli/serve/Rgba8.h"
 #include "cli/image/Pixels.h"
 
 #include <gtest/gtest.h>

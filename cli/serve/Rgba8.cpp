@@ -1,4 +1,4 @@
-#include "cli/image/Rgba8.h"
+#include "cli/serve/Rgba8.h"
 
 #include <array>
 #include <bit>
