@@ -38,7 +38,7 @@ void addRenderCommand(CLI::App& app, const GlobalOptions& global) {
         cmd->add_option("--threads", options->control.threads,
                         "Worker threads drawing each frame; 0 shares the processors among the jobs")
             ->capture_default_str(),
-        0, "expected 0 (one per hardware thread) or a number of threads");
+        0, "expected 0 (one per processor) or a number of threads");
     takesWholeNumber(cmd->add_option("--jobs", options->control.jobs, "Frames rendered at once")
                          ->capture_default_str(),
                      1, "expected 1 or more frames at once");

@@ -10,8 +10,7 @@
 #include "cli/shot/RenderLimits.h"
 #include "cli/terminal/Progress.h"
 #include "cli/terminal/SequenceProgress.h"
-
-#include <sched.h>
+#include "host/system/SystemLimits.h"
 
 #include <algorithm>
 #include <atomic>
@@ -34,15 +33,6 @@ struct FrameTask {
     std::optional<int> number; // none for a single frame
     fs::path output;
 };
-
-// The processors this process may run on (its affinity, as a cluster's scheduler sets it).
-int usableProcessors() {
-    cpu_set_t set;
-    if (sched_getaffinity(0, sizeof set, &set) == 0) {
-        return std::max(1, CPU_COUNT(&set));
-    }
-    return std::max(1U, std::thread::hardware_concurrency());
-}
 
 std::string frameName(const FrameTask& task) {
     return task.number ? "frame " + std::to_string(*task.number) : std::string();
@@ -111,15 +101,16 @@ public:
         : m_shot(shot), m_tasks(std::move(tasks)), m_progress(progress),
           m_showTimings(control.timings) {
         const int jobs = std::clamp<int>(control.jobs, 1, static_cast<int>(m_tasks.size()));
-        const int threads =
-            control.threads != 0 ? control.threads : std::max(1, usableProcessors() / jobs);
+        const int threads = control.threads != 0
+                                ? control.threads
+                                : std::max(1, OfflineHost::usableProcessors() / jobs);
         for (int i = 0; i < jobs; ++i) {
             m_effects.push_back(applyEffect(shot.effectOptions(global), shot.effect, true));
             applyParams(*m_effects.back(), shot);
             setThreads(*m_effects.back(), threads);
         }
         // Writing is the longer part of most frames, and OpenEXR spreads it over its threads.
-        setWriterThreads(usableProcessors());
+        setWriterThreads(OfflineHost::usableProcessors());
         // A single image, or the built-in layer, serves every frame.
         if (!shot.input || !shot.input->isSequence()) {
             m_layer = m_timings.time(Timings::reading, [&] {
@@ -253,7 +244,7 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
     checkWritable(shot.output->frame(shot.frames.front()));
     SequenceProgress progress(shot.frames.size(), SequenceProgress::styleFor(control.quiet));
     const std::vector<ExistingFrame> existing =
-        control.skipExisting ? existingFrames(shot, usableProcessors())
+        control.skipExisting ? existingFrames(shot, OfflineHost::usableProcessors())
                              : std::vector<ExistingFrame>(shot.frames.size());
     std::vector<FrameTask> tasks;
     for (std::size_t i = 0; i < shot.frames.size(); ++i) {

@@ -72,7 +72,7 @@ A_long frameTime(double seconds, A_u_long timeScale, A_long timeStep) {
 void setThreads(OfflineHost::EffectInstance& effect, int threads) {
     if (threads < 0) {
         throw CliError("--threads " + std::to_string(threads) +
-                       ": expected 0 (one per hardware thread) or a number of threads");
+                       ": expected 0 (one per processor) or a number of threads");
     }
     effect.setThreadCount(threads);
     if (effect.threadCount() < threads) {

@@ -27,8 +27,8 @@ void checkMemory(const OfflineHost::Frame& frame, const std::string& what, int r
 // frame (time plus one time step) fits the host's 32-bit time.
 A_long frameTime(double seconds, A_u_long timeScale, A_long timeStep);
 
-// Sets the worker threads for drawing (0: one per hardware thread). Throws for a negative count
-// and for more than the machine can start.
+// Sets the worker threads for drawing (0: one per processor the process may use). Throws for a
+// negative count and for more than the machine can start.
 void setThreads(OfflineHost::EffectInstance& effect, int threads);
 
 } // namespace OndrelCli

@@ -91,7 +91,7 @@ TEST_F(Arguments, NumericOptionsSayWhatTheyTake) {
         {"render OndrelCircle -o out.png --jobs two", "--jobs two: expected 1 or more frames"},
         {"render OndrelCircle -o out.png --jobs 99999999999", "--jobs 99999999999: expected 1"},
         {"render OndrelCircle -o out.png --threads 1.5",
-         "--threads 1.5: expected 0 (one per hardware thread) or a number of threads"},
+         "--threads 1.5: expected 0 (one per processor) or a number of threads"},
         {"submit OndrelCircle --frames 1-4 -o out.####.png --chunk 0",
          "--chunk 0: expected 1 or more frames per task"},
         {"submit OndrelCircle --frames 1-4 -o out.####.png --cpus-per-task -2",
@@ -166,7 +166,7 @@ TEST_F(Arguments, ParameterNamesIgnoreCaseAndSeparatorsAreNoChoice) {
 
 TEST_F(Arguments, ThreadCountsAndTimesAreChecked) {
     expectRefused("OndrelCircle -o out.png --threads -1",
-                  "--threads -1: expected 0 (one per hardware thread) or a number of threads");
+                  "--threads -1: expected 0 (one per processor) or a number of threads");
     // Never more than half of what the largest thread limit leaves.
     expectRefused("OndrelCircle -o out.png --threads 2000000000",
                   "--threads 2000000000: this machine can start no more than ");
