@@ -418,6 +418,11 @@ void EffectInstance::setColor(int index, const PF_Pixel& color, double atSeconds
     m_state->params.setColor(index, color, atSeconds, interpolation);
 }
 
+void EffectInstance::resetValues() {
+    std::lock_guard lock(m_state->mutex);
+    m_state->params.clearKeyframes();
+}
+
 PF_ParamDef EffectInstance::valueAt(int index, const Frame& frame) const {
     checkFrame(frame);
     std::lock_guard lock(m_state->mutex);

@@ -149,6 +149,8 @@ public:
                   std::optional<Interpolation> interpolation = std::nullopt);
     void setColor(int index, const PF_Pixel& color, double atSeconds = 0.0,
                   std::optional<Interpolation> interpolation = std::nullopt);
+    // Every parameter back to the value of its definition, as a fresh instance has it.
+    void resetValues();
     // The parameter as checkout_param delivers it for this frame: points in layer pixels scaled
     // by the downsample factors, 16.16; angles and fixed sliders 16.16; colours 8-bit, each
     // channel rounded to the nearest; popups 1-based.

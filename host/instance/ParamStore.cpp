@@ -98,6 +98,12 @@ void ParamStore::reset() {
     m_slots.push_back(std::move(input));
 }
 
+void ParamStore::clearKeyframes() {
+    for (auto& slot : m_slots) {
+        slot.keys.clear();
+    }
+}
+
 PF_Err ParamStore::add(PF_ParamIndex index, const PF_ParamDef& def, std::string& problem) {
     if (index != -1 && index != count()) {
         problem = "index " + std::to_string(index) + " is neither -1 nor the next index " +

@@ -60,6 +60,9 @@ public:
     void setColor(int index, const PF_Pixel& color, double seconds,
                   std::optional<Interpolation> interpolation = std::nullopt);
 
+    // Every parameter back to its definition's value: all keyframes go.
+    void clearKeyframes();
+
     // The definition with its value at the time, in the form checkout_param delivers.
     PF_ParamDef valueAt(int index, double seconds, const CheckoutScale& scale) const;
 

@@ -66,6 +66,21 @@ std::byte* pixelAt(World& world, A_long x, A_long y) {
            static_cast<std::ptrdiff_t>(x) * static_cast<std::ptrdiff_t>(pixelBytes(world.depth()));
 }
 
+// Whether two pixels hold the same bytes, compared a 32-bit word at a time (a pixel is 1, 2 or 4
+// of them): memcmp, its size known only at run time, would be a call for every pixel.
+bool samePixel(const std::byte* a, const std::byte* b, std::size_t bytes) {
+    for (std::size_t at = 0; at < bytes; at += sizeof(std::uint32_t)) {
+        std::uint32_t wordA = 0;
+        std::uint32_t wordB = 0;
+        std::memcpy(&wordA, a + at, sizeof wordA);
+        std::memcpy(&wordB, b + at, sizeof wordB);
+        if (wordA != wordB) {
+            return false;
+        }
+    }
+    return true;
+}
+
 void checkGuards(std::vector<std::string>& found, const World& world, const std::string& what) {
     if (const auto where = world.damagedGuard()) {
         found.push_back("a write outside " + what + " (" + describe(world) + "), in " + *where);
@@ -76,8 +91,10 @@ void checkGuards(std::vector<std::string>& found, const World& world, const std:
 std::optional<std::pair<A_long, A_long>> firstChange(World& copy, World& original) {
     const auto bytes = pixelBytes(copy.depth());
     for (A_long y = 0; y < copy.height(); ++y) {
+        const std::byte* copied = pixelAt(copy, 0, y);
+        const std::byte* kept = pixelAt(original, 0, y);
         for (A_long x = 0; x < copy.width(); ++x) {
-            if (std::memcmp(pixelAt(copy, x, y), pixelAt(original, x, y), bytes) != 0) {
+            if (!samePixel(copied + x * bytes, kept + x * bytes, bytes)) {
                 return std::make_pair(x, y);
             }
         }
@@ -116,9 +133,11 @@ std::pair<World*, World*> StrictMode::beginRender(World* input, World* output) {
         std::memcpy(pixelAt(*m_input, 0, y), pixelAt(*input, 0, y), bytes * input->width());
     }
     const auto poison = poisonOf(output->depth());
+    const auto outputBytes = pixelBytes(output->depth());
     for (A_long y = 0; y < output->height(); ++y) {
+        std::byte* row = pixelAt(*m_output, 0, y);
         for (A_long x = 0; x < output->width(); ++x) {
-            std::memcpy(pixelAt(*m_output, x, y), poison.data(), pixelBytes(output->depth()));
+            std::memcpy(row + x * outputBytes, poison.data(), outputBytes);
         }
     }
     return {&*m_input, &*m_output};
@@ -130,10 +149,11 @@ void StrictMode::endRender() {
         const auto poison = poisonOf(m_output->depth());
         const auto bytes = pixelBytes(m_output->depth());
         for (A_long y = 0; y < m_output->height(); ++y) {
+            const std::byte* written = pixelAt(*m_output, 0, y);
+            std::byte* kept = pixelAt(*m_callerOutput, 0, y);
             for (A_long x = 0; x < m_output->width(); ++x) {
-                const std::byte* written = pixelAt(*m_output, x, y);
-                if (std::memcmp(written, poison.data(), bytes) != 0) {
-                    std::memcpy(pixelAt(*m_callerOutput, x, y), written, bytes);
+                if (!samePixel(written + x * bytes, poison.data(), bytes)) {
+                    std::memcpy(kept + x * bytes, written + x * bytes, bytes);
                 }
             }
         }
@@ -166,16 +186,16 @@ std::string StrictMode::afterCommand(const CommandEnd& end) {
         const auto& w = m_output->effectWorld();
         const PF_LRect& promised = end.promised;
         const auto poison = poisonOf(m_output->depth());
+        const auto bytes = pixelBytes(m_output->depth());
         long unwritten = 0;
         std::string first;
         for (A_long y = 0; y < w.height; ++y) {
+            const std::byte* row = pixelAt(*m_output, 0, y);
             for (A_long x = 0; x < w.width; ++x) {
                 const A_long lx = w.origin_x + x;
                 const A_long ly = w.origin_y + y;
                 if (lx < promised.left || lx >= promised.right || ly < promised.top ||
-                    ly >= promised.bottom ||
-                    std::memcmp(pixelAt(*m_output, x, y), poison.data(),
-                                pixelBytes(m_output->depth())) != 0) {
+                    ly >= promised.bottom || !samePixel(row + x * bytes, poison.data(), bytes)) {
                     continue;
                 }
                 if (unwritten++ == 0) {

@@ -213,18 +213,18 @@ std::optional<std::string> World::damagedGuard() const {
     };
     for (A_long y = -m_guard; y < m_record.height + m_guard; ++y) {
         const std::byte* row = m_pixels.get() + (y + m_guard) * rowBytes;
-        const std::string where = "row " + std::to_string(y);
+        const auto where = [y] { return "row " + std::to_string(y); };
         if (y < 0 || y >= m_record.height) {
             if (!intact(row, rowBytes)) {
-                return where;
+                return where();
             }
             continue;
         }
         if (!intact(row, left)) {
-            return where + ", left of the pixels";
+            return where() + ", left of the pixels";
         }
         if (!intact(row + right, rowBytes - right)) {
-            return where + ", right of the pixels";
+            return where() + ", right of the pixels";
         }
     }
     return std::nullopt;

@@ -44,8 +44,16 @@ TEST(Params, KeepsDefinitionsWithHostOwnedStrings) {
     EXPECT_EQ(probe->paramCount(), Probe::Count);
 }
 
+// Without keyframes, or once they are reset, every parameter has its definition's value.
 TEST(Params, DeliverDefaultsInHostUnits) {
     auto probe = HostTest::setUpProbe();
+    probe->setPoint(Probe::Centre, 1, 2, 0.0);
+    probe->setPoint(Probe::Centre, 3, 4, 1.0);
+    probe->setValue(Probe::Angle, 90);
+    probe->setValue(Probe::Opacity, 10);
+    probe->setValue(Probe::Mode, 3);
+    probe->setValue(Probe::Amount, 7);
+    probe->resetValues();
     const PF_ParamDef centre = probe->valueAt(Probe::Centre, frameAt(0));
     // 25 % and 75 % of the 640 x 480 layer.
     EXPECT_EQ(centre.u.td.x_value, fixed(160));
