@@ -1,8 +1,10 @@
 // A libFuzzer target: every effect of the module rendered through the offline host in strict mode,
-// every choice taken from the input bytes. It stops (and libFuzzer keeps the input) on a sanitizer
-// report, on anything strict mode finds (a write outside a world, an unwritten output pixel,
-// something left unbalanced), on a render that fails although the host injects no fault, and on
-// a value that is not finite in a float output rendered over a finite input.
+// every choice taken from the input bytes. Each effect's instance renders input after input, as the
+// host application renders frame after frame, from its parameters' definitions each time. It stops
+// (and libFuzzer keeps the input) on a sanitizer report, on anything strict mode finds (a write
+// outside a world, an unwritten output pixel, something left unbalanced), on a render that fails
+// although the host injects no fault, and on a value that is not finite in a float output rendered
+// over a finite input.
 //
 // The bytes are read in this order, each read giving 0 once the input is spent: the effect, the
 // depth, whether the layer is large, the layer's width and height (1 upward: up to 24x16, or up
@@ -194,8 +196,7 @@ void expectFinite(const World& output) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes in(data, size);
-    const Ondrel::EffectEntry& chosen =
-        Ondrel::effectEntries[in.pick(static_cast<unsigned>(Ondrel::effectEntries.size()))];
+    const Ondrel::EffectEntry& chosen = pickEffect(in);
     const char* const name = chosen.registration->name;
     Frame frame;
     frame.depth = static_cast<PixelDepth>(in.pick(3));
@@ -208,15 +209,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const int threads = large ? 1 + static_cast<int>(in.pick(4)) : 1;
 
-    EffectRecords records;
-    records.name = name;
-    EffectInstance effect(chosen.entry, records);
+    EffectInstance& effect = keptInstance(chosen);
     effect.setStrict(true);
     effect.setThreadCount(threads);
     try {
-        if (effect.globalSetup() != PF_Err_NONE || effect.paramsSetup() != PF_Err_NONE) {
-            stop(std::string(name) + ": set-up failed");
-        }
         chooseParams(effect, in);
         World layer(frame.layerWidth, frame.layerHeight, frame.depth);
         const std::uint32_t seed = in.word();
@@ -228,9 +224,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (frame.depth == PixelDepth::Float32 && !nonFinite) {
             expectFinite(output);
-        }
-        if (effect.globalSetdown() != PF_Err_NONE) {
-            stop(std::string(name) + ": set-down failed");
         }
     } catch (const HostError& e) {
         stop(e.what());

@@ -22,42 +22,15 @@
 #include "host/system/HostError.h"
 
 #include <cstdint>
-#include <map>
-#include <memory>
 #include <string>
 
 using namespace OndrelCli;
 using namespace OndrelFuzz;
 
-namespace {
-
-// Each effect applied once and kept, as ondrel serve keeps them: a parameter set-up starts every
-// input afresh. They are never destroyed: the host's own statics may go first when the run ends.
-OfflineHost::EffectInstance& applied(const Effect& effect) {
-    static auto& instances =
-        *new std::map<std::string, std::unique_ptr<OfflineHost::EffectInstance>>();
-    auto& instance = instances[effect.name];
-    if (!instance) {
-        OfflineHost::EffectRecords records;
-        records.name = effect.name;
-        instance = std::make_unique<OfflineHost::EffectInstance>(effect.entry, records);
-        if (instance->globalSetup() != PF_Err_NONE) {
-            stop(std::string(effect.name) + ": global set-up failed");
-        }
-    }
-    return *instance;
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Bytes in(data, size);
-    const Effect& chosen = effects[in.pick(std::size(effects))];
-    OfflineHost::EffectInstance& effect = applied(chosen);
-    if (effect.paramsSetup() != PF_Err_NONE) {
-        stop(std::string(chosen.name) + ": parameter set-up failed");
-    }
-    effect.diagnostics().clearCalls(); // the call log would grow with every input
+    const Ondrel::EffectEntry& chosen = pickEffect(in);
+    OfflineHost::EffectInstance& effect = keptInstance(chosen);
     const int index = 1 + static_cast<int>(in.pick(static_cast<unsigned>(effect.paramCount() - 1)));
     const std::string name = effect.paramDef(index).name;
     const std::string text(in.rest());
@@ -78,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     Shot shot;
-    shot.effect = chosen.name;
+    shot.effect = chosen.registration->name;
     shot.params = {RecipeParam{name, track, "--set", {}}};
     try {
         applyParams(effect, shot);
