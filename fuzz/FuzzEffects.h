@@ -29,8 +29,8 @@ inline OfflineHost::EffectInstance& keptInstance(const Ondrel::EffectEntry& effe
     static auto& instances = *new std::array<std::unique_ptr<OfflineHost::EffectInstance>,
                                              Ondrel::effectEntries.size()>();
     auto& instance = instances[static_cast<std::size_t>(&effect - Ondrel::effectEntries.data())];
-    const std::string name = effect.registration->name;
     if (!instance) {
+        const std::string name = effect.registration->name;
         OfflineHost::EffectRecords records;
         records.name = name;
         instance = std::make_unique<OfflineHost::EffectInstance>(effect.entry, records);
