@@ -28,10 +28,9 @@ using OfflineHost::World;
 std::vector<std::uint8_t> straightforward(const World& world) {
     OndrelCli::RgbaImage rows(world.width(), world.height());
     OndrelCli::loadRows(world, 0, rows);
-    std::vector<std::uint8_t> bytes;
-    for (const float v : rows.pixels) {
-        bytes.push_back(PixelTraits<PF_Pixel>::channel(v));
-    }
+    std::vector<std::uint8_t> bytes(rows.pixels.size());
+    std::transform(rows.pixels.begin(), rows.pixels.end(), bytes.begin(),
+                   [](float v) { return PixelTraits<PF_Pixel>::channel(v); });
     return bytes;
 }
 

@@ -638,7 +638,15 @@ public:
     explicit ZoneBounds(const std::array<double, N>& candidates) {
         const auto end = std::copy_if(candidates.begin(), candidates.end(), m_values.begin(),
                                       [](double v) { return !std::isnan(v); });
-        std::sort(m_values.begin(), end);
+        // Sorted by insertion, stably, which is what std::sort does with so few values (at most
+        // 16): GCC 14 reports out-of-bounds subscripts on the paths it takes only for longer
+        // ranges.
+        static_assert(N <= 16);
+        for (auto i = m_values.begin(); i != end; ++i) {
+            for (auto j = i; j != m_values.begin() && *j < *(j - 1); --j) {
+                std::iter_swap(j, j - 1);
+            }
+        }
         m_count = static_cast<std::size_t>(std::unique(m_values.begin(), end) - m_values.begin());
     }
 
