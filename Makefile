@@ -1,10 +1,18 @@
-# Set-up, build, render and test on a Debian 12 machine. `make render` and `make test` install the
-# Debian packages the project needs (when missing), configure and build, then render or test.
+# Set-up, build, render and test on Debian 12 (bookworm) or 13 (trixie). `make render` and `make test`
+# install the Debian packages the project needs (when missing), by the names this machine's release
+# gives them, configure and build, then render or test.
 
 PRESET    ?= release
 BUILD_DIR := build/$(PRESET)
 RENDERS   := renders
 JOBS      ?= $(shell nproc)
+# WERROR=ON makes every compiler warning an error (CI and developers ask for it; a user's newer
+# compiler may warn where ours does not, and should still build).
+WERROR    ?=
+WERROR_FLAG := $(if $(WERROR),-DONDREL_WERROR=$(WERROR))
+# This machine's Debian release, 12 or 13, which names the LLVM packages below.
+DEBIAN_RELEASE := $(shell . /etc/os-release 2>/dev/null && echo $${VERSION_ID%%.*})
+LLVM_TOOL := tools/build/llvm-tool.sh
 
 # Debian packages the build and tests need.
 PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev \
@@ -19,23 +27,34 @@ CLUSTER_PACKAGES := munge slurmctld slurmd slurm-client
 BROWSER_PACKAGES := chromium
 NODE_PACKAGES := nodejs npm
 BROWSER_TESTS := tests/browser
-# The macOS bundle, cross-built: Zig (npm, pinned in tools/macos/package-lock.json) compiles,
-# ld64.lld (lld-16) links each architecture, llvm-lipo (llvm-16) joins them. (The bundle's tests
-# hash its code signature's pages with libssl-dev's SHA-256, in PACKAGES.)
+# LLVM for three parts, by this release's names: Debian 12's LLVM 16 by its versioned names, Debian
+# 13's own LLVM 19 by its plain ones. The macOS bundle and the libc++ build need version 16 or later
+# (lld 14 cannot link the bundle; the libc++ build stands for Zig's clang 16), and the build takes
+# the newest installed (tools/build/llvm-tool.sh).
+# - The macOS bundle, cross-built: Zig (npm, pinned in tools/macos/package-lock.json) compiles,
+#   ld64.lld links each architecture, llvm-lipo joins them. (The bundle's tests hash its code
+#   signature's pages with libssl-dev's SHA-256, in PACKAGES.)
+# - The module, drawing and effect suites built with clang and libc++ (the Mac's compiler and C++
+#   library) and GoogleTest from its sources.
+# - The libFuzzer targets: the release's clang and its runtime libraries (libFuzzer).
+ifeq ($(DEBIAN_RELEASE),12)
 MAC_PACKAGES := lld-16 llvm-16
+LIBCXX_PACKAGES := clang-16 libc++-16-dev libc++abi-16-dev googletest
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+else
+MAC_PACKAGES := lld llvm
+LIBCXX_PACKAGES := clang libc++-dev libc++abi-dev googletest
+FUZZ_PACKAGES := clang libclang-rt-dev
+endif
+LLVM_MIN := 16
 MAC_TOOLS := tools/macos
 MAC_BUNDLE := build/macos/OndrelShapes.plugin
 # The version, from the one place that sets it: CMakeLists.txt's project().
 VERSION := $(shell sed -n 's/^project.OndrelShapes VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 MAC_ZIP := dist/OndrelShapes-$(VERSION)-macos.zip
-# The module, drawing and effect suites built with clang and libc++ (the Mac's compiler and C++
-# library) and GoogleTest from its sources.
-LIBCXX_PACKAGES := clang-16 libc++-16-dev libc++abi-16-dev googletest
 LIBCXX_TARGETS := test_module test_filter test_effects test_libcxx_matches_gcc
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
-# Debian packages for the libFuzzer targets: clang and its runtime libraries (libFuzzer).
-FUZZ_PACKAGES := clang libclang-rt-14-dev
 # The libFuzzer targets `make fuzz` builds and runs (ondrel_fuzz_NAME; see fuzz/CMakeLists.txt),
 # how long it runs each, in seconds, and the folder where it keeps the inputs each finds new, in a
 # folder per target (each starts from those and from its seeds in fuzz/corpus/NAME).
@@ -64,7 +83,7 @@ deps:
 	fi
 
 configure: deps
-	cmake --preset $(PRESET)
+	cmake --preset $(PRESET) $(WERROR_FLAG)
 
 build: configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
@@ -75,7 +94,7 @@ render: build mac
 # The Windows plug-in and its test program, cross-built with mingw-w64 into build/windows.
 windows: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(WINDOWS_PACKAGES)"
-	cmake --preset windows
+	cmake --preset windows $(WERROR_FLAG)
 	cmake --build --preset windows -j $(JOBS)
 
 # Chromium, Node.js and the npm packages (playwright-core, as package-lock.json pins it) for the
@@ -94,8 +113,10 @@ mac: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(MAC_PACKAGES)"
 	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PACKAGES="$(NODE_PACKAGES)"
 	@$(MAKE) --no-print-directory $(MAC_TOOLS)/node_modules/.package-lock.json
+	@$(LLVM_TOOL) ld64.lld $(LLVM_MIN) "$(MAC_PACKAGES)" >/dev/null
+	@$(LLVM_TOOL) llvm-lipo $(LLVM_MIN) "$(MAC_PACKAGES)" >/dev/null
 	@for arch in x86_64 arm64; do \
-	  cmake --preset macos-$$arch && \
+	  cmake --preset macos-$$arch $(WERROR_FLAG) && \
 	  cmake --build --preset macos-$$arch -j $(JOBS) --target OndrelShapes || exit 1; \
 	done
 	@$(MAC_TOOLS)/join-bundle.sh $(MAC_BUNDLE) build/macos/x86_64/plugin/OndrelShapes.plugin \
@@ -111,7 +132,9 @@ mac-zip: mac
 
 libcxx: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(LIBCXX_PACKAGES)"
-	cmake --preset libcxx
+	@$(LLVM_TOOL) clang++ $(LLVM_MIN) "$(LIBCXX_PACKAGES)" >/dev/null
+	cmake --preset libcxx $(WERROR_FLAG) -DCMAKE_C_COMPILER=$$($(LLVM_TOOL) clang $(LLVM_MIN)) \
+	    -DCMAKE_CXX_COMPILER=$$($(LLVM_TOOL) clang++ $(LLVM_MIN))
 	cmake --build --preset libcxx -j $(JOBS) --target $(LIBCXX_TARGETS)
 
 test: browser build windows mac libcxx
@@ -137,7 +160,7 @@ test-tsan:
 # (or -timeout-, -oom-); run build/fuzz/fuzz/ondrel_fuzz_NAME on that file to see it again.
 fuzz: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(FUZZ_PACKAGES)"
-	cmake --preset fuzz
+	cmake --preset fuzz $(WERROR_FLAG)
 	cmake --build --preset fuzz -j $(JOBS) --target $(addprefix ondrel_fuzz_,$(FUZZ_TARGETS))
 	@for t in $(FUZZ_TARGETS); do \
 	  echo "== ondrel_fuzz_$$t"; mkdir -p $(FUZZ_CORPUS)/$$t; \

@@ -20,10 +20,21 @@ endif()
 
 cmake_path(SET CMAKE_CXX_COMPILER NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../tools/macos/zig-c++)
 set(CMAKE_CXX_COMPILER_TARGET ${ONDREL_MAC_TARGET})
-set(CMAKE_LINKER ld64.lld-16)
-set(CMAKE_AR llvm-ar-16)
-set(CMAKE_RANLIB llvm-ranlib-16)
-set(CMAKE_INSTALL_NAME_TOOL llvm-install-name-tool-16)
+# LLVM's tools, the newest installed of version 16 or later (lld 14 cannot link the bundle): Debian
+# 12's LLVM 16, Debian 13's LLVM 19.
+function(ondrel_llvm_tool variable name)
+    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/../tools/build/llvm-tool.sh ${name} 16
+        OUTPUT_VARIABLE tool OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_VARIABLE message
+        RESULT_VARIABLE failed)
+    if(failed)
+        message(FATAL_ERROR "${message}")
+    endif()
+    set(${variable} ${tool} CACHE FILEPATH "LLVM's ${name}, for the macOS cross build")
+endfunction()
+ondrel_llvm_tool(CMAKE_LINKER ld64.lld)
+ondrel_llvm_tool(CMAKE_AR llvm-ar)
+ondrel_llvm_tool(CMAKE_RANLIB llvm-ranlib)
+ondrel_llvm_tool(CMAKE_INSTALL_NAME_TOOL llvm-install-name-tool)
 # Checks compile without linking: Zig links executables, but only ld64.lld links the bundle.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
 set(CMAKE_USER_MAKE_RULES_OVERRIDE_CXX ${CMAKE_CURRENT_LIST_DIR}/OndrelMacCrossLink.cmake)

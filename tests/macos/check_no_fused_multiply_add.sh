@@ -2,13 +2,13 @@
 # Fails when a slice of a Mach-O file holds a fused multiply-add instruction, which rounds once
 # where the Linux and Windows builds round twice and so can change a pixel:
 #   check_no_fused_multiply_add.sh BINARY
-# Exits 77 (which CTest counts as skipped) when the binary or llvm-objdump-16 is missing.
+# Exits 77 (which CTest counts as skipped) when the binary or an llvm-objdump of LLVM 16 or later
+# is missing.
 set -u
 binary=$1
-objdump=llvm-objdump-16
 
-if ! command -v $objdump >/dev/null 2>&1; then
-    echo "$objdump is not installed (make mac installs it): the check is skipped"
+if ! objdump=$("$(dirname "$0")/../../tools/build/llvm-tool.sh" llvm-objdump 16 "llvm (make mac installs it)"); then
+    echo "the check is skipped"
     exit 77
 fi
 if [ ! -f "$binary" ]; then
@@ -18,7 +18,7 @@ fi
 
 status=0
 for arch in x86_64 arm64; do
-    listing=$($objdump --macho --arch=$arch -d --no-show-raw-insn "$binary") || exit 1
+    listing=$("$objdump" --macho --arch=$arch -d --no-show-raw-insn "$binary") || exit 1
     instructions=$(printf '%s\n' "$listing" | grep -c '^ *[0-9a-f]*:')
     fused=$(printf '%s\n' "$listing" |
         grep -E '\s(vf(n)?m(add|sub)[0-9a-z]*|vfmaddsub[0-9a-z]*|vfmsubadd[0-9a-z]*|fn?madd|fn?msub|fmla|fmls)\s')

@@ -10,6 +10,7 @@ out=$1
 intel=$2
 arm=$3
 binary=Contents/MacOS/OndrelShapes
+lipo=$("$(dirname "$0")/../build/llvm-tool.sh" llvm-lipo 16)
 
 if ! diff -r -x OndrelShapes "$intel" "$arm" >/dev/null; then
     echo "join-bundle.sh: $intel and $arm differ in more than their binaries:" >&2
@@ -20,8 +21,8 @@ partial=$out.partial
 rm -rf "$partial"
 mkdir -p "$(dirname "$out")"
 cp -R "$intel" "$partial"
-llvm-lipo-16 -create "$intel/$binary" "$arm/$binary" -output "$partial/$binary"
+"$lipo" -create "$intel/$binary" "$arm/$binary" -output "$partial/$binary"
 chmod 755 "$partial/$binary"
 rm -rf "$out"
 mv "$partial" "$out"
-echo "Universal bundle: $out ($(llvm-lipo-16 -archs "$out/$binary"))"
+echo "Universal bundle: $out ($("$lipo" -archs "$out/$binary"))"
