@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -60,6 +61,18 @@ inline std::string number(double v, const char* format) {
 // progress line on standard error, then prints the tables between the load averages at the start
 // and at the end.
 class TableReporter : public benchmark::BenchmarkReporter {
+    // Why a run gave no time, if it failed: Google Benchmark 1.8 (Debian 13) calls a failure a
+    // skip with a message, 1.7 (Debian 12) an error.
+    template <typename R>
+    static std::optional<std::string> failure(const R& run) {
+        if constexpr (requires { run.skip_message; }) {
+            return run.skipped != decltype(run.skipped){} ? std::optional(run.skip_message)
+                                                          : std::nullopt;
+        } else {
+            return run.error_occurred ? std::optional(run.error_message) : std::nullopt;
+        }
+    }
+
 public:
     bool ReportContext(const Context&) override {
         std::printf("load average at start: %s\n", loadAverage().c_str());
@@ -72,8 +85,8 @@ public:
                 continue;
             }
             const std::string& name = run.run_name.function_name;
-            if (run.error_occurred) {
-                std::fprintf(stderr, "%s: %s\n", name.c_str(), run.error_message.c_str());
+            if (const auto error = failure(run)) {
+                std::fprintf(stderr, "%s: %s\n", name.c_str(), error->c_str());
                 continue;
             }
             collect(run);

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <type_traits>
 #include <vector>
 
 namespace OndrelCli {
@@ -268,19 +269,16 @@ public:
         }
     }
 
-    void enqueue(std::function<void()> serve) override {
-        const auto accepted = Clock::now();
-        std::unique_lock lock(m_mutex);
-        if (m_jobs.size() >= m_limits.waiting) {
-            lock.unlock();
-            t_refuse = true;
-            serve();
-            t_refuse = false;
-            return;
+    // Every connection is taken, a refused one too (it is answered 503 here). cpp-httplib 0.18
+    // (Debian 13) has enqueue say so, and closes the connection itself when it says no; 0.11
+    // (Debian 12) expects no answer.
+    using Taken = decltype(std::declval<httplib::TaskQueue&>().enqueue({}));
+
+    Taken enqueue(std::function<void()> serve) override {
+        _enqueue(std::move(serve));
+        if constexpr (!std::is_void_v<Taken>) {
+            return true;
         }
-        m_jobs.push_back({std::move(serve), accepted});
-        _count();
-        m_changed.notify_one();
     }
 
     void shutdown() override {
@@ -296,6 +294,21 @@ public:
     }
 
 private:
+    void _enqueue(std::function<void()> serve) {
+        const auto accepted = Clock::now();
+        std::unique_lock lock(m_mutex);
+        if (m_jobs.size() >= m_limits.waiting) {
+            lock.unlock();
+            t_refuse = true;
+            serve();
+            t_refuse = false;
+            return;
+        }
+        m_jobs.push_back({std::move(serve), accepted});
+        _count();
+        m_changed.notify_one();
+    }
+
     void _work() {
         std::unique_lock lock(m_mutex);
         for (;;) {
@@ -350,11 +363,26 @@ BoundedHttpServer::~BoundedHttpServer() = default;
 
 void BoundedHttpServer::_serve(RequestStream& stream) {
     bool closed = false;
-    process_request(stream, true, closed, [&stream](httplib::Request& request) {
+    const auto setUp = [&stream](httplib::Request& request) {
         request.ranges.clear();
         request.headers.erase("Range");
         stream.bodyBegins();
-    });
+    };
+    // cpp-httplib 0.18 (Debian 13) takes the connection's addresses as well; 0.11 (Debian 12)
+    // reads them from the stream.
+    const auto process = [&](auto& server) {
+        if constexpr (requires { server.process_request(stream, true, closed, setUp); }) {
+            server.process_request(stream, true, closed, setUp);
+        } else {
+            std::string remoteIp, localIp;
+            int remotePort = 0, localPort = 0;
+            stream.get_remote_ip_and_port(remoteIp, remotePort);
+            stream.get_local_ip_and_port(localIp, localPort);
+            server.process_request(stream, remoteIp, remotePort, localIp, localPort, true, closed,
+                                   setUp);
+        }
+    };
+    process(*this);
     stream.respond();
 }
 
