@@ -5,6 +5,12 @@
 # packaging/windows/OndrelShapes.nsi. Every name carries PROJECT_VERSION; the module reports its
 # own version, which its registration records fix.
 
+# The Debian release this machine runs (12, 13, ...), from os-release.
+set(ONDREL_DEBIAN_RELEASE "")
+if(EXISTS /etc/os-release)
+    file(STRINGS /etc/os-release os_version_id REGEX "^VERSION_ID=")
+    string(REGEX MATCH "[0-9]+" ONDREL_DEBIAN_RELEASE "${os_version_id}")
+endif()
 set(ONDREL_MAINTAINER "OndrelShapes maintainers <maintainers@ondrel.org>")
 set(ONDREL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(ONDREL_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
@@ -105,8 +111,12 @@ execute_process(COMMAND gzip -9nkf ${ONDREL_PACKAGING_OUT}/changelog COMMAND_ERR
 install(FILES ${ONDREL_PACKAGING_OUT}/copyright ${ONDREL_PACKAGING_OUT}/changelog.gz
     DESTINATION share/doc/ondrel)
 
-# The Debian package: ondrel_<version>_amd64.deb, its Depends from the binaries (dpkg-shlibdeps).
+# The Debian package, built for the release it is built on, whose libraries its Depends name (from
+# the binaries, by dpkg-shlibdeps): ondrel_<version>-1~deb<release>_amd64.deb. The release in the
+# Debian revision keeps the two releases' packages apart and orders them as apt upgrades: 1~deb12
+# before 1~deb13.
 set(CPACK_GENERATOR DEB)
+set(CPACK_DEBIAN_PACKAGE_RELEASE 1~deb${ONDREL_DEBIAN_RELEASE})
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_PACKAGE_NAME ondrel)

@@ -2,7 +2,9 @@
 #
 #   make install [PREFIX=/usr/local] [DESTDIR=]   ondrel, the module, man page and completion
 #   make dist        dist/: the .deb, the Windows zip and installer, the macOS zip, SHA256SUMS
-#   make test-dist   make dist, then test those very files (packaging/tests/test-dist.sh)
+#   make deb         dist/: the .deb alone, for this machine's Debian release
+#   make other-release-deb   adds the other Debian release's .deb to dist/, built in a new root
+#   make test-dist   make dist, then test the files in dist/ (packaging/tests/test-dist.sh)
 
 PREFIX ?= /usr/local
 DIST := dist
@@ -15,8 +17,10 @@ DIST_PACKAGES := dpkg-dev file nsis
 TEST_DIST_PACKAGES := lintian mmdebstrap
 # Where the tests keep the base Debian root and the packages apt downloads, between runs.
 DIST_TEST_CACHE := build/dist-test
+# ... and the roots that other-release-deb builds in.
+DIST_BUILD_CACHE := build/dist-build
 
-.PHONY: install dist test-dist
+.PHONY: install dist deb other-release-deb test-dist
 
 install:
 	@$(MAKE) --no-print-directory build PRESET=release
@@ -36,6 +40,20 @@ dist:
 	@$(MAKE) --no-print-directory mac-zip
 	cd $(DIST) && sha256sum $$(ls | grep -vx SHA256SUMS) > SHA256SUMS
 	@ls -l $(DIST)
+
+deb:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(DIST_PACKAGES)"
+	@$(MAKE) --no-print-directory build PRESET=release
+	rm -rf $(DIST_BUILD)/cpack
+	cpack --config $(DIST_BUILD)/CPackConfig.cmake -B $(CURDIR)/$(DIST_BUILD)/cpack
+	mkdir -p $(DIST)
+	cp $(DIST_BUILD)/cpack/*.deb $(DIST)/
+
+# The other release's package, built from the committed HEAD in a new root of that release (after
+# make dist, which empties dist/ first).
+other-release-deb:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(TEST_DIST_PACKAGES) git"
+	packaging/other-release-deb.sh $(DIST) $(DIST_BUILD_CACHE)
 
 test-dist: dist
 	@$(MAKE) --no-print-directory deps PACKAGES="$(TEST_DIST_PACKAGES)"

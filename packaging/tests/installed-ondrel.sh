@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs inside a new Debian 12 root (debian-root.sh): installs the .deb with apt-get, as a user
+# Runs inside a new root of the package's Debian release (debian-root.sh): installs the .deb with apt-get, as a user
 # would, and checks what the user then has on the PATH:
 #
 #   installed-ondrel.sh DEB VERSION EXPECTED_RENDER

@@ -5,10 +5,11 @@
 #
 # The checksums, the names (one version names everything), what each archive holds (and that it
 # holds the build's own bytes), lintian on the .deb, `make install` with DESTDIR and PREFIX, the
-# Windows installer under Wine (windows-setup.sh) and the .deb installed with apt-get in a new
-# Debian 12 root (debian-root.sh). Run from the project's root.
+# Windows installer under Wine (windows-setup.sh) and each .deb installed with apt-get in a new
+# root of the Debian release it is for (debian-root.sh): this machine's release's, which make dist
+# wrote, and the other release's where make other-release-deb added it. Run from the project's root.
 set -euo pipefail
-version=$1 dist=$2 release=$3 windows=$4 cache=$5
+version=$1 dist=$2 build=$3 windows=$4 cache=$5
 here=$(dirname "$0")
 fail() { echo "test-dist: $*" >&2; exit 1; }
 step() {
@@ -21,7 +22,10 @@ same_list() {
     diff <(sort <<<"$2") <(sort <<<"$3") >&2 || fail "$1 holds other files than it should (< holds, > should)"
 }
 
-deb=$dist/ondrel_${version}_amd64.deb
+release=$(. /etc/os-release && echo "${VERSION_ID%%.*}")
+deb=$dist/ondrel_${version}-1~deb${release}_amd64.deb
+[ -f "$deb" ] || fail "$dist has no $(basename "$deb") for this machine's Debian $release"
+debs=$(ls "$dist"/ondrel_"${version}"-1~deb*_amd64.deb)
 windows_zip=$dist/OndrelShapes-${version}-windows-x64.zip
 setup=$dist/OndrelShapes-${version}-windows-x64-setup.exe
 mac=$dist/OndrelShapes-${version}-macos.zip
@@ -30,7 +34,7 @@ aex=$windows/plugin/OndrelShapes.aex
 checksums() {
     local files expected
     files=$(ls "$dist" | grep -vx SHA256SUMS)
-    expected="$(basename "$deb")
+    expected="$(for d in $debs; do basename "$d"; done)
 $(basename "$windows_zip")
 $(basename "$setup")"
     expected+=$'\n'$(basename "$mac")
@@ -41,11 +45,14 @@ $(basename "$setup")"
 }
 
 debian_package() {
+    local deb_release=${deb##*~deb}
+    deb_release=${deb_release%_amd64.deb}
     [ "$(dpkg-deb --field "$deb" Package Version Architecture)" = "Package: ondrel
-Version: $version
-Architecture: amd64" ] || fail "$deb is not ondrel $version for amd64"
-    # dpkg-shlibdeps names the C library and OpenImageIO's with the versions the binaries need.
-    dpkg-deb --field "$deb" Depends | grep -q "libc6 (>= .*libopenimageio2.4 (>= " ||
+Version: $version-1~deb$deb_release
+Architecture: amd64" ] || fail "$deb is not ondrel $version-1~deb$deb_release for amd64"
+    # dpkg-shlibdeps names the C library and OpenImageIO's (2.4 in Debian 12, 2.5 in 13) with the
+    # versions the binaries need.
+    dpkg-deb --field "$deb" Depends | grep -q "libc6 (>= .*libopenimageio2\.[0-9]* (>= " ||
         fail "Depends does not come from the binaries: $(dpkg-deb --field "$deb" Depends)"
     same_list "$deb" "$(dpkg-deb --contents "$deb" | awk '!/^d/ { print $6 }')" \
         "./usr/bin/ondrel
@@ -58,7 +65,7 @@ Architecture: amd64" ] || fail "$deb is not ondrel $version for amd64"
     local unpacked
     unpacked=$(mktemp -d)
     dpkg-deb --extract "$deb" "$unpacked"
-    cmp "$unpacked/usr/lib/ondrel/OndrelShapes.pipl" "$release/plugin/OndrelShapes.pipl" ||
+    cmp "$unpacked/usr/lib/ondrel/OndrelShapes.pipl" "$build/plugin/OndrelShapes.pipl" ||
         fail "the .deb's registration records are not the build's"
     rm -rf "$unpacked"
     # Errors fail; warnings and notes are shown.
@@ -112,25 +119,26 @@ make_install() {
     "$stage/opt/ondrel/bin/ondrel" --help | grep -qF -- "--module TEXT=$stage/opt/ondrel/lib/ondrel/OndrelShapes.so" ||
         fail "the installed ondrel does not take the module beside it"
     [ "$("$stage/opt/ondrel/bin/ondrel" list | wc -l)" = 5 ] || fail "the installed ondrel lists no effects"
-    "$release/cli/ondrel" --help | grep -qF -- "--module TEXT=$(realpath "$release")/plugin/OndrelShapes.so" ||
+    "$build/cli/ondrel" --help | grep -qF -- "--module TEXT=$(realpath "$build")/plugin/OndrelShapes.so" ||
         fail "the build tree's ondrel does not take the module built beside it"
     rm -rf "$stage"
 }
 
-# The installed command renders the build tree's bytes.
+# The installed command renders the build tree's bytes, whichever release it was built for.
 debian_root() {
     local expected
     expected=$(mktemp --suffix=.png)
-    "$release/cli/ondrel" render OndrelTriangle -o "$expected" --size 96x64 --set "Rotation=30" \
+    "$build/cli/ondrel" render OndrelTriangle -o "$expected" --size 96x64 --set "Rotation=30" \
         --set "Mode=Fill and Stroke" --set "Stroke Width=4" >/dev/null
     "$here/debian-root.sh" "$deb" "$cache" "$version" "$expected"
     rm -f "$expected"
 }
 
 step checksums
-step debian_package
+for deb in $debs; do step debian_package; done
+deb=$dist/ondrel_${version}-1~deb${release}_amd64.deb
 step windows_zip
 step mac_zip
 step make_install
 step windows_installer
-step debian_root
+for deb in $debs; do step debian_root; done
