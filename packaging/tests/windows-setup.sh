@@ -18,7 +18,8 @@ version=$3
 fail() { echo "windows-setup: $*" >&2; exit 1; }
 
 prefix=$(mktemp -d)
-trap 'WINEPREFIX=$prefix/wine wineserver -k 2>/dev/null || true; rm -rf "$prefix"' EXIT
+trap 'WINEPREFIX=$prefix/wine wineserver -k 2>/dev/null || true
+    ! mountpoint -q "$prefix/full" || umount "$prefix/full"; rm -rf "$prefix"' EXIT
 export WINEPREFIX=$prefix/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 wineboot --init >/dev/null 2>&1
 wineserver --wait
@@ -73,15 +74,23 @@ cmp "$aex" "$host" || fail "/D= did not put the .aex into C:\\Host\\Support File
 setup /S
 [ -f "$host" ] && [ ! -e "$common" ] || fail "a second /S install did not keep the chosen folder"
 
-# Refused: a quoted or relative /D=, a folder under a file, a file as the folder, and a folder
-# where the plug-in cannot be written (a folder holds the name it is first written under). The
-# installation stays as it was: the same plug-in, uninstaller and registry keys.
+# Refused: a quoted or relative /D=, a folder under a file, a file as the folder, a folder where
+# the plug-in cannot be written (a folder holds the name it is first written under) and, where a
+# tmpfs can be mounted (as root), a full disk as drive F:. The installation stays as it was: the
+# same plug-in, uninstaller and registry keys.
 : >"$c/Blocked"
-mkdir -p "$c/Busy/OndrelShapes.aex.new"
+mkdir -p "$c/Busy/OndrelShapes.aex.new" "$prefix/full"
+refused=('/S /D="C:\Quoted Dir"' '/S /D=Relative\Plug-ins' '/S /D=C:\Blocked\Plug-ins' '/S /D=C:\Blocked'
+    '/S /D=C:\Busy')
+if mount -t tmpfs -o size=64k tmpfs "$prefix/full" 2>/dev/null; then
+    ln -s "$prefix/full" "$WINEPREFIX/dosdevices/f:"
+    refused+=('/S /D=F:\Plug-ins')
+else
+    echo "windows-setup: no tmpfs could be mounted, so a full disk is not tried"
+fi
 cp "$uninstaller" "$prefix/uninstaller"
 before=$(registration)
-for args in '/S /D="C:\Quoted Dir"' '/S /D=Relative\Plug-ins' '/S /D=C:\Blocked\Plug-ins' \
-    '/S /D=C:\Blocked' '/S /D=C:\Busy'; do
+for args in "${refused[@]}"; do
     setup_exits 2 "$args"
     cmp "$aex" "$host" && cmp "$prefix/uninstaller" "$uninstaller" ||
         fail "setup $args changed the installed files"
@@ -89,7 +98,8 @@ for args in '/S /D="C:\Quoted Dir"' '/S /D=Relative\Plug-ins' '/S /D=C:\Blocked\
 $(registration)"
 done
 [ ! -e "$c/Quoted Dir" ] && [ "$(ls -A "$c/Busy")" = OndrelShapes.aex.new ] &&
-    [ -z "$(ls -A "$c/Busy/OndrelShapes.aex.new")" ] || fail "a refused install left files behind"
+    [ -z "$(ls -A "$c/Busy/OndrelShapes.aex.new")" ] && [ -z "$(ls -A "$prefix/full")" ] ||
+    fail "a refused install left files behind"
 rm -r "$c/Busy" "$c/Blocked"
 
 # Held open. Moved to another folder, the new copy and the registry are in place at once and the

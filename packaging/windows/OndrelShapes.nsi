@@ -69,6 +69,8 @@ Var PreviousLocation
 Var PreviousVersion
 ; Why Windows must restart, "" when it need not.
 Var Restart
+; Whether the plug-in folder is this installation's own, to go again if it fails.
+Var NewFolder
 
 ; Shows MESSAGE (only the exit code with /S) and stops; .onInstFailed removes what was written.
 !macro Stop MESSAGE
@@ -126,6 +128,11 @@ FunctionEnd
 
 Function .onInstFailed
     Delete "$INSTDIR\${PLUGIN_NAME}${STAGED}"
+    ${If} $NewFolder == 1
+        ; Not while it is the working folder, which SetOutPath made it.
+        SetOutPath $TEMP
+        RMDir $INSTDIR
+    ${EndIf}
     Delete "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}${STAGED}"
     RMDir "${UNINSTALLER_FOLDER}"
 FunctionEnd
@@ -155,6 +162,10 @@ Section
 
     ; Without try, a file that cannot be written asks to abort, retry or ignore, and /S ignores.
     SetOverwrite try
+    StrCpy $NewFolder 0
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+        StrCpy $NewFolder 1
+    ${EndIf}
     ClearErrors
     SetOutPath $INSTDIR
     ${If} ${Errors}
