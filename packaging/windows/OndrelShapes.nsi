@@ -2,19 +2,39 @@
 ; the directory page (or /D= with /S, silently) changes, and an uninstaller, registered in
 ; Add/Remove Programs, in Program Files\OndrelShapes. CMake runs makensis with VERSION, COPYRIGHT,
 ; MODULE (the .aex), LICENCE and OUTFILE defined (cmake/OndrelPackaging.cmake).
+;
+; Nothing of a previous installation changes until the new one is whole: the plug-in and the
+; uninstaller are written under other names and checked, then take their names; only then does the
+; registry change and the previous folder's copy go. Any failure before that stops with a message
+; naming the folder (exit code 2) and removes what was written. A file the host holds open is
+; replaced or removed when Windows restarts, and setup says so (exit code 3010, as Windows
+; Installer answers for the same).
 
 ; A 64-bit installer, as the plug-in is: 32-bit Windows cannot run either.
 Target amd64-unicode
 !include MUI2.nsh
 !include LogicLib.nsh
-!include FileFunc.nsh
 
 !define PRODUCT OndrelShapes
 !define PRODUCT_KEY "Software\${PRODUCT}"
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\${PRODUCT}"
 ; The plug-in folder that every version of the host reads, and the vendor's other applications.
 !define COMMON_PLUGIN_FOLDER "$PROGRAMFILES64\Adobe\Common\Plug-ins\7.0\MediaCore"
+!define PLUGIN_NAME OndrelShapes.aex
+!define UNINSTALLER_FOLDER "$PROGRAMFILES64\${PRODUCT}"
 !define UNINSTALLER_NAME "Uninstall ${PRODUCT}.exe"
+; What is written before it takes its name: the host reads only names that end in .aex.
+!define STAGED .new
+!define FAILED 2
+!define RESTART_NEEDED 3010
+
+; The plug-in's size, to check the copy written against.
+!tempfile PLUGIN_SIZE_FILE
+!system 'stat -c %s "${MODULE}" > "${PLUGIN_SIZE_FILE}"' = 0
+!define /file PLUGIN_SIZE "${PLUGIN_SIZE_FILE}"
+!delfile "${PLUGIN_SIZE_FILE}"
+!define /math PLUGIN_KB_UP ${PLUGIN_SIZE} + 1023
+!define /math PLUGIN_KB ${PLUGIN_KB_UP} / 1024
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -30,7 +50,7 @@ VIAddVersionKey CompanyName "${PRODUCT}"
 VIAddVersionKey LegalCopyright "Copyright ${COPYRIGHT}."
 
 !define MUI_ABORTWARNING
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs the ${PRODUCT} plug-in, OndrelShapes.aex, into \
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs the ${PRODUCT} plug-in, ${PLUGIN_NAME}, into \
 the host's plug-in folder. The common plug-in folder below serves every version of the host; \
 choose the host's own Plug-ins folder (Support Files\Plug-ins in its installation folder) to \
 install for one version only. Restart the host afterwards: the effects appear under Ondrel."
@@ -42,46 +62,202 @@ install for one version only. Restart the host afterwards: the effects appear un
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE English
 
+; The folder the previous installation put the plug-in in, "" when there is none.
+Var Previous
+; What the previous installation registered, put back if the registry cannot take this one.
+Var PreviousLocation
+Var PreviousVersion
+; Why Windows must restart, "" when it need not.
+Var Restart
+; Whether the plug-in folder is this installation's own, to go again if it fails.
+Var NewFolder
+
+; Shows MESSAGE (only the exit code with /S) and stops; .onInstFailed removes what was written.
+!macro Stop MESSAGE
+    MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
+    SetErrorLevel ${FAILED}
+    Abort "${MESSAGE}"
+!macroend
+
+; The text after " /D=" on the command line as it was typed, in $0 ("" without one). NSIS takes
+; /D= only when it comes last, unquoted, as a full path, and otherwise uses the default folder
+; without a word; its $CMDLINE no longer holds a /D= it took, so this reads Windows' own copy.
+Function _AskedFolder
+    System::Call 'kernel32::GetCommandLine() t .r1'
+    StrLen $2 $1
+    StrCpy $3 0
+    StrCpy $0 ""
+    ${DoWhile} $3 < $2
+        StrCpy $4 $1 4 $3
+        ${If} $4 == " /D="
+            IntOp $3 $3 + 4
+            StrCpy $0 $1 "" $3
+            ${Break}
+        ${EndIf}
+        IntOp $3 $3 + 1
+    ${Loop}
+FunctionEnd
+
 Function .onInit
-    ; Offer the folder of the installation this one replaces, unless /D= named another.
-    ReadRegStr $0 HKLM "${PRODUCT_KEY}" PluginFolder
+    Call _AskedFolder
     ${If} $0 != ""
-    ${AndIf} $INSTDIR == "${COMMON_PLUGIN_FOLDER}"
-        StrCpy $INSTDIR $0
+        ; NSIS drops the trailing backslashes and spaces of a folder it takes.
+        ${DoWhile} $0 != ""
+            StrCpy $1 $0 1 -1
+            ${If} $1 != "\"
+            ${AndIf} $1 != " "
+                ${Break}
+            ${EndIf}
+            StrCpy $0 $0 -1
+        ${Loop}
+        ${If} $0 != $INSTDIR
+            MessageBox MB_OK|MB_ICONSTOP "Setup cannot use the folder given with /D=: $0.$\n$\n\
+/D= comes last and names a full path, not quoted even with spaces: \
+/D=D:\Studio Plug-ins\Ondrel" /SD IDOK
+            SetErrorLevel ${FAILED}
+            Abort
+        ${EndIf}
+    ${Else}
+        ; Offer the folder of the installation this one replaces.
+        ReadRegStr $0 HKLM "${PRODUCT_KEY}" PluginFolder
+        ${If} $0 != ""
+            StrCpy $INSTDIR $0
+        ${EndIf}
     ${EndIf}
 FunctionEnd
 
-Section
-    ; An installation in another folder goes, or the host would find the effects twice.
-    ReadRegStr $0 HKLM "${PRODUCT_KEY}" PluginFolder
-    ${If} $0 != ""
-    ${AndIf} $0 != $INSTDIR
-        Delete "$0\OndrelShapes.aex"
+Function .onInstFailed
+    Delete "$INSTDIR\${PLUGIN_NAME}${STAGED}"
+    ${If} $NewFolder == 1
+        ; Not while it is the working folder, which SetOutPath made it.
+        SetOutPath $TEMP
+        RMDir $INSTDIR
     ${EndIf}
-    SetOutPath $INSTDIR
-    File "${MODULE}"
+    Delete "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}${STAGED}"
+    RMDir "${UNINSTALLER_FOLDER}"
+FunctionEnd
 
-    CreateDirectory "$PROGRAMFILES64\${PRODUCT}"
-    WriteUninstaller "$PROGRAMFILES64\${PRODUCT}\${UNINSTALLER_NAME}"
-    WriteRegStr HKLM "${PRODUCT_KEY}" PluginFolder $INSTDIR
+; Gives STAGED the name FINAL, replacing a file there; a FINAL held open is replaced when Windows
+; restarts, and WHAT says so.
+!macro TakeName STAGED FINAL WHAT
+    Delete "${FINAL}"
+    ${If} ${FileExists} "${FINAL}"
+        Rename /REBOOTOK "${STAGED}" "${FINAL}"
+        StrCpy $Restart "$Restart${WHAT} is in use, by the host if it is running, and is replaced \
+when Windows restarts.$\n"
+    ${Else}
+        ClearErrors
+        Rename "${STAGED}" "${FINAL}"
+        ${If} ${Errors}
+            !insertmacro Stop "Setup cannot write ${FINAL}."
+        ${EndIf}
+    ${EndIf}
+!macroend
+
+Section
+    ReadRegStr $Previous HKLM "${PRODUCT_KEY}" PluginFolder
+    ReadRegStr $PreviousLocation HKLM "${UNINSTALL_KEY}" InstallLocation
+    ReadRegStr $PreviousVersion HKLM "${UNINSTALL_KEY}" DisplayVersion
+    StrCpy $Restart ""
+
+    ; Without try, a file that cannot be written asks to abort, retry or ignore, and /S ignores.
+    SetOverwrite try
+    StrCpy $NewFolder 0
+    ${IfNot} ${FileExists} "$INSTDIR\*.*"
+        StrCpy $NewFolder 1
+    ${EndIf}
+    ClearErrors
+    SetOutPath $INSTDIR
+    ${If} ${Errors}
+        !insertmacro Stop "Setup cannot create the plug-in folder $INSTDIR. Nothing was changed."
+    ${EndIf}
+    Delete "$INSTDIR\${PLUGIN_NAME}${STAGED}"
+    File "/oname=${PLUGIN_NAME}${STAGED}" "${MODULE}"
+    ${If} ${Errors}
+        !insertmacro Stop "Setup cannot write ${PLUGIN_NAME} into $INSTDIR. Nothing was changed."
+    ${EndIf}
+    ; The copy must read back whole.
+    FileOpen $0 "$INSTDIR\${PLUGIN_NAME}${STAGED}" r
+    FileSeek $0 0 END $1
+    FileClose $0
+    ${If} $1 != ${PLUGIN_SIZE}
+        !insertmacro Stop "Setup cannot write ${PLUGIN_NAME} into $INSTDIR (the copy is \
+$1 bytes of ${PLUGIN_SIZE}). Nothing was changed."
+    ${EndIf}
+
+    ClearErrors
+    CreateDirectory "${UNINSTALLER_FOLDER}"
+    WriteUninstaller "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}${STAGED}"
+    ${If} ${Errors}
+        !insertmacro Stop "Setup cannot write its uninstaller into ${UNINSTALLER_FOLDER}. Nothing \
+was changed."
+    ${EndIf}
+
+    ; The uninstaller first: any version's removes what the registry names.
+    !insertmacro TakeName "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}${STAGED}" \
+        "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}" "The uninstaller"
+    !insertmacro TakeName "$INSTDIR\${PLUGIN_NAME}${STAGED}" "$INSTDIR\${PLUGIN_NAME}" \
+        "${PLUGIN_NAME} in $INSTDIR"
+
+    ClearErrors
     WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" Publisher "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" InstallLocation $INSTDIR
     WriteRegStr HKLM "${UNINSTALL_KEY}" UninstallString \
-        '"$PROGRAMFILES64\${PRODUCT}\${UNINSTALLER_NAME}"'
+        '"${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}"'
     WriteRegStr HKLM "${UNINSTALL_KEY}" QuietUninstallString \
-        '"$PROGRAMFILES64\${PRODUCT}\${UNINSTALLER_NAME}" /S'
+        '"${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}" /S'
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoModify 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoRepair 1
-    ${GetSize} $INSTDIR "/M=OndrelShapes.aex /S=0K /G=0" $0 $1 $2
-    WriteRegDWORD HKLM "${UNINSTALL_KEY}" EstimatedSize $0
+    WriteRegDWORD HKLM "${UNINSTALL_KEY}" EstimatedSize ${PLUGIN_KB}
+    WriteRegStr HKLM "${PRODUCT_KEY}" PluginFolder $INSTDIR
+    ${If} ${Errors}
+        ; The new copy goes unless it replaced the previous one in place.
+        ${If} $Previous != $INSTDIR
+            Delete "$INSTDIR\${PLUGIN_NAME}"
+        ${EndIf}
+        ${If} $Previous == ""
+            DeleteRegKey HKLM "${UNINSTALL_KEY}"
+            DeleteRegKey HKLM "${PRODUCT_KEY}"
+            Delete "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}"
+        ${Else}
+            WriteRegStr HKLM "${PRODUCT_KEY}" PluginFolder $Previous
+            WriteRegStr HKLM "${UNINSTALL_KEY}" InstallLocation $PreviousLocation
+            WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion $PreviousVersion
+        ${EndIf}
+        !insertmacro Stop "Setup cannot write its registration into HKLM\${UNINSTALL_KEY}."
+    ${EndIf}
+
+    ; The installation in another folder goes, or the host would find the effects twice.
+    ${If} $Previous != ""
+    ${AndIf} $Previous != $INSTDIR
+        Delete "$Previous\${PLUGIN_NAME}"
+        ${If} ${FileExists} "$Previous\${PLUGIN_NAME}"
+            Delete /REBOOTOK "$Previous\${PLUGIN_NAME}"
+            StrCpy $Restart "$Restart${PLUGIN_NAME} in $Previous is in use, by the host if it is \
+running, and is removed when Windows restarts.$\n"
+        ${EndIf}
+    ${EndIf}
+
+    ${If} $Restart != ""
+        DetailPrint $Restart
+        MessageBox MB_OK|MB_ICONEXCLAMATION "$Restart$\nRestart Windows before starting the host \
+again." /SD IDOK
+        SetErrorLevel ${RESTART_NEEDED}
+    ${EndIf}
 SectionEnd
 
 Section Uninstall
     ReadRegStr $0 HKLM "${PRODUCT_KEY}" PluginFolder
     ${If} $0 != ""
-        Delete "$0\OndrelShapes.aex"
+        Delete "$0\${PLUGIN_NAME}"
+        ${If} ${FileExists} "$0\${PLUGIN_NAME}"
+            Delete /REBOOTOK "$0\${PLUGIN_NAME}"
+            MessageBox MB_OK|MB_ICONEXCLAMATION "${PLUGIN_NAME} in $0 is in use, by the host if \
+it is running, and is removed when Windows restarts." /SD IDOK
+            SetErrorLevel ${RESTART_NEEDED}
+        ${EndIf}
     ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     DeleteRegKey HKLM "${PRODUCT_KEY}"
