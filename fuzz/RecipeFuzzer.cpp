@@ -4,7 +4,8 @@
 // reads back the same: the recipe ondrel writes of a recipe it read must be a fixed point.
 //
 // The input is the recipe's text. A recipe that reads is also resolved into a shot (every setting
-// checked as a render checks it) before it is written back.
+// checked as a render checks it) before it is written back. No text holding a NUL byte reads:
+// the parser would take it for the end, and the rest would go unread.
 
 #include "FuzzInput.h"
 
@@ -26,6 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         recipe = parseRecipe(text, "fuzz.json", "/fuzz");
     } catch (const CliError&) {
         return 0;
+    }
+    if (text.find('\0') != std::string_view::npos) {
+        stop("a recipe holding a NUL byte was read");
     }
     try {
         resolveShot(recipe, "/fuzz/OndrelShapes.so");

@@ -6,15 +6,20 @@
 #include "cli/core/Frames.h"
 #include "cli/core/PlainText.h"
 #include "cli/core/Text.h"
+#include "cli/render/ExistingFrames.h"
 #include "cli/shot/FramePattern.h"
 #include "cli/shot/JsonDocument.h"
+#include "cli/shot/Recipe.h"
+#include "cli/shot/Shot.h"
 #include "cli/terminal/TemporaryFile.h"
+#include "host/system/SystemLimits.h"
 
 #include <cstdlib>
 #include <fstream>
 #include <map>
 #include <memory>
 #include <sstream>
+#include <string_view>
 
 namespace OndrelCli {
 
@@ -31,7 +36,11 @@ fs::path stateFolder() {
             return fs::path(folder) / below;
         }
     }
-    throw CliError("cannot keep a record of the job: HOME is not set (or set ONDREL_STATE_DIR)");
+    throw CliError("no folder for the records of jobs: HOME is not set (set ONDREL_STATE_DIR)");
+}
+
+fs::path recordFolder() {
+    return stateFolder() / "jobs";
 }
 
 // The job's record, in the state folder whatever the id says: only Slurm's own ids, which are
@@ -42,7 +51,7 @@ fs::path recordFile(const std::string& job) {
         job.find_first_not_of("0123456789") != std::string::npos) {
         throw CliError("a job id is the number Slurm gave the job, such as 4242");
     }
-    return stateFolder() / "jobs" / (job + ".json");
+    return recordFolder() / (job + ".json");
 }
 
 std::string firstLine(const std::string& text) {
@@ -75,6 +84,33 @@ std::map<int, ChunkState> queuedTasks(const std::string& job) {
     return tasks;
 }
 
+// Whether each of the chunks' frames, in order, is there and whole, read as --skip-existing
+// reads it (ExistingFrames.h) at the size and depth the job's recipe gives it. A record without
+// its recipe counts the files that are there.
+std::vector<bool> wholeFrames(const JobRecord& record, const std::vector<ChunkStatus>& chunks) {
+    std::vector<int> frames;
+    for (const ChunkStatus& chunk : chunks) {
+        frames.insert(frames.end(), chunk.frames.begin(), chunk.frames.end());
+    }
+    std::vector<bool> whole;
+    if (record.recipe.empty()) {
+        const FramePattern output(record.output);
+        for (const int n : frames) {
+            std::error_code error;
+            whole.push_back(fs::exists(output.frame(n), error));
+        }
+        return whole;
+    }
+    const std::string where = "the recipe of job " + record.job;
+    Shot shot = resolveShot(parseRecipe(record.recipe, where, "/"), {});
+    shot.output.emplace(record.output);
+    shot.frames = std::move(frames);
+    for (const ExistingFrame& frame : existingFrames(shot, OfflineHost::usableProcessors())) {
+        whole.push_back(frame.state == ExistingFrame::State::Whole);
+    }
+    return whole;
+}
+
 } // namespace
 
 std::string sendJob(const std::string& script, const std::vector<int>& tasks) {
@@ -88,6 +124,25 @@ std::string sendJob(const std::string& script, const std::vector<int>& tasks) {
     return job;
 }
 
+void checkRecordsKept() {
+    const auto refused = [](const std::string& why) {
+        return CliError("cannot keep a record of the job, so nothing was sent: " + why);
+    };
+    fs::path folder;
+    try {
+        folder = recordFolder();
+        std::error_code error;
+        fs::create_directories(folder, error);
+        if (error) {
+            throw CliError(quoted(folder) + ": " + error.message());
+        }
+        // A record is written as saveRecord writes it: a new file in the folder.
+        const TemporaryFile probe(folder / "0.json");
+    } catch (const CliError& e) {
+        throw refused(e.what());
+    }
+}
+
 void saveRecord(const JobRecord& record) {
     Json json;
     json["job"] = record.job;
@@ -96,22 +151,34 @@ void saveRecord(const JobRecord& record) {
     json["chunks"] = record.chunks;
     json["tasks"] = record.tasks;
     json["script"] = record.script;
+    json["recipe"] = record.recipe;
     const fs::path file = recordFile(record.job);
+    const auto failed = [&](const std::string& why) {
+        return CliError("cannot keep a record of job " + record.job + " in " +
+                        quoted(file.parent_path()) + ": " + why);
+    };
     std::error_code error;
     fs::create_directories(file.parent_path(), error);
-    // Under a new name of its own, never through a file or link already there (TemporaryFile.h).
-    TemporaryFile temporary(file);
-    bool written = false;
-    temporary.open([&] {
-        std::ofstream out(temporary.path(), std::ios::binary | std::ios::trunc);
-        out << json.dump(2) << "\n";
-        written = static_cast<bool>(out.flush());
-    });
-    if (!written) {
-        throw CliError("cannot keep a record of job " + record.job + " in " +
-                       inQuotes(file.parent_path().string()));
+    try {
+        // Under a new name of its own, never through a file or link already there
+        // (TemporaryFile.h).
+        TemporaryFile temporary(file);
+        bool written = false;
+        temporary.open([&] {
+            std::ofstream out(temporary.path(), std::ios::binary | std::ios::trunc);
+            out << json.dump(2) << "\n";
+            written = static_cast<bool>(out.flush()) && (out.close(), !out.fail());
+        });
+        if (!written) {
+            throw failed("it cannot be written");
+        }
+        temporary.commit();
+    } catch (const CliError& e) {
+        if (std::string_view(e.what()).starts_with("cannot keep a record")) {
+            throw;
+        }
+        throw failed(e.what());
     }
-    temporary.commit();
 }
 
 JobRecord loadRecord(const std::string& job) {
@@ -163,6 +230,9 @@ JobRecord loadRecord(const std::string& job) {
         record.tasks.push_back(task.get<int>());
     }
     record.script = field("script", &Json::is_string).get<std::string>();
+    if (json.contains("recipe")) {
+        record.recipe = field("recipe", &Json::is_string).get<std::string>();
+    }
     if (record.job != job) {
         throw damaged("it is the record of job " + inQuotes(record.job));
     }
@@ -171,22 +241,24 @@ JobRecord loadRecord(const std::string& job) {
 
 std::vector<ChunkStatus> jobStatus(const JobRecord& record) {
     const auto queued = queuedTasks(record.job);
-    const FramePattern output(record.output);
     std::vector<ChunkStatus> chunks;
     for (const int task : record.tasks) {
-        ChunkStatus chunk;
+        ChunkStatus& chunk = chunks.emplace_back();
         chunk.task = task;
         if (task >= 1 && static_cast<std::size_t>(task) <= record.chunks.size()) {
             chunk.frames = parseFrames(record.chunks[static_cast<std::size_t>(task) - 1]);
         }
-        for (const int n : chunk.frames) {
-            chunk.written += fs::exists(output.frame(n)) ? 1 : 0;
+    }
+    const std::vector<bool> whole = wholeFrames(record, chunks);
+    std::size_t next = 0;
+    for (ChunkStatus& chunk : chunks) {
+        for (std::size_t i = 0; i < chunk.frames.size(); ++i) {
+            chunk.written += whole[next++] ? 1 : 0;
         }
-        const auto inQueue = queued.find(task);
+        const auto inQueue = queued.find(chunk.task);
         chunk.state = inQueue != queued.end()                                  ? inQueue->second
                       : chunk.written == static_cast<int>(chunk.frames.size()) ? ChunkState::Done
                                                                                : ChunkState::Failed;
-        chunks.push_back(std::move(chunk));
     }
     return chunks;
 }

@@ -107,8 +107,9 @@ Recipe commandLineRecipe(const ShotOptions& options, const GlobalOptions& global
         }
         RecipeParam& param = flags.param(name);
         param.track = inContext(origin, [&] { return parseTrack(value); });
+        // Every key was given here: the param's origin serves them all, where a copy of the
+        // whole text for each key would cost the square of their number.
         param.origin = origin;
-        param.keyOrigins.assign(param.track.keys.size(), origin);
     }
     recipe.override(flags);
     std::map<std::string, std::string> interpolated; // by parameter, the --interpolation given

@@ -38,6 +38,22 @@ Recipe taskRecipe(Recipe recipe, const Shot& shot) {
     return recipe;
 }
 
+// Sends the job's tasks once its record is known to be keepable. A record that fails even so
+// leaves a job that runs unfollowed: the message says how to cancel it.
+JobRecord sendRecorded(JobRecord record, const std::vector<int>& tasks) {
+    checkRecordsKept();
+    record.job = sendJob(record.script, tasks);
+    record.tasks = tasks;
+    try {
+        saveRecord(record);
+    } catch (const CliError& e) {
+        throw CliError("job " + record.job + " was sent, but " + e.what() +
+                       "; --status and --resubmit cannot follow it (cancel it with: scancel " +
+                       record.job + ")");
+    }
+    return record;
+}
+
 void send(const GlobalOptions& global, const SubmitOptions& options) {
     const Recipe recipe = commandLineRecipe(options.shot, global);
     const Shot shot = resolveShot(recipe, global.module);
@@ -63,13 +79,8 @@ void send(const GlobalOptions& global, const SubmitOptions& options) {
     for (int task = 1; task <= static_cast<int>(job.chunks.size()); ++task) {
         tasks.push_back(task);
     }
-    JobRecord record{sendJob(job.script, tasks),
-                     fs::absolute(shot.output->path()).lexically_normal(),
-                     job.logFolder,
-                     job.chunks,
-                     tasks,
-                     job.script};
-    saveRecord(record);
+    const JobRecord record = sendRecorded(
+        {{}, what.output, job.logFolder, job.chunks, {}, job.script, what.recipe}, tasks);
     std::printf("submitted job %s: %zu frames in %zu chunks, logs in %s\n", record.job.c_str(),
                 shot.frames.size(), job.chunks.size(), job.logFolder.c_str());
 }
@@ -141,9 +152,7 @@ void resubmit(const std::string& job, const std::string& chunks) {
         std::printf("job %s has no failed chunks to send again\n", job.c_str());
         return;
     }
-    record.job = sendJob(record.script, tasks);
-    record.tasks = tasks;
-    saveRecord(record);
+    record = sendRecorded(std::move(record), tasks);
     std::printf("submitted job %s: chunks %s of job %s\n", record.job.c_str(),
                 framesText(tasks).c_str(), job.c_str());
 }

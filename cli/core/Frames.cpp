@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <utility>
 
 namespace OndrelCli {
 namespace {
@@ -59,7 +60,8 @@ FrameRate parseFrameRate(std::string_view text) {
 }
 
 std::vector<int> parseFrames(std::string_view text) {
-    std::vector<int> frames;
+    std::vector<std::pair<long, long>> ranges;
+    long long count = 0;
     for (const auto& part : split(text, ',')) {
         const auto dash = part.find('-', 1);
         const auto first = wholeNumber(trim(std::string_view(part).substr(0, dash)));
@@ -70,10 +72,18 @@ std::vector<int> parseFrames(std::string_view text) {
             throw CliError("expected frames such as 1-240, 7 or 1-10,20, numbered 0 to " +
                            std::to_string(maxFrameNumber) + " and each range ascending");
         }
-        if (*last - *first + frames.size() > static_cast<std::size_t>(maxFrameNumber)) {
-            throw CliError("more than " + std::to_string(maxFrameNumber) + " frames");
-        }
-        for (long n = *first; n <= *last; ++n) {
+        ranges.emplace_back(*first, *last);
+        count += *last - *first + 1;
+    }
+    // Refused before any frame is listed: the checks before the first frame go through all.
+    if (count > maxSequenceFrames) {
+        throw CliError(std::to_string(count) + " frames, more than the " +
+                       std::to_string(maxSequenceFrames) +
+                       " one render or job takes; render a longer sequence in several ranges");
+    }
+    std::vector<int> frames;
+    for (const auto& [first, last] : ranges) {
+        for (long n = first; n <= last; ++n) {
             frames.push_back(static_cast<int>(n));
         }
     }

@@ -28,8 +28,13 @@ FrameRate parseFrameRate(std::string_view text);
 
 // The largest frame number a sequence may use.
 constexpr int maxFrameNumber = 9999999;
+// The most frames one render or cluster job takes (ranges counted as given, overlaps twice).
+// Before the first frame every frame's file is looked up, which takes about a second for as
+// many on a busy machine; ten million would keep the user waiting minutes for the first.
+constexpr int maxSequenceFrames = 100000;
 
-// Frame numbers in ascending order, each once: "1-240", "7", "1-10,20,30-40". Throws CliError.
+// Frame numbers in ascending order, each once: "1-240", "7", "1-10,20,30-40". Throws CliError,
+// also for more than maxSequenceFrames.
 std::vector<int> parseFrames(std::string_view text);
 // The shortest text parseFrames reads back as the same frames: "1-10,20,30-40".
 std::string framesText(const std::vector<int>& frames);

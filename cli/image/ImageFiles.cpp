@@ -1,6 +1,7 @@
 #include "cli/image/ImageFiles.h"
 
 #include "cli/core/CliError.h"
+#include "cli/core/Text.h"
 #include "cli/image/Compression.h"
 #include "cli/image/FileRows.h"
 #include "cli/image/Pixels.h"
@@ -55,9 +56,10 @@ bool sameName(std::string_view a, std::string_view b) {
     });
 }
 
-// Where red, green, blue and alpha come from among a file's channels: by their names, else by
-// their order.
-ChannelSources channelSources(const OIIO::ImageSpec& header) {
+// Where red, green, blue and alpha come from among a file's channels: by their names. Channels
+// taken by their order could be anything (depth, a mask, another layer's colour), so a file
+// without a colour channel of a known name is refused with the names it holds.
+ChannelSources channelSources(const OIIO::ImageSpec& header, const fs::path& file) {
     const int n = header.nchannels;
     const auto named = [&](std::string_view name) {
         for (int c = 0; c < n; ++c) {
@@ -70,20 +72,18 @@ ChannelSources channelSources(const OIIO::ImageSpec& header) {
     int red = named("R");
     int green = named("G");
     int blue = named("B");
-    int alpha = header.alpha_channel >= 0 ? header.alpha_channel : named("A");
+    const int alpha = header.alpha_channel >= 0 ? header.alpha_channel : named("A");
     if (red < 0 && green < 0 && blue < 0) {
-        // Grey, or channels known only by their order.
-        if (n >= 3) {
-            red = 0;
-            green = 1;
-            blue = 2;
-        } else {
-            if (n == 2 && alpha < 0) {
-                alpha = 1;
-            }
-            const int grey = named("Y") >= 0 ? named("Y") : alpha == 0 && n == 2 ? 1 : 0;
-            red = green = blue = grey;
+        red = green = blue = named("Y");
+    }
+    if (red < 0 && green < 0 && blue < 0) {
+        std::vector<std::string> names;
+        for (int c = 0; c < n; ++c) {
+            names.push_back(shownText(header.channel_name(c)));
         }
+        throw CliError("cannot read input " + quoted(file) + ": it holds the channels " +
+                       joined(names) +
+                       ", none of them a colour by name (R, G, B, or Y for grey, with A)");
     }
     return {{red, green, blue, alpha}};
 }
@@ -230,6 +230,7 @@ InputImage::InputImage(const fs::path& file) : m_file(file), m_reader(std::make_
     if (header.deep || header.depth > 1) {
         throw refused(": it holds deep or volume pixels, not a flat image");
     }
+    channelSources(header, file); // refused now, before its size is weighed
 }
 
 InputImage::~InputImage() = default;
@@ -245,7 +246,7 @@ A_long InputImage::height() const {
 World InputImage::read(PixelDepth depth) {
     OIIO::ImageInput& input = *m_reader->input;
     const OIIO::ImageSpec& header = m_reader->header;
-    const ChannelSources sources = channelSources(header);
+    const ChannelSources sources = channelSources(header, m_file);
     const A_long width = header.width;
     const A_long height = header.height;
     const FileLayout layout{

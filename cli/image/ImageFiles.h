@@ -22,7 +22,8 @@ namespace OndrelCli {
 class InputImage {
 public:
     // Throws CliError when `file` is not a regular file (a folder, a device such as /dev/zero),
-    // not an image OpenImageIO reads, or an image without pixels.
+    // not an image OpenImageIO reads, an image without pixels, or one without a colour channel
+    // of a known name (R, G, B, or Y for grey).
     explicit InputImage(const std::filesystem::path& file);
     ~InputImage();
     InputImage(const InputImage&) = delete;
@@ -32,8 +33,8 @@ public:
     A_long height() const;
 
     // The pixels as a world of the given depth; the world is set aside once the first strip has
-    // been read. Colour channels are found by their names (R, G, B, A, or Y for grey), else by
-    // their order (grey, grey and alpha, RGB, RGBA); a missing colour channel is 0. Throws
+    // been read. Colour channels are found by their names (R, G, B, A, or Y for grey); a
+    // missing colour channel is 0, a missing alpha full. Throws
     // CliError when the file cannot be read to its end, or holds a value that is NaN or infinite.
     OfflineHost::World read(OfflineHost::PixelDepth depth);
 

@@ -58,4 +58,15 @@ void loadRows(const World& world, A_long top, RgbaImage& strip) {
     });
 }
 
+World convertedWorld(const World& world, OfflineHost::PixelDepth depth) {
+    World converted(world.width(), world.height(), depth);
+    const A_long rows = stripRows(world.width());
+    for (A_long top = 0; top < world.height(); top += rows) {
+        RgbaImage strip(world.width(), std::min(rows, world.height() - top));
+        loadRows(world, top, strip);
+        storeRows(strip, converted, top);
+    }
+    return converted;
+}
+
 } // namespace OndrelCli

@@ -41,4 +41,7 @@ void storeRows(const RgbaImage& strip, OfflineHost::World& world, A_long top);
 // Rows top to top + strip.height - 1 of the world into the strip.
 void loadRows(const OfflineHost::World& world, A_long top, RgbaImage& strip);
 
+// The world at another depth, a strip at a time, as storeRows stores its values.
+OfflineHost::World convertedWorld(const OfflineHost::World& world, OfflineHost::PixelDepth depth);
+
 } // namespace OndrelCli

@@ -114,13 +114,6 @@ void setColor(EffectInstance& effect, int index, const Request& r) {
 // Separators are numbered like items but are no choice, by name or by number.
 void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const Request& r) {
     const auto items = popupItems(popup);
-    std::vector<std::string> choices;
-    for (const auto& item : items) {
-        if (item != popupSeparator) {
-            const auto usual = usualSpelling(item);
-            choices.push_back(usual ? item + " (or " + std::string(*usual) + ")" : item);
-        }
-    }
     if (const auto item = itemNamed(items, r.value)) {
         effect.setValue(index, *item, r.seconds, r.interpolation);
         return;
@@ -130,13 +123,13 @@ void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const
             const auto i = static_cast<std::size_t>(*item) - 1;
             if (i < items.size() && items[i] == popupSeparator) {
                 refuse(r, "item " + r.value + " of \"" + r.name +
-                              "\" is a separator; its items are " + joined(choices));
+                              "\" is a separator; its items are " + numberedChoices(items));
             }
             effect.setValue(index, *item, r.seconds, r.interpolation);
             return;
         }
     }
-    refuse(r, "no such item of \"" + r.name + "\"; its items are " + joined(choices));
+    refuse(r, "no such item of \"" + r.name + "\"; its items are " + numberedChoices(items));
 }
 
 void setCheckbox(EffectInstance& effect, int index, const Request& r) {

@@ -27,6 +27,18 @@ std::optional<std::string_view> usualSpelling(std::string_view item) {
     return std::nullopt;
 }
 
+std::string numberedChoices(const std::vector<std::string>& items) {
+    std::vector<std::string> choices;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (items[i] != popupSeparator) {
+            const auto usual = usualSpelling(items[i]);
+            choices.push_back(std::to_string(i + 1) + " " + items[i] +
+                              (usual ? " (or " + std::string(*usual) + ")" : ""));
+        }
+    }
+    return joined(choices);
+}
+
 std::optional<int> itemNamed(const std::vector<std::string>& items, std::string_view name) {
     const std::string wanted = lower(std::string(name));
     for (std::size_t i = 0; i < items.size(); ++i) {

@@ -22,6 +22,10 @@ std::vector<std::string> popupItems(const PF_PopupDef& popup);
 // The usual spelling of an item the module spells otherwise ("Exclusion" for "Exclution").
 std::optional<std::string_view> usualSpelling(std::string_view item);
 
+// The items users may choose, each after the number it takes, as messages list them: "1 None,
+// 3 Normal, ..., 28 Exclution (or Exclusion)". Separators are counted but not listed.
+std::string numberedChoices(const std::vector<std::string>& items);
+
 // The number (from 1) of the item named by its text or its usual spelling, in any case.
 std::optional<int> itemNamed(const std::vector<std::string>& items, std::string_view name);
 

@@ -4,6 +4,7 @@
 #include "cli/core/Text.h"
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
+#include "cli/image/Pixels.h"
 #include "cli/params/ParamText.h"
 #include "cli/serve/Controls.h"
 #include "cli/serve/Rgba8.h"
@@ -117,10 +118,20 @@ PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::p
                            ": the preview takes one image file, not a sequence");
         }
         m_input = fs::absolute(*m_input);
-        const InputImage image(*m_input);
-        checkLayerSize(image.width(), image.height(), "input " + quoted(*m_input));
+        // Read once, now, with the checks a render makes: whatever becomes of the file later,
+        // the page previews what was checked. In float, which holds every depth the page asks
+        // for.
+        InputImage image(*m_input);
+        const std::string what = "input " + quoted(*m_input);
+        checkLayerSize(image.width(), image.height(), what);
         m_inputWidth = image.width();
         m_inputHeight = image.height();
+        OfflineHost::Frame frame;
+        frame.layerWidth = m_inputWidth;
+        frame.layerHeight = m_inputHeight;
+        frame.depth = OfflineHost::PixelDepth::Float32;
+        checkMemory(frame, what);
+        m_inputLayers.emplace(frame.depth, image.read(frame.depth));
     }
     // Held here: a range-for would let the module go before its list of effects is read.
     const auto module = loadModule(options);
@@ -236,33 +247,50 @@ OfflineHost::Frame PreviewService::_frame(const Request& request, A_long width,
 
 World& PreviewService::_layer(const Request& request) {
     const Shot& shot = request.shot;
-    OfflineHost::Frame frame = _frame(request, shot.width, shot.height);
     if (request.overInput) {
         auto found = m_inputLayers.find(shot.depth);
         if (found == m_inputLayers.end()) {
-            asRequestError([&] { checkMemory(frame, "input " + quoted(*m_input)); });
-            found = m_inputLayers.emplace(shot.depth, InputImage(*m_input).read(shot.depth)).first;
+            // The float layer read at start, and at most one other depth made from it.
+            m_scaledLayer.reset();
+            std::erase_if(m_inputLayers, [](const auto& layer) {
+                return layer.first != OfflineHost::PixelDepth::Float32;
+            });
+            const World& read = m_inputLayers.at(OfflineHost::PixelDepth::Float32);
+            found = m_inputLayers.emplace(shot.depth, convertedWorld(read, shot.depth)).first;
         }
         return found->second;
     }
-    if (!m_builtInLayer || m_builtInLayer->width() != shot.width ||
-        m_builtInLayer->height() != shot.height || m_builtInLayer->depth() != shot.depth) {
-        m_scaledLayer.reset(); // their memory is free for the next one
-        m_builtInLayer.reset();
+    // Made at the preview's size as the host would scale the full layer down: a request costs
+    // what its preview costs, whatever layer size it names.
+    const OfflineHost::Frame frame = _frame(request, shot.width, shot.height);
+    const auto same = [](const PF_RationalScale& a, const PF_RationalScale& b) {
+        return a.num == b.num && a.den == b.den;
+    };
+    if (!m_builtInLayer || m_builtInFrame.layerWidth != frame.layerWidth ||
+        m_builtInFrame.layerHeight != frame.layerHeight || m_builtInFrame.depth != frame.depth ||
+        !same(m_builtInFrame.downsampleX, frame.downsampleX) ||
+        !same(m_builtInFrame.downsampleY, frame.downsampleY)) {
+        m_builtInLayer.reset(); // its memory is free for the next one
+        // What the render holds: all of it at the preview's size.
+        OfflineHost::Frame held = frame;
+        held.layerWidth = frame.scaledWidth();
+        held.layerHeight = frame.scaledHeight();
+        held.downsampleX = held.downsampleY = PF_RationalScale{1, 1};
         asRequestError([&] {
-            checkMemory(frame,
+            checkMemory(held,
                         "size " + std::to_string(shot.width) + "x" + std::to_string(shot.height));
         });
-        m_builtInLayer.emplace(defaultLayer(shot.width, shot.height, shot.depth));
+        m_builtInLayer.emplace(defaultLayer(frame));
+        m_builtInFrame = frame;
     }
     return *m_builtInLayer;
 }
 
 World& PreviewService::_input(const Request& request, World& layer) {
     const A_u_long factor = request.shot.downsampleX.den; // the page asks for 1/N
-    if (factor == 1) {
+    if (factor == 1 || !request.overInput) {
         m_scaledLayer.reset();
-        return layer;
+        return layer; // the built-in layer is made at the preview's size
     }
     if (!m_scaledLayer || m_scaledLayer->from != &layer || m_scaledLayer->factor != factor) {
         const OfflineHost::Frame frame = _frame(request, layer.width(), layer.height());
@@ -306,7 +334,7 @@ std::optional<PreviewImage> PreviewService::_render(const Request& request,
                                                     const std::function<bool()>& superseded) {
     EffectInstance& effect = _applied(request);
     World& layer = _layer(request);
-    const OfflineHost::Frame frame = _frame(request, layer.width(), layer.height());
+    const OfflineHost::Frame frame = _frame(request, request.shot.width, request.shot.height);
     World& input = _input(request, layer);
     if (m_output.width() != frame.scaledWidth() || m_output.height() != frame.scaledHeight() ||
         m_output.depth() != frame.depth) {

@@ -69,8 +69,8 @@ constexpr int maxPreviewDownsample = 64;
 
 class PreviewService {
 public:
-    // Loads the module and applies each of its effects; opens the input (one image file) when
-    // given, to check it at once. Throws CliError or HostError.
+    // Loads the module and applies each of its effects; reads the input (one image file) when
+    // given, once, with the checks a render makes of it. Throws CliError or HostError.
     PreviewService(const GlobalOptions& options, std::optional<std::filesystem::path> input);
     ~PreviewService();
     PreviewService(const PreviewService&) = delete;
@@ -113,9 +113,11 @@ private:
     std::map<std::string, std::string> m_about;
 
     std::mutex m_hostMutex; // the instances and layers serve one request at a time
+    // The input as read at start, in float, and at most one other depth made from it.
     std::map<OfflineHost::PixelDepth, OfflineHost::World> m_inputLayers;
-    std::optional<OfflineHost::World> m_builtInLayer;
-    // The layer at a downsample as the host hands it to the effect, kept while the layer and the
+    std::optional<OfflineHost::World> m_builtInLayer; // at the downsample of m_builtInFrame
+    OfflineHost::Frame m_builtInFrame;
+    // The input at a downsample as the host hands it to the effect, kept while the depth and the
     // factor stay (the host would scale it anew for every frame); and the output world.
     struct ScaledLayer {
         const OfflineHost::World* from;

@@ -74,6 +74,19 @@ std::string_view wordAt(std::string_view text, std::size_t end) {
     return text.substr(start, end - start);
 }
 
+// What the parser stopped at, the offending character at position - 1, for a message: a
+// comment, which JSON does not have, the word there, or the character alone.
+std::string foundAt(std::string_view text, std::size_t position) {
+    const std::size_t at = position > 0 ? std::min(position, text.size()) - 1 : 0;
+    const std::string_view rest = text.substr(std::min(at, text.size()));
+    if (rest.starts_with("//") || rest.starts_with("/*")) {
+        return "a comment " + shownToken(rest.substr(0, rest.find('\n'))) +
+               ", which JSON does not have";
+    }
+    const std::string_view word = wordAt(text, position);
+    return shownToken(word.empty() ? rest.substr(0, 1) : word);
+}
+
 // What is wrong, in our words. The parser's own message sorts the fault; `position` counts the
 // characters it read, the offending one last, and `token` holds the last text or number read.
 std::string describeError(const nlohmann::detail::exception& e, std::string_view text,
@@ -103,11 +116,14 @@ std::string describeError(const nlohmann::detail::exception& e, std::string_view
         return shownToken(wordAt(text, position)) + " is not a number as JSON writes them";
     }
     if (says("expected end of input")) {
-        return "more text after the end of the JSON: " + shownToken(wordAt(text, position));
+        return "more text after the end of the JSON: " + foundAt(text, position);
     }
     if (says("invalid literal")) {
-        return "unexpected " + shownToken(wordAt(text, position)) +
-               "; words in JSON are true, false and null, and text is in quotes";
+        const std::string found = foundAt(text, position);
+        return found.starts_with("a comment")
+                   ? found
+                   : "unexpected " + found +
+                         "; words in JSON are true, false and null, and text is in quotes";
     }
     // "... - unexpected '}'; expected ..." or "unexpected string literal", as the parser names
     // what it found.
@@ -276,6 +292,14 @@ JsonDocument::JsonDocument(std::string_view text) {
     if (text.size() > maxJsonBytes) {
         throw JsonSyntaxError(1, "larger than the " + sizeText(maxJsonBytes) +
                                      " a JSON text may hold");
+    }
+    // The parser takes a NUL for the end of the text and would ignore the rest.
+    if (const auto nul = text.find('\0'); nul != std::string_view::npos) {
+        const auto before = text.substr(0, nul);
+        const std::size_t column = nul - (before.rfind('\n') + 1) + 1; // npos + 1 is 0
+        throw JsonSyntaxError(1 + static_cast<int>(std::count(before.begin(), before.end(), '\n')),
+                              "a NUL byte (character 0) in column " + std::to_string(column) +
+                                  "; JSON text holds none (in quotes, write it as \\u0000)");
     }
     int line = 1;
     DocumentBuilder builder(text, line, m_root, m_spans);

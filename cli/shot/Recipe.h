@@ -48,7 +48,7 @@ struct RecipeParam {
     std::string name;
     ParamTrack track;
     std::string origin;
-    std::vector<std::string> keyOrigins; // one per keyframe
+    std::vector<std::string> keyOrigins; // one per keyframe, or none: each key's is `origin`
 };
 
 struct Recipe {

@@ -98,9 +98,12 @@ void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const Rec
     std::map<double, std::string> times; // each keyframe's time in seconds, as written
     for (std::size_t i = 0; i < param.track.keys.size(); ++i) {
         const Keyframe& key = param.track.keys[i];
-        const std::string origin = i < param.keyOrigins.size() ? param.keyOrigins[i] : param.origin;
+        const std::string& origin =
+            i < param.keyOrigins.size() ? param.keyOrigins[i] : param.origin;
         const std::string when = key.time ? key.time->text() : std::string();
-        inContext(key.time ? origin + ": at " + when : origin, [&] {
+        // Where the key was given is spelt out only for a message: one --set gives every key
+        // the same origin, its whole text.
+        try {
             const auto interpolation =
                 key.interpolation ? key.interpolation : param.track.interpolation;
             if (interpolation.value_or(Interpolation::Hold) != Interpolation::Hold &&
@@ -115,7 +118,9 @@ void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const Rec
                                earlier->second);
             }
             assignValue(effect, index, key.value, seconds, interpolation);
-        });
+        } catch (const CliError& e) {
+            throw CliError((key.time ? origin + ": at " + when : origin) + ": " + e.what());
+        }
     }
 }
 

@@ -7,15 +7,11 @@
 #include <vector>
 
 namespace OfflineHost {
-namespace {
 
-// The layer pixel a pixel of the scaled-down world shows: the nearest to its centre.
-A_long sourceIndex(A_long i, A_long size, const PF_RationalScale& scale) {
+A_long scaledSource(A_long i, A_long size, const PF_RationalScale& scale) {
     const long long index = ((2LL * i + 1) * scale.den) / (2LL * scale.num);
     return static_cast<A_long>(std::min<long long>(index, size - 1));
 }
-
-} // namespace
 
 void scaleDown(const World& layer, const PF_RationalScale& scaleX, const PF_RationalScale& scaleY,
                World& into) {
@@ -29,13 +25,13 @@ void scaleDown(const World& layer, const PF_RationalScale& scaleX, const PF_Rati
     };
     std::vector<A_long> columns(static_cast<std::size_t>(dst.width));
     for (A_long x = 0; x < dst.width; ++x) {
-        columns[static_cast<std::size_t>(x)] = sourceIndex(x, src.width, scaleX);
+        columns[static_cast<std::size_t>(x)] = scaledSource(x, src.width, scaleX);
     }
     const bool wholeRows = dst.width <= src.width && unscaled(scaleX);
     withPixelType(layer.depth(), [&](auto pixel) -> PF_Err {
         using Pixel = decltype(pixel);
         for (A_long y = 0; y < dst.height; ++y) {
-            const std::byte* from = rowOf(src, sourceIndex(y, src.height, scaleY));
+            const std::byte* from = rowOf(src, scaledSource(y, src.height, scaleY));
             std::byte* to = rowOf(dst, y);
             if (wholeRows) {
                 std::memcpy(to, from, static_cast<std::size_t>(dst.width) * bytes);

@@ -5,6 +5,8 @@
 
 #include "host/system/SystemLimits.h"
 
+#include <map>
+
 namespace {
 
 using namespace CliTest;
@@ -29,7 +31,7 @@ TEST_F(Arguments, ValuesAreCheckedAgainstTheirParameters) {
                   "outside the valid range of \"Opacity\", 0 to 100");
     expectRefused("OndrelCircle -o out.png --set Radius=big", "\"Radius\" takes a number");
     expectRefused("OndrelCircle -o out.png --set \"Mode=Outline\"",
-                  "no such item of \"Mode\"; its items are Fill, Stroke, Fill and Stroke");
+                  "no such item of \"Mode\"; its items are 1 Fill, 2 Stroke, 3 Fill and Stroke");
     expectRefused("OndrelCircle -o out.png --set \"Blending Mode=(-\"",
                   "no such item of \"Blending Mode\"");
     expectRefused("OndrelCircle -o out.png --set \"Center=10\"", "takes a point X,Y");
@@ -78,7 +80,7 @@ TEST_F(Arguments, PopupsTakeTheUsualSpellingOfTheirItems) {
         0);
     EXPECT_NE(bytes("normal.png"), exclution);
     expectRefused("OndrelCircle -o out.png --set \"Blending Mode=Exclusio\"",
-                  "Classic Difference, Exclution (or Exclusion), Hue,");
+                  "27 Classic Difference, 28 Exclution (or Exclusion), 30 Hue,");
 }
 
 // CLI11's own words are replaced by the command's: the option, what was given and what it takes.
@@ -161,7 +163,49 @@ TEST_F(Arguments, ParameterNamesIgnoreCaseAndSeparatorsAreNoChoice) {
     expectPixel(image, 50 + 11, 30, {0, 0, 0, 0}, 0); // item 1, "None": the shape alone
 
     expectRefused("OndrelCircle -o out.png --set \"Blending Mode=2\"",
-                  "item 2 of \"Blending Mode\" is a separator; its items are None, Normal,");
+                  "item 2 of \"Blending Mode\" is a separator; its items are 1 None, 3 Normal, ");
+}
+
+// A refusal lists each item with the number that chooses it, separators counted: the number
+// shown renders what the item's name renders, and no number shown is a separator's.
+TEST_F(Arguments, RefusedPopupsListTheNumberEachItemTakes) {
+    const Outcome refused = ondrel("OndrelCircle -o out.png --set \"Blending Mode=Shiny\"");
+    const std::string marker = "its items are ";
+    const auto list = refused.errors.find(marker);
+    ASSERT_NE(list, std::string::npos) << refused.errors;
+    std::istringstream items(refused.errors.substr(list + marker.size()));
+    std::map<std::string, int> numbers;
+    std::set<int> taken;
+    for (std::string item; std::getline(items, item, ',');) {
+        std::istringstream words(item);
+        int number = 0;
+        ASSERT_TRUE(words >> number) << item;
+        std::string name;
+        std::getline(words >> std::ws, name);
+        numbers[name.substr(0, name.find(" (or "))] = number;
+        taken.insert(number);
+    }
+    // 33 numbers, six of them separators: after None, Normal, the darkening, lightening, light
+    // and difference modes.
+    EXPECT_EQ(numbers.size(), 27u);
+    EXPECT_EQ(taken.size(), 27u);
+    EXPECT_EQ(*taken.rbegin(), 33);
+    for (const int separator : {2, 4, 10, 17, 25, 29}) {
+        EXPECT_EQ(taken.count(separator), 0u) << separator;
+    }
+    const auto render = [&](const std::string& item, const char* file) {
+        const Outcome run = ondrel(std::string("OndrelCircle --size 24x16 --set Radius=6 -o ") +
+                                   file + " --set \"Blending Mode=" + item + "\"");
+        EXPECT_EQ(run.status, 0) << item << ": " << run.errors;
+        return bytes(file);
+    };
+    for (const char* item : {"Normal", "Multiply", "Difference", "Exclution"}) {
+        SCOPED_TRACE(item);
+        ASSERT_EQ(numbers.count(item), 1u);
+        EXPECT_EQ(render(std::to_string(numbers[item]), "by-number.png"),
+                  render(item, "by-name.png"));
+    }
+    EXPECT_NE(render("Multiply", "multiply.png"), render("Difference", "difference.png"));
 }
 
 TEST_F(Arguments, ThreadCountsAndTimesAreChecked) {

@@ -20,6 +20,29 @@ TEST(Frames, ListsAreSortedUniqueAndWrittenBackShortest) {
     }
 }
 
+// A range is counted before any frame is listed, so that a long one is refused at once.
+TEST(Frames, ARenderTakesAHundredThousandFramesAtMost) {
+    EXPECT_EQ(parseFrames("1-100000").size(), 100000u);
+    EXPECT_EQ(parseFrames("0-49999,9950000-9999999").size(), 100000u);
+    const struct {
+        const char* frames;
+        const char* refusal;
+    } cases[] = {
+        {"0-9999999", "10000000 frames, more than the 100000 one render or job takes; render a "
+                      "longer sequence in several ranges"},
+        {"1-100001", "100001 frames, more than the 100000"},
+        {"1-60000,200001-260000", "120000 frames, more than the 100000"},
+    };
+    for (const auto& c : cases) {
+        try {
+            parseFrames(c.frames);
+            ADD_FAILURE() << c.frames << " was taken";
+        } catch (const CliError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind(c.refusal, 0), 0u) << e.what();
+        }
+    }
+}
+
 TEST(Frames, RatesAreExactFractions) {
     const auto rate = [](const char* text) { return parseFrameRate(text).text(); };
     EXPECT_EQ(rate("24"), "24");

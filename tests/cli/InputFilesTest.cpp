@@ -86,7 +86,8 @@ TEST_F(InputFiles, LayersBeyondTheLargestSideAreRefused) {
                   "input \"wide.png\" is 30001x1 pixels; the command takes sides of 1 to 30000");
 }
 
-// Channels are found by name: red and green alone are not grey and alpha.
+// Channels are found by name: red and green alone are not grey and alpha, and a file without
+// a colour channel of a known name is refused, naming what it holds.
 TEST_F(InputFiles, ChannelsAreFoundByTheirNames) {
     OIIO::ImageSpec header(2, 1, 2, OIIO::TypeDesc::FLOAT);
     header.channelnames = {"R", "G"};
@@ -101,6 +102,19 @@ TEST_F(InputFiles, ChannelsAreFoundByTheirNames) {
     const Image image = read("out.exr", false);
     expectPixel(image, 0, 0, {0.25f, 0.5f, 0, 1}, 0);
     expectPixel(image, 1, 0, {1, 0, 0, 1}, 0);
+
+    // Channels of other names were once taken by their order, depth as red.
+    header = OIIO::ImageSpec(2, 1, 3, OIIO::TypeDesc::FLOAT);
+    header.channelnames = {"Z", "foo", "bar"};
+    out = OIIO::ImageOutput::create("zfb.exr");
+    ASSERT_TRUE(out);
+    const float others[] = {0.25f, 0.5f, 1.0f, 0.0f, 0.75f, 1.0f};
+    ASSERT_TRUE(out->open((folder / "zfb.exr").string(), header));
+    ASSERT_TRUE(out->write_image(OIIO::TypeDesc::FLOAT, others));
+    ASSERT_TRUE(out->close());
+    expectRefused("OndrelCircle -i zfb.exr -o out.png",
+                  "cannot read input \"zfb.exr\": it holds the channels Z, bar, foo, none of them "
+                  "a colour by name (R, G, B, or Y for grey, with A)"); // as OpenEXR sorts them
 }
 
 // NaN or infinity in the input would pass through every blend, an opaque "Normal" fill too.

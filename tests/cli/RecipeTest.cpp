@@ -2,6 +2,7 @@
 // one line naming the file, the line and the fault for each kind of malformed recipe.
 
 #include "cli/shot/Recipe.h"
+#include "cli/commands/ShotOptions.h"
 #include "cli/core/CliError.h"
 
 #include <gtest/gtest.h>
@@ -114,10 +115,49 @@ TEST(Recipe, LaterSettingsAndWholeTracksOverrideEarlierOnes) {
     EXPECT_EQ(recipe.params[4].name, "Opacity");
 }
 
+// The bytes a parameter keeps for its keys, their values and where each was given.
+std::size_t keptBytes(const RecipeParam& param) {
+    std::size_t bytes = param.name.capacity() + param.origin.capacity() +
+                        param.keyOrigins.capacity() * sizeof(std::string) +
+                        param.track.keys.capacity() * sizeof(Keyframe);
+    for (const std::string& origin : param.keyOrigins) {
+        bytes += origin.capacity();
+    }
+    for (const Keyframe& key : param.track.keys) {
+        bytes += key.value.capacity();
+    }
+    return bytes;
+}
+
+// Keys given in one --set cost what the same keys cost in a recipe, beside the one copy of the
+// --set's text that says where they came from: a copy for each key costs the square of their
+// number.
+TEST(Recipe, KeysInOneSetCostNoMoreThanInARecipe) {
+    constexpr int keys = 2000;
+    std::string track;
+    std::string json = "{\"effect\": \"OndrelCircle\", \"params\": {\"Radius\": {\"keys\": [\n";
+    for (int n = 0; n < keys; ++n) {
+        const std::string value = std::to_string(n % 3000);
+        track += (n > 0 ? "," : "") + value + "@" + std::to_string(n);
+        json += std::string(n > 0 ? ",\n" : "") + "{\"time\": " + std::to_string(n) +
+                ", \"value\": " + value + "}";
+    }
+    json += "]}}}\n";
+    const Recipe fromFile = parse(json);
+    ShotOptions options;
+    options.effect = "OndrelCircle";
+    options.assignments = {"Radius=" + track};
+    const Recipe fromSet = commandLineRecipe(options, GlobalOptions{});
+    ASSERT_EQ(fromSet.params.size(), 1u);
+    ASSERT_EQ(fromSet.params[0].track.keys.size(), static_cast<std::size_t>(keys));
+    EXPECT_EQ(trackText(fromSet.params[0].track), trackText(fromFile.params[0].track));
+    EXPECT_LE(keptBytes(fromSet.params[0]), keptBytes(fromFile.params[0]) + 2 * track.size());
+}
+
 TEST(Recipe, EachKindOfMalformedRecipeNamesItsLine) {
     const struct {
-        const char* text;
-        const char* message;
+        std::string text;
+        std::string message;
     } cases[] = {
         {"", "shot.json:1: the text ends before the JSON does"},
         {"{\n  \"effect\": \"OndrelCircle\"\n  \"depth\": 8\n}",
@@ -147,6 +187,19 @@ TEST(Recipe, EachKindOfMalformedRecipeNamesItsLine) {
          "shot.json:2: no interpolation \"bounce\""},
         {"{\"params\": {\"Radius\": {\"keys\": [{\"time\": 0, \"value\": 1}],\n\"speed\": 2}}}",
          "shot.json:2: \"speed\" is not part of keyframes"},
+        // What JSON has not, named where it is: a comment, a NUL byte (which once ended the
+        // recipe there, the rest ignored) and text after the recipe.
+        {"{\n  // the hero's circle\n  \"effect\": \"OndrelCircle\"}",
+         "shot.json:2: a comment \"// the hero's circle\", which JSON does not have"},
+        {"{\"effect\": \"OndrelCircle\"}\n" + std::string(1, '\0') + "{\"depth\": 16}",
+         "shot.json:2: a NUL byte (character 0) in column 1"},
+        {"{\"effect\":\n \"Ondrel" + std::string(1, '\0') + "Circle\"}",
+         "shot.json:2: a NUL byte (character 0) in column 9"},
+        {"{\"effect\": \"OndrelCircle\"}\n/* the hero */",
+         "shot.json:2: more text after the end of the JSON: a comment \"/* the hero */\", which "
+         "JSON does not have"},
+        {"{\"effect\": \"OndrelCircle\"}\n{\"depth\": 16}",
+         "shot.json:2: more text after the end of the JSON: \"{\""},
     };
     for (const auto& c : cases) {
         const std::string message = refusal(c.text);

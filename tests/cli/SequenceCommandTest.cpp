@@ -34,6 +34,19 @@ protected:
     }
 };
 
+// Ten million frames of one pixel once sat for minutes, silent, looking up every frame's file
+// before the first: they are refused at once, naming the limit. (Given a minute of processor
+// time, the old way runs out of it.)
+TEST_F(Sequence, ARangeTooLongIsRefusedAtOnce) {
+    limits = "ulimit -t 60 &&";
+    for (const char* command : {"render", "submit --dry-run"}) {
+        expectCommandRefused(std::string(command) +
+                                 " OndrelCircle --size 1x1 --frames 0-9999999 -o f.#######.png",
+                             "--frames \"0-9999999\": 10000000 frames, more than the 100000 one "
+                             "render or job takes");
+    }
+}
+
 TEST_F(Sequence, FilesAreNumberedAsThePatternSays) {
     const Outcome first = command("render OndrelCircle --size 32x18 --frames 8-9,12 -o a.####.png");
     ASSERT_EQ(first.status, 0) << first.errors;

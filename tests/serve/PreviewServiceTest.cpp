@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -139,6 +140,40 @@ TEST_F(PreviewServiceTest, RefusesAPreviewLargerThanAPageShowsBeforeAnyWork) {
     EXPECT_NO_THROW(service.state(request));
 }
 
+// The built-in layer is made at the preview's size, each pixel the one the host's downsample
+// takes from the full layer (the one nearest its centre): a request naming the largest layer
+// costs what its preview costs.
+TEST_F(PreviewServiceTest, ABuiltInLayerCostsWhatItsPreviewCosts) {
+    // At float the full layer would take 14.4 GB.
+    Json large{{"recipe", {{"effect", "OndrelCircle"}, {"size", "30000x30000"}, {"depth", 32}}},
+               {"downsample", 64}};
+    const auto small = service.preview(large);
+    ASSERT_TRUE(small);
+    EXPECT_EQ(small->width, 469); // 30000 / 64, rounded up
+    EXPECT_EQ(small->height, 469);
+
+    // The layer shows through a shape of no opacity.
+    Json request{
+        {"recipe", {{"effect", "OndrelCircle"}, {"size", "90x50"}, {"params", {{"Opacity", 0}}}}}};
+    const auto full = service.preview(request);
+    request["downsample"] = 3;
+    const auto third = service.preview(request);
+    ASSERT_TRUE(full && third);
+    ASSERT_EQ(third->width, 30);
+    ASSERT_EQ(third->height, 17);
+    int wrong = 0;
+    for (int y = 0; y < third->height; ++y) {
+        for (int x = 0; x < third->width; ++x) {
+            // (x + 1/2) * 3 falls in pixel 3x + 1, within the layer.
+            const int fx = std::min(3 * x + 1, 89);
+            const int fy = std::min(3 * y + 1, 49);
+            wrong += third->rgba.substr(4 * static_cast<std::size_t>(y * 30 + x), 4) !=
+                     full->rgba.substr(4 * static_cast<std::size_t>(fy * 90 + fx), 4);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 // What the service keeps between requests (the layers, the layer at a downsample, the output)
 // never shows in a preview: each is the one a fresh service renders.
 TEST_F(PreviewServiceTest, APreviewIsTheSameAfterAnyOtherRequest) {
@@ -234,6 +269,40 @@ TEST(PreviewServiceInput, PreviewsOverTheInputAndSavesItsPath) {
     const Json saved = Json::parse(service.recipe(request));
     EXPECT_EQ(saved["input"], fs::absolute(input).string());
     EXPECT_FALSE(saved.contains("size"));
+    fs::remove_all(folder);
+}
+
+// The input is read once, with the command line's checks, when the server starts: a file put in
+// its place afterwards is never read, at any depth.
+TEST(PreviewServiceInput, TheInputIsReadOnceWhenTheServerStarts) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ondrel-serve-once-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path input = folder / "plate.png";
+    const auto render = [&](const char* size) {
+        return std::system((std::string(ONDREL_CLI_PATH) + " render OndrelCircle --module " +
+                            ONDREL_MODULE_PATH + " --size " + size + " -o " + input.string())
+                               .c_str());
+    };
+    ASSERT_EQ(render("20x10"), 0);
+    PreviewService service(optionsFor(ONDREL_MODULE_PATH), input);
+    Json request = circle({{"Opacity", 0}});
+    request["background"] = "input";
+    const auto before = service.preview(request);
+    ASSERT_TRUE(before);
+
+    // Another file in its place, of another size.
+    ASSERT_EQ(render("300x1"), 0);
+    for (const int depth : {16, 32, 8}) {
+        request["recipe"]["depth"] = depth;
+        const auto after = service.preview(request);
+        ASSERT_TRUE(after) << depth;
+        EXPECT_EQ(after->width, 20) << depth;
+        EXPECT_EQ(after->height, 10) << depth;
+        if (depth == 8) {
+            EXPECT_EQ(after->rgba, before->rgba);
+        }
+    }
     fs::remove_all(folder);
 }
 
