@@ -89,7 +89,12 @@ public:
             m_end = static_cast<std::size_t>(n);
         }
         const std::size_t count = std::min(size, m_end - m_at);
-        if (m_inHeaders && (m_headerBytes += count) > m_limits.headerBytes) {
+        // Counted as lines too, in our words: cpp-httplib 0.18 (Debian 13) refuses more than 100
+        // fields by itself, as a malformed request.
+        if (m_inHeaders &&
+            ((m_headerBytes += count) > m_limits.headerBytes ||
+             (m_headerLines += static_cast<std::size_t>(std::count(
+                  m_buffer + m_at, m_buffer + m_at + count, '\n'))) > m_limits.headerLines)) {
             m_refusal = largeHeaders;
             return -1;
         }
@@ -144,6 +149,7 @@ private:
     Clock::time_point m_deadline;
     bool m_inHeaders = true;
     std::size_t m_headerBytes = 0;
+    std::size_t m_headerLines = 0;
     std::optional<Refusal> m_refusal;
     char m_buffer[4096];
     std::size_t m_at = 0;

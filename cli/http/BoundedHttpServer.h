@@ -26,6 +26,7 @@ struct ConnectionLimits {
     std::size_t workers = 8;                     // connections served at once
     std::size_t waiting = 32;                    // connections waiting for a worker; more get 503
     std::size_t headerBytes = 64u << 10;         // the request line and headers together
+    std::size_t headerLines = 100;               // the request line and header fields
     std::chrono::milliseconds headerTime{10000}; // for the request line and headers, from accept
     std::chrono::milliseconds bodyTime{10000};   // for the body, once the headers are in
     std::chrono::milliseconds writeTime{10000};  // for the client to take any of the response

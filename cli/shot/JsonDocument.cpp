@@ -96,7 +96,8 @@ std::string describeError(const nlohmann::detail::exception& e, std::string_view
     if (e.id == 406) {
         return "the number " + token + " is beyond the range of numbers";
     }
-    if (says("unexpected end of input")) {
+    // nlohmann-json 3.11.3 (Debian 13) says an empty text is empty rather than ended.
+    if (says("unexpected end of input") || says("empty input")) {
         return "the text ends before the JSON does";
     }
     if (says("missing closing quote")) {

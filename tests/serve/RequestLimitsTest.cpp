@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +48,13 @@ std::string post(const std::string& path, const std::string& headers, const std:
     return "POST " + path + " HTTP/1.1\r\nHost: 127.0.0.1:0\r\n" + headers + "\r\n" + body;
 }
 
+// Whether the cpp-httplib built against is of this version or later.
+bool httplibAtLeast(int major, int minor) {
+    int builtMajor = 0, builtMinor = 0;
+    std::sscanf(CPPHTTPLIB_VERSION, "%d.%d", &builtMajor, &builtMinor);
+    return builtMajor > major || (builtMajor == major && builtMinor >= minor);
+}
+
 std::string chunked(const std::string& body, std::size_t chunk) {
     std::string text;
     char size[32];
@@ -72,6 +80,9 @@ protected:
 TEST_F(RequestLimits, EveryRequestIsBoundedBeforeItsBodyIsRead) {
     const std::string json = "Content-Type: application/json\r\n";
     const std::string huge(3 << 19, ' '); // 1.5 MB, over the 1 MB limit
+    const bool chunksStoppedByLibrary = httplibAtLeast(0, 18);
+    const char* tooLargeChunks =
+        chunksStoppedByLibrary ? "ends early or is malformed" : "larger than the 1 MB";
     const struct {
         std::string request;
         int status;
@@ -84,11 +95,13 @@ TEST_F(RequestLimits, EveryRequestIsBoundedBeforeItsBodyIsRead) {
         {post("/api/preview", json + "Transfer-Encoding: chunked\r\n", chunked(smallPreview, 7)),
          200, ""},
         // The limit holds for chunks as for a length, and for a length that is only claimed.
-        {post("/api/state", json + "Transfer-Encoding: chunked\r\n", chunked(huge, 65536)), 413,
-         "larger than the 1 MB"},
+        // cpp-httplib 0.18 (Debian 13) stops a chunked body at the limit itself, reading no chunk
+        // that would pass it, and the body reads as cut short; 0.11 (Debian 12) leaves it to ours.
+        {post("/api/state", json + "Transfer-Encoding: chunked\r\n", chunked(huge, 65536)),
+         chunksStoppedByLibrary ? 400 : 413, tooLargeChunks},
         {post("/api/state", json + "Transfer-Encoding: chunked\r\n",
               "ffffffffff\r\n" + huge.substr(0, 1 << 20) + " "),
-         413, "larger than the 1 MB"},
+         chunksStoppedByLibrary ? 400 : 413, tooLargeChunks},
         {post("/api/state", json + "Content-Length: 1500000000\r\n", ""), 413,
          "larger than the 1 MB"},
         {post("/api/state", json + "Content-Length: 12x\r\n", ""), 400, "Content-Length"},
