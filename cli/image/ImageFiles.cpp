@@ -127,13 +127,12 @@ void unpremultiply(RgbaImage& strip) {
 }
 
 // The stored channel type for a world's depth: floats where the format keeps them, else 16 bits
-// for anything deeper than 8. OpenEXR stores integers as half floats, which keep 8 bits but not
-// 16, so it takes 16-bit worlds as floats.
+// for anything deeper than 8.
 OIIO::TypeDesc storedType(const std::string& format, PixelDepth depth) {
     if (depth == PixelDepth::Bits8) {
         return OIIO::TypeDesc::UINT8;
     }
-    if (depth == PixelDepth::Float32 ? format != "png" : format == "openexr") {
+    if (depth == PixelDepth::Float32 && format != "png") {
         return OIIO::TypeDesc::FLOAT;
     }
     return OIIO::TypeDesc::UINT16;

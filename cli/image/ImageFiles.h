@@ -63,8 +63,8 @@ std::string outputFormat(const std::filesystem::path& file);
 // is as long as what was written and ends as its format ends (PNG's end chunk), and it is synced.
 // Until then a file already under the name keeps its bytes; on a failure the temporary is
 // removed. Compressed as `compression` says (Compression.h; checked beforehand). PNG and TIFF
-// take 8-bit worlds as 8 bits and deeper ones as 16 bits (TIFF float as float); OpenEXR 8-bit
-// worlds as half floats, deeper ones as floats. Throws CliError naming what failed ("the disk is
+// take 8-bit worlds as 8 bits and deeper ones as 16 bits (TIFF float as float); OpenEXR integer
+// worlds as half floats, float ones as floats. Throws CliError naming what failed ("the disk is
 // full").
 void writeImage(const OfflineHost::World& world, const std::filesystem::path& file,
                 const std::string& compression = defaultCompression);
