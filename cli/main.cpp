@@ -6,6 +6,7 @@
 #include "cli/core/CliError.h"
 #include "cli/core/PlainText.h"
 #include "cli/terminal/Signals.h"
+#include "cli/terminal/StandardOutput.h"
 
 #include "host/system/HostError.h"
 
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
 
     try {
         app.parse(argc, argv);
+        OndrelCli::closeStandardOutput();
     } catch (const CLI::ParseError& e) {
         return app.exit(e);
     } catch (const OfflineHost::HostError& e) {

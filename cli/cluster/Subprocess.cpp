@@ -91,14 +91,19 @@ ProgramResult runProgram(const std::vector<std::string>& arguments, const std::s
         posix_spawn_file_actions_addclose(&actions, p->ends[0]);
         posix_spawn_file_actions_addclose(&actions, p->ends[1]);
     }
-    // The command blocks the termination signals in its threads (Signals.h); the program gets
-    // them back.
+    // The command blocks the termination signals in its threads and ignores SIGPIPE and SIGXFSZ
+    // (Signals.h); the program gets them back.
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t none;
     sigemptyset(&none);
     posix_spawnattr_setsigmask(&attributes, &none);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    sigset_t ignored;
+    sigemptyset(&ignored);
+    sigaddset(&ignored, SIGPIPE);
+    sigaddset(&ignored, SIGXFSZ);
+    posix_spawnattr_setsigdefault(&attributes, &ignored);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
     std::vector<char*> argv;
     for (const auto& a : arguments) {
         argv.push_back(const_cast<char*>(a.c_str()));

@@ -5,6 +5,8 @@
 
 #include "cli/core/PlainText.h"
 
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <stdexcept>
 #include <string>
@@ -19,6 +21,20 @@ public:
 // A file as messages name it: in double quotes, on one line (shownText).
 inline std::string quoted(const std::filesystem::path& file) {
     return "\"" + shownText(file.string()) + "\"";
+}
+
+// Why a file operation failed, from its errno, as a message says it: "the disk is full".
+inline std::string systemReason(int error) {
+    switch (error) {
+    case ENOSPC:
+        return "the disk is full";
+    case EDQUOT:
+        return "the disk quota is used up";
+    case EFBIG:
+        return "the file would pass the size limit this process may write (ulimit -f)";
+    default:
+        return std::strerror(error);
+    }
 }
 
 // Runs `work`, putting `where` (an option, or a file and line) before the message of a CliError

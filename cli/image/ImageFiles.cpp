@@ -3,6 +3,7 @@
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
 #include "cli/image/Compression.h"
+#include "cli/image/DescriptorOutput.h"
 #include "cli/image/FileRows.h"
 #include "cli/image/Pixels.h"
 #include "cli/image/QuietLibraries.h"
@@ -10,6 +11,7 @@
 
 #include <OpenImageIO/imageio.h>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -136,6 +138,69 @@ OIIO::TypeDesc storedType(const std::string& format, PixelDepth depth) {
     return OIIO::TypeDesc::UINT16;
 }
 
+// What the refusal of a format that loses part of a render offers instead.
+constexpr const char* keepingFormats = "write .png (8 or 16 bits), .tif or .exr, which keep them";
+
+// What the formats most often asked for would lose of a render with alpha, from what
+// OpenImageIO's writers store: its alpha, the bits past those they keep, or exact values.
+struct FormatLoss {
+    const char* format;
+    const char* name;
+    bool keepsAlpha;
+    int bits;          // the deepest they keep: 8, 16, or 32 for floats
+    const char* lossy; // how they lose values, when they do
+};
+constexpr FormatLoss knownLosses[] = {
+    {"jpeg", "JPEG", false, 8, "exact values (it compresses with loss)"},
+    {"webp", "WebP", true, 8, "exact values (it compresses with loss)"},
+    {"heif", "HEIF", true, 8, "exact values (it compresses with loss)"},
+    {"gif", "GIF", false, 8, "every colour past a palette of 256"},
+    {"bmp", "BMP", true, 8, nullptr},
+    {"targa", "Targa", true, 8, nullptr},
+    {"ico", "ICO", true, 8, nullptr},
+    {"hdr", "Radiance HDR", false, 32, "exact values (it shares one exponent among R, G and B)"},
+    {"pnm", "PNM", false, 16, nullptr},
+};
+
+// Throws CliError unless `format` keeps alpha and `depth`, naming what it would lose.
+void checkKeeps(const std::string& format, PixelDepth depth, const fs::path& file) {
+    // The formats ondrel writes, and checks whole: all keep alpha, PNG no floats.
+    if (format == "tiff" || format == "openexr" ||
+        (format == "png" && depth != PixelDepth::Float32)) {
+        return;
+    }
+    const int bits = depth == PixelDepth::Float32 ? 32 : depth == PixelDepth::Bits16 ? 16 : 8;
+    const std::string depthName =
+        bits == 32 ? "the float values of --depth 32" : "the 16 bits of --depth 16";
+    std::string name = "OpenImageIO's \"" + format + "\" format";
+    std::vector<std::string> lost;
+    if (format == "png") {
+        name = "PNG";
+        lost.push_back(depthName);
+    }
+    for (const FormatLoss& loss : knownLosses) {
+        if (format == loss.format) {
+            name = loss.name;
+            if (!loss.keepsAlpha) {
+                lost.emplace_back("the alpha channel");
+            }
+            if (bits > loss.bits) {
+                lost.push_back(depthName);
+            }
+            if (loss.lossy != nullptr) {
+                lost.emplace_back(loss.lossy);
+            }
+        }
+    }
+    std::string what = lost.empty() ? "is not one ondrel writes, whose frames it checks whole"
+                                    : "would lose " + lost.front();
+    for (std::size_t i = 1; i < lost.size(); ++i) {
+        what += (i + 1 == lost.size() ? " and " : ", ") + lost[i];
+    }
+    throw CliError("cannot write " + quoted(file) + ": " + name + " " + what + "; " +
+                   keepingFormats);
+}
+
 bool storesAssociatedAlpha(const OIIO::ImageOutput& writer) {
     return std::string(writer.format_name()) == "openexr";
 }
@@ -163,6 +228,24 @@ bool endsWithPngEnd(const fs::path& file) {
     char last[sizeof end] = {};
     in.seekg(-static_cast<std::streamoff>(sizeof end), std::ios::end);
     return in.read(last, sizeof last) && std::equal(last, last + sizeof last, end);
+}
+
+// Throws CliError unless the temporary holds every byte the writer wrote (`end` of them) and
+// ends as its format ends: a file system may take a write and lose it later, or keep less.
+void checkWhole(const TemporaryFile& temporary, std::int64_t end, const std::string& format,
+                const fs::path& file) {
+    struct stat written {};
+    if (::fstat(temporary.descriptor(), &written) != 0) {
+        throw CliError("cannot write " + quoted(file) + ": " + systemReason(errno));
+    }
+    if (written.st_size != end) {
+        throw CliError("cannot write " + quoted(file) + ": the file holds " +
+                       std::to_string(written.st_size) + " bytes of the " + std::to_string(end) +
+                       " written");
+    }
+    if (format == "png" && !endsWithPngEnd(temporary.path())) {
+        throw CliError("cannot write " + quoted(file) + ": it does not end with PNG's end chunk");
+    }
 }
 
 // Reads the file's pixels as `type`, a strip of rows at a time (whole rows of tiles for tiled
@@ -279,7 +362,7 @@ World InputImage::read(PixelDepth depth) {
     return std::move(*world);
 }
 
-void checkWritable(const fs::path& file) {
+void checkWritable(const fs::path& file, PixelDepth depth) {
     const auto refused = [&file](const std::string& why) {
         return CliError("cannot write " + quoted(file) + ": " + why);
     };
@@ -300,7 +383,9 @@ void checkWritable(const fs::path& file) {
         throw refused("OpenImageIO's \"" + format + "\" format makes no file, " + *why +
                       " (try .png, .tif or .exr)");
     }
-    const fs::path folder = folderOf(file);
+    checkKeeps(format, depth, file);
+    // The frame is written beside the file the name's links lead to.
+    const fs::path folder = folderOf(linkedFile(file));
     const fs::file_status folderStatus = fs::status(folder, err);
     if (!fs::exists(folderStatus) && (!err || err == std::errc::no_such_file_or_directory)) {
         throw refused("the folder " + quoted(folder) + " does not exist");
@@ -316,11 +401,23 @@ void checkWritable(const fs::path& file) {
     }
 }
 
+void checkReplaceable(const fs::path& file) {
+    // Renaming over a file needs only its folder's permission; the file's own says whether the
+    // user meant it to be replaced, as cp reads it.
+    if (::access(file.c_str(), W_OK) != 0 && errno != ENOENT) {
+        throw CliError("cannot write " + quoted(file) + ": " + systemReason(errno) +
+                       " (the file is there, and this user may not write it)");
+    }
+}
+
 void writeImage(const World& world, const fs::path& file, const std::string& compression) {
     const auto failed = [&file](const std::string& why) {
         return CliError("cannot write " + quoted(file) + why);
     };
     TemporaryFile temporary(file);
+    // Every byte goes through a write that is checked here, whatever the writer says of it. It
+    // outlives the writer, which may still write as it goes.
+    DescriptorOutput output(temporary.descriptor(), temporary.path().string());
     const QuietLibraries quiet;
     // Created only now, and opened at once (see outputFormat).
     auto writer = OIIO::ImageOutput::create(file.string());
@@ -342,10 +439,12 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
         std::visit([&](const auto& value) { header.attribute(attribute.name, value); },
                    attribute.value);
     }
-    bool opened = false;
-    temporary.open([&] { opened = writer->open(temporary.path().string(), header); });
-    if (!opened) {
-        throw failed(reason(writer->geterror()));
+    const auto writeFailed = [&] {
+        return output.failure() != 0 ? failed(": " + systemReason(output.failure()))
+                                     : failed(reason(writer->geterror()));
+    };
+    if (!writer->set_ioproxy(&output) || !writer->open(temporary.path().string(), header)) {
+        throw writeFailed();
     }
     // The header the writer keeps (its ImageSpec) says the type it stores (PNG: 8 or 16 bits).
     const FileLayout layout{writer->spec().format, header.nchannels, associated};
@@ -353,16 +452,17 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
         1, static_cast<A_long>(writeStripBytes / (static_cast<std::size_t>(width) *
                                                   header.nchannels * sizeof(float))));
     std::vector<std::byte> strip;
-    for (A_long top = 0; top < world.height(); top += rows) {
+    for (A_long top = 0; top < world.height() && output.failure() == 0; top += rows) {
         const A_long count = std::min(rows, world.height() - top);
         const OIIO::TypeDesc type = packRows(world, top, count, layout, strip);
         if (!writer->write_scanlines(top, top + count, 0, type, strip.data())) {
-            throw failed(reason(writer->geterror()));
+            throw writeFailed();
         }
     }
-    if (!writer->close()) {
-        throw failed(reason(writer->geterror()));
+    if (!writer->close() || output.failure() != 0) {
+        throw writeFailed();
     }
+    checkWhole(temporary, output.end(), writer->format_name(), file);
     temporary.commit();
 }
 

@@ -44,20 +44,29 @@ private:
     std::unique_ptr<Reader> m_reader;
 };
 
-// Throws CliError unless an image could be written to `file`: a format OpenImageIO writes as a
-// file, known by the name, in an existing folder the user may write to. Lets the command refuse
+// Throws CliError unless an image of `depth` could be written to `file`: a format OpenImageIO
+// writes as a file, known by the name, that keeps alpha and the depth (PNG at 8 or 16 bits,
+// TIFF, OpenEXR; the others are refused naming what they would lose), in an existing folder the
+// user may write to (the folder of the file the name's links lead to). Lets the command refuse
 // before rendering.
-void checkWritable(const std::filesystem::path& file);
+void checkWritable(const std::filesystem::path& file, OfflineHost::PixelDepth depth);
+
+// Throws CliError when `file` is there and the user may not write it (as cp refuses it), though
+// its folder would let the frame be renamed over it.
+void checkReplaceable(const std::filesystem::path& file);
 
 // The name of the format OpenImageIO writes for `file` ("png", "openexr", "tiff"), known by its
 // extension; empty when there is none.
 std::string outputFormat(const std::filesystem::path& file);
 
-// Writes the world to `file` through a temporary file in the same folder that is renamed into
-// place once complete, so that no partial file is ever left under either name (TemporaryFile.h),
-// compressed as `compression` says (Compression.h; checked beforehand). PNG and TIFF take 8-bit
-// worlds as 8 bits and deeper ones as 16 bits (TIFF and OpenEXR keep float as float). Throws
-// CliError.
+// Writes the world to `file` through a temporary file (TemporaryFile.h) that is renamed into
+// place only once it is whole: every write OpenImageIO's writer made succeeded, the file on disk
+// is as long as what was written and ends as its format ends (PNG's end chunk), and it is synced.
+// Until then a file already under the name keeps its bytes; on a failure the temporary is
+// removed. Compressed as `compression` says (Compression.h; checked beforehand). PNG and TIFF
+// take 8-bit worlds as 8 bits and deeper ones as 16 bits (TIFF float as float); OpenEXR integer
+// worlds as half floats, float ones as floats. Throws CliError naming what failed ("the disk is
+// full").
 void writeImage(const OfflineHost::World& world, const std::filesystem::path& file,
                 const std::string& compression = defaultCompression);
 

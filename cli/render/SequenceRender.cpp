@@ -10,6 +10,7 @@
 #include "cli/shot/RenderLimits.h"
 #include "cli/terminal/Progress.h"
 #include "cli/terminal/SequenceProgress.h"
+#include "cli/terminal/TemporaryFile.h"
 #include "host/system/SystemLimits.h"
 
 #include <algorithm>
@@ -99,7 +100,7 @@ public:
     SequenceRenderer(const GlobalOptions& global, const Shot& shot, const RenderControl& control,
                      std::vector<FrameTask> tasks, SequenceProgress* progress)
         : m_shot(shot), m_tasks(std::move(tasks)), m_progress(progress),
-          m_showTimings(control.timings) {
+          m_frames(std::max<std::size_t>(shot.frames.size(), 1)), m_showTimings(control.timings) {
         const int jobs = std::clamp<int>(control.jobs, 1, static_cast<int>(m_tasks.size()));
         const int threads = control.threads != 0
                                 ? control.threads
@@ -134,6 +135,12 @@ public:
             m_progress->finish(!m_failure.empty());
         }
         if (!m_failure.empty()) {
+            // Whoever resumes it needs to know what is there: the frames it kept and wrote.
+            if (m_progress != nullptr) {
+                const std::size_t whole = m_frames - m_tasks.size() + m_written;
+                throw CliError(m_failure + " (" + std::to_string(whole) + " of " +
+                               std::to_string(m_frames) + " frames are whole)");
+            }
             throw CliError(m_failure);
         }
         if (m_showTimings) {
@@ -201,6 +208,7 @@ private:
                 const auto writing = Clock::now();
                 m_timings.time(Timings::writing,
                                [&] { writeImage(*output, task.output, m_shot.compression); });
+                ++m_written;
                 if (m_progress != nullptr) {
                     // The frame's own time, not the time it waited for the writer.
                     const std::chrono::duration<double> took = rendering + (Clock::now() - writing);
@@ -216,7 +224,9 @@ private:
     std::optional<World> m_layer;
     int m_renders = 1;
     SequenceProgress* m_progress;
+    std::size_t m_frames; // in the sequence, the frames it keeps included
     std::atomic<std::size_t> m_next = 0;
+    std::atomic<std::size_t> m_written = 0; // frames renamed into place
     std::atomic<bool> m_stop = false;
     std::mutex m_mutex;
     std::string m_failure;
@@ -236,28 +246,38 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
     }
     checkFileRoles(shot);
     if (!shot.isSequence()) {
-        checkWritable(shot.output->path());
-        SequenceRenderer(global, shot, control, {{std::nullopt, shot.output->path()}}, nullptr)
-            .run();
+        const fs::path& file = shot.output->path();
+        checkWritable(file, shot.depth);
+        checkReplaceable(file);
+        removeLeftoverTemporaries({file});
+        SequenceRenderer(global, shot, control, {{std::nullopt, file}}, nullptr).run();
         return;
     }
-    checkWritable(shot.output->frame(shot.frames.front()));
-    SequenceProgress progress(shot.frames.size(), SequenceProgress::styleFor(control.quiet));
+    checkWritable(shot.output->frame(shot.frames.front()), shot.depth);
     const std::vector<ExistingFrame> existing =
         control.skipExisting ? existingFrames(shot, OfflineHost::usableProcessors())
                              : std::vector<ExistingFrame>(shot.frames.size());
+    std::vector<fs::path> files;
+    for (std::size_t i = 0; i < shot.frames.size(); ++i) {
+        files.push_back(shot.output->frame(shot.frames[i]));
+        // Before the first frame: a sequence refused half-way through would be half replaced.
+        if (existing[i].state != ExistingFrame::State::Whole) {
+            checkReplaceable(files.back());
+        }
+    }
+    removeLeftoverTemporaries(files);
+    SequenceProgress progress(shot.frames.size(), SequenceProgress::styleFor(control.quiet));
     std::vector<FrameTask> tasks;
     for (std::size_t i = 0; i < shot.frames.size(); ++i) {
         const int n = shot.frames[i];
-        const fs::path file = shot.output->frame(n);
         if (existing[i].state == ExistingFrame::State::Whole) {
-            progress.skipped(n, file);
+            progress.skipped(n, files[i]);
             continue;
         }
         if (existing[i].state == ExistingFrame::State::Broken) {
-            progress.redoing(n, file, existing[i].why);
+            progress.redoing(n, files[i], existing[i].why);
         }
-        tasks.push_back({n, file});
+        tasks.push_back({n, files[i]});
     }
     if (tasks.empty()) {
         progress.finish(false);

@@ -1,5 +1,7 @@
 #include "cli/terminal/SequenceProgress.h"
 
+#include "cli/terminal/StandardOutput.h"
+
 #include <unistd.h>
 
 #include <cmath>
@@ -54,7 +56,7 @@ void SequenceProgress::skipped(int frame, const std::filesystem::path& file) {
     if (m_style == Style::Lines) {
         std::printf("frame %d (%zu of %zu): %s is there, skipped\n", frame, m_rendered + m_skipped,
                     m_frames, file.c_str());
-        std::fflush(stdout);
+        flushStandardOutput();
     } else if (m_style == Style::Bar) {
         _drawBar(false);
     }
@@ -84,7 +86,7 @@ void SequenceProgress::rendered(int frame, const std::filesystem::path& file, do
     if (m_style == Style::Lines) {
         std::printf("frame %d (%zu of %zu): %s, %.2f s\n", frame, m_rendered + m_skipped, m_frames,
                     file.c_str(), seconds);
-        std::fflush(stdout);
+        flushStandardOutput();
     } else if (m_style == Style::Bar) {
         _drawBar(false);
     }

@@ -12,15 +12,42 @@
 namespace OndrelCli {
 namespace {
 
-// The files to remove; the signal thread keeps the mutex until the process has ended, so nothing
+// The files to remove; whoever ends the process keeps the mutex until it has ended, so nothing
 // is released once it has started removing.
 std::mutex heldMutex;
 std::set<const RemovedOnSignal*> held;
+
+constexpr int endingSignals[] = {SIGHUP,  SIGINT,  SIGTERM,   SIGQUIT, SIGALRM,
+                                 SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU};
 
 [[noreturn]] void takeSignals(sigset_t signals) {
     int signal = 0;
     while (::sigwait(&signals, &signal) != 0) {
     }
+    endBySignal(signal);
+}
+
+} // namespace
+
+void handleTerminationSignals() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        sigset_t signals;
+        sigemptyset(&signals);
+        for (const int signal : endingSignals) {
+            struct sigaction current {};
+            if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
+                sigaddset(&signals, signal);
+            }
+        }
+        ::signal(SIGPIPE, SIG_IGN);
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+        std::thread(takeSignals, signals).detach();
+    });
+}
+
+void endBySignal(int signal) {
     heldMutex.lock();
     for (const RemovedOnSignal* file : held) {
         ::unlink(file->file().c_str());
@@ -33,24 +60,6 @@ std::set<const RemovedOnSignal*> held;
     ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
     ::raise(signal);
     std::_Exit(128 + signal);
-}
-
-} // namespace
-
-void handleTerminationSignals() {
-    static std::once_flag once;
-    std::call_once(once, [] {
-        sigset_t signals;
-        sigemptyset(&signals);
-        for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-            struct sigaction current {};
-            if (::sigaction(signal, nullptr, &current) == 0 && current.sa_handler != SIG_IGN) {
-                sigaddset(&signals, signal);
-            }
-        }
-        ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
-        std::thread(takeSignals, signals).detach();
-    });
 }
 
 RemovedOnSignal::RemovedOnSignal(const std::function<std::filesystem::path()>& create) {

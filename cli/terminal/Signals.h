@@ -1,12 +1,17 @@
 #pragma once
 
-// Ending on SIGINT, SIGTERM or SIGHUP without leaving files behind. A thread of its own takes
-// the signal, removes every file registered with RemovedOnSignal at that moment, and ends the
-// process by the same signal, so that the shell still sees the interruption.
+// Ending on a signal without leaving files behind. A thread of its own takes the signals that
+// end a process (HUP, INT, TERM, QUIT, ALRM, USR1, USR2, VTALRM, PROF, XCPU), removes every file
+// registered with RemovedOnSignal at that moment, and ends the process by the same signal, so
+// that the shell still sees how it ended. SIGPIPE and SIGXFSZ are ignored instead, so that the
+// write that met a reader gone away or the file size limit fails with EPIPE or EFBIG and is
+// reported as that write's error. Faults (SEGV, BUS, FPE, ABRT) are left as they are: a render
+// removes the temporaries a process that ended so left (TemporaryFile.h).
 //
 // Call handleTerminationSignals() at the start of main, before any other thread starts: the
 // signals are blocked in every thread started afterwards (the signal thread waits for them), and
-// in the processes those threads start, which must unblock them (posix_spawnattr_setsigmask).
+// in the processes those threads start, which must unblock them and take SIGPIPE and SIGXFSZ
+// back (posix_spawnattr_setsigmask, posix_spawnattr_setsigdefault).
 
 #include <filesystem>
 #include <functional>
@@ -16,6 +21,10 @@ namespace OndrelCli {
 // Once per process; later calls do nothing. A signal the process was started with ignored
 // (a background job's SIGINT) stays ignored.
 void handleTerminationSignals();
+
+// Removes the files held at this moment and ends the process by `signal`, as the signal thread
+// does: for a failure that ends the command as the signal would, a reader gone away (SIGPIPE).
+[[noreturn]] void endBySignal(int signal);
 
 // A file removed if a signal ends the process while this object holds it.
 class RemovedOnSignal {

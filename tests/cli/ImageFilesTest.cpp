@@ -365,4 +365,86 @@ TEST_F(ImageFiles, TheCommandAndItsRecipesTakeACompression) {
     expectRefused("--recipe shot.json -o shot.png", "PNG files take");
 }
 
+// A disk that fills while a frame is written, here a file size limit (ulimit -f 4) that
+// every format meets part-way: the command says so on one line and fails, leaves no temporary,
+// and a good file already under the name keeps its bytes. OpenImageIO's PNG writer reports
+// success then, and once left a cut-short file (an empty one with the library's compression).
+TEST_F(ImageFiles, AFrameThatCannotBeWrittenWholeLeavesTheFileThereAsItWas) {
+    for (const char* name : {"keep.png", "keep.tif", "keep.exr"}) {
+        ASSERT_EQ(ondrel(std::string("OndrelCircle --size 16x16 -o ") + name).status, 0);
+    }
+    const std::set<std::string> before = files();
+    limits = "ulimit -f 4 &&";
+    for (const std::string arguments :
+         {"-o keep.png", "-o keep.png --compression default", "-o keep.png --compression none",
+          "-o keep.tif", "-o keep.exr --depth 32"}) {
+        SCOPED_TRACE(arguments);
+        const std::string name = arguments.substr(3, 8);
+        const std::string good = bytes(name);
+        const Outcome run = ondrel("OndrelCircle --size 640x480 " + arguments);
+        EXPECT_EQ(run.status, 1); // an error of its own, not the end by SIGXFSZ
+        EXPECT_EQ(run.errors, "ondrel: cannot write \"" + name +
+                                  "\": the file would pass the size limit this process may "
+                                  "write (ulimit -f)\n");
+        EXPECT_EQ(bytes(name), good);
+        EXPECT_EQ(files(), before);
+    }
+}
+
+// Unmounts the file system mounted on `folder` when it goes.
+struct Mounted {
+    fs::path folder;
+    bool mounted = false;
+    ~Mounted() {
+        if (mounted) {
+            std::system(("umount '" + folder.string() + "'").c_str());
+        }
+    }
+};
+
+// A disk that fills: a small tmpfs of 512 KiB. A frame larger than the space left fails as
+// "the disk is full" and leaves the good file there; a sequence stops at the frame that does
+// not fit, says how many frames are whole, and every file it leaves is one of them.
+TEST_F(ImageFiles, AFullDiskKeepsWhatWasThereAndSaysHowManyFramesAreWhole) {
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "mounting a small file system needs root";
+    }
+    Mounted disk{folder / "disk"};
+    fs::create_directory(disk.folder);
+    disk.mounted =
+        std::system(("mount -t tmpfs -o size=512k tmpfs '" + disk.folder.string() + "'").c_str()) ==
+        0;
+    if (!disk.mounted) {
+        GTEST_SKIP() << "this machine cannot mount a tmpfs";
+    }
+    ASSERT_EQ(ondrel("OndrelCircle --size 16x16 -o disk/keep.png").status, 0);
+    const std::string good = bytes("disk/keep.png");
+    // 640 x 480 RGBA stored is 1.2 MB.
+    const Outcome big = ondrel("OndrelCircle --size 640x480 --compression none -o disk/keep.png");
+    EXPECT_EQ(big.status, 1);
+    EXPECT_EQ(big.errors, "ondrel: cannot write \"disk/keep.png\": the disk is full\n");
+    EXPECT_EQ(bytes("disk/keep.png"), good);
+    EXPECT_EQ(files("disk"), std::set<std::string>{"keep.png"});
+    fs::remove(disk.folder / "keep.png");
+
+    // Each frame 160 x 120 x 4 bytes and a little: six fit in 512 KiB, not twelve.
+    const Outcome sequence = ondrel("OndrelCircle --size 160x120 --compression none --frames 1-12 "
+                                    "--jobs 1 -q -o disk/f.####.png");
+    EXPECT_EQ(sequence.status, 1);
+    const std::set<std::string> left = files("disk");
+    EXPECT_GE(left.size(), 1u);
+    EXPECT_LT(left.size(), 12u);
+    const std::string stop = "frame " + std::to_string(left.size() + 1) + ": cannot write ";
+    EXPECT_EQ(sequence.errors.rfind("ondrel: " + stop, 0), 0u) << sequence.errors;
+    EXPECT_NE(sequence.errors.find(": the disk is full (" + std::to_string(left.size()) +
+                                   " of 12 frames are whole)\n"),
+              std::string::npos)
+        << sequence.errors;
+    EXPECT_EQ(lines(sequence.errors), 1);
+    for (const auto& name : left) {
+        EXPECT_EQ(name.rfind("f.", 0), 0u) << "left behind: " << name;
+        EXPECT_EQ(read("disk/" + name).width, 160) << name;
+    }
+}
+
 } // namespace

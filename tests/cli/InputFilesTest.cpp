@@ -73,7 +73,7 @@ TEST_F(InputFiles, AHeaderThatClaimsMoreThanTheFileHoldsCostsNoMemory) {
     std::ofstream(folder / "claims.png", std::ios::binary)
         << std::string("\x89PNG\r\n\x1a\n", 8) + pngChunk("IHDR", header) + pngChunk("IDAT", zlib) +
                pngChunk("IEND", "");
-    expectRefused("OndrelCircle -i claims.png -o out.png --depth 32",
+    expectRefused("OndrelCircle -i claims.png -o out.tif --depth 32",
                   "cannot read input \"claims.png\": ");
     rusage used{};
     ASSERT_EQ(::getrusage(RUSAGE_CHILDREN, &used), 0);

@@ -116,4 +116,34 @@ TEST_F(RecipeCommand, MistakesNameTheRecipeAndTheLine) {
     EXPECT_EQ(missing.errors, "ondrel: cannot read recipe \"missing.json\": no such file\n");
 }
 
+// Standard output is checked like any file: a command whose result cannot be written there
+// (a full disk, here /dev/full) fails on one line, as a render whose file cannot be written does.
+TEST_F(RecipeCommand, ACommandWhoseOutputCannotBeWrittenFails) {
+    for (const std::string arguments :
+         {"recipe OndrelCircle", "list", "params OndrelCircle", "about OndrelCircle",
+          "submit OndrelCircle --frames 1-4 -o out.####.png --dry-run"}) {
+        SCOPED_TRACE(arguments);
+        const Outcome run = shell("('" ONDREL_CLI_PATH "' --module '" ONDREL_MODULE_PATH "' " +
+                                  arguments + " > /dev/full)");
+        EXPECT_EQ(run.status, 1);
+        EXPECT_EQ(run.errors, "ondrel: cannot write standard output: the disk is full\n");
+    }
+    // A sequence's progress lines: it stops at the first, once the frames in progress are
+    // written (the next may be), and counts them.
+    const Outcome sequence = shell("('" ONDREL_CLI_PATH "' --module '" ONDREL_MODULE_PATH
+                                   "' render OndrelCircle --size 8x8 --frames 1-9 --jobs 1 -o "
+                                   "f.####.png > /dev/full)");
+    EXPECT_EQ(sequence.status, 1);
+    const std::size_t whole = files().size();
+    EXPECT_GE(whole, 1u);
+    EXPECT_LE(whole, 2u);
+    EXPECT_EQ(sequence.errors, "ondrel: frame 1: cannot write standard output: the disk is full "
+                               "(" +
+                                   std::to_string(whole) + " of 9 frames are whole)\n");
+    // The same commands where their output can go.
+    const Outcome written = command("recipe OndrelCircle");
+    EXPECT_EQ(written.status, 0);
+    EXPECT_NE(written.output.find("\"effect\": \"OndrelCircle\""), std::string::npos);
+}
+
 } // namespace

@@ -1,11 +1,15 @@
-// SIGINT and SIGTERM while the output is being written: the command ends by the signal, and
-// leaves neither its temporary file nor a partial output; an earlier file of the name stays.
+// A signal while the output is being written: the command ends by the signal, and leaves
+// neither its temporary file nor a partial output; an earlier file of the name stays. A reader
+// that goes away ends the command quietly, as SIGPIPE ends other tools. A process killed where
+// nothing runs (SIGKILL, a crash) leaves its temporary to the next render of the frame, which
+// removes it, and only those of this host's processes that are gone.
 
 #include "CliTestSupport.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
 
 #include <chrono>
 #include <thread>
@@ -18,26 +22,41 @@ using namespace CliTest;
 
 using Signals = RenderCommand;
 
-// Starts `ondrel render` with the arguments and returns at once; its output goes to
-// /dev/null. The signals the test sends have their default action in it.
-pid_t startRender(const std::vector<std::string>& arguments) {
-    std::vector<std::string> words{ONDREL_CLI_PATH, "render", "--module", ONDREL_MODULE_PATH};
+// Every signal that ends the command after it removes its temporaries.
+constexpr int endingSignals[] = {SIGHUP,  SIGINT,  SIGTERM,   SIGQUIT, SIGALRM,
+                                 SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU};
+
+// Starts `ondrel COMMAND` with the arguments and returns at once; its output goes to `output`
+// (a descriptor, or /dev/null) and its errors to `errors`. The signals the test sends have
+// their default action in it; those that dump a core dump none.
+pid_t start(const std::vector<std::string>& arguments, int output = -1,
+            const std::string& errors = "/dev/null") {
+    std::vector<std::string> words{ONDREL_CLI_PATH, "--module", ONDREL_MODULE_PATH};
     words.insert(words.end(), arguments.begin(), arguments.end());
     std::vector<char*> argv;
     for (auto& word : words) {
         argv.push_back(word.data());
     }
     argv.push_back(nullptr);
+    const rlimit noCore{0, 0};
+    ::setrlimit(RLIMIT_CORE, &noCore);
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (output >= 0) {
+        posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawnattr_t attributes;
     posix_spawnattr_init(&attributes);
     sigset_t signals;
     sigemptyset(&signals);
-    sigaddset(&signals, SIGINT);
-    sigaddset(&signals, SIGTERM);
+    for (const int signal : endingSignals) {
+        sigaddset(&signals, signal);
+    }
+    sigaddset(&signals, SIGPIPE);
     posix_spawnattr_setsigdefault(&attributes, &signals);
     sigemptyset(&signals);
     posix_spawnattr_setsigmask(&attributes, &signals);
@@ -47,6 +66,12 @@ pid_t startRender(const std::vector<std::string>& arguments) {
     posix_spawn_file_actions_destroy(&actions);
     posix_spawnattr_destroy(&attributes);
     return err == 0 ? pid : -1;
+}
+
+// `ondrel render` with the arguments, started.
+pid_t startRender(std::vector<std::string> arguments) {
+    arguments.insert(arguments.begin(), "render");
+    return start(arguments);
 }
 
 // Sends the signal once `ready` holds (or after two minutes), and expects the command to end by
@@ -76,7 +101,7 @@ bool interruptWhen(pid_t pid, int signal, Ready ready) {
 }
 
 TEST_F(Signals, AnInterruptedWriteLeavesNoFileBehind) {
-    for (const int signal : {SIGINT, SIGTERM}) {
+    for (const int signal : endingSignals) {
         SCOPED_TRACE(signal);
         std::ofstream(folder / "keep.exr") << "an earlier result";
         // Large enough that writing takes a while: the signal arrives while the temporary grows.
@@ -191,6 +216,88 @@ TEST_F(Signals, AnInterruptedSequenceKeepsItsFinishedFramesAndResumes) {
     for (const int frame : {1, missing, 30}) {
         EXPECT_EQ(bytes(name("f", frame)), bytes(name("whole", frame))) << frame;
     }
+}
+
+// A reader that goes away: `ondrel list` ends by SIGPIPE, saying nothing, and a sequence whose
+// progress lines nobody reads any more stops so, its frames in progress removed and its written
+// frames whole.
+TEST_F(Signals, AReaderThatWentAwayEndsTheCommandQuietly) {
+    const auto withClosedReader = [&](const std::vector<std::string>& arguments) {
+        int ends[2];
+        EXPECT_EQ(::pipe(ends), 0);
+        ::close(ends[0]);
+        const pid_t pid = start(arguments, ends[1], (folder / "errors.txt").string());
+        ::close(ends[1]);
+        int status = 0;
+        EXPECT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGPIPE) << status;
+        EXPECT_EQ(readFile(folder / "errors.txt"), "");
+        fs::remove(folder / "errors.txt");
+    };
+    withClosedReader({"list"});
+    withClosedReader({"render", "OndrelCircle", "--size", "320x240", "--frames", "1-30", "-o",
+                      (folder / "f.####.png").string()});
+    const std::set<std::string> left = files();
+    EXPECT_GE(left.size(), 1u); // the first line is printed once its frame is written
+    EXPECT_LT(left.size(), 30u);
+    for (const auto& name : left) {
+        EXPECT_EQ(name.rfind("f.", 0), 0u) << "left behind: " << name;
+        EXPECT_EQ(read(name).width, 320) << name;
+    }
+}
+
+// SIGKILL while a frame is written leaves its temporary; the next render of the frame removes
+// it and says so. Temporaries of a live process (this test), of another host sharing the
+// folder, and of frames the render does not write stay.
+TEST_F(Signals, ARenderRemovesTheTemporariesOfItsFramesThatEndedProcessesLeft) {
+    const auto temporaries = [&] {
+        std::set<std::string> found;
+        for (const auto& name : files()) {
+            if (name.rfind(".f.", 0) == 0) {
+                found.insert(name);
+            }
+        }
+        return found;
+    };
+    bool killed = false;
+    for (int attempt = 0; attempt < 3 && !killed; ++attempt) {
+        const pid_t pid = startRender({"OndrelCircle", "--size", "3000x3000", "--depth", "32",
+                                       "--frames", "1-2", "-o", (folder / "f.####.exr").string()});
+        ASSERT_GT(pid, 0);
+        killed = interruptWhen(pid, SIGKILL, [&] { return !temporaries().empty(); });
+    }
+    ASSERT_TRUE(killed) << "the write never stayed long enough to be killed";
+    const std::set<std::string> abandoned = temporaries();
+    ASSERT_EQ(abandoned.size(), 1u);
+
+    char host[256] = {};
+    ASSERT_EQ(::gethostname(host, sizeof host - 1), 0);
+    // A process that has ended: one started and waited for.
+    const pid_t ended = start({"--version"});
+    ASSERT_GT(ended, 0);
+    ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+    const std::string gone = std::to_string(ended);
+    const std::set<std::string> kept = {
+        ".f.0001.exr.ondrel-" + std::string(host) + "-" + std::to_string(::getpid()) + "-0",
+        ".f.0002.exr.ondrel-another" + std::string(host) + "-" + gone + "-0",
+        ".f.0003.exr.ondrel-" + std::string(host) + "-" + gone + "-0",
+        ".g.0001.exr.ondrel-" + std::string(host) + "-" + gone + "-0",
+    };
+    for (const auto& name : kept) {
+        std::ofstream(folder / name) << "a temporary";
+    }
+    const std::string left = ".f.0002.exr.ondrel-" + std::string(host) + "-" + gone + "-7";
+    std::ofstream(folder / left) << "a temporary";
+
+    const Outcome resumed = ondrel("OndrelCircle --size 16x16 --depth 32 --frames 1-2 -q "
+                                   "--skip-existing -o f.####.exr");
+    ASSERT_EQ(resumed.status, 0) << resumed.errors;
+    EXPECT_EQ(lines(resumed.errors), 1) << resumed.errors;
+    EXPECT_EQ(resumed.errors.rfind("ondrel: removed 2 temporary files ", 0), 0u) << resumed.errors;
+    EXPECT_NE(resumed.errors.find(left), std::string::npos) << resumed.errors;
+    EXPECT_NE(resumed.errors.find(*abandoned.begin()), std::string::npos) << resumed.errors;
+    EXPECT_EQ(temporaries(), (std::set<std::string>{kept.begin(), std::prev(kept.end())}));
+    EXPECT_EQ(files().count(*std::prev(kept.end())), 1u);
 }
 
 } // namespace
