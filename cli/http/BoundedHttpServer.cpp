@@ -14,7 +14,6 @@
 #include <mutex>
 #include <optional>
 #include <thread>
-#include <type_traits>
 #include <vector>
 
 namespace OndrelCli {
@@ -282,9 +281,7 @@ public:
 
     Taken enqueue(std::function<void()> serve) override {
         _enqueue(std::move(serve));
-        if constexpr (!std::is_void_v<Taken>) {
-            return true;
-        }
+        return static_cast<Taken>(true);
     }
 
     void shutdown() override {
