@@ -28,8 +28,10 @@ inline std::string systemReason(int error) {
     switch (error) {
     case ENOSPC:
         return "the disk is full";
+#ifdef EDQUOT // POSIX; Windows has no quotas of this kind
     case EDQUOT:
         return "the disk quota is used up";
+#endif
     case EFBIG:
         return "the file would pass the size limit this process may write (ulimit -f)";
     default:
