@@ -79,7 +79,12 @@ void checkFileRoles(const Shot& shot) {
     if (shot.recipeFile) {
         inputs.emplace_back(roles(*shot.recipeFile), "recipe");
     }
-    for (const Role& output : outputs) {
+    // In frame order, so that the first frame that clashes is named, whatever order the file
+    // system gave the files' identities.
+    std::vector<Role> inFrameOrder = outputs;
+    std::stable_sort(inFrameOrder.begin(), inFrameOrder.end(),
+                     [](const Role& a, const Role& b) { return a.frame < b.frame; });
+    for (const Role& output : inFrameOrder) {
         for (const auto& [read, what] : inputs) {
             if (const Role* same = find(read, output.identity)) {
                 throw CliError(described(output, "output") + ", is " + described(*same, what) +
