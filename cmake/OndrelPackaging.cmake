@@ -101,14 +101,15 @@ add_custom_target(ondrel_help_pages ALL DEPENDS ${man}.gz ${completion})
 install(FILES ${man}.gz DESTINATION share/man/man1)
 install(FILES ${completion} DESTINATION share/bash-completion/completions)
 
-# The copyright file (machine-readable, the licence's text from LICENSE) and the changelog.
+# The copyright file (machine-readable, the licence's text from LICENSE) and the changelog, which
+# is the package's own (changelog.Debian): its version carries a Debian revision.
 string(STRIP "${licence}" licence)
 string(REPLACE "\n\n" "\n.\n" licence "${licence}")
 string(REPLACE "\n" "\n " ONDREL_LICENCE_TEXT " ${licence}")
 configure_file(${ONDREL_PACKAGING_DIR}/debian/copyright.in ${ONDREL_PACKAGING_OUT}/copyright @ONLY)
-configure_file(${ONDREL_PACKAGING_DIR}/debian/changelog.in ${ONDREL_PACKAGING_OUT}/changelog @ONLY)
-execute_process(COMMAND gzip -9nkf ${ONDREL_PACKAGING_OUT}/changelog COMMAND_ERROR_IS_FATAL ANY)
-install(FILES ${ONDREL_PACKAGING_OUT}/copyright ${ONDREL_PACKAGING_OUT}/changelog.gz
+configure_file(${ONDREL_PACKAGING_DIR}/debian/changelog.in ${ONDREL_PACKAGING_OUT}/changelog.Debian @ONLY)
+execute_process(COMMAND gzip -9nkf ${ONDREL_PACKAGING_OUT}/changelog.Debian COMMAND_ERROR_IS_FATAL ANY)
+install(FILES ${ONDREL_PACKAGING_OUT}/copyright ${ONDREL_PACKAGING_OUT}/changelog.Debian.gz
     DESTINATION share/doc/ondrel)
 
 # The Debian package, built for the release it is built on, whose libraries its Depends name (from

@@ -61,7 +61,7 @@ Architecture: amd64" ] || fail "$deb is not ondrel $version-1~deb$deb_release fo
 ./usr/share/man/man1/ondrel.1.gz
 ./usr/share/bash-completion/completions/ondrel
 ./usr/share/doc/ondrel/copyright
-./usr/share/doc/ondrel/changelog.gz"
+./usr/share/doc/ondrel/changelog.Debian.gz"
     local unpacked
     unpacked=$(mktemp -d)
     dpkg-deb --extract "$deb" "$unpacked"
@@ -115,7 +115,7 @@ make_install() {
 ./opt/ondrel/share/man/man1/ondrel.1.gz
 ./opt/ondrel/share/bash-completion/completions/ondrel
 ./opt/ondrel/share/doc/ondrel/copyright
-./opt/ondrel/share/doc/ondrel/changelog.gz"
+./opt/ondrel/share/doc/ondrel/changelog.Debian.gz"
     "$stage/opt/ondrel/bin/ondrel" --help | grep -qF -- "--module TEXT=$stage/opt/ondrel/lib/ondrel/OndrelShapes.so" ||
         fail "the installed ondrel does not take the module beside it"
     [ "$("$stage/opt/ondrel/bin/ondrel" list | wc -l)" = 5 ] || fail "the installed ondrel lists no effects"
