@@ -92,8 +92,9 @@ private:
     std::atomic<std::int64_t> m_totals[3] = {};
 };
 
-// Renders frames from a shared list on several threads, each with an effect instance of its own
-// and a writer that writes its finished frames while it renders the next.
+// Renders frames from a shared list on several threads through one effect instance, as a host
+// renders several frames at once, each thread with a writer that writes its finished frames while
+// it renders the next.
 class SequenceRenderer {
 public:
     // Progress is shown for sequences only.
@@ -105,11 +106,9 @@ public:
         const int threads = control.threads != 0
                                 ? control.threads
                                 : std::max(1, OfflineHost::usableProcessors() / jobs);
-        for (int i = 0; i < jobs; ++i) {
-            m_effects.push_back(applyEffect(shot.effectOptions(global), shot.effect, true));
-            applyParams(*m_effects.back(), shot);
-            setThreads(*m_effects.back(), threads);
-        }
+        m_effect = applyEffect(shot.effectOptions(global), shot.effect, true);
+        applyParams(*m_effect, shot);
+        setThreads(*m_effect, threads);
         // Writing is the longer part of most frames, and OpenEXR spreads it over its threads.
         setWriterThreads(OfflineHost::usableProcessors());
         // A single image, or the built-in layer, serves every frame.
@@ -124,10 +123,10 @@ public:
 
     void run() {
         std::vector<std::thread> workers;
-        for (std::size_t i = 1; i < m_effects.size(); ++i) {
-            workers.emplace_back([this, i] { _work(*m_effects[i]); });
+        for (int i = 1; i < m_renders; ++i) {
+            workers.emplace_back([this] { _work(*m_effect); });
         }
-        _work(*m_effects.front());
+        _work(*m_effect);
         for (auto& worker : workers) {
             worker.join();
         }
@@ -220,7 +219,7 @@ private:
 
     const Shot& m_shot;
     const std::vector<FrameTask> m_tasks;
-    std::vector<std::unique_ptr<EffectInstance>> m_effects;
+    std::unique_ptr<EffectInstance> m_effect;
     std::optional<World> m_layer;
     int m_renders = 1;
     SequenceProgress* m_progress;

@@ -8,7 +8,7 @@
 namespace OndrelCli {
 
 struct RenderControl {
-    int jobs = 1;    // frames rendered at once, each by an effect instance of its own
+    int jobs = 1;    // frames rendered at once, through one effect instance
     int threads = 0; // per frame; 0 shares the processors this process may use among the jobs
     bool skipExisting = false;
     bool quiet = false;

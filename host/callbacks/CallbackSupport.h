@@ -1,7 +1,8 @@
 #pragma once
 
-// What every C callback of the host shares: finding its instance, holding the instance's lock,
-// and never letting an exception cross back into the module. Internal to the host library.
+// What every C callback of the host shares: finding its request (and through it the instance),
+// holding the instance's lock, and never letting an exception cross back into the module.
+// Internal to the host library.
 
 #include "host/instance/InstanceState.h"
 
@@ -13,7 +14,7 @@
 
 namespace OfflineHost {
 
-using State = InstanceState;
+using State = CommandState;
 
 // Appends value as an output stream prints it: text as it is, a character as itself, an integer
 // in decimal. Every callback formats its call-log entry, and a stream's set-up alone cost more
@@ -53,7 +54,7 @@ std::string hexText(T value) {
     return std::string(digits, std::to_chars(digits, digits + sizeof digits, bits, 16).ptr);
 }
 
-// Runs body(state) under the instance's lock for a callback that names its instance by effect
+// Runs body(state) under the instance's lock for a callback that names its request by effect
 // reference; refuses an unknown reference.
 template <typename Body>
 PF_Err withInstance(const char* call, PF_ProgPtr effectRef, Body&& body) noexcept {
@@ -61,12 +62,12 @@ PF_Err withInstance(const char* call, PF_ProgPtr effectRef, Body&& body) noexcep
         State* state = stateOf(effectRef);
         if (state == nullptr) {
             if (State* current = currentState()) {
-                std::lock_guard lock(current->mutex);
+                std::lock_guard lock(current->instance.mutex);
                 current->misuse(call, "unknown effect reference", PF_Err_BAD_CALLBACK_PARAM);
             }
             return PF_Err_BAD_CALLBACK_PARAM;
         }
-        std::lock_guard lock(state->mutex);
+        std::lock_guard lock(state->instance.mutex);
         return body(*state);
     } catch (const std::bad_alloc&) {
         return PF_Err_OUT_OF_MEMORY;
@@ -76,7 +77,7 @@ PF_Err withInstance(const char* call, PF_ProgPtr effectRef, Body&& body) noexcep
 }
 
 // The same for a callback without an effect reference: it serves the calling thread's current
-// instance; without one it returns `none`.
+// request; without one it returns `none`.
 template <typename Result, typename Body>
 Result withCurrent(Result none, Body&& body) noexcept {
     try {
@@ -84,7 +85,7 @@ Result withCurrent(Result none, Body&& body) noexcept {
         if (state == nullptr) {
             return none;
         }
-        std::lock_guard lock(state->mutex);
+        std::lock_guard lock(state->instance.mutex);
         return body(*state);
     } catch (...) {
         return none;

@@ -1,6 +1,6 @@
 // Memory handles: the handle suite and the utility callbacks of the same names. They take no
-// effect reference, so they serve the calling thread's current instance; a handle of another
-// instance is not the module's.
+// effect reference, so they serve the calling thread's current request; a handle of another
+// instance is not the module's, and one of another request of the same instance is.
 
 #include "host/callbacks/CallbackSupport.h"
 
@@ -12,7 +12,7 @@ PF_Handle hostNewHandle(A_u_longlong size) {
         if (s.fault("host_new_handle", detail)) {
             return nullptr;
         }
-        PF_Handle handle = s.handles.create(size);
+        PF_Handle handle = s.instance.handles.create(size, s.serial);
         s.record("host_new_handle", detail, handle != nullptr ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY);
         return handle;
     });
@@ -20,7 +20,7 @@ PF_Handle hostNewHandle(A_u_longlong size) {
 
 void* hostLockHandle(PF_Handle handle) {
     return withCurrent<void*>(nullptr, [&](State& s) -> void* {
-        auto* block = s.handles.find(handle);
+        auto* block = s.instance.handles.find(handle);
         if (block == nullptr) {
             s.misuse("host_lock_handle", "not a handle of this effect", PF_Err_BAD_CALLBACK_PARAM);
             return nullptr;
@@ -37,7 +37,7 @@ void* hostLockHandle(PF_Handle handle) {
 
 void hostUnlockHandle(PF_Handle handle) {
     withCurrent<int>(0, [&](State& s) {
-        auto* block = s.handles.find(handle);
+        auto* block = s.instance.handles.find(handle);
         if (block == nullptr) {
             return s.misuse("host_unlock_handle", "not a handle of this effect",
                             PF_Err_BAD_CALLBACK_PARAM);
@@ -54,7 +54,7 @@ void hostUnlockHandle(PF_Handle handle) {
 
 void hostDisposeHandle(PF_Handle handle) {
     withCurrent<int>(0, [&](State& s) {
-        if (!s.handles.dispose(handle)) {
+        if (!s.instance.handles.dispose(handle)) {
             return s.misuse("host_dispose_handle",
                             "not a handle of this effect, or disposed already",
                             PF_Err_BAD_CALLBACK_PARAM);
@@ -66,7 +66,7 @@ void hostDisposeHandle(PF_Handle handle) {
 
 A_u_longlong hostGetHandleSize(PF_Handle handle) {
     return withCurrent<A_u_longlong>(0, [&](State& s) -> A_u_longlong {
-        auto* block = s.handles.find(handle);
+        auto* block = s.instance.handles.find(handle);
         if (block == nullptr) {
             s.misuse("host_get_handle_size", "not a handle of this effect",
                      PF_Err_BAD_CALLBACK_PARAM);
@@ -79,7 +79,7 @@ A_u_longlong hostGetHandleSize(PF_Handle handle) {
 
 PF_Err hostResizeHandle(A_u_longlong size, PF_Handle* handle) {
     return withCurrent<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](State& s) -> PF_Err {
-        auto* block = handle != nullptr ? s.handles.find(*handle) : nullptr;
+        auto* block = handle != nullptr ? s.instance.handles.find(*handle) : nullptr;
         if (block == nullptr) {
             return s.misuse("host_resize_handle", "not a handle of this effect",
                             PF_Err_BAD_CALLBACK_PARAM);
@@ -88,7 +88,8 @@ PF_Err hostResizeHandle(A_u_longlong size, PF_Handle* handle) {
         if (auto code = s.fault("host_resize_handle", detail)) {
             return *code;
         }
-        const PF_Err err = s.handles.resize(*block, size) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
+        const PF_Err err =
+            s.instance.handles.resize(*block, size) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
         s.record("host_resize_handle", detail, err);
         return err;
     });

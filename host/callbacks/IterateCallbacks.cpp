@@ -1,5 +1,5 @@
 // Threaded iteration: the iterate suites and the utility callback run the module's function on
-// the current instance's worker pool.
+// the current request's worker pool.
 
 #include "host/callbacks/CallbackSupport.h"
 
@@ -21,7 +21,7 @@ PF_Err iterate(const char* call, A_long iterations, void* refcon, Fn fn) {
     std::function<bool()> interrupted;
     A_long count = 0;
     {
-        std::lock_guard lock(state->mutex);
+        std::lock_guard lock(state->instance.mutex);
         const std::string detail = describe("iterations=", iterations);
         if (fn == nullptr || iterations < oncePerProcessor) {
             return state->misuse(call, detail + (fn == nullptr ? ": null function" : ""),
@@ -37,7 +37,7 @@ PF_Err iterate(const char* call, A_long iterations, void* refcon, Fn fn) {
                                  PF_Err_OUT_OF_MEMORY);
         }
         count = iterations == oncePerProcessor ? pool->threadCount() : iterations;
-        interrupted = state->interrupted;
+        interrupted = state->instance.interrupted;
     }
     // The lock is not held while the module's function runs: it may call back into the host.
     // An interrupted call lets the iterations that run finish, and starts no other.
@@ -48,7 +48,7 @@ PF_Err iterate(const char* call, A_long iterations, void* refcon, Fn fn) {
         Activation active(state);
         return fn(refcon, thread, i, count);
     });
-    std::lock_guard lock(state->mutex);
+    std::lock_guard lock(state->instance.mutex);
     state->record(call, describe("iterations=", count, " threads=", pool->threadCount()), err);
     return err;
 }
@@ -73,7 +73,7 @@ A_Err aegpGetNumThreads(A_long* threads) {
         if (auto code = s.fault("AEGP_GetNumThreads", "")) {
             return *code;
         }
-        *threads = s.configuredThreads();
+        *threads = s.instance.configuredThreads();
         s.record("AEGP_GetNumThreads", describe(*threads), PF_Err_NONE);
         return PF_Err_NONE;
     });

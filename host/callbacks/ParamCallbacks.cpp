@@ -21,7 +21,7 @@ PF_Err addParam(PF_ProgPtr effectRef, PF_ParamIndex index, PF_ParamDefPtr def) {
             return *code;
         }
         std::string problem;
-        const PF_Err err = s.params.add(index, *def, problem);
+        const PF_Err err = s.instance.params.add(index, *def, problem);
         if (err != PF_Err_NONE) {
             return s.misuse("add_param", detail + ": " + problem, err);
         }
@@ -39,7 +39,7 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long time, A_l
             return s.misuse("checkout_param", detail + ": null definition",
                             PF_Err_BAD_CALLBACK_PARAM);
         }
-        if (index < 0 || index >= s.params.count()) {
+        if (index < 0 || index >= s.instance.params.count()) {
             return s.misuse("checkout_param", detail + ": no such parameter", PF_Err_INVALID_INDEX);
         }
         if (timeScale == 0) {
@@ -48,11 +48,12 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long time, A_l
         if (auto code = s.fault("checkout_param", detail)) {
             return *code;
         }
-        *param = s.params.valueAt(index, static_cast<double>(time) / timeScale, s.checkoutScale());
+        *param = s.instance.params.valueAt(index, static_cast<double>(time) / timeScale,
+                                           s.checkoutScale());
         if (index == 0 && s.input != nullptr) {
             param->u.ld = s.input->effectWorld();
         }
-        s.command.paramCheckouts.emplace_back(param, index);
+        s.paramCheckouts.emplace_back(param, index);
         s.record("checkout_param", detail, PF_Err_NONE);
         return PF_Err_NONE;
     });
@@ -60,7 +61,7 @@ PF_Err checkoutParam(PF_ProgPtr effectRef, PF_ParamIndex index, A_long time, A_l
 
 PF_Err checkinParam(PF_ProgPtr effectRef, PF_ParamDef* param) {
     return withInstance("checkin_param", effectRef, [&](State& s) -> PF_Err {
-        auto& checkouts = s.command.paramCheckouts;
+        auto& checkouts = s.paramCheckouts;
         auto it = std::find_if(checkouts.begin(), checkouts.end(),
                                [&](const auto& c) { return c.first == param; });
         if (it == checkouts.end()) {
@@ -82,7 +83,8 @@ PF_Err abortCheck(PF_ProgPtr effectRef) {
         if (auto code = s.fault("abort", "")) {
             return *code;
         }
-        const PF_Err answer = s.interrupted && s.interrupted() ? PF_Interrupt_CANCEL : PF_Err_NONE;
+        const PF_Err answer =
+            s.instance.interrupted && s.instance.interrupted() ? PF_Interrupt_CANCEL : PF_Err_NONE;
         s.record("abort", "", answer);
         return answer;
     });
@@ -119,11 +121,11 @@ PF_Err Callbacks::updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index, const
         }
         const std::string detail =
             describe("index=", index, " ui_flags=0x", hexText(def->ui_flags));
-        if (index < 0 || index >= s.params.count()) {
+        if (index < 0 || index >= s.instance.params.count()) {
             return s.misuse("PF_UpdateParamUI", detail + ": no such parameter",
                             PF_Err_INVALID_INDEX);
         }
-        if (def->param_type != s.params.definition(index).param_type) {
+        if (def->param_type != s.instance.params.definition(index).param_type) {
             return s.misuse("PF_UpdateParamUI",
                             detail + ": the definition's type is not the parameter's",
                             PF_Err_BAD_CALLBACK_PARAM);
@@ -131,7 +133,7 @@ PF_Err Callbacks::updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index, const
         if (auto code = s.fault("PF_UpdateParamUI", detail)) {
             return *code;
         }
-        s.params.setUIFlags(index, def->ui_flags);
+        s.instance.params.setUIFlags(index, def->ui_flags);
         s.record("PF_UpdateParamUI", detail, PF_Err_NONE);
         return PF_Err_NONE;
     });

@@ -53,8 +53,8 @@ A_Err registerWithAEGP(AEGP_GlobalRefcon, const A_char* name, AEGP_PluginID* id)
         if (auto code = s.fault("AEGP_RegisterWithAEGP", detail)) {
             return *code;
         }
-        s.pluginId = ++lastPluginId;
-        *id = s.pluginId;
+        s.instance.pluginId = ++lastPluginId;
+        *id = s.instance.pluginId;
         s.record("AEGP_RegisterWithAEGP", detail, PF_Err_NONE);
         return PF_Err_NONE;
     });
@@ -190,7 +190,7 @@ SPErr acquireSuite(const char* name, int32 version, const void** suite) {
             return s.misuse("AcquireSuite", "null name or result", badParameterError);
         }
         const std::string detail = describe("\"", name, "\" v", version);
-        if (s.hidesSuite(name, version)) {
+        if (s.instance.hidesSuite(name, version)) {
             s.record("AcquireSuite", detail + " (hidden)", suiteNotFoundError);
             return suiteNotFoundError;
         }
@@ -202,6 +202,7 @@ SPErr acquireSuite(const char* name, int32 version, const void** suite) {
             return s.misuse("AcquireSuite", detail + ": no such suite", suiteNotFoundError);
         }
         *suite = table;
+        ++s.instance.suiteBalance[{name, version}];
         ++s.suiteBalance[{name, version}];
         s.record("AcquireSuite", detail, kSPNoError);
         return kSPNoError;
@@ -214,14 +215,20 @@ SPErr releaseSuite(const char* name, int32 version) {
             return s.misuse("ReleaseSuite", "null name", badParameterError);
         }
         const std::string detail = describe("\"", name, "\" v", version);
-        auto it = s.suiteBalance.find({name, version});
-        if (it == s.suiteBalance.end() || it->second == 0) {
+        auto it = s.instance.suiteBalance.find({name, version});
+        if (it == s.instance.suiteBalance.end() || it->second == 0) {
             return s.misuse("ReleaseSuite", detail + ": not acquired", badParameterError);
         }
         if (auto code = s.fault("ReleaseSuite", detail)) {
             return *code;
         }
         --it->second;
+        // A suite acquired in another request (one kept between commands) leaves this one's
+        // count as it is.
+        if (auto mine = s.suiteBalance.find({name, version});
+            mine != s.suiteBalance.end() && mine->second > 0) {
+            --mine->second;
+        }
         s.record("ReleaseSuite", detail, kSPNoError);
         return kSPNoError;
     });

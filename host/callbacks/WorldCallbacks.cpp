@@ -33,7 +33,8 @@ PF_Err createWorld(State& s, const char* call, A_long width, A_long height, Pixe
     }
     auto created = s.strict.newWorld(width, height, depth);
     *world = created->effectWorld();
-    s.createdWorlds.emplace(world->data, std::move(created));
+    s.instance.createdWorlds.emplace(world->data,
+                                     InstanceState::CreatedWorld{std::move(created), s.serial});
     s.record(call, detail, PF_Err_NONE);
     return PF_Err_NONE;
 }
@@ -42,18 +43,19 @@ PF_Err destroyWorld(State& s, const char* call, PF_EffectWorld* world) {
     if (world == nullptr) {
         return s.misuse(call, "null world", PF_Err_BAD_CALLBACK_PARAM);
     }
-    auto it = s.createdWorlds.find(world->data);
-    if (it == s.createdWorlds.end()) {
+    auto it = s.instance.createdWorlds.find(world->data);
+    if (it == s.instance.createdWorlds.end()) {
         return s.misuse(call, "a world this effect did not create or already disposed",
                         PF_Err_BAD_CALLBACK_PARAM);
     }
-    const std::string detail = describe(it->second->width(), "x", it->second->height(), " ",
-                                        depthLabel(it->second->depth()));
+    const World& created = *it->second.world;
+    const std::string detail =
+        describe(created.width(), "x", created.height(), " ", depthLabel(created.depth()));
     if (auto code = s.fault(call, detail)) {
         return *code;
     }
-    s.strict.worldGoes(s.inModuleCommand(), *it->second);
-    s.createdWorlds.erase(it);
+    s.strict.worldGoes(s.inModuleCommand(), created);
+    s.instance.createdWorlds.erase(it);
     s.record(call, detail, PF_Err_NONE);
     return PF_Err_NONE;
 }

@@ -78,6 +78,7 @@ struct Account {
 };
 
 struct InstanceState;
+struct CommandState;
 
 // The diagnostics and fault injection of one effect instance. The host's callbacks feed the call
 // log and ask for injected faults; nothing here changes how the host serves a module until a
@@ -108,6 +109,7 @@ public:
 private:
     // The instance feeds the log and takes the account; nothing else of it is seen here.
     friend struct InstanceState;
+    friend struct CommandState;
     // `lock` guards the instance and everything below; `account` tells what the module holds
     // now (called with the lock held).
     Diagnostics(std::mutex& lock, std::function<Account()> account);
@@ -117,7 +119,7 @@ private:
     int _misuse(std::string_view call, std::string problem, int result);
     std::optional<PF_Err> _fault(std::string_view call, const std::string& detail);
     bool _hides(std::string_view suite, int version) const;
-    void _commandEnded() { m_lastAccount = m_account(); }
+    void _commandEnded(Account account) { m_lastAccount = std::move(account); }
 
     struct Fault {
         std::string call;

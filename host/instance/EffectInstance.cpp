@@ -8,7 +8,6 @@
 #include <cstring>
 #include <functional>
 #include <sstream>
-#include <tuple>
 
 namespace OfflineHost {
 namespace {
@@ -61,8 +60,7 @@ PF_LRect rectOf(const World& world) {
     return {w.origin_x, w.origin_y, w.origin_x + w.width, w.origin_y + w.height};
 }
 
-void preparePreRender(State& s, const PF_LRect& rect, PixelDepth depth) {
-    auto& c = s.command;
+void preparePreRender(CommandState& c, const PF_LRect& rect, PixelDepth depth) {
     c.preInput = PF_PreRenderInput{};
     c.preInput.output_request.rect = rect;
     c.preInput.output_request.field = PF_Field_FRAME;
@@ -73,8 +71,7 @@ void preparePreRender(State& s, const PF_LRect& rect, PixelDepth depth) {
     c.preExtra = PF_PreRenderExtra{&c.preInput, &c.preOutput, &c.preCallbacks};
 }
 
-void prepareSmartRender(State& s, const PF_LRect& rect, PixelDepth depth) {
-    auto& c = s.command;
+void prepareSmartRender(CommandState& c, const PF_LRect& rect, PixelDepth depth) {
     c.smartInput = PF_SmartRenderInput{};
     c.smartInput.output_request.rect = rect;
     c.smartInput.output_request.field = PF_Field_FRAME;
@@ -86,44 +83,44 @@ void prepareSmartRender(State& s, const PF_LRect& rect, PixelDepth depth) {
 }
 
 // Hands the module's pre-render data to its delete function, once.
-void deletePreRenderData(State& s) {
-    auto& out = s.command.preOutput;
+void deletePreRenderData(CommandState& r) {
+    auto& out = r.preOutput;
     const auto function = std::exchange(out.delete_pre_render_data_func, nullptr);
     void* data = std::exchange(out.pre_render_data, nullptr);
     if (function != nullptr) {
         function(data);
-        std::lock_guard lock(s.mutex);
-        s.record("delete_pre_render_data_func", "", PF_Err_NONE);
+        std::lock_guard lock(r.instance.mutex);
+        r.record("delete_pre_render_data_func", "", PF_Err_NONE);
     }
 }
 
 // One command: fills the records (prepare), calls the entry function, lets `finish` see the
 // result while the command is still open, then closes it. What strict mode finds is thrown as
 // StrictModeError, or kept in `found` when one is given.
-PF_Err runCommand(State& s, PF_Cmd command, const Frame& frame, void* extra,
+PF_Err runCommand(CommandState& r, PF_Cmd command, void* extra,
                   const std::function<void()>& prepare = {},
                   const std::function<void(PF_Err)>& finish = {}, std::string* found = nullptr) {
-    if (s.entry == nullptr) {
+    const EntryFunction entry = r.instance.entry;
+    if (entry == nullptr) {
         throw HostError("this effect instance has no entry function");
     }
     PF_Err err = PF_Err_NONE;
     {
-        s.openCommand(command, frame);
+        r.openCommand(command);
         struct Closer {
-            State& s;
-            ~Closer() { s.closeCommand(); }
-        } closer{s};
-        Activation active(&s);
+            CommandState& r;
+            ~Closer() { r.closeCommand(); }
+        } closer{r};
+        Activation active(&r);
         if (prepare) {
             prepare();
         }
-        err = s.entry(command, &s.command.in, &s.command.out, s.command.pointers.data(), nullptr,
-                      extra);
+        err = entry(command, &r.in, &r.out, r.pointers.data(), nullptr, extra);
         if (finish) {
             finish(err);
         }
     }
-    std::string problems = s.strictCheck(command, err);
+    std::string problems = r.strictCheck(command, err);
     if (found != nullptr) {
         *found = std::move(problems);
     } else if (!problems.empty()) {
@@ -132,20 +129,63 @@ PF_Err runCommand(State& s, PF_Cmd command, const Frame& frame, void* extra,
     return err;
 }
 
-// The render's worlds (strict mode's guarded copies of them), forgotten when it ends.
+// The render's worlds (strict mode's guarded copies of them), forgotten when it ends. The copies
+// are the request's own, made and taken back while no callback of it runs.
 struct RenderWorlds {
-    RenderWorlds(State& state, World* input, World* output) : s(state) {
-        std::lock_guard lock(s.mutex);
-        std::tie(s.input, s.output) = s.strict.beginRender(input, output);
-        s.layerCheckouts.clear();
+    RenderWorlds(CommandState& request, World* input, World* output) : r(request) {
+        const auto [in, out] = r.strict.beginRender(input, output);
+        std::lock_guard lock(r.instance.mutex);
+        r.input = in;
+        r.output = out;
+        r.layerCheckouts.clear();
     }
     ~RenderWorlds() {
-        s.forgetRenderWorlds();
-        std::lock_guard lock(s.mutex);
-        s.strict.endRender();
+        r.forgetRenderWorlds();
+        r.strict.endRender();
     }
-    State& s;
+    CommandState& r;
 };
+
+// One command in a request of its own, at the instance's current frame; `sent` sees the request
+// after it.
+PF_Err sendAlone(State& s, PF_Cmd command, void* extra,
+                 const std::function<void(const CommandState&)>& sent = {}) {
+    Frame frame;
+    {
+        std::lock_guard lock(s.mutex);
+        frame = s.frame;
+    }
+    CommandState request(s, frame);
+    const PF_Err err = runCommand(request, command, extra);
+    if (sent) {
+        sent(request);
+    }
+    return err;
+}
+
+// A spare scaled-down layer of this size and depth, or a new one.
+World takeSpareInput(State& s, A_long width, A_long height, PixelDepth depth) {
+    std::lock_guard lock(s.mutex);
+    auto& spares = s.spareInputs;
+    const auto found = std::find_if(spares.begin(), spares.end(), [&](const World& world) {
+        return fits(world, width, height, depth);
+    });
+    if (found == spares.end()) {
+        return World(width, height, depth);
+    }
+    World world = std::move(*found);
+    spares.erase(found);
+    return world;
+}
+
+// Keeps a scaled-down layer for the next frame, as many as renders have run at once.
+void keepSpareInput(State& s, World&& world) {
+    std::lock_guard lock(s.mutex);
+    constexpr std::size_t mostKept = 64;
+    if (s.spareInputs.size() < mostKept) {
+        s.spareInputs.push_back(std::move(world));
+    }
+}
 
 const EffectRecords noRecords;
 
@@ -175,7 +215,7 @@ EffectInstance::EffectInstance(EntryFunction entry, EffectRecords records)
     : m_state(std::make_unique<State>(nullptr, entry, std::move(records))) {}
 
 EffectInstance::~EffectInstance() {
-    if (m_state->entry != nullptr && m_state->globalSetUp && !m_state->command.open) {
+    if (m_state->entry != nullptr && m_state->globalSetUp && m_state->openRequests == 0) {
         try {
             globalSetdown();
         } catch (...) {
@@ -187,20 +227,24 @@ EffectInstance::~EffectInstance() {
 // ---- Commands.
 
 PF_Err EffectInstance::send(PF_Cmd command, void* extra) {
-    return runCommand(*m_state, command, frame(), extra);
+    return sendAlone(*m_state, command, extra);
 }
 
 std::string EffectInstance::about() {
-    const PF_Err err = send(PF_Cmd_ABOUT);
+    std::string message;
+    const PF_Err err = sendAlone(*m_state, PF_Cmd_ABOUT, nullptr, [&](const CommandState& r) {
+        message.assign(r.out.return_msg, strnlen(r.out.return_msg, sizeof r.out.return_msg));
+    });
     if (err != PF_Err_NONE) {
         throw HostError("the about command failed with error " + std::to_string(err));
     }
-    const auto& msg = m_state->lastOut.return_msg;
-    return std::string(msg, strnlen(msg, sizeof msg));
+    return message;
 }
 
 PF_Err EffectInstance::globalSetup() {
-    const PF_Err err = send(PF_Cmd_GLOBAL_SETUP);
+    PF_OutData reported{};
+    const PF_Err err = sendAlone(*m_state, PF_Cmd_GLOBAL_SETUP, nullptr,
+                                 [&](const CommandState& r) { reported = r.out; });
     if (err != PF_Err_NONE) {
         return err;
     }
@@ -217,9 +261,9 @@ PF_Err EffectInstance::globalSetup() {
                                  " but the registration records give " + hex(recorded));
         }
     };
-    compare("version", s.lastOut.my_version, r.effectVersion);
-    compare("out-flags", static_cast<std::uint32_t>(s.lastOut.out_flags), r.outFlags);
-    compare("out-flags2", static_cast<std::uint32_t>(s.lastOut.out_flags2), r.outFlags2);
+    compare("version", reported.my_version, r.effectVersion);
+    compare("out-flags", static_cast<std::uint32_t>(reported.out_flags), r.outFlags);
+    compare("out-flags2", static_cast<std::uint32_t>(reported.out_flags2), r.outFlags2);
     return err;
 }
 
@@ -233,7 +277,7 @@ PF_Err EffectInstance::globalSetdown() {
 PF_Err EffectInstance::paramsSetup() {
     {
         std::lock_guard lock(m_state->mutex);
-        if (m_state->command.open) {
+        if (m_state->openRequests != 0) {
             throw HostError("a command or Context is already open on this effect instance");
         }
         m_state->params.reset();
@@ -250,28 +294,32 @@ PF_Err EffectInstance::smartRender(const Frame& frame, World& input, World& outp
     checkDepth(input, frame, "input");
     checkDepth(output, frame, "output");
     State& s = *m_state;
-    RenderWorlds worlds(s, &input, &output);
+    CommandState r(s, frame);
+    RenderWorlds worlds(r, &input, &output);
     const PF_LRect request = rectOf(output);
     // Strict mode's findings in pre-render wait for render, which frees the pre-render data.
     std::string found;
     PF_Err err = runCommand(
-        s, PF_Cmd_SMART_PRE_RENDER, frame, &s.command.preExtra,
-        [&] { preparePreRender(s, request, frame.depth); },
+        r, PF_Cmd_SMART_PRE_RENDER, &r.preExtra, [&] { preparePreRender(r, request, frame.depth); },
         [&](PF_Err result) {
-            const auto& out = s.command.preOutput;
-            s.preRenderResult =
+            const auto& out = r.preOutput;
+            r.preRenderResult =
                 PreRenderResult{out.result_rect, out.max_result_rect, out.solid != 0};
+            {
+                std::lock_guard lock(s.mutex);
+                s.preRenderResult = r.preRenderResult;
+            }
             if (result != PF_Err_NONE) {
-                deletePreRenderData(s);
+                deletePreRenderData(r);
             }
         },
         &found);
     if (err == PF_Err_NONE) {
         std::string inRender;
         err = runCommand(
-            s, PF_Cmd_SMART_RENDER, frame, &s.command.smartExtra,
-            [&] { prepareSmartRender(s, request, frame.depth); },
-            [&](PF_Err) { deletePreRenderData(s); }, &inRender);
+            r, PF_Cmd_SMART_RENDER, &r.smartExtra,
+            [&] { prepareSmartRender(r, request, frame.depth); },
+            [&](PF_Err) { deletePreRenderData(r); }, &inRender);
         found += (found.empty() || inRender.empty() ? "" : "; ") + inRender;
     }
     if (!found.empty()) {
@@ -297,12 +345,12 @@ PF_Err EffectInstance::renderFrame(const Frame& frame, const World& layer, World
         // host's.
         return smartRender(at, const_cast<World&>(layer), output);
     }
-    World& input = m_state->scaledInput;
-    if (!fits(input, width, height, at.depth)) {
-        input = World(width, height, at.depth);
-    }
+    // Renders may run at once, each on a scaled-down layer of its own.
+    World input = takeSpareInput(*m_state, width, height, at.depth);
     scaleDown(layer, at.downsampleX, at.downsampleY, input);
-    return smartRender(at, input, output);
+    const PF_Err err = smartRender(at, input, output);
+    keepSpareInput(*m_state, std::move(input));
+    return err;
 }
 
 // ---- State after commands.
@@ -348,12 +396,12 @@ void EffectInstance::setThreadCount(int threads) {
 
 void EffectInstance::setStrict(bool strict) {
     std::lock_guard lock(m_state->mutex);
-    m_state->strict.enabled = strict;
+    m_state->strict = strict;
 }
 
 bool EffectInstance::strict() const {
     std::lock_guard lock(m_state->mutex);
-    return m_state->strict.enabled;
+    return m_state->strict;
 }
 
 void EffectInstance::setInterrupt(std::function<bool()> interrupted) {
@@ -445,46 +493,43 @@ EffectInstance::Context EffectInstance::context(const Frame& frame) {
 }
 
 EffectInstance::Context::Context(EffectInstance& instance, const Frame& frame)
-    : m_instance(instance), m_previous(nullptr) {
-    State& s = *instance.m_state;
-    s.openCommand(PF_Cmd_NUM_CMDS, frame);
-    s.command.preOutput = PF_PreRenderOutput{};
-    m_previous = swapCurrentState(&s);
+    : m_request(std::make_unique<CommandState>(*instance.m_state, frame)), m_previous(nullptr) {
+    m_request->openCommand(PF_Cmd_NUM_CMDS);
+    m_previous = swapCurrentState(m_request.get());
 }
 
 EffectInstance::Context::~Context() {
-    State& s = *m_instance.m_state;
-    deletePreRenderData(s);
-    s.forgetRenderWorlds();
-    s.closeCommand();
+    deletePreRenderData(*m_request);
+    m_request->forgetRenderWorlds();
+    m_request->closeCommand();
     swapCurrentState(m_previous);
 }
 
 PF_InData* EffectInstance::Context::in() {
-    return &m_instance.m_state->command.in;
+    return &m_request->in;
 }
 PF_OutData* EffectInstance::Context::out() {
-    return &m_instance.m_state->command.out;
+    return &m_request->out;
 }
 PF_ParamDef** EffectInstance::Context::params() {
-    return m_instance.m_state->command.pointers.data();
+    return m_request->pointers.data();
 }
 
 PF_PreRenderExtra* EffectInstance::Context::preRenderExtra() {
-    State& s = *m_instance.m_state;
-    std::lock_guard lock(s.mutex);
-    preparePreRender(s, s.layerRect(), s.frame.depth);
-    return &s.command.preExtra;
+    CommandState& r = *m_request;
+    std::lock_guard lock(r.instance.mutex);
+    preparePreRender(r, r.layerRect(), r.frame.depth);
+    return &r.preExtra;
 }
 
 PF_SmartRenderExtra* EffectInstance::Context::smartRenderExtra(World& input, World& output) {
-    State& s = *m_instance.m_state;
-    std::lock_guard lock(s.mutex);
-    s.input = &input;
-    s.output = &output;
-    s.layerCheckouts.try_emplace(0, false);
-    prepareSmartRender(s, rectOf(output), input.depth());
-    return &s.command.smartExtra;
+    CommandState& r = *m_request;
+    std::lock_guard lock(r.instance.mutex);
+    r.input = &input;
+    r.output = &output;
+    r.layerCheckouts.try_emplace(0, false);
+    prepareSmartRender(r, rectOf(output), input.depth());
+    return &r.smartExtra;
 }
 
 // ---- Diagnostics.

@@ -45,6 +45,7 @@ struct PreRenderResult {
 };
 
 struct InstanceState; // the host's internals
+struct CommandState;
 
 class EffectInstance {
 public:
@@ -64,7 +65,12 @@ public:
 
     // ---- Commands. Each is sent with the current frame (setFrame; smartRender and renderFrame
     // make their frame the current one) and returns the module's result; afterwards outData() and
-    // diagnostics().lastAccount() describe it. Sending while a Context is open throws HostError.
+    // diagnostics().lastAccount() describe it. Sending from a thread whose Context is open throws
+    // HostError. Commands may be sent from several threads at once, as a current host sends them
+    // (a UI thread's parameter-UI updates beside renders of several frames): each is a request
+    // of its own, with the parameter values when it was made, its own worlds and checkouts, and
+    // strict mode's checks of what it took; outData() and lastAccount() then tell of whichever
+    // ended last.
 
     // Any command, with the caller's extra data; the parameter array holds the values at the
     // frame's time; the output world argument is null.
@@ -182,8 +188,8 @@ public:
     private:
         friend class EffectInstance;
         Context(EffectInstance& instance, const Frame& frame);
-        EffectInstance& m_instance;
-        InstanceState* m_previous; // the thread's current instance before this Context
+        std::unique_ptr<CommandState> m_request;
+        CommandState* m_previous; // the thread's current request before this Context
     };
     Context context();
     Context context(const Frame& frame);

@@ -15,7 +15,7 @@ HandleTable::~HandleTable() {
     clear();
 }
 
-PF_Handle HandleTable::create(std::size_t size) {
+PF_Handle HandleTable::create(std::size_t size, std::uint64_t request) {
     if (size > maxHandleSize) {
         return nullptr;
     }
@@ -26,6 +26,7 @@ PF_Handle HandleTable::create(std::size_t size) {
     }
     std::memset(block->data, fillPattern, size);
     block->size = size;
+    block->request = request;
     auto handle = reinterpret_cast<PF_Handle>(&block->data);
     m_blocks.emplace(handle, std::move(block));
     return handle;
@@ -62,10 +63,10 @@ bool HandleTable::resize(Block& block, std::size_t size) {
     return true;
 }
 
-std::vector<std::pair<PF_Handle, std::size_t>> HandleTable::live() const {
-    std::vector<std::pair<PF_Handle, std::size_t>> result;
+std::vector<HandleTable::Live> HandleTable::live() const {
+    std::vector<Live> result;
     for (const auto& [handle, block] : m_blocks) {
-        result.emplace_back(handle, block->size);
+        result.push_back(Live{handle, block->size, block->request});
     }
     return result;
 }

@@ -6,6 +6,7 @@
 #include "AE_Effect.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <vector>
@@ -18,6 +19,7 @@ public:
         void* data = nullptr; // the master pointer: a PF_Handle points here
         std::size_t size = 0;
         int locks = 0;
+        std::uint64_t request = 0; // the request it was allocated in (CommandState::serial)
     };
 
     HandleTable() = default;
@@ -27,7 +29,7 @@ public:
 
     // A new handle of `size` bytes with unspecified contents, or null when the memory cannot be
     // had. The contents are a fill pattern, so that code relying on zeroed memory shows.
-    PF_Handle create(std::size_t size);
+    PF_Handle create(std::size_t size, std::uint64_t request);
     // The block of a handle of this table, or null for anything else (never dereferenced).
     Block* find(PF_Handle handle);
     // Frees a handle of this table; false for anything else.
@@ -36,7 +38,12 @@ public:
     // memory cannot be had, leaving the block as it was.
     bool resize(Block& block, std::size_t size);
 
-    std::vector<std::pair<PF_Handle, std::size_t>> live() const;
+    struct Live {
+        PF_Handle handle = nullptr;
+        std::size_t size = 0;
+        std::uint64_t request = 0;
+    };
+    std::vector<Live> live() const;
     void clear();
 
     static constexpr unsigned char fillPattern = 0xA5;

@@ -8,11 +8,11 @@
 namespace OfflineHost {
 namespace {
 
-// The live instances, so that an effect reference is checked before it is trusted.
+// The live requests, so that an effect reference is checked before it is trusted.
 std::mutex liveMutex;
-std::set<const InstanceState*> liveStates;
+std::set<const CommandState*> liveRequests;
 
-thread_local InstanceState* threadState = nullptr;
+thread_local CommandState* threadState = nullptr;
 
 // The interface version the host reports in in_data.
 constexpr PF_SpecVersion hostVersion{13, 28};
@@ -21,20 +21,19 @@ double ratio(const PF_RationalScale& scale) {
     return scale.den == 0 ? 1.0 : static_cast<double>(scale.num) / scale.den;
 }
 
+CheckoutScale scaleOf(const Frame& frame) {
+    return CheckoutScale{ratio(frame.downsampleX), ratio(frame.downsampleY), frame.layerWidth,
+                         frame.layerHeight};
+}
+
 } // namespace
 
 InstanceState::InstanceState(std::shared_ptr<const Module> owner, EntryFunction function,
                              std::optional<EffectRecords> effectRecords)
     : module(std::move(owner)), entry(function), records(std::move(effectRecords)),
-      utils(makeUtilCallbacks()), basic(makeBasicSuite()) {
-    std::lock_guard lock(liveMutex);
-    liveStates.insert(this);
-}
+      utils(makeUtilCallbacks()), basic(makeBasicSuite()) {}
 
-InstanceState::~InstanceState() {
-    std::lock_guard lock(liveMutex);
-    liveStates.erase(this);
-}
+InstanceState::~InstanceState() = default;
 
 int InstanceState::configuredThreads() const {
     // Read once: every iterate call asks, and a process's processors are settled when it starts.
@@ -42,33 +41,85 @@ int InstanceState::configuredThreads() const {
     return threads > 0 ? threads : processors;
 }
 
-std::shared_ptr<WorkerPool> InstanceState::workerPool() {
-    if (!pool || pool->threadCount() != configuredThreads()) {
-        pool = std::make_shared<WorkerPool>(configuredThreads());
-    }
-    return pool;
-}
-
-Account InstanceState::takeAccount() const {
+Account InstanceState::takeAccount(const CommandState* ending) const {
     Account account;
-    for (const auto& [handle, size] : handles.live()) {
-        account.liveHandles.push_back(LiveHandle{handle, size, handle == globalData});
+    for (const auto& live : handles.live()) {
+        account.liveHandles.push_back(
+            LiveHandle{live.handle, live.size, live.handle == globalData});
     }
-    for (const auto& [data, world] : createdWorlds) {
-        account.liveWorlds.push_back(LiveWorld{world->width(), world->height(), world->depth()});
+    for (const auto& [data, created] : createdWorlds) {
+        const World& world = *created.world;
+        account.liveWorlds.push_back(LiveWorld{world.width(), world.height(), world.depth()});
     }
     for (const auto& [suite, balance] : suiteBalance) {
         if (balance > 0) {
             account.unreleasedSuites.push_back(UnreleasedSuite{suite.first, suite.second, balance});
         }
     }
-    for (const auto& checkout : command.paramCheckouts) {
-        account.paramsNotCheckedIn.push_back(checkout.second);
+    if (ending != nullptr) {
+        for (const auto& checkout : ending->paramCheckouts) {
+            account.paramsNotCheckedIn.push_back(checkout.second);
+        }
     }
     return account;
 }
 
-PF_LRect InstanceState::layerRect() const {
+// ---- Requests.
+
+CommandState::CommandState(InstanceState& owner, const Frame& at) : instance(owner), frame(at) {
+    if (threadState != nullptr && &threadState->instance == &owner) {
+        throw HostError("a command or Context is already open on this effect instance");
+    }
+    {
+        std::lock_guard lock(owner.mutex);
+        serial = ++owner.lastSerial;
+        ++owner.openRequests;
+        owner.frame = at;
+        strict.enabled = owner.strict;
+        // The values a request is rendered with are those when it was made, whatever changes
+        // while it runs.
+        const double seconds =
+            at.timeScale == 0 ? 0.0 : static_cast<double>(at.time) / at.timeScale;
+        requestValues.reserve(static_cast<std::size_t>(owner.params.count()));
+        for (int i = 0; i < owner.params.count(); ++i) {
+            requestValues.push_back(owner.params.valueAt(i, seconds, scaleOf(at)));
+        }
+    }
+    std::lock_guard lock(liveMutex);
+    liveRequests.insert(this);
+}
+
+CommandState::~CommandState() {
+    {
+        std::lock_guard lock(liveMutex);
+        liveRequests.erase(this);
+    }
+    std::lock_guard lock(instance.mutex);
+    --instance.openRequests;
+    // As many pools are kept as requests have run at once; one of another size is not taken
+    // again.
+    if (pool && pool->threadCount() == instance.configuredThreads()) {
+        instance.sparePools.push_back(std::move(pool));
+    }
+}
+
+std::shared_ptr<WorkerPool> CommandState::workerPool() {
+    const int threads = instance.configuredThreads();
+    if (pool && pool->threadCount() == threads) {
+        return pool;
+    }
+    auto& spares = instance.sparePools;
+    std::erase_if(spares, [&](const auto& spare) { return spare->threadCount() != threads; });
+    if (spares.empty()) {
+        pool = std::make_shared<WorkerPool>(threads);
+    } else {
+        pool = std::move(spares.back());
+        spares.pop_back();
+    }
+    return pool;
+}
+
+PF_LRect CommandState::layerRect() const {
     if (input != nullptr) {
         const auto& w = input->effectWorld();
         return {w.origin_x, w.origin_y, w.origin_x + w.width, w.origin_y + w.height};
@@ -76,111 +127,121 @@ PF_LRect InstanceState::layerRect() const {
     return {0, 0, frame.scaledWidth(), frame.scaledHeight()};
 }
 
-CheckoutScale InstanceState::checkoutScale() const {
-    return CheckoutScale{ratio(frame.downsampleX), ratio(frame.downsampleY), frame.layerWidth,
-                         frame.layerHeight};
+CheckoutScale CommandState::checkoutScale() const {
+    return scaleOf(frame);
 }
 
-void InstanceState::openCommand(PF_Cmd cmd, const Frame& at) {
-    std::lock_guard lock(mutex);
-    if (command.open) {
-        throw HostError("a command or Context is already open on this effect instance");
-    }
-    frame = at;
-    command.open = true;
-    command.command = cmd;
-    command.paramCheckouts.clear();
+void CommandState::openCommand(PF_Cmd cmd) {
+    std::lock_guard lock(instance.mutex);
+    open = true;
+    command = cmd;
+    paramCheckouts.clear();
 
-    PF_InData& in = command.in;
-    in = PF_InData{};
-    in.inter = makeInteractCallbacks();
-    in.utils = &utils;
-    in.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
-    in.quality = PF_Quality_HI;
-    in.version = hostVersion;
-    in.appl_id = static_cast<A_long>(fourCC("FXTC"));
-    in.num_params = params.count();
-    in.current_time = at.time;
-    in.time_step = at.timeStep;
-    in.local_time_step = at.timeStep;
-    in.total_time = at.time + at.timeStep;
-    in.time_scale = at.timeScale;
-    in.field = PF_Field_FRAME;
-    in.width = at.layerWidth;
-    in.height = at.layerHeight;
-    in.extent_hint = layerRect();
-    in.downsample_x = at.downsampleX;
-    in.downsample_y = at.downsampleY;
-    in.pixel_aspect_ratio = {1, 1};
-    in.global_data = globalData;
-    in.pica_basicP = &basic;
+    PF_InData& i = in;
+    i = PF_InData{};
+    i.inter = makeInteractCallbacks();
+    i.utils = &instance.utils;
+    i.effect_ref = reinterpret_cast<PF_ProgPtr>(this);
+    i.quality = PF_Quality_HI;
+    i.version = hostVersion;
+    i.appl_id = static_cast<A_long>(fourCC("FXTC"));
+    i.num_params = static_cast<A_long>(requestValues.size());
+    i.current_time = frame.time;
+    i.time_step = frame.timeStep;
+    i.local_time_step = frame.timeStep;
+    i.total_time = frame.time + frame.timeStep;
+    i.time_scale = frame.timeScale;
+    i.field = PF_Field_FRAME;
+    i.width = frame.layerWidth;
+    i.height = frame.layerHeight;
+    i.extent_hint = layerRect();
+    i.downsample_x = frame.downsampleX;
+    i.downsample_y = frame.downsampleY;
+    i.pixel_aspect_ratio = {1, 1};
+    i.global_data = instance.globalData;
+    i.pica_basicP = &instance.basic;
 
-    command.out = PF_OutData{};
-    command.out.global_data = globalData;
+    out = PF_OutData{};
+    out.global_data = instance.globalData;
 
-    // The parameter array: every value at the frame's time, the input layer as its world.
-    const double seconds = at.timeScale == 0 ? 0.0 : static_cast<double>(at.time) / at.timeScale;
-    command.values.clear();
-    command.values.reserve(static_cast<std::size_t>(params.count()));
-    for (int i = 0; i < params.count(); ++i) {
-        command.values.push_back(params.valueAt(i, seconds, checkoutScale()));
+    // The parameter array: the request's values, the input layer as its world.
+    values = requestValues;
+    if (input != nullptr && !values.empty()) {
+        values[0].u.ld = input->effectWorld();
     }
-    if (input != nullptr) {
-        command.values[0].u.ld = input->effectWorld();
-    }
-    command.pointers.clear();
-    command.pointers.reserve(command.values.size());
-    for (auto& value : command.values) {
-        command.pointers.push_back(&value);
+    pointers.clear();
+    pointers.reserve(values.size());
+    for (auto& value : values) {
+        pointers.push_back(&value);
     }
 }
 
-void InstanceState::closeCommand() {
-    std::lock_guard lock(mutex);
-    diagnostics._commandEnded();
-    command.paramCheckouts.clear();
-    lastOut = command.out;
-    globalData = command.command == PF_Cmd_GLOBAL_SETDOWN ? nullptr : command.out.global_data;
-    command.open = false;
+void CommandState::closeCommand() {
+    std::lock_guard lock(instance.mutex);
+    Account account = instance.takeAccount(this);
+    paramsLeftOut = account.paramsNotCheckedIn;
+    instance.diagnostics._commandEnded(std::move(account));
+    paramCheckouts.clear();
+    instance.lastOut = out;
+    instance.globalData = command == PF_Cmd_GLOBAL_SETDOWN ? nullptr : out.global_data;
+    open = false;
 }
 
-std::string InstanceState::strictCheck(PF_Cmd cmd, PF_Err result) {
-    std::lock_guard lock(mutex);
-    CommandEnd end{records ? records->name : std::string("the module"),
+std::string CommandState::strictCheck(PF_Cmd cmd, PF_Err result) {
+    std::lock_guard lock(instance.mutex);
+    // What this request holds: another request's handles, worlds and suites are its own.
+    CommandEnd end{instance.records ? instance.records->name : std::string("the module"),
                    cmd,
                    result,
                    preRenderResult.resultRect,
                    {},
-                   diagnostics.lastAccount(),
-                   globalData};
-    for (const auto& [data, world] : createdWorlds) {
-        end.createdWorlds.push_back(world.get());
+                   {},
+                   instance.globalData};
+    for (const auto& live : instance.handles.live()) {
+        if (live.request == serial) {
+            end.held.liveHandles.push_back(
+                LiveHandle{live.handle, live.size, live.handle == instance.globalData});
+        }
     }
+    for (const auto& [data, created] : instance.createdWorlds) {
+        if (created.request == serial) {
+            const World& world = *created.world;
+            end.createdWorlds.push_back(&world);
+            end.held.liveWorlds.push_back(LiveWorld{world.width(), world.height(), world.depth()});
+        }
+    }
+    for (const auto& [suite, balance] : suiteBalance) {
+        if (balance > 0) {
+            end.held.unreleasedSuites.push_back(
+                UnreleasedSuite{suite.first, suite.second, balance});
+        }
+    }
+    end.held.paramsNotCheckedIn = paramsLeftOut;
     return strict.afterCommand(end);
 }
 
-void InstanceState::forgetRenderWorlds() {
-    std::lock_guard lock(mutex);
+void CommandState::forgetRenderWorlds() {
+    std::lock_guard lock(instance.mutex);
     input = nullptr;
     output = nullptr;
     layerCheckouts.clear();
 }
 
-InstanceState* stateOf(PF_ProgPtr effectRef) {
-    auto* state = reinterpret_cast<InstanceState*>(effectRef);
+CommandState* stateOf(PF_ProgPtr effectRef) {
+    auto* state = reinterpret_cast<CommandState*>(effectRef);
     std::lock_guard lock(liveMutex);
-    return liveStates.count(state) != 0 ? state : nullptr;
+    return liveRequests.count(state) != 0 ? state : nullptr;
 }
 
-InstanceState* currentState() {
+CommandState* currentState() {
     return threadState;
 }
 
-InstanceState* swapCurrentState(InstanceState* state) {
+CommandState* swapCurrentState(CommandState* state) {
     return std::exchange(threadState, state);
 }
 
-Activation::Activation(InstanceState* state) : m_previous(swapCurrentState(state)) {}
+Activation::Activation(CommandState* state) : m_previous(swapCurrentState(state)) {}
 
 Activation::~Activation() {
     swapCurrentState(m_previous);

@@ -1,7 +1,7 @@
 #pragma once
 
 // The state behind an EffectInstance, shared by the public interface and the C callbacks the
-// module calls. Internal to the host library.
+// module calls: the instance's own, and each open request's. Internal to the host library.
 
 #include "host/instance/EffectInstance.h"
 #include "host/instance/HandleTable.h"
@@ -13,6 +13,7 @@
 #include "AE_EffectPixelFormat.h"
 #include "SPBasic.h"
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -24,6 +25,8 @@
 #include <vector>
 
 namespace OfflineHost {
+
+struct CommandState;
 
 struct InstanceState {
     InstanceState(std::shared_ptr<const Module> module, EntryFunction entry,
@@ -39,55 +42,42 @@ struct InstanceState {
     _PF_UtilCallbacks utils{};
     SPBasicSuite basic{};
 
-    // Everything below is guarded by `mutex`: the module may call in from worker threads.
+    // Everything below is guarded by `mutex`: commands arrive from several threads at once (a UI
+    // thread beside renders), and the module calls in from worker threads.
     mutable std::mutex mutex;
 
-    Frame frame;
+    Frame frame; // the current frame (EffectInstance::setFrame), taken by the next command
     int threads = 0;
     std::function<bool()> interrupted; // EffectInstance::setInterrupt
-    std::shared_ptr<WorkerPool> pool;  // shared with the iterate calls running on it
+    // The worker pools of requests that ended, for the next: requests running at once iterate
+    // on pools of their own.
+    std::vector<std::shared_ptr<WorkerPool>> sparePools;
+    bool strict = false; // EffectInstance::setStrict, taken by each request
 
     ParamStore params;
     HandleTable handles;
-    std::map<const void*, std::unique_ptr<World>> createdWorlds; // by pixel address
-    std::map<std::pair<std::string, int>, int> suiteBalance;     // acquisitions minus releases
+    struct CreatedWorld {
+        std::unique_ptr<World> world;
+        std::uint64_t request = 0; // the request it was created in (CommandState::serial)
+    };
+    std::map<const void*, CreatedWorld> createdWorlds;       // by pixel address
+    std::map<std::pair<std::string, int>, int> suiteBalance; // acquisitions minus releases
 
     PF_Handle globalData = nullptr;
     bool globalSetUp = false;
     A_long pluginId = 0;
 
     std::vector<std::string> warnings; // what the real host would show (EffectInstance::warnings)
-    Diagnostics diagnostics{mutex, [this] { return takeAccount(); }};
-    StrictMode strict;
+    Diagnostics diagnostics{mutex, [this] { return takeAccount(nullptr); }};
 
-    // ---- The open command: the records the module sees during it.
-    struct Command {
-        bool open = false;
-        PF_Cmd command = 0;
-        PF_InData in{};
-        PF_OutData out{};
-        std::vector<PF_ParamDef> values;
-        std::vector<PF_ParamDef*> pointers;
-        std::vector<std::pair<const PF_ParamDef*, int>> paramCheckouts; // address, index
-
-        PF_PreRenderInput preInput{};
-        PF_PreRenderOutput preOutput{};
-        PF_PreRenderCallbacks preCallbacks{};
-        PF_PreRenderExtra preExtra{};
-        PF_SmartRenderInput smartInput{};
-        PF_SmartRenderCallbacks smartCallbacks{};
-        PF_SmartRenderExtra smartExtra{};
-    } command;
-
-    // The scaled-down layer of renderFrame, kept for the next frame of the same size.
-    World scaledInput{0, 0, PixelDepth::Bits8};
-
-    // ---- The frame being rendered; lives from pre-render to the end of render.
-    World* input = nullptr;
-    World* output = nullptr;
-    std::map<A_long, bool> layerCheckouts; // checkout id -> checked in
+    // Requests open now, and the last one's number.
+    int openRequests = 0;
+    std::uint64_t lastSerial = 0;
+    // What the last command to end left: its out_data, and the last pre-render's answer.
     PF_OutData lastOut{};
     PreRenderResult preRenderResult;
+    // Scaled-down layers of renderFrame, kept for the next frames of the same size.
+    std::vector<World> spareInputs;
 
     // ---- Helpers; the caller holds `mutex` unless said otherwise.
 
@@ -108,46 +98,107 @@ struct InstanceState {
     bool hidesSuite(std::string_view name, int version) const {
         return diagnostics._hides(name, version);
     }
-    // The pool, created on first use with the configured thread count (anew when that changed).
-    std::shared_ptr<WorkerPool> workerPool();
     int configuredThreads() const;
-    Account takeAccount() const;
+    // What the module holds now; with `ending`, the parameters that request left checked out.
+    Account takeAccount(const CommandState* ending) const;
+};
+
+// One request of the host as the module sees it: a command, or a frame's smart pre-render and
+// smart render, which share the frame's parameter values, worlds, checkouts and pre-render data;
+// a test's Context is one too. Its address is the effect reference the module is handed, so that
+// each callback serves its own request among several running at once. Built and destroyed under
+// no lock; its fields are guarded by the instance's mutex.
+struct CommandState {
+    // Takes the parameter values at the frame's time and, unless `strict` says otherwise, the
+    // instance's strict mode. Throws HostError when the calling thread has a request of this
+    // instance open (a command or a Context).
+    CommandState(InstanceState& owner, const Frame& at);
+    ~CommandState();
+    CommandState(const CommandState&) = delete;
+    CommandState& operator=(const CommandState&) = delete;
+
+    InstanceState& instance;
+    std::uint64_t serial = 0; // tags the handles and worlds the module takes during it
+    Frame frame;
+    StrictMode strict; // this request's guarded worlds and findings
+
+    // ---- The open command: the records the module sees during it.
+    bool open = false;
+    PF_Cmd command = 0;
+    PF_InData in{};
+    PF_OutData out{};
+    std::vector<PF_ParamDef> requestValues; // every parameter at the frame's time
+    std::vector<PF_ParamDef> values;        // the command's copy, which the module may change
+    std::vector<PF_ParamDef*> pointers;
+    std::vector<std::pair<const PF_ParamDef*, int>> paramCheckouts; // address, index
+    std::vector<int> paramsLeftOut; // what the last command left checked out, by index
+    std::map<std::pair<std::string, int>, int> suiteBalance; // this request's
+
+    PF_PreRenderInput preInput{};
+    PF_PreRenderOutput preOutput{};
+    PF_PreRenderCallbacks preCallbacks{};
+    PF_PreRenderExtra preExtra{};
+    PF_SmartRenderInput smartInput{};
+    PF_SmartRenderCallbacks smartCallbacks{};
+    PF_SmartRenderExtra smartExtra{};
+
+    // ---- The frame being rendered; lives from pre-render to the end of render.
+    World* input = nullptr;
+    World* output = nullptr;
+    std::map<A_long, bool> layerCheckouts; // checkout id -> checked in
+    PreRenderResult preRenderResult;
+
+    // The request's worker pool, from its first iterate call on; shared with the calls running
+    // on it.
+    std::shared_ptr<WorkerPool> pool;
+
+    // ---- Helpers; the caller holds the instance's mutex unless said otherwise.
+    void record(std::string_view call, std::string detail, int result) {
+        instance.record(call, std::move(detail), result);
+    }
+    int misuse(std::string_view call, std::string problem, int result) {
+        return instance.misuse(call, std::move(problem), result);
+    }
+    std::optional<PF_Err> fault(std::string_view call, const std::string& detail) {
+        return instance.fault(call, detail);
+    }
+    // The pool, with the configured thread count: the request's own, a spare or a new one.
+    std::shared_ptr<WorkerPool> workerPool();
     // The layer's rectangle in the coordinates the module sees.
     PF_LRect layerRect() const;
     CheckoutScale checkoutScale() const;
+    // Whether one of the module's commands is open, not a test's Context.
+    bool inModuleCommand() const { return open && command != PF_Cmd_NUM_CMDS; }
 
-    // Fills the records for a command at `frame` (holds no lock; throws HostError when one is
-    // already open) and ends it, taking the account.
-    void openCommand(PF_Cmd cmd, const Frame& at);
+    // Fills the records for a command (holds no lock) and ends it, taking the account.
+    void openCommand(PF_Cmd cmd);
     void closeCommand();
     // What strict mode finds after the command (holds no lock).
     std::string strictCheck(PF_Cmd cmd, PF_Err result);
-    // Whether one of the module's commands is open, not a test's Context.
-    bool inModuleCommand() const { return command.open && command.command != PF_Cmd_NUM_CMDS; }
     // Forgets the render's worlds and layer checkouts when a render or Context ends (holds no
     // lock).
     void forgetRenderWorlds();
 };
 
-// The instance an effect reference names, if it is a live one.
-InstanceState* stateOf(PF_ProgPtr effectRef);
-// The instance the calling thread serves: the one whose command or Context is open on it, or
+// The request an effect reference names, if it is a live one.
+CommandState* stateOf(PF_ProgPtr effectRef);
+// The request the calling thread serves: the one whose command or Context is open on it, or
 // whose iteration a worker runs.
-InstanceState* currentState();
+CommandState* currentState();
 
-// Makes `state` the calling thread's current instance and returns the one it replaces.
-InstanceState* swapCurrentState(InstanceState* state);
+// Makes `state` the calling thread's current request and returns the one it replaces.
+CommandState* swapCurrentState(CommandState* state);
 
-// Makes `state` the calling thread's current instance for its lifetime.
+// Makes `state` the calling thread's current request for its lifetime.
 class Activation {
 public:
-    explicit Activation(InstanceState* state);
+    explicit Activation(CommandState* state);
     ~Activation();
     Activation(const Activation&) = delete;
     Activation& operator=(const Activation&) = delete;
 
 private:
-    InstanceState* m_previous;
+    CommandState* m_previous;
 };
 
 // The function tables, filled with the host's callbacks (callbacks/UtilCallbacks.cpp,

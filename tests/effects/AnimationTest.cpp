@@ -1,6 +1,6 @@
 // Animated effects through the offline host: keyframed values reach the drawing at each frame's
 // time, and instances of an effect render frames at once on threads of their own, each frame as
-// it renders alone (what `ondrel render --jobs` does).
+// it renders alone.
 
 #include "EffectsFixture.h"
 

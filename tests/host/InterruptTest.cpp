@@ -11,17 +11,19 @@ using namespace OfflineHost;
 namespace {
 
 struct Iterations {
-    A_long raiseAt = 0; // the iteration started this many-th raises the interrupt
+    A_long raiseAt = 0; // once this many iterations started, the interrupt holds (0: never)
     std::atomic<int> started{0};
     std::atomic<int> finished{0};
-    std::atomic<bool> interrupt{false};
+    std::atomic<bool> interrupt{false}; // holds from the start
+
+    // Read from the count itself, so that the interrupt holds the moment the raising iteration
+    // starts, with no window in which another thread sees it not yet raised.
+    bool holds() const { return interrupt || (raiseAt > 0 && started >= raiseAt); }
 };
 
 PF_Err countIteration(void* context, A_long, A_long, A_long) {
     auto& it = *static_cast<Iterations*>(context);
-    if (++it.started == it.raiseAt) {
-        it.interrupt = true;
-    }
+    ++it.started;
     ++it.finished;
     return PF_Err_NONE;
 }
@@ -45,7 +47,7 @@ TEST(Interrupt, StopsAnIterateCallBetweenIterations) {
     probe->setThreadCount(threads);
     Iterations seen;
     seen.raiseAt = 10;
-    probe->setInterrupt([&] { return seen.interrupt.load(); });
+    probe->setInterrupt([&] { return seen.holds(); });
     Probe::Request request;
     request.action = Probe::Action::Iterate;
     request.count = count;
@@ -65,7 +67,6 @@ TEST(Interrupt, StopsAnIterateCallBetweenIterations) {
     seen.raiseAt = 0;
     seen.started = 0;
     seen.finished = 0;
-    seen.interrupt = false;
     EXPECT_EQ(HostTest::perform(*probe, request).result, PF_Err_NONE);
     EXPECT_EQ(seen.finished, count);
 
