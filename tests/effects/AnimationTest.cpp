@@ -31,21 +31,14 @@ std::unique_ptr<EffectInstance> animatedTriangle() {
     return triangle;
 }
 
-// The pixels of frame n, row after row without padding.
+// The pixels of frame n.
 std::string renderedFrame(EffectInstance& effect, const World& layer, int n) {
     Frame frame = frameAt(layer.depth(), layer.width(), layer.height());
     frame.timeScale = frames;
     frame.time = n;
     World output(1, 1, layer.depth());
     EXPECT_EQ(effect.renderFrame(frame, layer, output), PF_Err_NONE);
-    const auto& w = output.effectWorld();
-    const std::size_t row =
-        static_cast<std::size_t>(w.width) * OfflineHost::pixelBytes(layer.depth());
-    std::string pixels;
-    for (A_long y = 0; y < w.height; ++y) {
-        pixels.append(reinterpret_cast<const char*>(w.data) + y * w.rowbytes, row);
-    }
-    return pixels;
+    return packedPixels(output);
 }
 
 class Animation : public ::testing::TestWithParam<PixelDepth> {};

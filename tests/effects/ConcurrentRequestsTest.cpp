@@ -39,19 +39,13 @@ Frame frameNumber(const World& layer, int n) {
     return frame;
 }
 
-// The pixels of frame n, row after row without padding.
+// The pixels of frame n.
 std::string render(EffectInstance& effect, const World& layer, int n) {
     World output(1, 1, layer.depth());
     if (effect.renderFrame(frameNumber(layer, n), layer, output) != PF_Err_NONE) {
         return "error";
     }
-    const auto& w = output.effectWorld();
-    const auto row = static_cast<std::size_t>(w.width) * OfflineHost::pixelBytes(layer.depth());
-    std::string pixels;
-    for (A_long y = 0; y < w.height; ++y) {
-        pixels.append(reinterpret_cast<const char*>(w.data) + y * w.rowbytes, row);
-    }
-    return pixels;
+    return packedPixels(output);
 }
 
 class ConcurrentRequests : public ::testing::TestWithParam<PixelDepth> {};

@@ -189,6 +189,17 @@ inline bool sameWorlds(const World& a, const World& b) {
     return true;
 }
 
+// A world's pixels, row after row without padding, for comparing renders byte for byte.
+inline std::string packedPixels(const World& world) {
+    const auto& w = world.effectWorld();
+    const auto row = static_cast<std::size_t>(w.width) * OfflineHost::pixelBytes(world.depth());
+    std::string pixels;
+    for (A_long y = 0; y < w.height; ++y) {
+        pixels.append(reinterpret_cast<const char*>(w.data) + y * w.rowbytes, row);
+    }
+    return pixels;
+}
+
 // Whether any call of this name is in the instance's call log.
 inline int callCount(const EffectInstance& effect, std::string_view name) {
     int n = 0;
