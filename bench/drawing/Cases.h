@@ -153,7 +153,7 @@ inline Ondrel::CircleDrawer::Parameter circleParameter(const Case& c) {
 
 inline Ondrel::LineDrawer::Parameter lineParameter(const Case& c) {
     auto p = placementAndStyle<Ondrel::LineDrawer::Parameter>(c);
-    p.cap = c.roundCaps ? 2 : 1;
+    p.cap = c.roundCaps ? Ondrel::LineDrawer::capRound : Ondrel::LineDrawer::capButt;
     p.thickness = c.thickness;
     p.point1 = c.points[0];
     p.point2 = c.points[1];
@@ -162,7 +162,7 @@ inline Ondrel::LineDrawer::Parameter lineParameter(const Case& c) {
 
 inline Ondrel::RectangleDrawer::Parameter rectangleParameter(const Case& c) {
     auto p = placementAndStyle<Ondrel::RectangleDrawer::Parameter>(c);
-    p.controlledBy = 1;
+    p.controlledBy = Ondrel::RectangleDrawer::byTwoPoints;
     p.point1 = c.points[0];
     p.point2 = c.points[1];
     return p;

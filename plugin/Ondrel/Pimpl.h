@@ -1,6 +1,7 @@
 // Private-implementation holder for the drawers. A drawer keeps its whole state in one object of
-// its own Impl type behind an ImplHolderBase, so its header names no working fields and copying a
-// drawer (Clone, CopyTo) is a deep copy of that object.
+// its own Impl type behind an ImplHolderBase, so its header names no working fields. The drawers
+// hold it in a unique_ptr and are not copied; Clone and CopyTo, which copy the held object, stay
+// as the pattern has them.
 #pragma once
 
 #include <memory>

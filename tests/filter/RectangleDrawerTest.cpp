@@ -22,7 +22,7 @@ using Corners = std::array<Vector<double>, 4>;
 RectangleDrawer::Parameter twoPoints(Vector<double> p1, Vector<double> p2, int mode,
                                      double strokeWidth) {
     auto p = shapeParameter<RectangleDrawer::Parameter>(mode, strokeWidth);
-    p.controlledBy = 1;
+    p.controlledBy = RectangleDrawer::byTwoPoints;
     p.point1 = p1;
     p.point2 = p2;
     return p;
@@ -31,7 +31,7 @@ RectangleDrawer::Parameter twoPoints(Vector<double> p1, Vector<double> p2, int m
 RectangleDrawer::Parameter centred(Vector<double> center, double width, double height, int mode,
                                    double strokeWidth) {
     RectangleDrawer::Parameter p = twoPoints({}, {}, mode, strokeWidth);
-    p.controlledBy = 2;
+    p.controlledBy = RectangleDrawer::byWidthAndHeight;
     p.center = center;
     p.width = width;
     p.height = height;

@@ -27,7 +27,7 @@ public:
         // A segment of no length has no ends for butt caps to square off, so it draws nothing,
         // as in every vector format. With round caps it is the disc its caps make: its direction
         // stays the zero vector, so every sample point measures its distance from point2.
-        if (cap == 1 && coincide(point1, point2)) {
+        if (cap == capButt && coincide(point1, point2)) {
             collapsed = true;
             return Rect();
         }
@@ -61,7 +61,7 @@ public:
             return;
         }
         const BandRow row(point1, direction, perpendicular, y);
-        if (cap == 1) {
+        if (cap == capButt) {
             m_buttZones.emitRow(row, left, right, out);
             return;
         }
@@ -76,7 +76,7 @@ public:
         q -= point1;
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(perpendicular));
-        if (cap == 1) {
+        if (cap == capButt) {
             return _butt().coverageAt(t, n);
         }
         return _roundCoverage(x, y, t, n);
@@ -115,7 +115,7 @@ private:
         if (!m_zonesKnown) {
             return;
         }
-        if (cap == 1) {
+        if (cap == capButt) {
             m_buttZones = _butt().zones();
         } else {
             m_lineZones = _radial().zones();

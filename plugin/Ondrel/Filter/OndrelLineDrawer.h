@@ -16,9 +16,14 @@ namespace Ondrel {
 
 class LineDrawer {
 public:
+    // The values of Parameter::cap: the "Cap" popup's items. Any value but capButt draws round
+    // caps.
+    static constexpr int capButt = 1;
+    static constexpr int capRound = 2;
+
     // Zero-filled by the effect before the fields are set.
     struct Parameter {
-        int cap;          // 1 butt, anything else round
+        int cap;          // capButt or capRound
         double thickness; // the body's whole width
         Vector<double> point1;
         Vector<double> point2;

@@ -110,7 +110,7 @@ private:
     // The untransformed corners, clockwise on screen from the top left. A controlledBy that
     // names neither form leaves them all at (0, 0).
     void _placeCorners() {
-        if (controlledBy == 2) {
+        if (controlledBy == byWidthAndHeight) {
             const double w = width / 2.0;
             const double h = height / 2.0;
             corners = {center, center, center, center};
@@ -118,7 +118,7 @@ private:
             corners[1] += Vector<double>(w, -h);
             corners[2] += Vector<double>(w, h);
             corners[3] += Vector<double>(-w, h);
-        } else if (controlledBy == 1) {
+        } else if (controlledBy == byTwoPoints) {
             const double minX = std::min(point1.x, point2.x);
             const double minY = std::min(point1.y, point2.y);
             const double maxX = std::max(point1.x, point2.x);

@@ -15,10 +15,14 @@ namespace Ondrel {
 
 class RectangleDrawer {
 public:
+    // The values of Parameter::controlledBy: the "Controlled By" popup's items.
+    static constexpr int byTwoPoints = 1;      // point1 and point2
+    static constexpr int byWidthAndHeight = 2; // center, width and height
+
     // Zero-filled by the effect before the fields are set. Both ways of giving the rectangle
     // may be filled; controlledBy picks one.
     struct Parameter {
-        int controlledBy; // 1 point1 and point2, 2 center, width and height
+        int controlledBy; // byTwoPoints or byWidthAndHeight
         Vector<double> point1;
         Vector<double> point2;
         Vector<double> center;
