@@ -4,6 +4,7 @@
 #include "AE_EffectCBSuites.h"
 #include "AE_EffectPixelFormat.h"
 #include "Ondrel/OndrelBlend.h"
+#include "Ondrel/OndrelPixelTraits.h"
 #include "Ondrel/OndrelScopedSuite.h"
 #include "Util/AEGP_SuiteHandler.h"
 
@@ -241,9 +242,9 @@ void Layer::blendTo(Layer& destination, const Rect& source, const Vector<int>& p
     PF_CompositeMode mode{};
     mode.xfer = static_cast<PF_TransferMode>(aeBlendMode(blendMode));
     mode.rand_seed = 0;
-    mode.opacity = static_cast<A_u_char>(opacity * 255.0);
+    mode.opacity = PixelTraits<PF_Pixel>::fromValue<Rounding::truncated>(opacity);
     mode.rgb_only = static_cast<PF_Boolean>(rgbOnly);
-    mode.opacitySu = static_cast<A_u_short>(opacity * 32768.0);
+    mode.opacitySu = PixelTraits<PF_Pixel16>::fromValue<Rounding::truncated>(opacity);
 
     Impl& d = *m_impl;
     if (d.err != PF_Err_NONE || !d.requirePixels(destination.m_impl.get())) {

@@ -1,6 +1,7 @@
 // Per-depth facts of the host's three pixel types (depth code, channel type, full scale) and the
 // one place where values become channels and back. ColorFloat's conversions, aePixel8/16/32, the
-// drawers' pixel loop and Blend::normal all go through these, so the depths differ only here.
+// drawers' pixel loop, Blend::normal and a composite's opacity all go through these, so the depths
+// differ only here.
 #pragma once
 
 #include "AE_Effect.h"
@@ -24,6 +25,9 @@ enum class Rounding {
     inDouble,
     // v already in channel units: only limited and truncated (the conversions' normalized false).
     none,
+    // v * M in double, truncated without the half: the opacity of a composite handed to
+    // transfer_rect, at 8 and 16 bits alike.
+    truncated,
 };
 
 namespace Detail {
@@ -55,6 +59,8 @@ struct IntegerPixelTraits {
         } else if constexpr (R == Rounding::inDouble) {
             return clampTruncate<Channel>(static_cast<double>(v * T(M)) + 0.5,
                                           static_cast<double>(M));
+        } else if constexpr (R == Rounding::truncated) {
+            return clampTruncate<Channel>(static_cast<double>(v) * M, static_cast<double>(M));
         } else {
             return clampTruncate<Channel>(static_cast<double>(v), static_cast<double>(M));
         }
