@@ -26,18 +26,6 @@ const std::array<std::uint8_t, 65536>& bytesOf16() {
     return table;
 }
 
-// Byte::channel of a float channel. Byte::channel rounds halves away from zero (std::lround),
-// which for 0.5 to 255 adding a half and truncating also does, as the sum needs no more
-// precision than the value. Below a half the sum of the largest floats can round up to 1.
-// Selects of values, so that the compiler vectorises it.
-std::uint8_t byteOfFloat(float v) {
-    const float scaled = v * Byte::white;
-    const float low = 0.0f < scaled ? scaled : 0.0f; // NaN gives 0
-    const float held = Byte::white < low ? Byte::white : low;
-    const float rounded = held < 0.5f ? 0.0f : held + 0.5f;
-    return static_cast<std::uint8_t>(static_cast<int>(rounded));
-}
-
 // Alpha, red, green, blue bytes to red, green, blue, alpha: each pixel's word turned by a byte.
 void argbToRgba(const std::uint8_t* argb, std::uint8_t* rgba, A_long pixels) {
     for (A_long i = 0; i < pixels; ++i) {
@@ -83,7 +71,7 @@ void loadRgba8(const World& world, std::uint8_t* rgba) {
         break;
     }
     case OfflineHost::PixelDepth::Float32:
-        loadRows<PF_PixelFloat>(world, rgba, [](float c) { return byteOfFloat(c); });
+        loadRows<PF_PixelFloat>(world, rgba, [](float c) { return Byte::channel(c); });
         break;
     }
 }

@@ -6,7 +6,7 @@
 //
 // Two conversions, each where its rounding is wanted:
 // - Conversion::Exact reads by dividing by white and writes by rounding to nearest, halves away
-//   from zero (std::lround): correctly rounded, for image files and previews.
+//   from zero (as std::lround does): correctly rounded, for image files and previews.
 // - Conversion::Vectorised reads by multiplying by 1 / white and writes by adding a half and
 //   truncating, both through value selects that the compiler turns into vector code: the
 //   compositing loops. The two differ in the last bit of some reads and in a few writes that lie
@@ -53,7 +53,10 @@ struct IntegerPixelTraits {
         const float low = 0.0f < scaled ? scaled : 0.0f;
         const float held = white < low ? white : low;
         if constexpr (How == Conversion::Exact) {
-            return static_cast<Channel>(std::lround(held));
+            // Halves away from zero as a select too: from 0.5 up to white, adding a half and
+            // truncating rounds so, the sum needing no more precision than the value. Below a
+            // half the sum of the largest floats rounds up to 1, so those are 0 apart.
+            return static_cast<Channel>(static_cast<int>(held < 0.5f ? 0.0f : held + 0.5f));
         } else {
             return static_cast<int>(held + 0.5f);
         }

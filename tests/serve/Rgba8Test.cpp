@@ -1,6 +1,6 @@
 // The preview's bytes straight from a world's rows against the straightforward way they were
-// made before: the world read into float rows (loadRows), each channel then rounded by the 8-bit
-// pixel traits. Every 8- and 16-bit channel value, and at float random values from a fresh seed
+// made before: the world read into float rows (loadRows), each channel then rounded to a byte as
+// written out here. Every 8- and 16-bit channel value, and at float random values from a fresh seed
 // (ONDREL_EQUIVALENCE_SEED repeats one), with the values a rounding can go wrong at: those within
 // a few units in the last place of every half step, beyond 0 to 1, infinite and NaN.
 
@@ -25,12 +25,21 @@ using OfflineHost::PixelDepth;
 using OfflineHost::PixelTraits;
 using OfflineHost::World;
 
+// A unit value's byte as written out: times 255, limited to 0 to 255 (NaN as 0), rounded to
+// nearest with halves away from zero.
+std::uint8_t byteOf(float v) {
+    const float scaled = v * 255.0f;
+    if (std::isnan(scaled) || scaled <= 0.0f) {
+        return 0;
+    }
+    return static_cast<std::uint8_t>(scaled >= 255.0f ? 255 : std::lround(scaled));
+}
+
 std::vector<std::uint8_t> straightforward(const World& world) {
     OndrelCli::RgbaImage rows(world.width(), world.height());
     OndrelCli::loadRows(world, 0, rows);
     std::vector<std::uint8_t> bytes(rows.pixels.size());
-    std::transform(rows.pixels.begin(), rows.pixels.end(), bytes.begin(),
-                   [](float v) { return PixelTraits<PF_Pixel>::channel(v); });
+    std::transform(rows.pixels.begin(), rows.pixels.end(), bytes.begin(), byteOf);
     return bytes;
 }
 
