@@ -1,5 +1,11 @@
 #include "DocumentedParams.h"
 
+#include "Shapes/OndrelRegistration.h"
+
+#include <algorithm>
+#include <stdexcept>
+#include <string>
+
 namespace Documented {
 namespace {
 
@@ -54,9 +60,7 @@ GrayRule modeRule(int mode, int strokeWidth, int fillColor, int strokeColor) {
         mode, {strokeWidth, fillColor, strokeColor}, {{strokeWidth, strokeColor}, {fillColor}, {}}};
 }
 
-} // namespace
-
-const std::vector<Effect>& effects() {
+const std::vector<Effect>& documented() {
     static const std::vector<Effect> all{
         {"OndrelCircle",
          15,
@@ -94,6 +98,30 @@ const std::vector<Effect>& effects() {
          {modeRule(10, 11, 12, 13)}},
     };
     return all;
+}
+
+} // namespace
+
+const std::vector<Effect>& effects() {
+    static const std::vector<Effect> listed = [] {
+        if (documented().size() != Ondrel::Registration::effects.size()) {
+            throw std::runtime_error(
+                "the documentation lists " + std::to_string(documented().size()) +
+                " effects and the module " + std::to_string(Ondrel::Registration::effects.size()));
+        }
+        std::vector<Effect> inOrder;
+        for (const Ondrel::EffectRegistration& effect : Ondrel::Registration::effects) {
+            const auto found = std::find_if(documented().begin(), documented().end(),
+                                            [&](const Effect& e) { return e.name == effect.name; });
+            if (found == documented().end()) {
+                throw std::runtime_error(std::string("no documented parameters for ") +
+                                         effect.name);
+            }
+            inOrder.push_back(*found);
+        }
+        return inOrder;
+    }();
+    return listed;
 }
 
 } // namespace Documented

@@ -59,6 +59,9 @@ struct Effect {
     std::vector<GrayRule> graying;
 };
 
+// The documented lists of the module's effects, in the order of its registration table. Throws
+// std::runtime_error naming an effect the module has and the documentation does not, or the other
+// way round, so that every test that goes through them fails for it.
 const std::vector<Effect>& effects();
 
 } // namespace Documented
