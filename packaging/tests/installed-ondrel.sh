@@ -2,13 +2,14 @@
 # Runs inside a new root of the package's Debian release (debian-root.sh): installs the .deb with apt-get, as a user
 # would, and checks what the user then has on the PATH:
 #
-#   installed-ondrel.sh DEB VERSION EXPECTED_RENDER
+#   installed-ondrel.sh DEB VERSION EXPECTED_RENDER "EFFECT ..."
 #
-# ondrel and its version, the module found without --module, a render that matches the build
+# ondrel and its version, the effects the module's sources list (in name order, each followed by a
+# space), the module found without --module, a render that matches the build
 # tree's byte for byte, the man page with every option the help names, bash completion of
 # subcommands, options, effects, parameters and popup items, and a purge that leaves nothing.
 set -euo pipefail
-deb=$1 version=$2 expected=$3
+deb=$1 version=$2 expected=$3 listed=$4
 fail() { echo "installed-ondrel: $*" >&2; exit 1; }
 export DEBIAN_FRONTEND=noninteractive
 
@@ -18,9 +19,8 @@ apt-get install -y -qq -o Dpkg::Options::=--force-unsafe-io "$deb" >/tmp/apt.log
 
 [ "$(command -v ondrel)" = /usr/bin/ondrel ] || fail "ondrel is not /usr/bin/ondrel on the PATH"
 [ "$(ondrel --version)" = "ondrel $version" ] || fail "ondrel --version says '$(ondrel --version)'"
-effects=$(ondrel list | awk 'NR > 1 { print $1 }' | tr '\n' ' ')
-[ "$effects" = "OndrelCircle OndrelLine OndrelRectangle OndrelTriangle " ] ||
-    fail "ondrel list gives '$effects'"
+effects=$(ondrel list | awk 'NR > 1 { print $1 }' | sort | tr '\n' ' ')
+[ "$effects" = "$listed" ] || fail "ondrel list gives '$effects', the sources '$listed'"
 ondrel --help | grep -q -- "--module TEXT=/usr/lib/ondrel/OndrelShapes.so" ||
     fail "the help does not name /usr/lib/ondrel/OndrelShapes.so as the default module"
 
@@ -65,7 +65,7 @@ completions=$(bash --norc -c '
 ') || fail "bash completion for ondrel is not installed where bash-completion loads it"
 expected_completions="recipe|render|
 --set|--size|--skip-existing|--strict|
-OndrelCircle|OndrelLine|OndrelRectangle|OndrelTriangle|
+$(echo "$listed" | tr ' ' '|')
 Fill\\ Color=|
 Fill|Fill\\ and\\ Stroke|
 ease|
