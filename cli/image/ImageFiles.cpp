@@ -6,6 +6,7 @@
 #include "cli/image/DescriptorOutput.h"
 #include "cli/image/FileRows.h"
 #include "cli/image/Pixels.h"
+#include "cli/image/PngWithoutExif.h"
 #include "cli/image/QuietLibraries.h"
 #include "cli/terminal/TemporaryFile.h"
 
@@ -21,6 +22,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <variant>
 
@@ -443,7 +445,13 @@ void writeImage(const World& world, const fs::path& file, const std::string& com
         return output.failure() != 0 ? failed(": " + systemReason(output.failure()))
                                      : failed(reason(writer->geterror()));
     };
-    if (!writer->set_ioproxy(&output) || !writer->open(temporary.path().string(), header)) {
+    // PNG's bytes pass through a filter of their own: see PngWithoutExif.
+    PngWithoutExif png(output);
+    OIIO::Filesystem::IOProxy* proxy = &output;
+    if (std::string_view(writer->format_name()) == "png") {
+        proxy = &png;
+    }
+    if (!writer->set_ioproxy(proxy) || !writer->open(temporary.path().string(), header)) {
         throw writeFailed();
     }
     // The header the writer keeps (its ImageSpec) says the type it stores (PNG: 8 or 16 bits).

@@ -21,7 +21,9 @@ apt-get install -y -qq -o Dpkg::Options::=--force-unsafe-io "$deb" >/tmp/apt.log
 [ "$(ondrel --version)" = "ondrel $version" ] || fail "ondrel --version says '$(ondrel --version)'"
 effects=$(ondrel list | awk 'NR > 1 { print $1 }' | sort | tr '\n' ' ')
 [ "$effects" = "$listed" ] || fail "ondrel list gives '$effects', the sources '$listed'"
-ondrel --help | grep -q -- "--module TEXT=/usr/lib/ondrel/OndrelShapes.so" ||
+# CLI11 shows a default as TEXT=DEFAULT (Debian 12) or TEXT [DEFAULT] (Debian 13).
+ondrel --help | grep -qF -e "--module TEXT=/usr/lib/ondrel/OndrelShapes.so" \
+    -e "--module TEXT [/usr/lib/ondrel/OndrelShapes.so]" ||
     fail "the help does not name /usr/lib/ondrel/OndrelShapes.so as the default module"
 
 cd "$(mktemp -d)"
