@@ -178,12 +178,17 @@ World takeSpareInput(State& s, A_long width, A_long height, PixelDepth depth) {
     return world;
 }
 
-// Keeps a scaled-down layer for the next frame, as many as renders have run at once.
+// Keeps a scaled-down layer for the next frame: as many as renders of its size and depth have run
+// at once, and none of another size or depth, which later frames are not likely to have.
 void keepSpareInput(State& s, World&& world) {
     std::lock_guard lock(s.mutex);
+    auto& spares = s.spareInputs;
+    std::erase_if(spares, [&](const World& spare) {
+        return !fits(spare, world.width(), world.height(), world.depth());
+    });
     constexpr std::size_t mostKept = 64;
-    if (s.spareInputs.size() < mostKept) {
-        s.spareInputs.push_back(std::move(world));
+    if (spares.size() < mostKept) {
+        spares.push_back(std::move(world));
     }
 }
 

@@ -109,9 +109,9 @@ struct InstanceState {
 // each callback serves its own request among several running at once. Built and destroyed under
 // no lock; its fields are guarded by the instance's mutex.
 struct CommandState {
-    // Takes the parameter values at the frame's time and, unless `strict` says otherwise, the
-    // instance's strict mode. Throws HostError when the calling thread has a request of this
-    // instance open (a command or a Context).
+    // Takes the parameter values at the frame's time and the instance's strict mode. Throws
+    // HostError when the calling thread has a request of this instance open (a command or a
+    // Context).
     CommandState(InstanceState& owner, const Frame& at);
     ~CommandState();
     CommandState(const CommandState&) = delete;
