@@ -190,7 +190,7 @@ SPErr acquireSuite(const char* name, int32 version, const void** suite) {
             return s.misuse("AcquireSuite", "null name or result", badParameterError);
         }
         const std::string detail = describe("\"", name, "\" v", version);
-        if (s.instance.hidesSuite(name, version)) {
+        if (s.hidesSuite(name, version)) {
             s.record("AcquireSuite", detail + " (hidden)", suiteNotFoundError);
             return suiteNotFoundError;
         }

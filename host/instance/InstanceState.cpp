@@ -41,26 +41,28 @@ int InstanceState::configuredThreads() const {
     return threads > 0 ? threads : processors;
 }
 
-Account InstanceState::takeAccount(const CommandState* ending) const {
+Account InstanceState::heldBy(std::optional<std::uint64_t> request, const SuiteBalance& balance,
+                              std::vector<int> leftOut) const {
+    const auto took = [&](std::uint64_t by) { return !request || by == *request; };
     Account account;
     for (const auto& live : handles.live()) {
-        account.liveHandles.push_back(
-            LiveHandle{live.handle, live.size, live.handle == globalData});
+        if (took(live.request)) {
+            account.liveHandles.push_back(
+                LiveHandle{live.handle, live.size, live.handle == globalData});
+        }
     }
     for (const auto& [data, created] : createdWorlds) {
-        const World& world = *created.world;
-        account.liveWorlds.push_back(LiveWorld{world.width(), world.height(), world.depth()});
-    }
-    for (const auto& [suite, balance] : suiteBalance) {
-        if (balance > 0) {
-            account.unreleasedSuites.push_back(UnreleasedSuite{suite.first, suite.second, balance});
+        if (took(created.request)) {
+            const World& world = *created.world;
+            account.liveWorlds.push_back(LiveWorld{world.width(), world.height(), world.depth()});
         }
     }
-    if (ending != nullptr) {
-        for (const auto& checkout : ending->paramCheckouts) {
-            account.paramsNotCheckedIn.push_back(checkout.second);
+    for (const auto& [suite, count] : balance) {
+        if (count > 0) {
+            account.unreleasedSuites.push_back(UnreleasedSuite{suite.first, suite.second, count});
         }
     }
+    account.paramsNotCheckedIn = std::move(leftOut);
     return account;
 }
 
@@ -178,9 +180,12 @@ void CommandState::openCommand(PF_Cmd cmd) {
 
 void CommandState::closeCommand() {
     std::lock_guard lock(instance.mutex);
-    Account account = instance.takeAccount(this);
-    paramsLeftOut = account.paramsNotCheckedIn;
-    instance.diagnostics._commandEnded(std::move(account));
+    paramsLeftOut.clear();
+    for (const auto& checkout : paramCheckouts) {
+        paramsLeftOut.push_back(checkout.second);
+    }
+    instance.diagnostics._commandEnded(
+        instance.heldBy(std::nullopt, instance.suiteBalance, paramsLeftOut));
     paramCheckouts.clear();
     instance.lastOut = out;
     instance.globalData = command == PF_Cmd_GLOBAL_SETDOWN ? nullptr : out.global_data;
@@ -195,28 +200,13 @@ std::string CommandState::strictCheck(PF_Cmd cmd, PF_Err result) {
                    result,
                    preRenderResult.resultRect,
                    {},
-                   {},
+                   instance.heldBy(serial, suiteBalance, paramsLeftOut),
                    instance.globalData};
-    for (const auto& live : instance.handles.live()) {
-        if (live.request == serial) {
-            end.held.liveHandles.push_back(
-                LiveHandle{live.handle, live.size, live.handle == instance.globalData});
-        }
-    }
     for (const auto& [data, created] : instance.createdWorlds) {
         if (created.request == serial) {
-            const World& world = *created.world;
-            end.createdWorlds.push_back(&world);
-            end.held.liveWorlds.push_back(LiveWorld{world.width(), world.height(), world.depth()});
+            end.createdWorlds.push_back(created.world.get());
         }
     }
-    for (const auto& [suite, balance] : suiteBalance) {
-        if (balance > 0) {
-            end.held.unreleasedSuites.push_back(
-                UnreleasedSuite{suite.first, suite.second, balance});
-        }
-    }
-    end.held.paramsNotCheckedIn = paramsLeftOut;
     return strict.afterCommand(end);
 }
 

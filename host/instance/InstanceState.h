@@ -28,6 +28,9 @@ namespace OfflineHost {
 
 struct CommandState;
 
+// Suites by name and version: acquisitions minus releases.
+using SuiteBalance = std::map<std::pair<std::string, int>, int>;
+
 struct InstanceState {
     InstanceState(std::shared_ptr<const Module> module, EntryFunction entry,
                   std::optional<EffectRecords> records);
@@ -60,15 +63,15 @@ struct InstanceState {
         std::unique_ptr<World> world;
         std::uint64_t request = 0; // the request it was created in (CommandState::serial)
     };
-    std::map<const void*, CreatedWorld> createdWorlds;       // by pixel address
-    std::map<std::pair<std::string, int>, int> suiteBalance; // acquisitions minus releases
+    std::map<const void*, CreatedWorld> createdWorlds; // by pixel address
+    SuiteBalance suiteBalance;
 
     PF_Handle globalData = nullptr;
     bool globalSetUp = false;
     A_long pluginId = 0;
 
     std::vector<std::string> warnings; // what the real host would show (EffectInstance::warnings)
-    Diagnostics diagnostics{mutex, [this] { return takeAccount(nullptr); }};
+    Diagnostics diagnostics{mutex, [this] { return heldBy(std::nullopt, suiteBalance, {}); }};
 
     // Requests open now, and the last one's number.
     int openRequests = 0;
@@ -81,26 +84,12 @@ struct InstanceState {
 
     // ---- Helpers; the caller holds `mutex` unless said otherwise.
 
-    // Appends to the call log.
-    void record(std::string_view call, std::string detail, int result) {
-        diagnostics._record(call, std::move(detail), result);
-    }
-    // Records a misuse (and the call) and returns its code.
-    int misuse(std::string_view call, std::string problem, int result) {
-        return diagnostics._misuse(call, std::move(problem), result);
-    }
-    // The code an injected fault gives this call now, if any; a triggered fault is logged with
-    // the call's detail.
-    std::optional<PF_Err> fault(std::string_view call, const std::string& detail) {
-        return diagnostics._fault(call, detail);
-    }
-    // Whether AcquireSuite is to refuse this suite.
-    bool hidesSuite(std::string_view name, int version) const {
-        return diagnostics._hides(name, version);
-    }
     int configuredThreads() const;
-    // What the module holds now; with `ending`, the parameters that request left checked out.
-    Account takeAccount(const CommandState* ending) const;
+    // What the module holds now: every handle and world, or only those `request` took; the
+    // suites `balance` counts as acquired more often than released; the parameters `leftOut`
+    // names as not checked in.
+    Account heldBy(std::optional<std::uint64_t> request, const SuiteBalance& balance,
+                   std::vector<int> leftOut) const;
 };
 
 // One request of the host as the module sees it: a command, or a frame's smart pre-render and
@@ -132,7 +121,7 @@ struct CommandState {
     std::vector<PF_ParamDef*> pointers;
     std::vector<std::pair<const PF_ParamDef*, int>> paramCheckouts; // address, index
     std::vector<int> paramsLeftOut; // what the last command left checked out, by index
-    std::map<std::pair<std::string, int>, int> suiteBalance; // this request's
+    SuiteBalance suiteBalance;      // this request's
 
     PF_PreRenderInput preInput{};
     PF_PreRenderOutput preOutput{};
@@ -153,14 +142,23 @@ struct CommandState {
     std::shared_ptr<WorkerPool> pool;
 
     // ---- Helpers; the caller holds the instance's mutex unless said otherwise.
+
+    // Appends to the instance's call log.
     void record(std::string_view call, std::string detail, int result) {
-        instance.record(call, std::move(detail), result);
+        instance.diagnostics._record(call, std::move(detail), result);
     }
+    // Records a misuse (and the call) and returns its code.
     int misuse(std::string_view call, std::string problem, int result) {
-        return instance.misuse(call, std::move(problem), result);
+        return instance.diagnostics._misuse(call, std::move(problem), result);
     }
+    // The code an injected fault gives this call now, if any; a triggered fault is logged with
+    // the call's detail.
     std::optional<PF_Err> fault(std::string_view call, const std::string& detail) {
-        return instance.fault(call, detail);
+        return instance.diagnostics._fault(call, detail);
+    }
+    // Whether AcquireSuite is to refuse this suite.
+    bool hidesSuite(std::string_view name, int version) const {
+        return instance.diagnostics._hides(name, version);
     }
     // The pool, with the configured thread count: the request's own, a spare or a new one.
     std::shared_ptr<WorkerPool> workerPool();
