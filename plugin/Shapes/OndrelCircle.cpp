@@ -13,7 +13,7 @@ constexpr auto params =
     paramTable(std::array{floatSlider("Radius", 100, {0, 3000}, {0, 100}, oneDecimal, twirly),
                           point("Center", 50, 50, twirly)},
                transformParams, styleParams(20));
-static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
+static_assert(sharedParamsInPlace<Param>(params));
 
 constexpr std::array graying{modeGraying(Mode)};
 

@@ -2,25 +2,10 @@
 
 // Parameter indices of the Circle effect, as the host numbers them (0 is the input layer).
 
+#include "Shapes/OndrelSharedParams.h"
+
 namespace Ondrel::Circle {
 
-enum Param : int {
-    Input,
-    Radius,
-    Center,
-    Transform,
-    AnchorPoint,
-    Position,
-    Rotation,
-    Scale,
-    TransformEnd,
-    Mode,
-    StrokeWidth,
-    FillColor,
-    StrokeColor,
-    Opacity,
-    BlendingMode,
-    ParamCount
-};
+enum Param : int { Input, Radius, Center, ONDREL_SHARED_PARAMS };
 
 } // namespace Ondrel::Circle

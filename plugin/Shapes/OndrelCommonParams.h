@@ -7,6 +7,7 @@
 #include "Shapes/OndrelParamTable.h"
 
 #include <array>
+#include <cstddef>
 
 namespace Ondrel {
 
@@ -35,5 +36,22 @@ constexpr std::array<ParamSpec, 6> styleParams(double strokeWidth) {
 }
 
 static_assert(styleParams(0).back().itemCount == blendModePopupCount);
+
+// Whether an effect's table holds the shared parameters at the indices its Param enumeration
+// (ending with ONDREL_SHARED_PARAMS) gives them, and nothing after them.
+template <typename Param, std::size_t N>
+constexpr bool sharedParamsInPlace(const std::array<ParamSpec, N>& table) {
+    return N == Param::ParamCount - 1 && isNamed(table, Param::Transform, "Transform") &&
+           isNamed(table, Param::AnchorPoint, "Anchor Point") &&
+           isNamed(table, Param::Position, "Position") &&
+           isNamed(table, Param::Rotation, "Rotation") && isNamed(table, Param::Scale, "Scale") &&
+           table[static_cast<std::size_t>(Param::TransformEnd) - 1].type == PF_Param_GROUP_END &&
+           isNamed(table, Param::Mode, "Mode") &&
+           isNamed(table, Param::StrokeWidth, "Stroke Width") &&
+           isNamed(table, Param::FillColor, "Fill Color") &&
+           isNamed(table, Param::StrokeColor, "Stroke Color") &&
+           isNamed(table, Param::Opacity, "Opacity") &&
+           isNamed(table, Param::BlendingMode, "Blending Mode");
+}
 
 } // namespace Ondrel

@@ -14,7 +14,7 @@ constexpr auto params =
                           floatSlider("Thickness", 20, {0, 3000}, {0, 30}, oneDecimal, twirly),
                           point("Point 1", 25, 50, twirly), point("Point 2", 75, 50, twirly)},
                transformParams, styleParams(5));
-static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
+static_assert(sharedParamsInPlace<Param>(params));
 
 constexpr std::array graying{modeGraying(Mode)};
 

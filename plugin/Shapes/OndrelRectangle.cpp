@@ -16,7 +16,7 @@ constexpr auto params =
                           floatSlider("Width", 400, {0, 20000}, {0, 500}, oneDecimal, twirly),
                           floatSlider("Height", 300, {0, 20000}, {0, 500}, oneDecimal, twirly)},
                transformParams, styleParams(20));
-static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode") &&
+static_assert(sharedParamsInPlace<Param>(params) &&
               isNamed(params, ControlledBy, "Controlled By") && isNamed(params, Height, "Height"));
 
 constexpr std::array graying{

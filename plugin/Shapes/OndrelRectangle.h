@@ -2,6 +2,8 @@
 
 // Parameter indices of the Rectangle effect, as the host numbers them (0 is the input layer).
 
+#include "Shapes/OndrelSharedParams.h"
+
 namespace Ondrel::Rectangle {
 
 enum Param : int {
@@ -12,19 +14,7 @@ enum Param : int {
     Center,
     Width,
     Height,
-    Transform,
-    AnchorPoint,
-    Position,
-    Rotation,
-    Scale,
-    TransformEnd,
-    Mode,
-    StrokeWidth,
-    FillColor,
-    StrokeColor,
-    Opacity,
-    BlendingMode,
-    ParamCount
+    ONDREL_SHARED_PARAMS
 };
 
 } // namespace Ondrel::Rectangle

@@ -13,7 +13,7 @@ constexpr auto params =
     paramTable(std::array{point("Point 1", 50, 25, twirly), point("Point 2", 25, 75, twirly),
                           point("Point 3", 75, 75, twirly)},
                transformParams, styleParams(10));
-static_assert(params.size() == ParamCount - 1 && isNamed(params, Mode, "Mode"));
+static_assert(sharedParamsInPlace<Param>(params));
 
 constexpr std::array graying{modeGraying(Mode)};
 
