@@ -59,19 +59,6 @@ private:
     }
 };
 
-CircleDrawer::CircleDrawer(const Parameter& parameter) : m_impl(makeImplHolder<Impl>(parameter)) {}
-
-Rect CircleDrawer::calcRegion(Layer& source) {
-    return heldObject<Impl>(*m_impl).calcRegion(source);
-}
-
-void CircleDrawer::execute(const std::string& name, Layer& source, Layer& destination, int index,
-                           int count) const {
-    heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
-}
-
-Coverage CircleDrawer::coverageAt(double x, double y) const {
-    return heldObject<Impl>(*m_impl).coverageAt(x, y);
-}
+ONDREL_FORWARD_TO_IMPL(CircleDrawer)
 
 } // namespace Ondrel

@@ -2,11 +2,11 @@
 // scratch layer covering the circle's region.
 #pragma once
 
+#include "Ondrel/Filter/OndrelDrawerRecord.h"
 #include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
-#include "Ondrel/Pimpl.h"
 
 #include <memory>
 #include <string>
@@ -19,16 +19,7 @@ public:
     struct Parameter {
         double radius;
         Vector<double> center;
-        Vector<double> anchorPoint;
-        Vector<double> position;
-        double rotation; // radians
-        double scale;    // signed, 1 = 100 %
-        PaintMode mode;
-        double strokeWidth;
-        ColorFloat<float> fillColor;
-        ColorFloat<float> strokeColor;
-        double opacity; // for the effect's composite only
-        int blendMode;  // for the effect's composite only
+        ONDREL_PLACEMENT_AND_STYLE_FIELDS;
     };
 
     explicit CircleDrawer(const Parameter& parameter);

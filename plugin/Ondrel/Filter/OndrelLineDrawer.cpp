@@ -159,19 +159,6 @@ private:
     }
 };
 
-LineDrawer::LineDrawer(const Parameter& parameter) : m_impl(makeImplHolder<Impl>(parameter)) {}
-
-Rect LineDrawer::calcRegion(Layer& source) {
-    return heldObject<Impl>(*m_impl).calcRegion(source);
-}
-
-void LineDrawer::execute(const std::string& name, Layer& source, Layer& destination, int index,
-                         int count) const {
-    heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
-}
-
-Coverage LineDrawer::coverageAt(double x, double y) const {
-    return heldObject<Impl>(*m_impl).coverageAt(x, y);
-}
+ONDREL_FORWARD_TO_IMPL(LineDrawer)
 
 } // namespace Ondrel

@@ -3,11 +3,11 @@
 // line's region.
 #pragma once
 
+#include "Ondrel/Filter/OndrelDrawerRecord.h"
 #include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
-#include "Ondrel/Pimpl.h"
 
 #include <memory>
 #include <string>
@@ -27,16 +27,7 @@ public:
         double thickness; // the body's whole width
         Vector<double> point1;
         Vector<double> point2;
-        Vector<double> anchorPoint;
-        Vector<double> position;
-        double rotation; // radians
-        double scale;    // signed, 1 = 100 %
-        PaintMode mode;
-        double strokeWidth;
-        ColorFloat<float> fillColor;
-        ColorFloat<float> strokeColor;
-        double opacity; // for the effect's composite only
-        int blendMode;  // for the effect's composite only
+        ONDREL_PLACEMENT_AND_STYLE_FIELDS;
     };
 
     explicit LineDrawer(const Parameter& parameter);

@@ -131,20 +131,6 @@ private:
     }
 };
 
-RectangleDrawer::RectangleDrawer(const Parameter& parameter)
-    : m_impl(makeImplHolder<Impl>(parameter)) {}
-
-Rect RectangleDrawer::calcRegion(Layer& source) {
-    return heldObject<Impl>(*m_impl).calcRegion(source);
-}
-
-void RectangleDrawer::execute(const std::string& name, Layer& source, Layer& destination, int index,
-                              int count) const {
-    heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
-}
-
-Coverage RectangleDrawer::coverageAt(double x, double y) const {
-    return heldObject<Impl>(*m_impl).coverageAt(x, y);
-}
+ONDREL_FORWARD_TO_IMPL(RectangleDrawer)
 
 } // namespace Ondrel

@@ -2,11 +2,11 @@
 // size and placed by the shape transform, into a scratch layer covering the rectangle's region.
 #pragma once
 
+#include "Ondrel/Filter/OndrelDrawerRecord.h"
 #include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 #include "Ondrel/OndrelLayer.h"
-#include "Ondrel/Pimpl.h"
 
 #include <memory>
 #include <string>
@@ -28,16 +28,7 @@ public:
         Vector<double> center;
         double width;
         double height;
-        Vector<double> anchorPoint;
-        Vector<double> position;
-        double rotation; // radians
-        double scale;    // signed, 1 = 100 %
-        PaintMode mode;
-        double strokeWidth;
-        ColorFloat<float> fillColor;
-        ColorFloat<float> strokeColor;
-        double opacity; // for the effect's composite only
-        int blendMode;  // for the effect's composite only
+        ONDREL_PLACEMENT_AND_STYLE_FIELDS;
     };
 
     explicit RectangleDrawer(const Parameter& parameter);

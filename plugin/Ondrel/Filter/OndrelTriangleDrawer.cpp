@@ -430,20 +430,6 @@ private:
     bool m_enclosesArea = false;
 };
 
-TriangleDrawer::TriangleDrawer(const Parameter& parameter)
-    : m_impl(makeImplHolder<Impl>(parameter)) {}
-
-Rect TriangleDrawer::calcRegion(Layer& source) {
-    return heldObject<Impl>(*m_impl).calcRegion(source);
-}
-
-void TriangleDrawer::execute(const std::string& name, Layer& source, Layer& destination, int index,
-                             int count) const {
-    heldObject<Impl>(*m_impl).execute(name, source, destination, index, count);
-}
-
-Coverage TriangleDrawer::coverageAt(double x, double y) const {
-    return heldObject<Impl>(*m_impl).coverageAt(x, y);
-}
+ONDREL_FORWARD_TO_IMPL(TriangleDrawer)
 
 } // namespace Ondrel
