@@ -31,7 +31,7 @@ BROWSER_TESTS := tests/browser
 # 13's own LLVM 19 by its plain ones. The macOS bundle and the libc++ build need version 16 or later
 # (lld 14 cannot link the bundle; the libc++ build stands for Zig's clang 16), and the build takes
 # the newest installed (tools/build/llvm-tool.sh).
-# - The macOS bundle, cross-built: Zig (npm, pinned in tools/macos/package-lock.json) compiles,
+# - The macOS bundle, cross-built: Zig (npm, pinned in tools/build/macos/package-lock.json) compiles,
 #   ld64.lld links each architecture, llvm-lipo joins them. (The bundle's tests hash its code
 #   signature's pages with libssl-dev's SHA-256, in PACKAGES.)
 # - The module, drawing and effect suites built with clang and libc++ (the Mac's compiler and C++
@@ -47,7 +47,7 @@ LIBCXX_PACKAGES := clang libc++-dev libc++abi-dev googletest
 FUZZ_PACKAGES := clang libclang-rt-dev
 endif
 LLVM_MIN := 16
-MAC_TOOLS := tools/macos
+MAC_TOOLS := tools/build/macos
 MAC_BUNDLE := build/macos/OndrelShapes.plugin
 # The version, from the one place that sets it: CMakeLists.txt's project().
 VERSION := $(shell sed -n 's/^project.OndrelShapes VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
@@ -89,7 +89,7 @@ build: configure
 	cmake --build --preset $(PRESET) -j $(JOBS)
 
 render: build mac
-	@./tools/render-defaults.sh $(BUILD_DIR) $(RENDERS)
+	@./tools/dev/render-defaults.sh $(BUILD_DIR) $(RENDERS)
 
 # The Windows plug-in and its test program, cross-built with mingw-w64 into build/windows.
 windows: deps
@@ -128,7 +128,7 @@ $(MAC_TOOLS)/node_modules/.package-lock.json: $(MAC_TOOLS)/package-lock.json
 # The bundle as a zip for release, the same bytes for the same bundle (dated by the last commit).
 mac-zip: mac
 	@SOURCE_DATE_EPOCH=$${SOURCE_DATE_EPOCH:-$$(git log -1 --format=%ct 2>/dev/null)} \
-	    python3 $(MAC_TOOLS)/zip_bundle.py $(MAC_BUNDLE) $(MAC_ZIP) README.md=README.md LICENSE=LICENSE.txt
+	    python3 tools/release/zip_bundle.py $(MAC_BUNDLE) $(MAC_ZIP) README.md=README.md LICENSE=LICENSE.txt
 
 libcxx: deps
 	@$(MAKE) --no-print-directory deps PACKAGES="$(LIBCXX_PACKAGES)"

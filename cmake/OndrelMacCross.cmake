@@ -1,5 +1,5 @@
 # Cross-builds the macOS plug-in bundle for one architecture, ONDREL_MAC_ARCH (x86_64 or arm64),
-# on Linux: Zig's clang compiles against Zig's libc++ and macOS headers (tools/macos/zig-c++,
+# on Linux: Zig's clang compiles against Zig's libc++ and macOS headers (tools/build/macos/zig-c++,
 # pinned through npm), and LLVM's ld64.lld links the bundle, with Zig's C++ runtime linked in and
 # libSystem as the only library it loads (OndrelMacCrossLink.cmake). `make mac` builds both
 # architectures and joins them into one universal bundle.
@@ -18,7 +18,7 @@ else()
     message(FATAL_ERROR "ONDREL_MAC_ARCH is '${ONDREL_MAC_ARCH}', not x86_64 or arm64")
 endif()
 
-cmake_path(SET CMAKE_CXX_COMPILER NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../tools/macos/zig-c++)
+cmake_path(SET CMAKE_CXX_COMPILER NORMALIZE ${CMAKE_CURRENT_LIST_DIR}/../tools/build/macos/zig-c++)
 set(CMAKE_CXX_COMPILER_TARGET ${ONDREL_MAC_TARGET})
 # LLVM's tools, the newest installed of version 16 or later (lld 14 cannot link the bundle): Debian
 # 12's LLVM 16, Debian 13's LLVM 19.

@@ -4,7 +4,7 @@
 // (the Windows resource script, the macOS resource file and the Linux .pipl file), the module's
 // export list and the answers of global set-up are all derived from this one table, so they
 // cannot drift apart. It depends on nothing but the standard library because the build-time
-// generator in tools/pipl includes it too.
+// generator in tools/build/pipl includes it too.
 
 #include <array>
 #include <cstdint>

@@ -10,7 +10,7 @@ out=$1
 intel=$2
 arm=$3
 binary=Contents/MacOS/OndrelShapes
-lipo=$("$(dirname "$0")/../build/llvm-tool.sh" llvm-lipo 16)
+lipo=$("$(dirname "$0")/../llvm-tool.sh" llvm-lipo 16)
 
 if ! diff -r -x OndrelShapes "$intel" "$arm" >/dev/null; then
     echo "join-bundle.sh: $intel and $arm differ in more than their binaries:" >&2
