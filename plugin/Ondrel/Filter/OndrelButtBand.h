@@ -6,7 +6,7 @@
 #pragma once
 
 #include "Ondrel/Filter/OndrelPaintMode.h"
-#include "Ondrel/Filter/OndrelRowRuns.h"
+#include "Ondrel/Filter/OndrelGridZones.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 
 #include <array>

@@ -7,7 +7,7 @@
 #pragma once
 
 #include "Ondrel/Filter/OndrelPaintMode.h"
-#include "Ondrel/Filter/OndrelRowRuns.h"
+#include "Ondrel/Filter/OndrelValleyZones.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 #include "Ondrel/OndrelGeneral.h"
 

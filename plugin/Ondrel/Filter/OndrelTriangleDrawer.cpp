@@ -1,6 +1,6 @@
 #include "Ondrel/Filter/OndrelTriangleDrawer.h"
 
-#include "Ondrel/Filter/OndrelRowRuns.h"
+#include "Ondrel/Filter/OndrelRowCuts.h"
 #include "Ondrel/Filter/OndrelShapeDrawer.h"
 
 #include <algorithm>

@@ -1,0 +1,115 @@
+// Row runs for a shape whose terms share one quantity linear along the row and one that falls
+// and rises: the position along and the distance across a rectangle or a butt-capped line
+// (OndrelRowRuns.h).
+#pragma once
+
+#include "Ondrel/Filter/OndrelZoneBounds.h"
+
+#include <algorithm>
+#include <array>
+#include <cstddef>
+
+namespace Ondrel {
+
+// Zones of two quantities: one along the row, monotone (a LinearRow), and one across it that falls
+// and rises; each cell of an along zone and an across zone with what its pixels get.
+template <std::size_t NA, std::size_t NC>
+class GridZones {
+public:
+    GridZones() = default;
+
+    // evaluate<Number>(t, n) gives the coverage at along value t and across value n as (fill,
+    // stroke), as doubles or as what is known of it over their cell.
+    template <typename Evaluate>
+    GridZones(const ZoneBounds<NA>& along, const ZoneBounds<NC>& across, Evaluate&& evaluate,
+              PaintedParts painted)
+        : m_along(along), m_across(across) {
+        // Nothing changes within a cell, so one point of it tells what all its pixels get.
+        for (std::size_t a = 0; a <= along.count(); ++a) {
+            const double t = along.pointIn(a);
+            for (std::size_t c = 0; c <= across.count(); ++c) {
+                const double n = across.pointIn(c);
+                m_cells[a][c] = judgedZone(
+                    [&]<typename Number>() { return evaluate.template operator()<Number>(t, n); },
+                    painted);
+            }
+        }
+        for (std::size_t c = 0; c <= across.count(); ++c) {
+            m_acrossEmpty[c] = true;
+            for (std::size_t a = 0; a <= along.count(); ++a) {
+                m_acrossEmpty[c] = m_acrossEmpty[c] && m_cells[a][c].kind == ZoneKind::empty;
+            }
+        }
+    }
+
+    template <typename Out>
+    void emitRow(const BandRow& row, int left, int right, Out& out) const {
+        if (_repeatsRowAbove(row.along, row.across, left, right, out)) {
+            return;
+        }
+        forEachValleyPiece(m_across, row.across, left, right,
+                           [&](int begin, int end, std::size_t c) {
+                               if (!m_acrossEmpty[c]) {
+                                   _emitAlong(row.along, begin, end, c, out);
+                               }
+                           });
+    }
+
+private:
+    // A row along which one quantity stays in one settled zone is painted by the other alone:
+    // rows where that one runs alike repeat. Returns whether the row is done.
+    template <typename Out>
+    bool _repeatsRowAbove(const LinearRow& alongRow, const LineDistanceRow& acrossRow, int left,
+                          int right, Out& out) const {
+        const LinearRow& acrossLine = acrossRow.across;
+        if (acrossLine.slope == 0.0) {
+            const std::size_t c = m_across.zoneOf(acrossRow.value(left));
+            if (m_acrossEmpty[c]) {
+                return true;
+            }
+            if (m_across.settled(c)) {
+                const RowKey key{
+                    {alongRow.origin, alongRow.slope, alongRow.offset, static_cast<double>(c)}};
+                return out.repeatsRowAbove(key, left, right);
+            }
+        }
+        if (alongRow.slope == 0.0) {
+            const std::size_t a = m_along.zoneOf(alongRow.value(left));
+            if (m_along.settled(a)) {
+                const RowKey key{{acrossLine.origin, acrossLine.slope, acrossLine.offset,
+                                  -1.0 - static_cast<double>(a)}};
+                return out.repeatsRowAbove(key, left, right);
+            }
+        }
+        return false;
+    }
+
+    // Within [begin, end) the along quantity is monotone: its zone changes only at the bounds
+    // between its zones at the two ends.
+    template <typename Out>
+    void _emitAlong(const LinearRow& row, int begin, int end, std::size_t c, Out& out) const {
+        std::size_t zone = m_along.zoneOf(row.value(begin));
+        const std::size_t last = m_along.zoneOf(row.value(end - 1));
+        int x = begin;
+        while (zone != last) {
+            const bool rising = zone < last;
+            const double bound = m_along[rising ? zone : zone - 1];
+            const auto crossed = [&row, bound, rising](int p) {
+                return rising ? !(row.value(p) <= bound) : row.value(p) <= bound;
+            };
+            const int next = firstPixelWhere(crossed, x, end, row.guessAt(bound));
+            emitRun(out, x, next, m_cells[zone][c]);
+            x = next;
+            zone = rising ? zone + 1 : zone - 1;
+        }
+        emitRun(out, x, end, m_cells[last][c]);
+    }
+
+    ZoneBounds<NA> m_along;
+    ZoneBounds<NC> m_across;
+    std::array<std::array<Zone, NC + 1>, NA + 1> m_cells{};
+    // Across zones in which nothing is drawn whatever the along zone.
+    std::array<bool, NC + 1> m_acrossEmpty{};
+};
+
+} // namespace Ondrel
