@@ -9,6 +9,7 @@
 #include "cli/image/PngWithoutExif.h"
 #include "cli/image/QuietLibraries.h"
 #include "cli/terminal/TemporaryFile.h"
+#include "host/pixels/PixelDepth.h"
 
 #include <OpenImageIO/imageio.h>
 
@@ -171,7 +172,7 @@ void checkKeeps(const std::string& format, PixelDepth depth, const fs::path& fil
         (format == "png" && depth != PixelDepth::Float32)) {
         return;
     }
-    const int bits = depth == PixelDepth::Float32 ? 32 : depth == PixelDepth::Bits16 ? 16 : 8;
+    const int bits = OfflineHost::bitsPerChannel(depth);
     const std::string depthName =
         bits == 32 ? "the float values of --depth 32" : "the 16 bits of --depth 16";
     std::string name = "OpenImageIO's \"" + format + "\" format";

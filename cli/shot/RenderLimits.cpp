@@ -3,6 +3,7 @@
 #include "cli/core/CliError.h"
 #include "cli/core/Text.h"
 
+#include "host/pixels/PixelDepth.h"
 #include "host/system/SystemLimits.h"
 
 #include <cmath>
@@ -26,11 +27,6 @@ std::string amount(std::uint64_t bytes) {
     return text;
 }
 
-// Bits per channel: four channels share a pixel's bytes.
-int bitsOf(OfflineHost::PixelDepth depth) {
-    return static_cast<int>(OfflineHost::pixelBytes(depth)) * 2;
-}
-
 } // namespace
 
 void checkLayerSize(A_long width, A_long height, const std::string& what) {
@@ -51,7 +47,8 @@ void checkMemory(const Frame& frame, const std::string& what, int renders, int w
                                   static_cast<std::uint64_t>(written) * output);
     const std::uint64_t usable = OfflineHost::usableMemory();
     if (needed > usable) {
-        throw CliError(what + " at " + std::to_string(bitsOf(frame.depth)) + " bits" +
+        throw CliError(what + " at " + std::to_string(OfflineHost::bitsPerChannel(frame.depth)) +
+                       " bits" +
                        (renders > 1 ? ", " + std::to_string(renders) + " frames at once," : "") +
                        " needs about " + amount(needed) + " of memory for its pixels, " +
                        "more than the " + amount(usable) + " this process may use");

@@ -7,6 +7,7 @@
 #include "cli/params/ParamAssignment.h"
 #include "cli/params/ParamText.h"
 #include "cli/shot/RenderLimits.h"
+#include "host/pixels/PixelDepth.h"
 
 #include <algorithm>
 #include <charconv>
@@ -60,14 +61,10 @@ std::pair<PF_RationalScale, PF_RationalScale> parseDownsample(std::string_view t
 }
 
 PixelDepth parseDepth(const std::string& text) {
-    if (text == "8") {
-        return PixelDepth::Bits8;
-    }
-    if (text == "16") {
-        return PixelDepth::Bits16;
-    }
-    if (text == "32") {
-        return PixelDepth::Float32;
+    for (const PixelDepth depth : OfflineHost::pixelDepths) {
+        if (text == std::to_string(OfflineHost::bitsPerChannel(depth))) {
+            return depth;
+        }
     }
     throw CliError("expected 8, 16 or 32 (float) bits per channel");
 }

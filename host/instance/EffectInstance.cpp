@@ -1,6 +1,7 @@
 #include "host/instance/EffectInstance.h"
 
 #include "host/instance/InstanceState.h"
+#include "host/pixels/PixelDepth.h"
 #include "host/pixels/ScaledLayer.h"
 #include "host/system/SystemLimits.h"
 
@@ -37,10 +38,6 @@ void checkDepth(const World& world, const Frame& frame, const char* role) {
     }
 }
 
-short bitsOf(PixelDepth depth) {
-    return depth == PixelDepth::Bits8 ? 8 : depth == PixelDepth::Bits16 ? 16 : 32;
-}
-
 std::string hex(std::uint32_t value) {
     std::ostringstream out;
     out << "0x" << std::hex << value;
@@ -65,7 +62,7 @@ void preparePreRender(CommandState& c, const PF_LRect& rect, PixelDepth depth) {
     c.preInput.output_request.rect = rect;
     c.preInput.output_request.field = PF_Field_FRAME;
     c.preInput.output_request.channel_mask = PF_ChannelMask_ARGB;
-    c.preInput.bitdepth = bitsOf(depth);
+    c.preInput.bitdepth = static_cast<short>(bitsPerChannel(depth));
     c.preOutput = PF_PreRenderOutput{};
     c.preCallbacks = makePreRenderCallbacks();
     c.preExtra = PF_PreRenderExtra{&c.preInput, &c.preOutput, &c.preCallbacks};
@@ -76,7 +73,7 @@ void prepareSmartRender(CommandState& c, const PF_LRect& rect, PixelDepth depth)
     c.smartInput.output_request.rect = rect;
     c.smartInput.output_request.field = PF_Field_FRAME;
     c.smartInput.output_request.channel_mask = PF_ChannelMask_ARGB;
-    c.smartInput.bitdepth = bitsOf(depth);
+    c.smartInput.bitdepth = static_cast<short>(bitsPerChannel(depth));
     c.smartInput.pre_render_data = c.preOutput.pre_render_data;
     c.smartCallbacks = makeSmartRenderCallbacks();
     c.smartExtra = PF_SmartRenderExtra{&c.smartInput, &c.smartCallbacks};
