@@ -1,7 +1,7 @@
 # Writes a C++ source that holds files as byte arrays, for PageAssets.h. Run as a script:
-#   cmake -DOUTPUT=PageAssets.cpp -DASSETS=/=index.html,/page.js=page.js -DFOLDER=dir -P this
-# Each comma-separated entry of ASSETS maps the path it is served at to a file in FOLDER; the content type
-# follows the file's extension.
+#   cmake -DOUTPUT=PageAssets.cpp -DFILES=index.html,main.js -DFOLDER=dir -P this
+# Each comma-separated entry of FILES names a file in FOLDER, served at /NAME (index.html at /);
+# the content type follows the file's extension.
 set(types_html "text/html; charset=utf-8")
 set(types_js "text/javascript; charset=utf-8")
 set(types_css "text/css; charset=utf-8")
@@ -9,11 +9,13 @@ set(types_css "text/css; charset=utf-8")
 set(arrays "")
 set(entries "")
 set(n 0)
-string(REPLACE "," ";" ASSETS "${ASSETS}")
-foreach(asset ${ASSETS})
-    string(REPLACE "=" ";" pair "${asset}")
-    list(GET pair 0 path)
-    list(GET pair 1 file)
+string(REPLACE "," ";" FILES "${FILES}")
+foreach(file ${FILES})
+    if(file STREQUAL "index.html")
+        set(path "/")
+    else()
+        set(path "/${file}")
+    endif()
     get_filename_component(extension "${file}" LAST_EXT)
     string(SUBSTRING "${extension}" 1 -1 extension)
     if(NOT DEFINED types_${extension})

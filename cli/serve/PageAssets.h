@@ -9,7 +9,7 @@
 namespace OndrelCli {
 
 struct PageAsset {
-    std::string_view path; // as requested: "/", "/page.js"
+    std::string_view path; // as requested: "/", "/main.js"
     std::string_view contentType;
     std::string_view content;
 };

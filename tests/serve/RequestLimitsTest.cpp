@@ -154,9 +154,9 @@ TEST_F(RequestLimits, RangesAreIgnored) {
     for (int i = 0; i < 200; ++i) {
         ranges += ",0-";
     }
-    const std::string whole = server.handle("GET /page.js HTTP/1.1\r\nHost: 127.0.0.1:0\r\n\r\n");
+    const std::string whole = server.handle("GET /main.js HTTP/1.1\r\nHost: 127.0.0.1:0\r\n\r\n");
     const std::string asked = server.handle(
-        "GET /page.js HTTP/1.1\r\nHost: 127.0.0.1:0\r\nRange: " + ranges + "\r\n\r\n");
+        "GET /main.js HTTP/1.1\r\nHost: 127.0.0.1:0\r\nRange: " + ranges + "\r\n\r\n");
     EXPECT_EQ(parse(asked).status, 200);
     EXPECT_EQ(parse(asked).body, parse(whole).body);
     EXPECT_GT(parse(whole).body.size(), 1000u);

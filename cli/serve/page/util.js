@@ -1,0 +1,19 @@
+// What every part of the page uses: its elements by id, new elements, and numbers as the text a
+// value holds.
+
+export const $ = (id) => document.getElementById(id);
+
+export function element(tag, props = {}, ...children) {
+  const e = document.createElement(tag);
+  for (const [k, v] of Object.entries(props)) {
+    if (k === "dataset") Object.assign(e.dataset, v);
+    else if (k in e) e[k] = v;
+    else e.setAttribute(k, v);
+  }
+  e.append(...children);
+  return e;
+}
+
+export function clamp(v, lo, hi) { return Math.min(hi, Math.max(lo, v)); }
+
+export function numberText(v, places) { return String(Number(v.toFixed(places))); }
