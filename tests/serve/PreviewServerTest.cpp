@@ -3,6 +3,7 @@
 // refusals.
 
 #include "cli/serve/PreviewServer.h"
+#include "cli/serve/PageAssets.h"
 #include "cli/serve/PreviewService.h"
 
 #include "cli/core/CliError.h"
@@ -19,8 +20,11 @@
 
 #include <chrono>
 #include <optional>
+#include <regex>
+#include <set>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -118,6 +122,69 @@ TEST_F(PreviewServerTest, AnswersOnlyRequestsThatNameItByItsLoopbackAddress) {
         ASSERT_TRUE(answer);
         EXPECT_EQ(answer->status, k.status) << (k.headers.empty() ? "" : k.headers.begin()->second);
     }
+}
+
+// The paths a module's import statements (and re-exports) name, as a browser resolves them
+// against the module's own path.
+std::vector<std::string> importsOf(const std::string& module, const std::string& path) {
+    static const std::regex statement(
+        R"(^(?:import\s*(?:[\w$*{},\s]+?\s*from\s*)?|export\s*(?:\*(?:\s*as\s+[\w$]+)?|\{[^}]*\})\s*from\s*)["']([^"']+)["'])");
+    const std::string folder = path.substr(0, path.rfind('/') + 1);
+    std::vector<std::string> found;
+    for (std::size_t line = 0; line < module.size();) {
+        std::smatch m;
+        if (std::regex_search(module.cbegin() + static_cast<std::ptrdiff_t>(line), module.cend(), m,
+                              statement, std::regex_constants::match_continuous)) {
+            const std::string specifier = m[1];
+            if (specifier.starts_with("./")) {
+                found.push_back(folder + specifier.substr(2));
+            } else if (specifier.starts_with("/") && !specifier.starts_with("//")) {
+                found.push_back(specifier);
+            } else {
+                ADD_FAILURE() << path << " imports " << specifier << ", which the page cannot load";
+            }
+        }
+        const std::size_t end = module.find('\n', line);
+        line = end == std::string::npos ? module.size() : end + 1;
+    }
+    return found;
+}
+
+// A module the server lacks, or serves as anything but JavaScript, is a page the browser does not
+// run at all; one it serves that nothing imports is a file left over.
+TEST_F(PreviewServerTest, ServesThePageModuleAndEveryModuleItImports) {
+    auto c = client();
+    const auto page = c.Get("/");
+    ASSERT_TRUE(page);
+    const std::string tag = "<script type=\"module\" src=\"";
+    const auto at = page->body.find(tag);
+    ASSERT_NE(at, std::string::npos) << page->body;
+    const auto from = at + tag.size();
+    std::vector<std::string> waiting{page->body.substr(from, page->body.find('"', from) - from)};
+    EXPECT_EQ(waiting.front(), "/main.js");
+    std::set<std::string> loaded;
+    while (!waiting.empty()) {
+        const std::string path = waiting.back();
+        waiting.pop_back();
+        if (!loaded.insert(path).second) {
+            continue;
+        }
+        const auto module = c.Get(path);
+        ASSERT_TRUE(module) << path;
+        ASSERT_EQ(module->status, 200) << path;
+        EXPECT_EQ(module->get_header_value("Content-Type"), "text/javascript; charset=utf-8")
+            << path;
+        for (const std::string& imported : importsOf(module->body, path)) {
+            waiting.push_back(imported);
+        }
+    }
+    std::set<std::string> scripts;
+    for (const OndrelCli::PageAsset& asset : OndrelCli::pageAssets()) {
+        if (asset.contentType.starts_with("text/javascript")) {
+            scripts.emplace(asset.path);
+        }
+    }
+    EXPECT_EQ(loaded, scripts);
 }
 
 TEST_F(PreviewServerTest, CarriesPreviewsAndRefusals) {
