@@ -16,10 +16,15 @@
 
 namespace {
 
+// The exit statuses: a render, a file or a recipe that failed, and a mistake in the command line
+// itself, whichever part found it. A signal ends ondrel with 128 and its number (Signals.h).
+constexpr int failure = 1;
+constexpr int usageMistake = 2;
+
 // Every failure ends in one line, whatever names the message carries (PlainText.h).
-int failed(const char* message) {
+int failed(const char* message, int status = failure) {
     std::fprintf(stderr, "ondrel: %s\n", OndrelCli::shownText(message).c_str());
-    return 1;
+    return status;
 }
 
 } // namespace
@@ -31,8 +36,8 @@ int main(int argc, char** argv) {
     app.set_version_flag("--version", "ondrel " ONDREL_VERSION);
     app.require_subcommand(1);
     // One line naming the mistake, like every other error of the command.
-    app.failure_message([](const CLI::App*, const CLI::Error& e) {
-        return "ondrel: " + OndrelCli::shownText(e.what()) + " (see --help)\n";
+    app.failure_message([](const CLI::App* failing, const CLI::Error& e) {
+        return "ondrel: " + OndrelCli::usageMistake(*failing, e) + " (see --help)\n";
     });
     app.fallthrough(); // --module may follow the subcommand
     app.add_option("--module", options.module, "The module to load")
@@ -51,11 +56,18 @@ int main(int argc, char** argv) {
     OndrelCli::addServeCommand(app, options);
     OndrelCli::refuseRepeatedOptions(app);
 
+    if (argc < 2) {
+        std::fputs(app.help().c_str(), stderr);
+        return usageMistake;
+    }
     try {
         app.parse(argc, argv);
         OndrelCli::closeStandardOutput();
     } catch (const CLI::ParseError& e) {
-        return app.exit(e);
+        // --help and --version end here too, with status 0.
+        return app.exit(e) == 0 ? 0 : usageMistake;
+    } catch (const OndrelCli::UsageError& e) {
+        return failed(e.what(), usageMistake);
     } catch (const OfflineHost::HostError& e) {
         return failed(e.what());
     } catch (const OndrelCli::CliError& e) {

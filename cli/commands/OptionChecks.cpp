@@ -14,7 +14,7 @@ void takesWholeNumber(CLI::Option* option, long least, const std::string& expect
         [=](std::string& text) {
             const auto value = wholeNumber(text);
             if (!value || *value < least || *value > most) {
-                throw CliError(name + " " + text + ": " + expected);
+                throw UsageError(name + " " + text + ": " + expected);
             }
             return std::string();
         },
@@ -31,8 +31,8 @@ void refuseRepeatedOptions(CLI::App& app) {
         option->check(CLI::Validator(
             [=](std::string& text) {
                 if (*first) {
-                    throw CliError(name + " is given twice, " + inQuotes(**first) + " and " +
-                                   inQuotes(text) + "; give it once");
+                    throw UsageError(name + " is given twice, " + inQuotes(**first) + " and " +
+                                     inQuotes(text) + "; give it once");
                 }
                 *first = text;
                 return std::string();
@@ -42,6 +42,41 @@ void refuseRepeatedOptions(CLI::App& app) {
     for (CLI::App* command : app.get_subcommands({})) {
         refuseRepeatedOptions(*command);
     }
+}
+
+std::string usageMistake(const CLI::App& app, const CLI::Error& error) {
+    const std::vector<CLI::App*> chosen = app.get_subcommands();
+    for (const std::string& word : app.remaining(true)) {
+        if (word.rfind("--", 0) == 0) {
+            std::vector<std::string> options;
+            for (const CLI::App* command : chosen) {
+                for (const CLI::Option* option : command->get_options()) {
+                    for (const std::string& name : option->get_lnames()) {
+                        options.push_back("--" + name);
+                    }
+                }
+            }
+            for (const CLI::Option* option : app.get_options()) {
+                for (const std::string& name : option->get_lnames()) {
+                    options.push_back("--" + name);
+                }
+            }
+            const std::string typed = word.substr(0, word.find('='));
+            if (const auto nearest = nearestName(typed, options)) {
+                return "unknown option " + inQuotes(typed) + "; did you mean " + *nearest + "?";
+            }
+        } else if (chosen.empty() && word.rfind('-', 0) != 0) {
+            std::vector<std::string> commands;
+            for (const CLI::App* command :
+                 app.get_subcommands([](const CLI::App*) { return true; })) {
+                commands.push_back(command->get_name());
+            }
+            return "unknown command " + inQuotes(word) +
+                   suggestingThen(nearestName(word, commands),
+                                  "the commands are " + joined(commands));
+        }
+    }
+    return shownText(error.what());
 }
 
 } // namespace OndrelCli

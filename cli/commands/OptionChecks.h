@@ -18,4 +18,8 @@ void takesWholeNumber(CLI::Option* option, long least, const std::string& expect
 // Every option of the app and its subcommands that takes one value refuses a second one.
 void refuseRepeatedOptions(CLI::App& app);
 
+// The one line that names a mistake CLI11 found in the command line, with the nearest command or
+// option where a word was mistyped ("unknown command "rendr"; did you mean render?").
+std::string usageMistake(const CLI::App& app, const CLI::Error& error);
+
 } // namespace OndrelCli

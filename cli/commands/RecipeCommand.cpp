@@ -13,7 +13,7 @@ namespace {
 void printRecipe(const GlobalOptions& global, const ShotOptions& options) {
     Recipe recipe = commandLineRecipe(options, global);
     const Shot shot = resolveShot(recipe, global.module);
-    const auto effect = applyEffect(shot.effectOptions(global), shot.effect, true);
+    const auto effect = shot.applyEffect(global);
     applyParams(*effect, shot);
     recipe.makePathsWhole(); // the recipe may be kept in any folder
     std::fputs(recipeText(completeRecipe(recipe, shot, *effect)).c_str(), stdout);

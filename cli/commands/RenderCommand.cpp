@@ -19,7 +19,7 @@ struct RenderOptions {
 void render(const GlobalOptions& global, const RenderOptions& options) {
     Recipe recipe = commandLineRecipe(options.shot, global);
     if (!options.time.empty()) {
-        recipe.settings["time"] = {options.time, "--time \"" + options.time + "\""};
+        recipe.settings["time"] = {options.time, "--time \"" + options.time + "\"", true};
     }
     renderShot(global, resolveShot(recipe, global.module), options.control);
 }

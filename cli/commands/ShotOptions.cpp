@@ -36,7 +36,7 @@ std::pair<std::string, std::string> nameAndValue(const std::string& text, const 
                                                  const char* expected) {
     const auto equals = text.find('=');
     if (equals == std::string::npos) {
-        throw CliError(std::string(flag) + " " + inQuotes(text) + ": expected " + expected);
+        throw UsageError(std::string(flag) + " " + inQuotes(text) + ": expected " + expected);
     }
     return {trim(std::string_view(text).substr(0, equals)),
             trim(std::string_view(text).substr(equals + 1))};
@@ -84,32 +84,33 @@ Recipe commandLineRecipe(const ShotOptions& options, const GlobalOptions& global
     }
     Recipe flags;
     if (!options.effect.empty()) {
-        flags.settings["effect"] = {options.effect, "EFFECT"};
+        flags.settings["effect"] = {options.effect, "EFFECT", true};
     }
     if (global.moduleGiven) {
-        flags.settings["module"] = {global.module.string(), "--module"};
+        flags.settings["module"] = {global.module.string(), "--module", true};
     }
     for (const auto& [field, text] : options.settings) {
         if (!text.empty()) {
             const std::string flag = field == "input"    ? "-i"
                                      : field == "output" ? "-o"
                                                          : "--" + field;
-            flags.settings[field] = {text, flag + " " + inQuotes(text)};
+            flags.settings[field] = {text, flag + " " + inQuotes(text), true};
         }
     }
     for (const auto& assignment : options.assignments) {
         const std::string origin = "--set " + inQuotes(assignment);
         const auto [name, value] = nameAndValue(assignment, "--set", "NAME=VALUE");
         if (const RecipeParam* earlier = flags.named(name)) {
-            throw CliError(origin + ": " + inQuotes(earlier->name) + " is already set to " +
-                           inQuotes(trackText(earlier->track)) +
-                           "; set a parameter once, its keyframes as VALUE@TIME,...");
+            throw UsageError(origin + ": " + inQuotes(earlier->name) + " is already set to " +
+                             inQuotes(trackText(earlier->track)) +
+                             "; set a parameter once, its keyframes as VALUE@TIME,...");
         }
         RecipeParam& param = flags.param(name);
         param.track = inContext(origin, [&] { return parseTrack(value); });
         // Every key was given here: the param's origin serves them all, where a copy of the
         // whole text for each key would cost the square of their number.
         param.origin = origin;
+        param.onCommandLine = true;
     }
     recipe.override(flags);
     std::map<std::string, std::string> interpolated; // by parameter, the --interpolation given
@@ -120,13 +121,14 @@ Recipe commandLineRecipe(const ShotOptions& options, const GlobalOptions& global
         const auto interpolation = inContext(origin, [&] { return parseInterpolation(kind); });
         RecipeParam* param = recipe.named(name);
         if (param == nullptr) {
-            throw CliError(origin + ": " + inQuotes(name) +
-                           " has no values to move between; "
-                           "set its keyframes with --set");
+            throw UsageError(origin + ": " + inQuotes(name) +
+                             " has no values to move between; "
+                             "set its keyframes with --set");
         }
         if (const auto [earlier, added] = interpolated.emplace(lower(name), text); !added) {
-            throw CliError(origin + ": " + inQuotes(param->name) + " already has --interpolation " +
-                           inQuotes(earlier->second) + "; give it once");
+            throw UsageError(origin + ": " + inQuotes(param->name) +
+                             " already has --interpolation " + inQuotes(earlier->second) +
+                             "; give it once");
         }
         param->track.interpolation = interpolation;
     }

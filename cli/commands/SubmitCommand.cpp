@@ -63,7 +63,7 @@ void send(const GlobalOptions& global, const SubmitOptions& options) {
     }
     // Everything is checked here, so that the tasks fail only for reasons of their own.
     checkFileRoles(shot);
-    applyParams(*applyEffect(shot.effectOptions(global), shot.effect, true), shot);
+    applyParams(*shot.applyEffect(global), shot);
     checkWritable(shot.output->frame(shot.frames.front()), shot.depth);
 
     const BatchTask what{shot.effect, recipeText(taskRecipe(recipe, shot)),

@@ -2,10 +2,12 @@
 
 #include "cli/core/CliError.h"
 #include "cli/core/PlainText.h"
+#include "cli/core/Text.h"
 
 #include "host/system/HostError.h"
 
 #include <algorithm>
+#include <vector>
 
 namespace OndrelCli {
 
@@ -23,11 +25,13 @@ applyEffect(const GlobalOptions& options, const std::string& effect, bool withPa
         return e.records().name == effect || e.records().matchName == effect;
     });
     if (!known) {
-        std::string names;
+        std::vector<std::string> names;
         for (const auto& e : effects) {
-            names += (names.empty() ? "" : ", ") + e.records().name;
+            names.push_back(e.records().name);
         }
-        throw CliError("unknown effect \"" + effect + "\"; the module holds " + names);
+        throw UsageError(
+            "unknown effect \"" + effect + "\"" +
+            suggestingThen(nearestName(effect, names), "the module holds " + joined(names)));
     }
     auto instance = std::make_unique<OfflineHost::EffectInstance>(module, effect);
     instance->setStrict(options.strict);

@@ -37,13 +37,13 @@ FrameRate parseFrameRate(std::string_view text) {
         const auto den = wholeNumber(text.substr(slash + 1));
         if (!num || !den || *den < 1 || *num < minRate * *den || *num > maxRate * *den ||
             *den > 1000000) {
-            throw CliError(refusal);
+            throw UsageError(refusal);
         }
         return reduced(*num, *den);
     }
     const auto rate = number(text);
     if (!rate || *rate < static_cast<double>(minRate) || *rate > static_cast<double>(maxRate)) {
-        throw CliError(refusal);
+        throw UsageError(refusal);
     }
     if (*rate == std::floor(*rate)) {
         return {static_cast<A_u_long>(*rate), 1};
@@ -69,17 +69,17 @@ std::vector<int> parseFrames(std::string_view text) {
                               ? first
                               : wholeNumber(trim(std::string_view(part).substr(dash + 1)));
         if (!first || !last || *first < 0 || *last < *first || *last > maxFrameNumber) {
-            throw CliError("expected frames such as 1-240, 7 or 1-10,20, numbered 0 to " +
-                           std::to_string(maxFrameNumber) + " and each range ascending");
+            throw UsageError("expected frames such as 1-240, 7 or 1-10,20, numbered 0 to " +
+                             std::to_string(maxFrameNumber) + " and each range ascending");
         }
         ranges.emplace_back(*first, *last);
         count += *last - *first + 1;
     }
     // Refused before any frame is listed: the checks before the first frame go through all.
     if (count > maxSequenceFrames) {
-        throw CliError(std::to_string(count) + " frames, more than the " +
-                       std::to_string(maxSequenceFrames) +
-                       " one render or job takes; render a longer sequence in several ranges");
+        throw UsageError(std::to_string(count) + " frames, more than the " +
+                         std::to_string(maxSequenceFrames) +
+                         " one render or job takes; render a longer sequence in several ranges");
     }
     std::vector<int> frames;
     for (const auto& [first, last] : ranges) {

@@ -6,6 +6,7 @@
 #include <cctype>
 #include <charconv>
 #include <cmath>
+#include <vector>
 
 namespace OndrelCli {
 
@@ -89,6 +90,61 @@ std::string numberText(double value) {
     const bool negative = exponent.front() == '-';
     exponent.erase(0, exponent.find_first_not_of("+-0"));
     return written.substr(0, e + 1) + (negative ? "-" : "") + exponent;
+}
+
+namespace {
+
+// Edits of one character (insert, delete, replace, or swap two neighbours) from a to b.
+std::size_t editDistance(const std::string& a, const std::string& b) {
+    std::vector<std::vector<std::size_t>> d(a.size() + 1, std::vector<std::size_t>(b.size() + 1));
+    for (std::size_t i = 0; i <= a.size(); ++i) {
+        d[i][0] = i;
+    }
+    for (std::size_t j = 0; j <= b.size(); ++j) {
+        d[0][j] = j;
+    }
+    for (std::size_t i = 1; i <= a.size(); ++i) {
+        for (std::size_t j = 1; j <= b.size(); ++j) {
+            const std::size_t replace = d[i - 1][j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1);
+            d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1, replace});
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1]) {
+                d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
+            }
+        }
+    }
+    return d[a.size()][b.size()];
+}
+
+} // namespace
+
+std::optional<std::string> nearestName(std::string_view given,
+                                       const std::vector<std::string>& names) {
+    const std::string typed = lower(std::string(given));
+    const std::size_t nearEnough = std::max<std::size_t>(1, typed.size() / 3);
+    std::optional<std::string> nearest;
+    std::size_t best = nearEnough + 1;
+    bool tied = false;
+    for (const std::string& name : names) {
+        const std::size_t distance = editDistance(typed, lower(name));
+        if (distance < best) {
+            best = distance;
+            nearest = name;
+            tied = false;
+        } else if (distance == best) {
+            tied = true;
+        }
+    }
+    return tied ? std::nullopt : nearest;
+}
+
+std::string suggestingThen(const std::optional<std::string>& nearest, std::string then) {
+    if (!nearest) {
+        return "; " + then;
+    }
+    if (!then.empty()) {
+        then.front() = static_cast<char>(std::toupper(static_cast<unsigned char>(then.front())));
+    }
+    return "; did you mean " + *nearest + "? " + then;
 }
 
 } // namespace OndrelCli

@@ -17,6 +17,13 @@ std::string lower(std::string text);
 // "a, b, c"
 std::string joined(const std::vector<std::string>& items);
 std::string inQuotes(std::string_view text); // "text", on one line (shownText)
+// The name a mistyped one most likely meant: the nearest by edits of one character (case aside),
+// when it is near enough to be a slip (about a third of its letters) and no other is as near.
+std::optional<std::string> nearestName(std::string_view given,
+                                       const std::vector<std::string>& names);
+// What follows a refusal's first clause: "; did you mean NEAREST? Then..." with then's first
+// letter capitalised, or "; then..." when nothing is near.
+std::string suggestingThen(const std::optional<std::string>& nearest, std::string then);
 
 // The whole text as a number, or nothing: no spaces, no trailing characters, finite.
 std::optional<double> number(std::string_view text);

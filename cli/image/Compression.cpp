@@ -140,12 +140,12 @@ void checkCompression(const std::string& name, const std::string& format) {
         return std::find(names.begin(), names.end(), name) != names.end();
     };
     if (!format.empty() && !takes(format)) {
-        throw CliError(formatLabel(format) + " files take " + listed(compressionNames(format)));
+        throw UsageError(formatLabel(format) + " files take " + listed(compressionNames(format)));
     }
     if (format.empty() && !takes("") && !takes("openexr") && !takes("tiff")) {
-        throw CliError("expected " + listed(namesOf(levels(""))) + ", or OpenEXR's " +
-                       listed(namesOf(ownMethods("openexr"))) + ", or TIFF's " +
-                       listed(namesOf(ownMethods("tiff"))));
+        throw UsageError("expected " + listed(namesOf(levels(""))) + ", or OpenEXR's " +
+                         listed(namesOf(ownMethods("openexr"))) + ", or TIFF's " +
+                         listed(namesOf(ownMethods("tiff"))));
     }
 }
 

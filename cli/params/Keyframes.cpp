@@ -29,7 +29,7 @@ Interpolation parseInterpolation(std::string_view text) {
             return entry.interpolation;
         }
     }
-    throw CliError("no interpolation " + inQuotes(text) + "; expected linear, hold or ease");
+    throw UsageError("no interpolation " + inQuotes(text) + "; expected linear, hold or ease");
 }
 
 const char* interpolationName(Interpolation interpolation) {
@@ -51,8 +51,8 @@ KeyTime parseKeyTime(std::string_view text) {
     const auto amount = number(inSeconds ? std::string_view(t).substr(0, t.size() - 1) : t);
     // Frames must stay within what the host's time can count.
     if (!amount || std::abs(*amount) > maxFrameNumber) {
-        throw CliError("no time " + inQuotes(t) +
-                       "; expected a frame number such as 48, or seconds such as 2s");
+        throw UsageError("no time " + inQuotes(t) +
+                         "; expected a frame number such as 48, or seconds such as 2s");
     }
     return {*amount, inSeconds};
 }
@@ -68,7 +68,7 @@ ParamTrack parseTrack(std::string_view text) {
     while (start <= text.size()) {
         const auto at = text.find('@', start);
         if (at == std::string_view::npos) {
-            throw CliError("expected VALUE@TIME after " + inQuotes(text.substr(0, start)));
+            throw UsageError("expected VALUE@TIME after " + inQuotes(text.substr(0, start)));
         }
         const auto end = std::min(text.find(',', at), text.size());
         const auto timeText = text.substr(at + 1, end - at - 1);
@@ -76,7 +76,7 @@ ParamTrack parseTrack(std::string_view text) {
         Keyframe key;
         key.value = trim(text.substr(start, at - start));
         if (key.value.empty()) {
-            throw CliError("a keyframe without a value before @" + std::string(timeText));
+            throw UsageError("a keyframe without a value before @" + std::string(timeText));
         }
         key.time = parseKeyTime(timeText.substr(0, colon));
         if (colon != std::string_view::npos) {

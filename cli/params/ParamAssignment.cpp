@@ -10,6 +10,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <optional>
 #include <vector>
 
@@ -32,7 +33,14 @@ struct Request {
 };
 
 [[noreturn]] void refuse(const Request&, const std::string& what) {
-    throw CliError(what);
+    throw UsageError(what);
+}
+
+// The rest of a refusal of a name, with the nearest of names quoted.
+std::string meantThen(std::string_view typed, const std::vector<std::string>& names,
+                      const std::string& then) {
+    const auto nearest = nearestName(typed, names);
+    return suggestingThen(nearest ? std::optional(inQuotes(*nearest)) : std::nullopt, then);
 }
 
 double numberIn(const Request& r, double min, double max) {
@@ -129,7 +137,11 @@ void setPopup(EffectInstance& effect, int index, const PF_PopupDef& popup, const
             return;
         }
     }
-    refuse(r, "no such item of \"" + r.name + "\"; its items are " + numberedChoices(items));
+    std::vector<std::string> choices;
+    std::copy_if(items.begin(), items.end(), std::back_inserter(choices),
+                 [](const std::string& item) { return item != popupSeparator; });
+    refuse(r, "no such item of \"" + r.name + "\"" +
+                  meantThen(r.value, choices, "its items are " + numberedChoices(items)));
 }
 
 void setCheckbox(EffectInstance& effect, int index, const Request& r) {
@@ -148,7 +160,7 @@ std::vector<std::string> settableNames(const EffectInstance& effect) {
     for (int i = 1; i < effect.paramCount(); ++i) {
         const PF_ParamDef& def = effect.paramDef(i);
         if (def.param_type != PF_Param_GROUP_START && def.param_type != PF_Param_GROUP_END) {
-            names.push_back("\"" + std::string(def.name) + "\"");
+            names.emplace_back(def.name);
         }
     }
     return names;
@@ -161,8 +173,12 @@ int settableParam(const EffectInstance& effect, const std::string& effectName,
     const int index = name.empty() ? -1 : effect.findParam(name);
     if (index <= 0 || effect.paramDef(index).param_type == PF_Param_GROUP_START ||
         effect.paramDef(index).param_type == PF_Param_GROUP_END) {
-        throw CliError(effectName + " has no parameter \"" + name + "\"; its parameters are " +
-                       joined(settableNames(effect)));
+        const std::vector<std::string> names = settableNames(effect);
+        std::vector<std::string> quoted;
+        std::transform(names.begin(), names.end(), std::back_inserter(quoted),
+                       [](const std::string& n) { return inQuotes(n); });
+        throw UsageError(effectName + " has no parameter \"" + name + "\"" +
+                         meantThen(name, names, "its parameters are " + joined(quoted)));
     }
     return index;
 }

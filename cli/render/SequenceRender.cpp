@@ -106,7 +106,7 @@ public:
         const int threads = control.threads != 0
                                 ? control.threads
                                 : std::max(1, OfflineHost::usableProcessors() / jobs);
-        m_effect = applyEffect(shot.effectOptions(global), shot.effect, true);
+        m_effect = shot.applyEffect(global);
         applyParams(*m_effect, shot);
         setThreads(*m_effect, threads);
         // Writing is the longer part of most frames, and OpenEXR spreads it over its threads.

@@ -249,7 +249,8 @@ PreviewServer::~PreviewServer() = default;
 
 int PreviewServer::bind(int port) {
     if (port < 0 || port > 65535) {
-        throw CliError("--port " + std::to_string(port) + ": expected 0 (any free port) to 65535");
+        throw UsageError("--port " + std::to_string(port) +
+                         ": expected 0 (any free port) to 65535");
     }
     const int bound = port == 0 ? m_impl->server.bind_to_any_port(loopback)
                                 : (m_impl->server.bind_to_port(loopback, port) ? port : -1);

@@ -405,11 +405,11 @@ std::string PreviewService::recipe(const Json& json) {
     const EffectInstance& effect = _applied(request);
     Recipe recipe = request.recipe;
     if (request.overInput) {
-        recipe.settings["input"] = {m_input->string(), "input"};
+        recipe.settings["input"] = {m_input->string(), "input", false};
         recipe.settings.erase("size");
     }
     if (m_options.moduleGiven) {
-        recipe.settings["module"] = {fs::absolute(m_options.module).string(), "--module"};
+        recipe.settings["module"] = {fs::absolute(m_options.module).string(), "--module", false};
     }
     return recipeText(completeRecipe(recipe, request.shot, effect));
 }

@@ -23,7 +23,7 @@ FramePattern::FramePattern(fs::path path) : m_path(std::move(path)) {
 #pragma GCC diagnostic ignored "-Warray-bounds"
     const std::smatch match = *found;
     if (++found != std::sregex_iterator()) {
-        throw CliError("the file name \"" + name + "\" holds more than one frame number pattern");
+        throw UsageError("the file name \"" + name + "\" holds more than one frame number pattern");
     }
     const std::string text = match.str();
     m_width = text[0] == '#'     ? static_cast<int>(text.size())

@@ -80,7 +80,7 @@ private:
         if (isPathField(field) && !text.empty()) {
             text = wholePath(m_folder / text);
         }
-        return {text, origin(at, value)};
+        return {text, origin(at, value), false};
     }
 
     // A value as text: numbers as the shortest exact text, lists of numbers joined by commas.
@@ -112,8 +112,8 @@ private:
         // Each name once, as JSON objects have them: no search among the earlier ones.
         for (const auto& [name, value] : params.items()) {
             const Json::json_pointer paramAt = at / name;
-            RecipeParam& param =
-                recipe.params.emplace_back(RecipeParam{name, {}, origin(paramAt, value), {}});
+            RecipeParam& param = recipe.params.emplace_back(
+                RecipeParam{name, {}, origin(paramAt, value), {}, false});
             if (value.is_object()) {
                 readKeyframes(value, paramAt, param);
             } else {
@@ -157,10 +157,13 @@ private:
                     refuse(memberAt, value, "a time is a frame number, or text such as \"2s\"");
                 }
                 const Json& time = value; // clang 14 lets no lambda capture a structured binding
-                keyframe.time = inContext(origin(memberAt, time), [&] {
-                    return parseKeyTime(time.is_number() ? numberText(time.get<double>())
-                                                         : time.get<std::string>());
-                });
+                keyframe.time = inContext(
+                    origin(memberAt, time),
+                    [&] {
+                        return parseKeyTime(time.is_number() ? numberText(time.get<double>())
+                                                             : time.get<std::string>());
+                    },
+                    false);
             } else if (member == "value") {
                 keyframe.value = valueText(value, memberAt);
             } else if (member == "interpolation") {
@@ -178,8 +181,8 @@ private:
         if (!value.is_string()) {
             refuse(at, value, "an interpolation is \"linear\", \"hold\" or \"ease\"");
         }
-        return inContext(origin(at, value),
-                         [&] { return parseInterpolation(value.get<std::string>()); });
+        return inContext(
+            origin(at, value), [&] { return parseInterpolation(value.get<std::string>()); }, false);
     }
 
     const Json& m_root;
@@ -306,7 +309,7 @@ RecipeParam& Recipe::param(const std::string& name) {
     if (found != params.end()) {
         return *found;
     }
-    params.push_back(RecipeParam{name, {}, {}, {}});
+    params.push_back(RecipeParam{name, {}, {}, {}, false});
     return params.back();
 }
 

@@ -42,6 +42,7 @@ namespace OndrelCli {
 struct Setting {
     std::string text;
     std::string origin;
+    bool onCommandLine = false; // else read from a recipe
 };
 
 struct RecipeParam {
@@ -49,6 +50,7 @@ struct RecipeParam {
     ParamTrack track;
     std::string origin;
     std::vector<std::string> keyOrigins; // one per keyframe, or none: each key's is `origin`
+    bool onCommandLine = false;          // else read from a recipe
 };
 
 struct Recipe {

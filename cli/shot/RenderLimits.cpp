@@ -59,23 +59,23 @@ A_long frameTime(double seconds, A_u_long timeScale, A_long timeStep) {
     const double most =
         std::floor(static_cast<double>(std::numeric_limits<A_long>::max() - timeStep) / timeScale);
     if (!std::isfinite(seconds) || std::abs(seconds) > most) {
-        throw CliError("--time " + numberText(seconds) + ": expected seconds from " +
-                       std::to_string(static_cast<long>(-most)) + " to " +
-                       std::to_string(static_cast<long>(most)));
+        throw UsageError("--time " + numberText(seconds) + ": expected seconds from " +
+                         std::to_string(static_cast<long>(-most)) + " to " +
+                         std::to_string(static_cast<long>(most)));
     }
     return static_cast<A_long>(std::lround(seconds * timeScale));
 }
 
 void setThreads(OfflineHost::EffectInstance& effect, int threads) {
     if (threads < 0) {
-        throw CliError("--threads " + std::to_string(threads) +
-                       ": expected 0 (one per processor) or a number of threads");
+        throw UsageError("--threads " + std::to_string(threads) +
+                         ": expected 0 (one per processor) or a number of threads");
     }
     effect.setThreadCount(threads);
     if (effect.threadCount() < threads) {
-        throw CliError("--threads " + std::to_string(threads) +
-                       ": this machine can start no more than " +
-                       std::to_string(effect.threadCount()) + " threads now");
+        throw UsageError("--threads " + std::to_string(threads) +
+                         ": this machine can start no more than " +
+                         std::to_string(effect.threadCount()) + " threads now");
     }
 }
 

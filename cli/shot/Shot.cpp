@@ -30,7 +30,7 @@ std::pair<A_long, A_long> parseSize(const std::string& text) {
     const auto w = x == std::string::npos ? std::nullopt : wholeNumber(text.substr(0, x));
     const auto h = x == std::string::npos ? std::nullopt : wholeNumber(text.substr(x + 1));
     if (!w || !h || *w < 1 || *h < 1 || *w > maxLayerSide || *h > maxLayerSide) {
-        throw CliError("expected WIDTHxHEIGHT, each 1 to " + std::to_string(maxLayerSide));
+        throw UsageError("expected WIDTHxHEIGHT, each 1 to " + std::to_string(maxLayerSide));
     }
     return {static_cast<A_long>(*w), static_cast<A_long>(*h)};
 }
@@ -45,8 +45,8 @@ PF_RationalScale parseFactor(std::string_view text) {
         den = wholeNumber(text.substr(slash + 1));
     }
     if (!num || !den || *num < 1 || *den < *num || *den > maxLayerSide) {
-        throw CliError("expected X or X:Y, each a whole number N (1/N of full resolution) or a "
-                       "fraction A/B no greater than 1");
+        throw UsageError("expected X or X:Y, each a whole number N (1/N of full resolution) or a "
+                         "fraction A/B no greater than 1");
     }
     return {static_cast<A_long>(*num), static_cast<A_u_long>(*den)};
 }
@@ -66,7 +66,7 @@ PixelDepth parseDepth(const std::string& text) {
             return depth;
         }
     }
-    throw CliError("expected 8, 16 or 32 (float) bits per channel");
+    throw UsageError("expected 8, 16 or 32 (float) bits per channel");
 }
 
 // Parses a setting when it is there, naming where it came from when it is wrong.
@@ -77,12 +77,15 @@ public:
     template <typename Parse>
     void read(const std::string& field, Parse&& parse) const {
         if (const Setting* s = m_recipe.setting(field)) {
-            inContext(s->origin, [&] { parse(s->text); });
+            inContext(
+                s->origin, [&] { parse(s->text); }, s->onCommandLine);
         }
     }
     [[noreturn]] void refuse(const std::string& field, const std::string& what) const {
-        const Setting* s = m_recipe.setting(field);
-        throw CliError((s != nullptr ? s->origin + ": " : std::string()) + what);
+        if (const Setting* s = m_recipe.setting(field)) {
+            refuseGiven(s->origin, what, s->onCommandLine);
+        }
+        throw UsageError(what);
     }
 
 private:
@@ -105,16 +108,18 @@ void applyParam(OfflineHost::EffectInstance& effect, const Shot& shot, const Rec
                 key.interpolation ? key.interpolation : param.track.interpolation;
             if (interpolation.value_or(Interpolation::Hold) != Interpolation::Hold &&
                 !OfflineHost::interpolates(def)) {
-                throw CliError(inQuotes(param.name) +
-                               " holds each keyframe until the next: it takes hold, not " +
-                               interpolationName(*interpolation));
+                throw UsageError(inQuotes(param.name) +
+                                 " holds each keyframe until the next: it takes hold, not " +
+                                 interpolationName(*interpolation));
             }
             const double seconds = key.time ? key.time->seconds(shot.rate) : 0.0;
             if (const auto [earlier, added] = times.emplace(seconds, when); !added) {
-                throw CliError("a second keyframe of " + inQuotes(param.name) + " at the time of " +
-                               earlier->second);
+                throw UsageError("a second keyframe of " + inQuotes(param.name) +
+                                 " at the time of " + earlier->second);
             }
             assignValue(effect, index, key.value, seconds, interpolation);
+        } catch (const UsageError& e) {
+            refuseGiven(key.time ? origin + ": at " + when : origin, e.what(), param.onCommandLine);
         } catch (const CliError& e) {
             throw CliError((key.time ? origin + ": at " + when : origin) + ": " + e.what());
         }
@@ -137,6 +142,19 @@ void checkPlainTexts(const Recipe& recipe) {
 }
 
 } // namespace
+
+std::unique_ptr<OfflineHost::EffectInstance> Shot::applyEffect(const GlobalOptions& global) const {
+    try {
+        GlobalOptions options = global;
+        options.module = module;
+        return OndrelCli::applyEffect(options, effect, true);
+    } catch (const UsageError& e) {
+        if (effectOnCommandLine) {
+            throw;
+        }
+        throw CliError(e.what()); // the command line was right; the recipe named the effect
+    }
+}
 
 OfflineHost::Frame Shot::hostFrame(std::optional<int> n) const {
     OfflineHost::Frame frame;
@@ -162,9 +180,12 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
     Shot shot;
     shot.module = module;
     settings.read("effect", [&](const std::string& t) { shot.effect = t; });
+    if (const Setting* s = recipe.setting("effect")) {
+        shot.effectOnCommandLine = s->onCommandLine;
+    }
     if (shot.effect.empty()) {
-        throw CliError("no effect: name one (ondrel list shows them) or give \"effect\" in the "
-                       "recipe");
+        throw UsageError("no effect: name one (ondrel list shows them) or give \"effect\" in the "
+                         "recipe");
     }
     settings.read("module", [&](const std::string& t) { shot.module = t; });
     settings.read("input", [&](const std::string& t) { shot.input.emplace(t); });
@@ -187,9 +208,9 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
         // The host counts time in 32 bits.
         if (static_cast<long long>(shot.frames.back()) * shot.rate.den >
             std::numeric_limits<A_long>::max()) {
-            throw CliError("frame " + std::to_string(shot.frames.back()) +
-                           " is later than the host's time can count at " + shot.rate.text() +
-                           " frames per second");
+            throw UsageError("frame " + std::to_string(shot.frames.back()) +
+                             " is later than the host's time can count at " + shot.rate.text() +
+                             " frames per second");
         }
     });
     // A single frame at a time in seconds, in place of any frames; the host's frame says when
@@ -198,7 +219,7 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
         const char* end = t.data() + t.size();
         if (const auto [stop, error] = std::from_chars(t.data(), end, shot.seconds);
             t.empty() || error != std::errc() || stop != end) {
-            throw CliError("expected a number of seconds");
+            throw UsageError("expected a number of seconds");
         }
         shot.frames.clear();
     });
@@ -226,7 +247,7 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
 
 void writeDefaults(Recipe& recipe, const Shot& shot) {
     const auto fill = [&](const char* field, std::string text) {
-        recipe.settings.try_emplace(field, Setting{std::move(text), field});
+        recipe.settings.try_emplace(field, Setting{std::move(text), field, false});
     };
     if (!shot.input) {
         fill("size", std::to_string(shot.width) + "x" + std::to_string(shot.height));
@@ -239,12 +260,14 @@ void applyParams(OfflineHost::EffectInstance& effect, const Shot& shot) {
     // Names match in any case, so two of them may name one parameter.
     std::map<int, const RecipeParam*> given;
     for (const RecipeParam& param : shot.params) {
-        const int index =
-            inContext(param.origin, [&] { return settableParam(effect, shot.effect, param.name); });
+        const int index = inContext(
+            param.origin, [&] { return settableParam(effect, shot.effect, param.name); },
+            param.onCommandLine);
         if (const auto [earlier, added] = given.emplace(index, &param); !added) {
-            throw CliError(param.origin + ": " + inQuotes(param.name) +
-                           " is given twice; also as " + inQuotes(earlier->second->name) + " at " +
-                           earlier->second->origin);
+            refuseGiven(param.origin,
+                        inQuotes(param.name) + " is given twice; also as " +
+                            inQuotes(earlier->second->name) + " at " + earlier->second->origin,
+                        param.onCommandLine && earlier->second->onCommandLine);
         }
         applyParam(effect, shot, param, index);
     }

@@ -20,6 +20,7 @@ namespace OndrelCli {
 
 struct Shot {
     std::string effect;
+    bool effectOnCommandLine = false; // else named by a recipe
     std::filesystem::path module;
     std::optional<FramePattern> input; // none: the built-in layer
     A_long width = 1920;               // the built-in layer's size
@@ -36,13 +37,10 @@ struct Shot {
     std::optional<std::filesystem::path> recipeFile; // read, when the recipe came from a file
 
     bool isSequence() const { return !frames.empty(); }
-    // The command's options with the shot's module, to apply the shot's effect with.
-    GlobalOptions effectOptions(GlobalOptions global) const {
-        global.module = module;
-        return global;
-    }
     // The host's frame for frame n of the sequence, or for the single frame.
     OfflineHost::Frame hostFrame(std::optional<int> n) const;
+    // The shot's effect from its module, its parameters set up but not yet given their values.
+    std::unique_ptr<OfflineHost::EffectInstance> applyEffect(const GlobalOptions& global) const;
 };
 
 // Checks every setting of the recipe, naming where a wrong one was given ("--size: ...",
