@@ -52,7 +52,7 @@ MAC_BUNDLE := build/macos/OndrelShapes.plugin
 # The version, from the one place that sets it: CMakeLists.txt's project().
 VERSION := $(shell sed -n 's/^project.OndrelShapes VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)
 MAC_ZIP := dist/OndrelShapes-$(VERSION)-macos.zip
-LIBCXX_TARGETS := test_module test_filter test_effects test_libcxx_matches_gcc
+LIBCXX_TARGETS := test_plugin_shapes test_plugin_filter test_effects test_libcxx_matches_gcc
 # Debian packages only the benchmarks need: Cairo and AGG, the drawing benchmark's yardsticks.
 BENCH_PACKAGES := libcairo2-dev libagg-dev
 # The libFuzzer targets `make fuzz` builds and runs (ondrel_fuzz_NAME; see fuzz/CMakeLists.txt),
@@ -148,8 +148,11 @@ test-asan:
 # several threads, whole renders, the gate that keeps only the newest preview render, and the
 # thread that writes a job's frames. Each suite runs as one process, which TSan starts far faster
 # than one process per test.
-TSAN_SUITES := tests/host/test_host tests/test_layer tests/test_filter tests/test_effects \
-               tests/serve/test_serve tests/cli/test_frame_writer
+TSAN_SUITES := tests/host/callbacks/test_host_callbacks tests/host/instance/test_host_instance \
+               tests/host/module/test_host_module tests/host/pixels/test_host_pixels \
+               tests/host/system/test_host_system tests/plugin/ondrel/test_plugin_ondrel \
+               tests/plugin/filter/test_plugin_filter tests/effects/test_effects \
+               tests/serve/test_serve tests/cli/core/test_cli_core
 
 test-tsan:
 	$(MAKE) configure PRESET=tsan

@@ -6,7 +6,7 @@
 #include "Shapes/OndrelRegistration.h"
 
 #include "host/module/Pipl.h"
-#include "module/ResourceFork.h"
+#include "plugin/shapes/ResourceFork.h"
 #include "windows/PeImage.h"
 
 #include <gtest/gtest.h>

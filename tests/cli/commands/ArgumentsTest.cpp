@@ -1,7 +1,7 @@
 // Mistakes on the command line: each is refused on one line naming it, with a non-zero status,
 // before anything is written.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include "host/system/SystemLimits.h"
 

@@ -2,7 +2,7 @@
 // command: a recipe that names another module is refused with a line saying how to allow it, and
 // a library without a module's registration records is never loaded, so its code never runs.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 namespace {
 

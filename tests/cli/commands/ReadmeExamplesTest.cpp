@@ -3,7 +3,7 @@
 // rule below that says why; the options of a synopsis are the command's own; every ```json block
 // is a recipe the command reads; and each picture of a render is what its example renders.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <fstream>
 #include <regex>

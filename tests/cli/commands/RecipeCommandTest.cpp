@@ -2,7 +2,7 @@
 // same settings given as flags, flags over the recipe, and what is wrong in a recipe, one line
 // naming the file and the line.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <fstream>
 

@@ -1,7 +1,8 @@
 // `ondrel render` as it succeeds: images in and out, and the pixel conversions between the host's
-// worlds and the files. Refusals are in ArgumentsTest, InputFilesTest and OutputPathsTest.
+// worlds and the files. Refusals are in ArgumentsTest here and in ../image (InputFilesTest,
+// OutputPathsTest).
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <regex>
 

@@ -1,7 +1,7 @@
 // `ondrel submit` without a cluster: what it refuses before sending anything. Sending, status and
 // resubmission run against a real Slurm cluster in tests/cluster.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 // are not UTF-8 in a recipe) is refused wherever it comes in, on one line that shows it escaped,
 // before anything is loaded or written.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include "cli/core/PlainText.h"
 

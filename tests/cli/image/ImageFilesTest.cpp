@@ -6,7 +6,7 @@
 // every 8- and 16-bit value, at every depth, in PNG, TIFF and OpenEXR, with every lossless
 // compression giving the same pixels.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include "cli/core/CliError.h"
 #include "cli/image/Compression.h"

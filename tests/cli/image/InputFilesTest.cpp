@@ -1,7 +1,7 @@
 // Input files that cannot be rendered over: each is refused on one line naming the file, with a
 // non-zero status, before anything is written; and files read by their channels' names.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <sys/resource.h>
 

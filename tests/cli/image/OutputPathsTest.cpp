@@ -2,7 +2,7 @@
 // are spelt, are refused on one line naming them, with a non-zero status, before rendering; those
 // that can are written whole or not at all.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <sys/stat.h>
 

@@ -1,7 +1,7 @@
 // A PNG on its way to the file loses its eXIf chunk and nothing else, however the writer cuts its
 // bytes into pieces; and a frame ondrel writes holds none, whichever OpenImageIO wrote it.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include "cli/image/ImageFiles.h"
 #include "cli/image/PngWithoutExif.h"

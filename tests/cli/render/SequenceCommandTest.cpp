@@ -1,7 +1,7 @@
 // `ondrel render` of sequences: numbered files, keyframes over time, frames that render to the
 // same bytes however they are split, resuming, and progress on stdout.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <OpenImageIO/imageio.h>
 

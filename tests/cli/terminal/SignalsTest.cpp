@@ -4,7 +4,7 @@
 // nothing runs (SIGKILL, a crash) leaves its temporary to the next render of the frame, which
 // removes it, and only those of this host's processes that are gone.
 
-#include "CliTestSupport.h"
+#include "tests/cli/CliTestSupport.h"
 
 #include <fcntl.h>
 #include <signal.h>

@@ -2,7 +2,7 @@
 // interrupt holds, lets those running finish and answers PF_Interrupt_CANCEL; the abort callback
 // answers it too; without it, every iteration runs again.
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 #include <atomic>
 

@@ -1,8 +1,8 @@
 // Suites, handles and worlds as a module meets them: refusal of what the host does not offer,
 // misuse answered and recorded, the account of what is left behind, and injected faults.
 
-#include "HostTestSupport.h"
 #include "ProbeRecords.h"
+#include "tests/host/HostTestSupport.h"
 
 #include "AE_EffectCB.h"
 #include "SPBasic.h"

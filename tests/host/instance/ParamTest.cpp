@@ -1,7 +1,7 @@
 // Parameter storage: definitions as added, values over time, checkout at a time and downsample,
 // and the interface flags a module sets.
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 #include <cmath>
 #include <limits>

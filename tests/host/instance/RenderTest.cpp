@@ -2,7 +2,7 @@
 // scaled down by the host, padded and offset worlds, the checkouts, and the pre-render data's
 // delete function.
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 #include <algorithm>
 #include <cmath>

@@ -2,7 +2,7 @@
 // writes outside a world or into its input, leaves output unwritten, or leaves anything
 // unbalanced.
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Loading a module: its records, its entry points, and the errors for what is missing.
 
-#include "HostTestSupport.h"
 #include "PiplWriter.h"
 #include "ProbeRecords.h"
+#include "tests/host/HostTestSupport.h"
 
 #include "host/module/Module.h"
 #include "host/system/HostError.h"

@@ -1,7 +1,7 @@
 // Worlds: padded rows, typed access, the registry that tells the host a world's depth, and the
 // world suites' formats.
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 #include "AE_EffectCBSuites.h"
 #include "AE_EffectPixelFormat.h"

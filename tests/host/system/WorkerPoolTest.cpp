@@ -1,7 +1,7 @@
 // The worker pool behind the iterate suites: every iteration once, all workers at once, the first
 // error returned; and the iterate suites as a module calls them.
 
-#include "HostTestSupport.h"
+#include "tests/host/HostTestSupport.h"
 
 #include "host/system/HostError.h"
 #include "host/system/SystemLimits.h"
