@@ -1,10 +1,9 @@
 #pragma once
 
-// What every C callback of the host shares: the table entry that serves it. An
-// entry finds the call's request (and through it the instance), holds the
-// instance's lock, never lets an exception cross back into the module, and
-// keeps the call log and injected faults, so that a callback does only its own
-// work. Internal to the host library.
+// What every C callback of the host shares: the table entry that serves it. An entry finds the
+// call's request (and through it the instance), holds the instance's lock, never lets an
+// exception cross back into the module, and keeps the call log and injected faults, so that a
+// callback does only its own work. Internal to the host library.
 
 #include "host/instance/InstanceState.h"
 
@@ -22,330 +21,312 @@ namespace OfflineHost {
 
 using State = CommandState;
 
-// Appends value as an output stream prints it: text as it is, a character as
-// itself, an integer in decimal. Every callback formats its call-log entry, and
-// a stream's set-up alone cost more than the rest of a small call.
-template <typename T> void appendText(std::string &out, const T &value) {
-  if constexpr (std::is_convertible_v<const T &, std::string_view>) {
-    if constexpr (std::is_pointer_v<T>) {
-      if (value == nullptr) {
-        return;
-      }
+// Appends value as an output stream prints it: text as it is, a character as itself, an integer
+// in decimal. Every callback formats its call-log entry, and a stream's set-up alone cost more
+// than the rest of a small call.
+template <typename T>
+void appendText(std::string& out, const T& value) {
+    if constexpr (std::is_convertible_v<const T&, std::string_view>) {
+        if constexpr (std::is_pointer_v<T>) {
+            if (value == nullptr) {
+                return;
+            }
+        }
+        out += std::string_view(value);
+    } else if constexpr (std::is_same_v<T, char> || std::is_same_v<T, signed char> ||
+                         std::is_same_v<T, unsigned char>) {
+        out += static_cast<char>(value);
+    } else {
+        static_assert(std::is_integral_v<T>, "the call log holds text and integers");
+        char digits[24];
+        out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
     }
-    out += std::string_view(value);
-  } else if constexpr (std::is_same_v<T, char> ||
-                       std::is_same_v<T, signed char> ||
-                       std::is_same_v<T, unsigned char>) {
-    out += static_cast<char>(value);
-  } else {
-    static_assert(std::is_integral_v<T>,
-                  "the call log holds text and integers");
-    char digits[24];
-    out.append(digits,
-               std::to_chars(digits, digits + sizeof digits, value).ptr);
-  }
 }
 
 // Text of the arguments that matter, for the call log.
-template <typename... Args> std::string describe(const Args &...args) {
-  std::string out;
-  (appendText(out, args), ...);
-  return out;
+template <typename... Args>
+std::string describe(const Args&... args) {
+    std::string out;
+    (appendText(out, args), ...);
+    return out;
 }
 
 // An integer's bits in lower-case hexadecimal, without leading zeros.
-template <typename T> std::string hexText(T value) {
-  char digits[24];
-  const auto bits = static_cast<std::make_unsigned_t<T>>(value);
-  return std::string(
-      digits, std::to_chars(digits, digits + sizeof digits, bits, 16).ptr);
+template <typename T>
+std::string hexText(T value) {
+    char digits[24];
+    const auto bits = static_cast<std::make_unsigned_t<T>>(value);
+    return std::string(digits, std::to_chars(digits, digits + sizeof digits, bits, 16).ptr);
 }
 
 // A host function's name as the SDK spells it, as a template argument.
-template <std::size_t N> struct FunctionName {
-  constexpr FunctionName(const char (&text)[N]) { std::copy_n(text, N, name); }
-  char name[N];
+template <std::size_t N>
+struct FunctionName {
+    constexpr FunctionName(const char (&text)[N]) { std::copy_n(text, N, name); }
+    char name[N];
 };
 
-// One call of the module into the host, as its callback sees it: the request it
-// serves and what the call log calls it. The callback checks the arguments and
-// refuses a misuse, or performs the call; the log and injected faults are the
-// entry's, the same for every callback.
+// One call of the module into the host, as its callback sees it: the request it serves and what
+// the call log calls it. The callback checks the arguments and refuses a misuse, or performs the
+// call; the log and injected faults are the entry's, the same for every callback.
 class Call {
 public:
-  // Without a request (state null) nothing is logged: only an entry made with
-  // loggedWhenServed serves such a call.
-  Call(State *state, std::string_view name, bool faultable,
-       std::unique_lock<std::mutex> *lock)
-      : m_state(state), m_name(name), m_faultable(faultable), m_lock(lock) {}
-  Call(const Call &) = delete;
-  Call &operator=(const Call &) = delete;
+    // Without a request (state null) nothing is logged: only an entry made with
+    // loggedWhenServed serves such a call.
+    Call(State* state, std::string_view name, bool faultable, std::unique_lock<std::mutex>* lock)
+        : m_state(state), m_name(name), m_faultable(faultable), m_lock(lock) {}
+    Call(const Call&) = delete;
+    Call& operator=(const Call&) = delete;
 
-  State &state() const { return *m_state; }
+    State& state() const { return *m_state; }
 
-  // A misuse: logged as the call and as a misuse, and answered with `code`.
-  // Refused during perform's work, the call is logged as the misuse alone.
-  int refuse(std::string problem, int code) {
-    m_refused = true;
-    return m_state != nullptr
-               ? m_state->misuse(m_name, std::move(problem), code)
-               : code;
-  }
-
-  // The call, its arguments checked and described (`detail`): a fault injected
-  // into the call answers it with its code, leaving what `failed` leaves and
-  // `work` undone; otherwise work() does it and the call is logged with work's
-  // result. Work that takes the detail may read it, or make it say what was
-  // done rather than what was asked.
-  template <typename Work, typename Failed>
-  int perform(std::string detail, Work &&work, Failed &&failed) {
-    if (m_state == nullptr) {
-      return run(work, detail);
+    // A misuse: logged as the call and as a misuse, and answered with `code`. Refused during
+    // perform's work, the call is logged as the misuse alone.
+    int refuse(std::string problem, int code) {
+        m_refused = true;
+        return m_state != nullptr ? m_state->misuse(m_name, std::move(problem), code) : code;
     }
-    if (m_faultable) {
-      if (const auto code = m_state->fault(m_name, detail)) {
-        failed();
-        return *code;
-      }
-    }
-    const int result = run(work, detail);
-    if (!m_refused) {
-      m_state->record(m_name, std::move(detail), result);
-    }
-    return result;
-  }
-  template <typename Work> int perform(std::string detail, Work &&work) {
-    return perform(std::move(detail), std::forward<Work>(work), [] {});
-  }
 
-  // The call logged as answered with `result` without doing it, and without
-  // asking for a fault.
-  int answer(std::string detail, int result) {
-    m_state->record(m_name, std::move(detail), result);
-    return result;
-  }
+    // The call, its arguments checked and described (`detail`): a fault injected into the call
+    // answers it with its code, leaving what `failed` leaves and `work` undone; otherwise work()
+    // does it and the call is logged with work's result. Work that takes the detail may read it,
+    // or make it say what was done rather than what was asked.
+    template <typename Work, typename Failed>
+    int perform(std::string detail, Work&& work, Failed&& failed) {
+        if (m_state == nullptr) {
+            return run(work, detail);
+        }
+        if (m_faultable) {
+            if (const auto code = m_state->fault(m_name, detail)) {
+                failed();
+                return *code;
+            }
+        }
+        const int result = run(work, detail);
+        if (!m_refused) {
+            m_state->record(m_name, std::move(detail), result);
+        }
+        return result;
+    }
+    template <typename Work>
+    int perform(std::string detail, Work&& work) {
+        return perform(std::move(detail), std::forward<Work>(work), [] {});
+    }
 
-  // Runs f without the instance's lock, for work that waits on threads calling
-  // back into the host; the lock is held again afterwards.
-  template <typename F> decltype(auto) unlocked(F &&f) {
-    struct Relock {
-      std::unique_lock<std::mutex> &lock;
-      ~Relock() { lock.lock(); }
-    };
-    m_lock->unlock();
-    const Relock relock{*m_lock};
-    return f();
-  }
+    // The call logged as answered with `result` without doing it, and without asking for a fault.
+    int answer(std::string detail, int result) {
+        m_state->record(m_name, std::move(detail), result);
+        return result;
+    }
+
+    // Runs f without the instance's lock, for work that waits on threads calling back into the
+    // host; the lock is held again afterwards.
+    template <typename F>
+    decltype(auto) unlocked(F&& f) {
+        struct Relock {
+            std::unique_lock<std::mutex>& lock;
+            ~Relock() { lock.lock(); }
+        };
+        m_lock->unlock();
+        const Relock relock{*m_lock};
+        return f();
+    }
 
 private:
-  template <typename Work> static int run(Work &work, std::string &detail) {
-    if constexpr (std::is_invocable_v<Work &, std::string &>) {
-      return work(detail);
-    } else {
-      return work();
+    template <typename Work>
+    static int run(Work& work, std::string& detail) {
+        if constexpr (std::is_invocable_v<Work&, std::string&>) {
+            return work(detail);
+        } else {
+            return work();
+        }
     }
-  }
 
-  State *m_state;
-  std::string_view m_name;
-  bool m_faultable;
-  bool m_refused = false;
-  std::unique_lock<std::mutex> *m_lock;
+    State* m_state;
+    std::string_view m_name;
+    bool m_faultable;
+    bool m_refused = false;
+    std::unique_lock<std::mutex>* m_lock;
 };
 
 namespace Serving {
 
-// Whether a call names its request by effect reference (its first argument)
-// rather than being the calling thread's current request's.
-template <typename... Args> constexpr bool byReference = false;
+// Whether a call names its request by effect reference (its first argument) rather than being
+// the calling thread's current request's.
+template <typename... Args>
+constexpr bool byReference = false;
 template <typename... Rest>
 constexpr bool byReference<PF_ProgPtr, Rest...> = true;
 
 template <typename First, typename... Rest>
 PF_ProgPtr referenceOf(First first, Rest...) {
-  return first;
+    return first;
 }
 
-// The answer of a call that finds no request to serve: `code` where the call
-// answers with an error code, otherwise null or 0.
-template <typename R, int Code> R unserved() {
-  if constexpr (std::is_same_v<R, PF_Err>) {
-    return Code;
-  } else if constexpr (!std::is_void_v<R>) {
-    return R{};
-  }
+// The answer of a call that finds no request to serve: `code` where the call answers with an
+// error code, otherwise null or 0.
+template <typename R, int Code>
+R unserved() {
+    if constexpr (std::is_same_v<R, PF_Err>) {
+        return Code;
+    } else if constexpr (!std::is_void_v<R>) {
+        return R{};
+    }
 }
 
 enum class Kind {
-  logged,           // logged, never failed
-  faultable,        // logged, and failed by a fault injected into it
-                    // (Diagnostics::failCall)
-  loggedWhenServed, // logged when a request is current; without one served all
-                    // the same
+    logged,           // logged, never failed
+    faultable,        // logged, and failed by a fault injected into it (Diagnostics::failCall)
+    loggedWhenServed, // logged when a request is current; without one served all the same
 };
 
-template <FunctionName Name, auto Fn, Kind K, int Unserved,
-          typename = decltype(Fn)>
+template <FunctionName Name, auto Fn, Kind K, int Unserved, typename = decltype(Fn)>
 struct Entry;
 
 // The C function the tables hold, around Fn(Call&, the C function's arguments).
-template <FunctionName Name, auto Fn, Kind K, int Unserved, typename R,
-          typename... Args>
-struct Entry<Name, Fn, K, Unserved, R (*)(Call &, Args...)> {
-  static R call(Args... args) noexcept {
-    if constexpr (byReference<Args...>) {
-      static_assert(std::is_same_v<R, PF_Err>);
-      try {
-        State *state = stateOf(referenceOf(args...));
-        if (state == nullptr) {
-          if (State *current = currentState()) {
-            std::lock_guard lock(current->instance.mutex);
-            current->misuse(Name.name, "unknown effect reference",
-                            PF_Err_BAD_CALLBACK_PARAM);
-          }
-          return PF_Err_BAD_CALLBACK_PARAM;
-        }
-        return serve(*state, args...);
-      } catch (const std::bad_alloc &) {
-        return PF_Err_OUT_OF_MEMORY;
-      } catch (...) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-      }
-    } else {
-      try {
-        State *state = currentState();
-        if (state != nullptr) {
-          return serve(*state, args...);
-        }
-        if constexpr (K == Kind::loggedWhenServed) {
-          Call call(nullptr, Name.name, false, nullptr);
-          return Fn(call, args...);
+template <FunctionName Name, auto Fn, Kind K, int Unserved, typename R, typename... Args>
+struct Entry<Name, Fn, K, Unserved, R (*)(Call&, Args...)> {
+    static R call(Args... args) noexcept {
+        if constexpr (byReference<Args...>) {
+            static_assert(std::is_same_v<R, PF_Err>);
+            try {
+                State* state = stateOf(referenceOf(args...));
+                if (state == nullptr) {
+                    if (State* current = currentState()) {
+                        std::lock_guard lock(current->instance.mutex);
+                        current->misuse(Name.name, "unknown effect reference",
+                                        PF_Err_BAD_CALLBACK_PARAM);
+                    }
+                    return PF_Err_BAD_CALLBACK_PARAM;
+                }
+                return serve(*state, args...);
+            } catch (const std::bad_alloc&) {
+                return PF_Err_OUT_OF_MEMORY;
+            } catch (...) {
+                return PF_Err_INTERNAL_STRUCT_DAMAGED;
+            }
         } else {
-          return unserved<R, Unserved>();
+            try {
+                State* state = currentState();
+                if (state != nullptr) {
+                    return serve(*state, args...);
+                }
+                if constexpr (K == Kind::loggedWhenServed) {
+                    Call call(nullptr, Name.name, false, nullptr);
+                    return Fn(call, args...);
+                } else {
+                    return unserved<R, Unserved>();
+                }
+            } catch (...) {
+                return unserved<R, Unserved>();
+            }
         }
-      } catch (...) {
-        return unserved<R, Unserved>();
-      }
     }
-  }
 
 private:
-  static R serve(State &state, Args... args) {
-    std::unique_lock lock(state.instance.mutex);
-    Call call(&state, Name.name, K == Kind::faultable, &lock);
-    return Fn(call, args...);
-  }
+    static R serve(State& state, Args... args) {
+        std::unique_lock lock(state.instance.mutex);
+        Call call(&state, Name.name, K == Kind::faultable, &lock);
+        return Fn(call, args...);
+    }
 };
 
 } // namespace Serving
 
-// The entry a table holds for a callback Fn(Call&, ...): the C function of the
-// table's slot, logged as Name. One that finds no request answers `Unserved`
-// (or null or 0, for what is no error code); one by an unknown effect reference
-// is a misuse.
+// The entry a table holds for a callback Fn(Call&, ...): the C function of the table's slot,
+// logged as Name. One that finds no request answers `Unserved` (or null or 0, for what is no
+// error code); one by an unknown effect reference is a misuse.
 template <FunctionName Name, auto Fn, int Unserved = PF_Err_BAD_CALLBACK_PARAM>
-inline constexpr auto logged =
-    &Serving::Entry<Name, Fn, Serving::Kind::logged, Unserved>::call;
+inline constexpr auto logged = &Serving::Entry<Name, Fn, Serving::Kind::logged, Unserved>::call;
 // The same, and a fault injected into the call fails it.
 template <FunctionName Name, auto Fn, int Unserved = PF_Err_BAD_CALLBACK_PARAM>
 inline constexpr auto faultable =
     &Serving::Entry<Name, Fn, Serving::Kind::faultable, Unserved>::call;
-// Logged while a request is current on the thread; the C library's helpers
-// serve any thread.
+// Logged while a request is current on the thread; the C library's helpers serve any thread.
 template <FunctionName Name, auto Fn>
 inline constexpr auto loggedWhenServed =
-    &Serving::Entry<Name, Fn, Serving::Kind::loggedWhenServed,
-                    PF_Err_BAD_CALLBACK_PARAM>::call;
+    &Serving::Entry<Name, Fn, Serving::Kind::loggedWhenServed, PF_Err_BAD_CALLBACK_PARAM>::call;
 
-// Runs body(state) under the instance's lock for a callback that names its
-// request by effect reference; refuses an unknown reference.
+// Runs body(state) under the instance's lock for a callback that names its request by effect
+// reference; refuses an unknown reference.
 template <typename Body>
-PF_Err withInstance(const char *call, PF_ProgPtr effectRef,
-                    Body &&body) noexcept {
-  try {
-    State *state = stateOf(effectRef);
-    if (state == nullptr) {
-      if (State *current = currentState()) {
-        std::lock_guard lock(current->instance.mutex);
-        current->misuse(call, "unknown effect reference",
-                        PF_Err_BAD_CALLBACK_PARAM);
-      }
-      return PF_Err_BAD_CALLBACK_PARAM;
+PF_Err withInstance(const char* call, PF_ProgPtr effectRef, Body&& body) noexcept {
+    try {
+        State* state = stateOf(effectRef);
+        if (state == nullptr) {
+            if (State* current = currentState()) {
+                std::lock_guard lock(current->instance.mutex);
+                current->misuse(call, "unknown effect reference", PF_Err_BAD_CALLBACK_PARAM);
+            }
+            return PF_Err_BAD_CALLBACK_PARAM;
+        }
+        std::lock_guard lock(state->instance.mutex);
+        return body(*state);
+    } catch (const std::bad_alloc&) {
+        return PF_Err_OUT_OF_MEMORY;
+    } catch (...) {
+        return PF_Err_INTERNAL_STRUCT_DAMAGED;
     }
-    std::lock_guard lock(state->instance.mutex);
-    return body(*state);
-  } catch (const std::bad_alloc &) {
-    return PF_Err_OUT_OF_MEMORY;
-  } catch (...) {
-    return PF_Err_INTERNAL_STRUCT_DAMAGED;
-  }
 }
 
-// The same for a callback without an effect reference: it serves the calling
-// thread's current request; without one it returns `none`.
+// The same for a callback without an effect reference: it serves the calling thread's current
+// request; without one it returns `none`.
 template <typename Result, typename Body>
-Result withCurrent(Result none, Body &&body) noexcept {
-  try {
-    State *state = currentState();
-    if (state == nullptr) {
-      return none;
+Result withCurrent(Result none, Body&& body) noexcept {
+    try {
+        State* state = currentState();
+        if (state == nullptr) {
+            return none;
+        }
+        std::lock_guard lock(state->instance.mutex);
+        return body(*state);
+    } catch (...) {
+        return none;
     }
-    std::lock_guard lock(state->instance.mutex);
-    return body(*state);
-  } catch (...) {
-    return none;
-  }
 }
 
 // The world's depth, or a recorded misuse: null and unknown worlds are refused.
-std::optional<PixelDepth> depthOrMisuse(State &state, const char *call,
-                                        const char *role,
-                                        const PF_EffectWorld *world);
+std::optional<PixelDepth> depthOrMisuse(State& state, const char* call, const char* role,
+                                        const PF_EffectWorld* world);
 
-// Host functions that several tables share (the utility callbacks and the
-// suites).
+// Host functions that several tables share (the utility callbacks and the suites).
 namespace Callbacks {
 
 PF_Handle hostNewHandle(A_u_longlong size);
-void *hostLockHandle(PF_Handle handle);
+void* hostLockHandle(PF_Handle handle);
 void hostUnlockHandle(PF_Handle handle);
 void hostDisposeHandle(PF_Handle handle);
 A_u_longlong hostGetHandleSize(PF_Handle handle);
-PF_Err hostResizeHandle(A_u_longlong size, PF_Handle *handle);
+PF_Err hostResizeHandle(A_u_longlong size, PF_Handle* handle);
 
-PF_Err newWorld(PF_ProgPtr effectRef, A_long width, A_long height,
-                PF_NewWorldFlags flags, PF_EffectWorld *world);
-PF_Err disposeWorld(PF_ProgPtr effectRef, PF_EffectWorld *world);
-PF_Err newWorldOfFormat(PF_ProgPtr effectRef, A_long width, A_long height,
-                        PF_Boolean clear, PF_PixelFormat format,
-                        PF_EffectWorld *world);
-PF_Err disposeWorldOfFormat(PF_ProgPtr effectRef, PF_EffectWorld *world);
-PF_Err getPixelFormat(const PF_EffectWorld *world, PF_PixelFormat *format);
+PF_Err newWorld(PF_ProgPtr effectRef, A_long width, A_long height, PF_NewWorldFlags flags,
+                PF_EffectWorld* world);
+PF_Err disposeWorld(PF_ProgPtr effectRef, PF_EffectWorld* world);
+PF_Err newWorldOfFormat(PF_ProgPtr effectRef, A_long width, A_long height, PF_Boolean clear,
+                        PF_PixelFormat format, PF_EffectWorld* world);
+PF_Err disposeWorldOfFormat(PF_ProgPtr effectRef, PF_EffectWorld* world);
+PF_Err getPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format);
 
-PF_Err copy(PF_ProgPtr effectRef, PF_EffectWorld *src, PF_EffectWorld *dst,
-            PF_Rect *srcRect, PF_Rect *dstRect);
-PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality quality,
-                    PF_ModeFlags modeFlags, PF_Field field,
-                    const PF_Rect *srcRect, const PF_EffectWorld *src,
-                    const PF_CompositeMode *mode, const PF_MaskWorld *mask,
-                    A_long dstX, A_long dstY, PF_EffectWorld *dst);
-PF_Err fill8(PF_ProgPtr effectRef, const PF_Pixel *color, const PF_Rect *rect,
-             PF_EffectWorld *world);
-PF_Err fill16(PF_ProgPtr effectRef, const PF_Pixel16 *color,
-              const PF_Rect *rect, PF_EffectWorld *world);
-PF_Err fillFloat(PF_ProgPtr effectRef, const PF_PixelFloat *color,
-                 const PF_Rect *rect, PF_EffectWorld *world);
+PF_Err copy(PF_ProgPtr effectRef, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* srcRect,
+            PF_Rect* dstRect);
+PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality quality, PF_ModeFlags modeFlags,
+                    PF_Field field, const PF_Rect* srcRect, const PF_EffectWorld* src,
+                    const PF_CompositeMode* mode, const PF_MaskWorld* mask, A_long dstX,
+                    A_long dstY, PF_EffectWorld* dst);
+PF_Err fill8(PF_ProgPtr effectRef, const PF_Pixel* color, const PF_Rect* rect,
+             PF_EffectWorld* world);
+PF_Err fill16(PF_ProgPtr effectRef, const PF_Pixel16* color, const PF_Rect* rect,
+              PF_EffectWorld* world);
+PF_Err fillFloat(PF_ProgPtr effectRef, const PF_PixelFloat* color, const PF_Rect* rect,
+                 PF_EffectWorld* world);
 
-PF_Err iterateGeneric(A_long iterations, void *refcon,
-                      PF_Err (*fn)(void *refcon, A_long thread, A_long i,
-                                   A_long iterations));
-A_Err aegpIterateGeneric(A_long iterations, void *refcon,
-                         A_Err (*fn)(void *refcon, A_long thread, A_long i,
-                                     A_long iterations));
-A_Err aegpGetNumThreads(A_long *threads);
+PF_Err iterateGeneric(A_long iterations, void* refcon,
+                      PF_Err (*fn)(void* refcon, A_long thread, A_long i, A_long iterations));
+A_Err aegpIterateGeneric(A_long iterations, void* refcon,
+                         A_Err (*fn)(void* refcon, A_long thread, A_long i, A_long iterations));
+A_Err aegpGetNumThreads(A_long* threads);
 
-PF_Err updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index,
-                     const PF_ParamDef *def);
+PF_Err updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index, const PF_ParamDef* def);
 
 } // namespace Callbacks
 } // namespace OfflineHost
