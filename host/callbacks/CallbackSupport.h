@@ -247,86 +247,77 @@ template <FunctionName Name, auto Fn>
 inline constexpr auto loggedWhenServed =
     &Serving::Entry<Name, Fn, Serving::Kind::loggedWhenServed, PF_Err_BAD_CALLBACK_PARAM>::call;
 
-// Runs body(state) under the instance's lock for a callback that names its request by effect
-// reference; refuses an unknown reference.
-template <typename Body>
-PF_Err withInstance(const char* call, PF_ProgPtr effectRef, Body&& body) noexcept {
-    try {
-        State* state = stateOf(effectRef);
-        if (state == nullptr) {
-            if (State* current = currentState()) {
-                std::lock_guard lock(current->instance.mutex);
-                current->misuse(call, "unknown effect reference", PF_Err_BAD_CALLBACK_PARAM);
-            }
-            return PF_Err_BAD_CALLBACK_PARAM;
-        }
-        std::lock_guard lock(state->instance.mutex);
-        return body(*state);
-    } catch (const std::bad_alloc&) {
-        return PF_Err_OUT_OF_MEMORY;
-    } catch (...) {
-        return PF_Err_INTERNAL_STRUCT_DAMAGED;
-    }
-}
+// The world's depth, or a refused call: null and unknown worlds are refused.
+std::optional<PixelDepth> depthOrMisuse(Call& call, const char* role, const PF_EffectWorld* world);
 
-// The same for a callback without an effect reference: it serves the calling thread's current
-// request; without one it returns `none`.
-template <typename Result, typename Body>
-Result withCurrent(Result none, Body&& body) noexcept {
-    try {
-        State* state = currentState();
-        if (state == nullptr) {
-            return none;
-        }
-        std::lock_guard lock(state->instance.mutex);
-        return body(*state);
-    } catch (...) {
-        return none;
-    }
-}
-
-// The world's depth, or a recorded misuse: null and unknown worlds are refused.
-std::optional<PixelDepth> depthOrMisuse(State& state, const char* call, const char* role,
-                                        const PF_EffectWorld* world);
-
-// Host functions that several tables share (the utility callbacks and the suites).
+// The callbacks whose entries tables in other files hold (Suites.cpp, UtilCallbacks.cpp).
 namespace Callbacks {
 
-PF_Handle hostNewHandle(A_u_longlong size);
-void* hostLockHandle(PF_Handle handle);
-void hostUnlockHandle(PF_Handle handle);
-void hostDisposeHandle(PF_Handle handle);
-A_u_longlong hostGetHandleSize(PF_Handle handle);
-PF_Err hostResizeHandle(A_u_longlong size, PF_Handle* handle);
+PF_Handle hostNewHandle(Call& call, A_u_longlong size);
+void* hostLockHandle(Call& call, PF_Handle handle);
+void hostUnlockHandle(Call& call, PF_Handle handle);
+void hostDisposeHandle(Call& call, PF_Handle handle);
+A_u_longlong hostGetHandleSize(Call& call, PF_Handle handle);
+PF_Err hostResizeHandle(Call& call, A_u_longlong size, PF_Handle* handle);
 
-PF_Err newWorld(PF_ProgPtr effectRef, A_long width, A_long height, PF_NewWorldFlags flags,
+PF_Err newWorld(Call& call, PF_ProgPtr, A_long width, A_long height, PF_NewWorldFlags flags,
                 PF_EffectWorld* world);
-PF_Err disposeWorld(PF_ProgPtr effectRef, PF_EffectWorld* world);
-PF_Err newWorldOfFormat(PF_ProgPtr effectRef, A_long width, A_long height, PF_Boolean clear,
+PF_Err newWorldOfFormat(Call& call, PF_ProgPtr, A_long width, A_long height, PF_Boolean clear,
                         PF_PixelFormat format, PF_EffectWorld* world);
-PF_Err disposeWorldOfFormat(PF_ProgPtr effectRef, PF_EffectWorld* world);
-PF_Err getPixelFormat(const PF_EffectWorld* world, PF_PixelFormat* format);
+PF_Err disposeWorld(Call& call, PF_ProgPtr, PF_EffectWorld* world);
+PF_Err getPixelFormat(Call& call, const PF_EffectWorld* world, PF_PixelFormat* format);
 
-PF_Err copy(PF_ProgPtr effectRef, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* srcRect,
+PF_Err copy(Call& call, PF_ProgPtr, PF_EffectWorld* src, PF_EffectWorld* dst, PF_Rect* srcRect,
             PF_Rect* dstRect);
-PF_Err transferRect(PF_ProgPtr effectRef, PF_Quality quality, PF_ModeFlags modeFlags,
+PF_Err transferRect(Call& call, PF_ProgPtr, PF_Quality quality, PF_ModeFlags modeFlags,
                     PF_Field field, const PF_Rect* srcRect, const PF_EffectWorld* src,
                     const PF_CompositeMode* mode, const PF_MaskWorld* mask, A_long dstX,
                     A_long dstY, PF_EffectWorld* dst);
-PF_Err fill8(PF_ProgPtr effectRef, const PF_Pixel* color, const PF_Rect* rect,
-             PF_EffectWorld* world);
-PF_Err fill16(PF_ProgPtr effectRef, const PF_Pixel16* color, const PF_Rect* rect,
-              PF_EffectWorld* world);
-PF_Err fillFloat(PF_ProgPtr effectRef, const PF_PixelFloat* color, const PF_Rect* rect,
-                 PF_EffectWorld* world);
+// For PF_Pixel, PF_Pixel16 and PF_PixelFloat.
+template <typename Pixel>
+PF_Err fill(Call& call, PF_ProgPtr, const Pixel* color, const PF_Rect* rect, PF_EffectWorld* world);
 
-PF_Err iterateGeneric(A_long iterations, void* refcon,
+PF_Err iterateGeneric(Call& call, A_long iterations, void* refcon,
                       PF_Err (*fn)(void* refcon, A_long thread, A_long i, A_long iterations));
-A_Err aegpIterateGeneric(A_long iterations, void* refcon,
-                         A_Err (*fn)(void* refcon, A_long thread, A_long i, A_long iterations));
-A_Err aegpGetNumThreads(A_long* threads);
+A_Err aegpGetNumThreads(Call& call, A_long* threads);
 
-PF_Err updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index, const PF_ParamDef* def);
+PF_Err updateParamUI(Call& call, PF_ProgPtr, PF_ParamIndex index, const PF_ParamDef* def);
 
 } // namespace Callbacks
+
+// Their entries, each named once: the utility callbacks and the suites hold the same entry where
+// they offer the same function.
+namespace Entries {
+
+inline constexpr auto hostNewHandle = faultable<"host_new_handle", &Callbacks::hostNewHandle>;
+inline constexpr auto hostLockHandle = faultable<"host_lock_handle", &Callbacks::hostLockHandle>;
+inline constexpr auto hostUnlockHandle = logged<"host_unlock_handle", &Callbacks::hostUnlockHandle>;
+inline constexpr auto hostDisposeHandle =
+    logged<"host_dispose_handle", &Callbacks::hostDisposeHandle>;
+inline constexpr auto hostGetHandleSize =
+    logged<"host_get_handle_size", &Callbacks::hostGetHandleSize>;
+inline constexpr auto hostResizeHandle =
+    faultable<"host_resize_handle", &Callbacks::hostResizeHandle>;
+
+inline constexpr auto newWorld = faultable<"new_world", &Callbacks::newWorld>;
+inline constexpr auto disposeWorld = faultable<"dispose_world", &Callbacks::disposeWorld>;
+inline constexpr auto newWorldOfFormat = faultable<"PF_NewWorld", &Callbacks::newWorldOfFormat>;
+inline constexpr auto disposeWorldOfFormat = faultable<"PF_DisposeWorld", &Callbacks::disposeWorld>;
+inline constexpr auto getPixelFormat = faultable<"PF_GetPixelFormat", &Callbacks::getPixelFormat>;
+
+inline constexpr auto copy = faultable<"copy", &Callbacks::copy>;
+inline constexpr auto transferRect = faultable<"transfer_rect", &Callbacks::transferRect>;
+inline constexpr auto fill8 = faultable<"fill", &Callbacks::fill<PF_Pixel>>;
+inline constexpr auto fill16 = faultable<"fill16", &Callbacks::fill<PF_Pixel16>>;
+inline constexpr auto fillFloat = faultable<"fill_float", &Callbacks::fill<PF_PixelFloat>>;
+
+inline constexpr auto iterateGeneric = faultable<"iterate_generic", &Callbacks::iterateGeneric>;
+inline constexpr auto aegpIterateGeneric =
+    faultable<"AEGP_IterateGeneric", &Callbacks::iterateGeneric>;
+inline constexpr auto aegpGetNumThreads =
+    faultable<"AEGP_GetNumThreads", &Callbacks::aegpGetNumThreads>;
+
+inline constexpr auto updateParamUI = faultable<"PF_UpdateParamUI", &Callbacks::updateParamUI>;
+
+} // namespace Entries
 } // namespace OfflineHost

@@ -6,92 +6,77 @@
 
 namespace OfflineHost::Callbacks {
 
-PF_Handle hostNewHandle(A_u_longlong size) {
-    return withCurrent<PF_Handle>(nullptr, [&](State& s) -> PF_Handle {
-        const std::string detail = describe("size=", size);
-        if (s.fault("host_new_handle", detail)) {
-            return nullptr;
-        }
-        PF_Handle handle = s.instance.handles.create(size, s.serial);
-        s.record("host_new_handle", detail, handle != nullptr ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY);
-        return handle;
+PF_Handle hostNewHandle(Call& call, A_u_longlong size) {
+    State& s = call.state();
+    PF_Handle handle = nullptr;
+    call.perform(describe("size=", size), [&] {
+        handle = s.instance.handles.create(size, s.serial);
+        return handle != nullptr ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
     });
+    return handle;
 }
 
-void* hostLockHandle(PF_Handle handle) {
-    return withCurrent<void*>(nullptr, [&](State& s) -> void* {
-        auto* block = s.instance.handles.find(handle);
-        if (block == nullptr) {
-            s.misuse("host_lock_handle", "not a handle of this effect", PF_Err_BAD_CALLBACK_PARAM);
-            return nullptr;
-        }
-        const std::string detail = describe("size=", block->size);
-        if (s.fault("host_lock_handle", detail)) {
-            return nullptr;
-        }
+void* hostLockHandle(Call& call, PF_Handle handle) {
+    auto* block = call.state().instance.handles.find(handle);
+    if (block == nullptr) {
+        call.refuse("not a handle of this effect", PF_Err_BAD_CALLBACK_PARAM);
+        return nullptr;
+    }
+    void* data = nullptr;
+    call.perform(describe("size=", block->size), [&] {
         ++block->locks;
-        s.record("host_lock_handle", detail, PF_Err_NONE);
-        return block->data;
+        data = block->data;
+        return PF_Err_NONE;
     });
+    return data;
 }
 
-void hostUnlockHandle(PF_Handle handle) {
-    withCurrent<int>(0, [&](State& s) {
-        auto* block = s.instance.handles.find(handle);
-        if (block == nullptr) {
-            return s.misuse("host_unlock_handle", "not a handle of this effect",
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
-        if (block->locks == 0) {
-            return s.misuse("host_unlock_handle", "a handle that is not locked",
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
+void hostUnlockHandle(Call& call, PF_Handle handle) {
+    auto* block = call.state().instance.handles.find(handle);
+    if (block == nullptr) {
+        call.refuse("not a handle of this effect", PF_Err_BAD_CALLBACK_PARAM);
+        return;
+    }
+    if (block->locks == 0) {
+        call.refuse("a handle that is not locked", PF_Err_BAD_CALLBACK_PARAM);
+        return;
+    }
+    call.perform(describe("size=", block->size), [&] {
         --block->locks;
-        s.record("host_unlock_handle", describe("size=", block->size), PF_Err_NONE);
+        return PF_Err_NONE;
+    });
+}
+
+void hostDisposeHandle(Call& call, PF_Handle handle) {
+    auto& handles = call.state().instance.handles;
+    if (handles.find(handle) == nullptr) {
+        call.refuse("not a handle of this effect, or disposed already", PF_Err_BAD_CALLBACK_PARAM);
+        return;
+    }
+    call.perform("", [&] {
+        handles.dispose(handle);
+        return PF_Err_NONE;
+    });
+}
+
+A_u_longlong hostGetHandleSize(Call& call, PF_Handle handle) {
+    auto* block = call.state().instance.handles.find(handle);
+    if (block == nullptr) {
+        call.refuse("not a handle of this effect", PF_Err_BAD_CALLBACK_PARAM);
         return 0;
-    });
+    }
+    call.perform(describe("size=", block->size), [] { return PF_Err_NONE; });
+    return block->size;
 }
 
-void hostDisposeHandle(PF_Handle handle) {
-    withCurrent<int>(0, [&](State& s) {
-        if (!s.instance.handles.dispose(handle)) {
-            return s.misuse("host_dispose_handle",
-                            "not a handle of this effect, or disposed already",
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
-        s.record("host_dispose_handle", "", PF_Err_NONE);
-        return 0;
-    });
-}
-
-A_u_longlong hostGetHandleSize(PF_Handle handle) {
-    return withCurrent<A_u_longlong>(0, [&](State& s) -> A_u_longlong {
-        auto* block = s.instance.handles.find(handle);
-        if (block == nullptr) {
-            s.misuse("host_get_handle_size", "not a handle of this effect",
-                     PF_Err_BAD_CALLBACK_PARAM);
-            return 0;
-        }
-        s.record("host_get_handle_size", describe("size=", block->size), PF_Err_NONE);
-        return block->size;
-    });
-}
-
-PF_Err hostResizeHandle(A_u_longlong size, PF_Handle* handle) {
-    return withCurrent<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](State& s) -> PF_Err {
-        auto* block = handle != nullptr ? s.instance.handles.find(*handle) : nullptr;
-        if (block == nullptr) {
-            return s.misuse("host_resize_handle", "not a handle of this effect",
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
-        const std::string detail = describe("size=", block->size, " -> ", size);
-        if (auto code = s.fault("host_resize_handle", detail)) {
-            return *code;
-        }
-        const PF_Err err =
-            s.instance.handles.resize(*block, size) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
-        s.record("host_resize_handle", detail, err);
-        return err;
+PF_Err hostResizeHandle(Call& call, A_u_longlong size, PF_Handle* handle) {
+    auto& handles = call.state().instance.handles;
+    auto* block = handle != nullptr ? handles.find(*handle) : nullptr;
+    if (block == nullptr) {
+        return call.refuse("not a handle of this effect", PF_Err_BAD_CALLBACK_PARAM);
+    }
+    return call.perform(describe("size=", block->size, " -> ", size), [&] {
+        return handles.resize(*block, size) ? PF_Err_NONE : PF_Err_OUT_OF_MEMORY;
     });
 }
 

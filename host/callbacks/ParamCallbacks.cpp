@@ -84,28 +84,23 @@ PF_InteractCallbacks makeInteractCallbacks() {
     return inter;
 }
 
-PF_Err Callbacks::updateParamUI(PF_ProgPtr effectRef, PF_ParamIndex index, const PF_ParamDef* def) {
-    return withInstance("PF_UpdateParamUI", effectRef, [&](State& s) -> PF_Err {
-        if (def == nullptr) {
-            return s.misuse("PF_UpdateParamUI", describe("index=", index, ": null definition"),
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
-        const std::string detail =
-            describe("index=", index, " ui_flags=0x", hexText(def->ui_flags));
-        if (index < 0 || index >= s.instance.params.count()) {
-            return s.misuse("PF_UpdateParamUI", detail + ": no such parameter",
-                            PF_Err_INVALID_INDEX);
-        }
-        if (def->param_type != s.instance.params.definition(index).param_type) {
-            return s.misuse("PF_UpdateParamUI",
-                            detail + ": the definition's type is not the parameter's",
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
-        if (auto code = s.fault("PF_UpdateParamUI", detail)) {
-            return *code;
-        }
-        s.instance.params.setUIFlags(index, def->ui_flags);
-        s.record("PF_UpdateParamUI", detail, PF_Err_NONE);
+PF_Err Callbacks::updateParamUI(Call& call, PF_ProgPtr, PF_ParamIndex index,
+                                const PF_ParamDef* def) {
+    const auto& params = call.state().instance.params;
+    if (def == nullptr) {
+        return call.refuse(describe("index=", index, ": null definition"),
+                           PF_Err_BAD_CALLBACK_PARAM);
+    }
+    std::string detail = describe("index=", index, " ui_flags=0x", hexText(def->ui_flags));
+    if (index < 0 || index >= params.count()) {
+        return call.refuse(detail + ": no such parameter", PF_Err_INVALID_INDEX);
+    }
+    if (def->param_type != params.definition(index).param_type) {
+        return call.refuse(detail + ": the definition's type is not the parameter's",
+                           PF_Err_BAD_CALLBACK_PARAM);
+    }
+    return call.perform(std::move(detail), [&] {
+        call.state().instance.params.setUIFlags(index, def->ui_flags);
         return PF_Err_NONE;
     });
 }

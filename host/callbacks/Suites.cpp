@@ -18,11 +18,8 @@ namespace {
 
 // ---- The utility suite's own functions.
 
-A_Err reportInfo(AEGP_PluginID, const A_char* info) {
-    return withCurrent<A_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](State& s) -> A_Err {
-        s.record("AEGP_ReportInfo", info != nullptr ? info : "(null)", PF_Err_NONE);
-        return PF_Err_NONE;
-    });
+A_Err reportInfo(Call& call, AEGP_PluginID, const A_char* info) {
+    return call.perform(info != nullptr ? info : "(null)", [] { return PF_Err_NONE; });
 }
 
 A_Err driverVersion(A_short* major, A_short* minor) {
@@ -43,39 +40,35 @@ A_Err endUndoGroup() {
 
 std::atomic<AEGP_PluginID> lastPluginId{0};
 
-A_Err registerWithAEGP(AEGP_GlobalRefcon, const A_char* name, AEGP_PluginID* id) {
-    return withCurrent<A_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](State& s) -> A_Err {
-        const std::string detail = describe("name=\"", name != nullptr ? name : "(null)", "\"");
-        if (id == nullptr || name == nullptr) {
-            return s.misuse("AEGP_RegisterWithAEGP", detail + ": null name or id",
-                            PF_Err_BAD_CALLBACK_PARAM);
-        }
-        if (auto code = s.fault("AEGP_RegisterWithAEGP", detail)) {
-            return *code;
-        }
-        s.instance.pluginId = ++lastPluginId;
-        *id = s.instance.pluginId;
-        s.record("AEGP_RegisterWithAEGP", detail, PF_Err_NONE);
+A_Err registerWithAEGP(Call& call, AEGP_GlobalRefcon, const A_char* name, AEGP_PluginID* id) {
+    std::string detail = describe("name=\"", name != nullptr ? name : "(null)", "\"");
+    if (id == nullptr || name == nullptr) {
+        return call.refuse(detail + ": null name or id", PF_Err_BAD_CALLBACK_PARAM);
+    }
+    return call.perform(std::move(detail), [&] {
+        auto& instance = call.state().instance;
+        instance.pluginId = ++lastPluginId;
+        *id = instance.pluginId;
         return PF_Err_NONE;
     });
 }
 
 // ---- The tables.
 
-const PF_HandleSuite1 handleSuite = {Callbacks::hostNewHandle,     Callbacks::hostLockHandle,
-                                     Callbacks::hostUnlockHandle,  Callbacks::hostDisposeHandle,
-                                     Callbacks::hostGetHandleSize, Callbacks::hostResizeHandle};
+const PF_HandleSuite1 handleSuite = {Entries::hostNewHandle,     Entries::hostLockHandle,
+                                     Entries::hostUnlockHandle,  Entries::hostDisposeHandle,
+                                     Entries::hostGetHandleSize, Entries::hostResizeHandle};
 
-const PF_WorldSuite1 worldSuite1 = {Callbacks::newWorld, Callbacks::disposeWorld};
+const PF_WorldSuite1 worldSuite1 = {Entries::newWorld, Entries::disposeWorld};
 
-const PF_WorldSuite2 worldSuite2 = {Callbacks::newWorldOfFormat, Callbacks::disposeWorldOfFormat,
-                                    Callbacks::getPixelFormat};
+const PF_WorldSuite2 worldSuite2 = {Entries::newWorldOfFormat, Entries::disposeWorldOfFormat,
+                                    Entries::getPixelFormat};
 
 PF_FillMatteSuite2 makeFillMatteSuite() {
     PF_FillMatteSuite2 suite{};
-    suite.fill = Callbacks::fill8;
-    suite.fill16 = Callbacks::fill16;
-    suite.fill_float = Callbacks::fillFloat;
+    suite.fill = Entries::fill8;
+    suite.fill16 = Entries::fill16;
+    suite.fill_float = Entries::fillFloat;
     suite.premultiply = unsupported<"premultiply">(suite.premultiply);
     suite.premultiply_color = unsupported<"premultiply_color">(suite.premultiply_color);
     suite.premultiply_color16 = unsupported<"premultiply_color16">(suite.premultiply_color16);
@@ -92,22 +85,21 @@ PF_Iterate8Suite1 makeIterate8Suite() {
     suite.iterate_lut = unsupported<"iterate_lut">(suite.iterate_lut);
     suite.iterate_origin_non_clip_src =
         unsupported<"iterate_origin_non_clip_src">(suite.iterate_origin_non_clip_src);
-    suite.iterate_generic = Callbacks::iterateGeneric;
+    suite.iterate_generic = Entries::iterateGeneric;
     return suite;
 }
 const PF_Iterate8Suite1 iterate8Suite = makeIterate8Suite();
 
-const AEGP_IterateSuite1 iterateSuite = {Callbacks::aegpGetNumThreads,
-                                         Callbacks::aegpIterateGeneric};
+const AEGP_IterateSuite1 iterateSuite = {Entries::aegpGetNumThreads, Entries::aegpIterateGeneric};
 
 AEGP_UtilitySuite3 makeUtilitySuite() {
     AEGP_UtilitySuite3 suite{};
-    suite.AEGP_ReportInfo = reportInfo;
+    suite.AEGP_ReportInfo = logged<"AEGP_ReportInfo", &reportInfo>;
     suite.AEGP_GetDriverPluginInitFuncVersion = driverVersion;
     suite.AEGP_GetDriverImplementationVersion = driverVersion;
     suite.AEGP_StartUndoGroup = undoGroup;
     suite.AEGP_EndUndoGroup = endUndoGroup;
-    suite.AEGP_RegisterWithAEGP = registerWithAEGP;
+    suite.AEGP_RegisterWithAEGP = faultable<"AEGP_RegisterWithAEGP", &registerWithAEGP>;
     suite.AEGP_GetMainHWND = unsupported<"AEGP_GetMainHWND">(suite.AEGP_GetMainHWND);
     suite.AEGP_ShowHideAllFloaters =
         unsupported<"AEGP_ShowHideAllFloaters">(suite.AEGP_ShowHideAllFloaters);
@@ -145,7 +137,7 @@ const AEGP_UtilitySuite3 utilitySuite = makeUtilitySuite();
 
 PF_ParamUtilsSuite1 makeParamUtilsSuite() {
     PF_ParamUtilsSuite1 suite{};
-    suite.PF_UpdateParamUI = Callbacks::updateParamUI;
+    suite.PF_UpdateParamUI = Entries::updateParamUI;
     suite.PF_IsIdenticalCheckout =
         unsupported<"PF_IsIdenticalCheckout">(suite.PF_IsIdenticalCheckout);
     suite.PF_FindKeyframeTime = unsupported<"PF_FindKeyframeTime">(suite.PF_FindKeyframeTime);
@@ -181,47 +173,50 @@ const void* findSuite(const char* name, int version) {
 
 // ---- The basic suite.
 
-SPErr acquireSuite(const char* name, int32 version, const void** suite) {
-    if (suite != nullptr) {
-        *suite = nullptr;
+SPErr acquireSuite(Call& call, const char* name, int32 version, const void** suite) {
+    State& s = call.state();
+    if (name == nullptr || suite == nullptr) {
+        return call.refuse("null name or result", badParameterError);
     }
-    return withCurrent<SPErr>(suiteNotFoundError, [&](State& s) -> SPErr {
-        if (name == nullptr || suite == nullptr) {
-            return s.misuse("AcquireSuite", "null name or result", badParameterError);
-        }
-        const std::string detail = describe("\"", name, "\" v", version);
-        if (s.hidesSuite(name, version)) {
-            s.record("AcquireSuite", detail + " (hidden)", suiteNotFoundError);
-            return suiteNotFoundError;
-        }
-        if (auto code = s.fault("AcquireSuite", detail)) {
-            return *code;
-        }
+    std::string detail = describe("\"", name, "\" v", version);
+    // A hidden suite is a fault of the suite asked for, not of the call, so the entry does not
+    // apply it: the call is answered as for a suite the host lacks and logged as hidden, before
+    // any fault injected into AcquireSuite, which does not count it.
+    if (s.hidesSuite(name, version)) {
+        return call.answer(detail + " (hidden)", suiteNotFoundError);
+    }
+    return call.perform(std::move(detail), [&](const std::string& asked) -> SPErr {
         const void* table = findSuite(name, version);
         if (table == nullptr) {
-            return s.misuse("AcquireSuite", detail + ": no such suite", suiteNotFoundError);
+            return call.refuse(asked + ": no such suite", suiteNotFoundError);
         }
         *suite = table;
         ++s.instance.suiteBalance[{name, version}];
         ++s.suiteBalance[{name, version}];
-        s.record("AcquireSuite", detail, kSPNoError);
         return kSPNoError;
     });
 }
 
-SPErr releaseSuite(const char* name, int32 version) {
-    return withCurrent<SPErr>(badParameterError, [&](State& s) -> SPErr {
-        if (name == nullptr) {
-            return s.misuse("ReleaseSuite", "null name", badParameterError);
-        }
-        const std::string detail = describe("\"", name, "\" v", version);
-        auto it = s.instance.suiteBalance.find({name, version});
-        if (it == s.instance.suiteBalance.end() || it->second == 0) {
-            return s.misuse("ReleaseSuite", detail + ": not acquired", badParameterError);
-        }
-        if (auto code = s.fault("ReleaseSuite", detail)) {
-            return *code;
-        }
+// The entry behind a shell of its own, since the module may read the suite pointer whatever the
+// answer: it is null unless the call succeeds, even one that finds no request to serve.
+SPErr acquireSuiteEntry(const char* name, int32 version, const void** suite) {
+    if (suite != nullptr) {
+        *suite = nullptr;
+    }
+    return faultable<"AcquireSuite", &acquireSuite, suiteNotFoundError>(name, version, suite);
+}
+
+SPErr releaseSuite(Call& call, const char* name, int32 version) {
+    State& s = call.state();
+    if (name == nullptr) {
+        return call.refuse("null name", badParameterError);
+    }
+    std::string detail = describe("\"", name, "\" v", version);
+    auto it = s.instance.suiteBalance.find({name, version});
+    if (it == s.instance.suiteBalance.end() || it->second == 0) {
+        return call.refuse(detail + ": not acquired", badParameterError);
+    }
+    return call.perform(std::move(detail), [&] {
         --it->second;
         // A suite acquired in another request (one kept between commands) leaves this one's
         // count as it is.
@@ -229,7 +224,6 @@ SPErr releaseSuite(const char* name, int32 version) {
             mine != s.suiteBalance.end() && mine->second > 0) {
             --mine->second;
         }
-        s.record("ReleaseSuite", detail, kSPNoError);
         return kSPNoError;
     });
 }
@@ -270,14 +264,27 @@ SPErr undefined() {
 } // namespace
 
 SPBasicSuite makeBasicSuite() {
-    return {acquireSuite, releaseSuite,    isEqual,  allocateBlock,
-            freeBlock,    reallocateBlock, undefined};
+    SPBasicSuite basic{};
+    basic.AcquireSuite = acquireSuiteEntry;
+    basic.ReleaseSuite = faultable<"ReleaseSuite", &releaseSuite, badParameterError>;
+    basic.IsEqual = isEqual;
+    basic.AllocateBlock = allocateBlock;
+    basic.FreeBlock = freeBlock;
+    basic.ReallocateBlock = reallocateBlock;
+    basic.Undefined = undefined;
+    return basic;
 }
 
+// A stand-in serves whatever its slot's signature, variadic ones too, so it is no entry: it finds
+// the calling thread's request as an entry without an effect reference does.
 void reportUnsupported(const char* name) noexcept {
-    withCurrent<int>(0, [&](State& s) {
-        return s.misuse(name, "not offered by the offline host", PF_Err_INVALID_CALLBACK);
-    });
+    try {
+        if (State* s = currentState()) {
+            std::lock_guard lock(s->instance.mutex);
+            s->misuse(name, "not offered by the offline host", PF_Err_INVALID_CALLBACK);
+        }
+    } catch (...) {
+    }
 }
 
 } // namespace OfflineHost

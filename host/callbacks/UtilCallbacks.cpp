@@ -14,75 +14,70 @@ namespace {
 // The C signature gives no destination size. The module formats into return_msg (256 bytes)
 // or smaller fields, so at most PF_MAX_EFFECT_MSG_LEN characters and the terminator are written;
 // a longer text is cut there. Returns the number of characters written.
-int ansiSprintf(A_char* buffer, const A_char* format, ...) {
+int formatInto(Call& call, A_char* buffer, const A_char* format, va_list args) {
     if (buffer == nullptr || format == nullptr) {
-        withCurrent<int>(0, [](State& s) {
-            return s.misuse("sprintf", "null buffer or format", PF_Err_BAD_CALLBACK_PARAM);
-        });
+        call.refuse("null buffer or format", PF_Err_BAD_CALLBACK_PARAM);
         return -1;
     }
     char text[4096];
-    va_list args;
-    va_start(args, format);
     const int n = std::vsnprintf(text, sizeof text, format, args);
-    va_end(args);
     if (n < 0) {
         buffer[0] = '\0';
         return n;
     }
     const std::size_t length = std::min<std::size_t>(std::strlen(text), PF_MAX_EFFECT_MSG_LEN);
-    std::memcpy(buffer, text, length);
-    buffer[length] = '\0';
-    withCurrent<int>(0, [&](State& s) {
-        s.record("sprintf", describe("\"", format, "\""), PF_Err_NONE);
-        return 0;
+    call.perform("", [&](std::string& detail) {
+        std::memcpy(buffer, text, length);
+        buffer[length] = '\0';
+        // The format as it reads now: the module may have formatted over it.
+        detail = describe("\"", format, "\"");
+        return PF_Err_NONE;
     });
     return static_cast<int>(length);
+}
+
+// A variadic C function cannot be forwarded by an entry: its entry takes the arguments as a
+// va_list.
+int ansiSprintf(A_char* buffer, const A_char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const int n = loggedWhenServed<"sprintf", &formatInto>(buffer, format, args);
+    va_end(args);
+    return n;
 }
 
 // The host cannot know the destination's size either; as the standard function, it copies the
 // whole string. The module passes its own short literals (parameter names of at most 31
 // characters).
-A_char* ansiStrcpy(A_char* destination, const A_char* source) {
+A_char* ansiStrcpy(Call& call, A_char* destination, const A_char* source) {
     if (destination == nullptr || source == nullptr) {
-        withCurrent<int>(0, [](State& s) {
-            return s.misuse("strcpy", "null destination or source", PF_Err_BAD_CALLBACK_PARAM);
-        });
+        call.refuse("null destination or source", PF_Err_BAD_CALLBACK_PARAM);
         return destination;
     }
-    withCurrent<int>(0, [&](State& s) {
-        s.record("strcpy", describe("\"", source, "\""), PF_Err_NONE);
-        return 0;
+    call.perform(describe("\"", source, "\""), [&] {
+        std::strcpy(destination, source);
+        return PF_Err_NONE;
     });
-    return std::strcpy(destination, source);
+    return destination;
 }
 
 template <typename Pixel>
-PF_Err pixelData(const char* call, PF_EffectWorld* world, PF_PixelPtr pixels, Pixel** result) {
-    return withCurrent<PF_Err>(PF_Err_BAD_CALLBACK_PARAM, [&](State& s) -> PF_Err {
-        if (result == nullptr) {
-            return s.misuse(call, "null result", PF_Err_BAD_CALLBACK_PARAM);
-        }
-        *result = nullptr;
-        const auto depth = depthOrMisuse(s, call, "world", world);
-        if (!depth) {
-            return PF_Err_BAD_CALLBACK_PARAM;
-        }
-        if (*depth != World::depthOf<Pixel>()) {
-            return s.misuse(call, "a world of another depth", PF_Err_BAD_CALLBACK_PARAM);
-        }
+PF_Err pixelData(Call& call, PF_EffectWorld* world, PF_PixelPtr pixels, Pixel** result) {
+    if (result == nullptr) {
+        return call.refuse("null result", PF_Err_BAD_CALLBACK_PARAM);
+    }
+    *result = nullptr;
+    const auto depth = depthOrMisuse(call, "world", world);
+    if (!depth) {
+        return PF_Err_BAD_CALLBACK_PARAM;
+    }
+    if (*depth != World::depthOf<Pixel>()) {
+        return call.refuse("a world of another depth", PF_Err_BAD_CALLBACK_PARAM);
+    }
+    return call.perform("", [&] {
         *result = reinterpret_cast<Pixel*>(pixels != nullptr ? pixels : world->data);
-        s.record(call, "", PF_Err_NONE);
         return PF_Err_NONE;
     });
-}
-
-PF_Err pixelData8(PF_EffectWorld* world, PF_PixelPtr pixels, PF_Pixel8** result) {
-    return pixelData("get_pixel_data8", world, pixels, result);
-}
-
-PF_Err pixelData16(PF_EffectWorld* world, PF_PixelPtr pixels, PF_Pixel16** result) {
-    return pixelData("get_pixel_data16", world, pixels, result);
 }
 
 PF_ANSICallbacks makeAnsi() {
@@ -103,7 +98,7 @@ PF_ANSICallbacks makeAnsi() {
     a.sqrt = [](A_FpLong x) { return std::sqrt(x); };
     a.tan = [](A_FpLong x) { return std::tan(x); };
     a.sprintf = ansiSprintf;
-    a.strcpy = ansiStrcpy;
+    a.strcpy = loggedWhenServed<"strcpy", &ansiStrcpy>;
     a.asin = [](A_FpLong x) { return std::asin(x); };
     a.acos = [](A_FpLong x) { return std::acos(x); };
     return a;
@@ -129,38 +124,38 @@ _PF_UtilCallbacks makeUtilCallbacks() {
     u.composite_rect = unsupported<"composite_rect">(u.composite_rect);
     u.blend = unsupported<"blend">(u.blend);
     u.convolve = unsupported<"convolve">(u.convolve);
-    u.copy = Callbacks::copy;
-    u.fill = Callbacks::fill8;
+    u.copy = Entries::copy;
+    u.fill = Entries::fill8;
     u.gaussian_kernel = unsupported<"gaussian_kernel">(u.gaussian_kernel);
     u.iterate = unsupported<"iterate">(u.iterate);
     u.premultiply = unsupported<"premultiply">(u.premultiply);
     u.premultiply_color = unsupported<"premultiply_color">(u.premultiply_color);
-    u.new_world = Callbacks::newWorld;
-    u.dispose_world = Callbacks::disposeWorld;
+    u.new_world = Entries::newWorld;
+    u.dispose_world = Entries::disposeWorld;
     u.iterate_origin = unsupported<"iterate_origin">(u.iterate_origin);
     u.iterate_lut = unsupported<"iterate_lut">(u.iterate_lut);
-    u.transfer_rect = Callbacks::transferRect;
+    u.transfer_rect = Entries::transferRect;
     u.transform_world = unsupported<"transform_world">(u.transform_world);
-    u.host_new_handle = Callbacks::hostNewHandle;
-    u.host_lock_handle = Callbacks::hostLockHandle;
-    u.host_unlock_handle = Callbacks::hostUnlockHandle;
-    u.host_dispose_handle = Callbacks::hostDisposeHandle;
+    u.host_new_handle = Entries::hostNewHandle;
+    u.host_lock_handle = Entries::hostLockHandle;
+    u.host_unlock_handle = Entries::hostUnlockHandle;
+    u.host_dispose_handle = Entries::hostDisposeHandle;
     u.app = unsupported<"app">(u.app);
     u.ansi = makeAnsi();
     u.colorCB = makeColorCallbacks();
-    u.host_get_handle_size = Callbacks::hostGetHandleSize;
+    u.host_get_handle_size = Entries::hostGetHandleSize;
     u.iterate_origin_non_clip_src =
         unsupported<"iterate_origin_non_clip_src">(u.iterate_origin_non_clip_src);
-    u.iterate_generic = Callbacks::iterateGeneric;
-    u.host_resize_handle = Callbacks::hostResizeHandle;
-    u.fill16 = Callbacks::fill16;
+    u.iterate_generic = Entries::iterateGeneric;
+    u.host_resize_handle = Entries::hostResizeHandle;
+    u.fill16 = Entries::fill16;
     u.premultiply_color16 = unsupported<"premultiply_color16">(u.premultiply_color16);
     u.iterate16 = unsupported<"iterate16">(u.iterate16);
     u.iterate_origin16 = unsupported<"iterate_origin16">(u.iterate_origin16);
     u.iterate_origin_non_clip_src16 =
         unsupported<"iterate_origin_non_clip_src16">(u.iterate_origin_non_clip_src16);
-    u.get_pixel_data8 = pixelData8;
-    u.get_pixel_data16 = pixelData16;
+    u.get_pixel_data8 = logged<"get_pixel_data8", &pixelData<PF_Pixel8>>;
+    u.get_pixel_data16 = logged<"get_pixel_data16", &pixelData<PF_Pixel16>>;
     return u;
 }
 
