@@ -10,6 +10,7 @@
 #include "cli/shot/RenderLimits.h"
 #include "cli/terminal/Progress.h"
 #include "cli/terminal/SequenceProgress.h"
+#include "cli/terminal/Signals.h"
 #include "cli/terminal/TemporaryFile.h"
 #include "host/system/SystemLimits.h"
 
@@ -266,6 +267,7 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
     }
     removeLeftoverTemporaries(files);
     SequenceProgress progress(shot.frames.size(), SequenceProgress::styleFor(control.quiet));
+    const SaidOnSignal interrupted([&progress] { progress.interrupted(); });
     std::vector<FrameTask> tasks;
     for (std::size_t i = 0; i < shot.frames.size(); ++i) {
         const int n = shot.frames[i];

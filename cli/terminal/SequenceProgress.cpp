@@ -120,13 +120,29 @@ void SequenceProgress::_drawBar(bool force) {
     m_barShown = true;
 }
 
-void SequenceProgress::finish(bool stopped) {
-    std::lock_guard lock(m_mutex);
+void SequenceProgress::_clearBar() {
     if (m_barShown) {
         std::FILE* out = _terminal();
         std::fprintf(out, "\r%-80s\r", "");
         std::fflush(out);
+        m_barShown = false;
     }
+}
+
+void SequenceProgress::interrupted() {
+    std::lock_guard lock(m_mutex);
+    _clearBar();
+    std::FILE* out = _terminal();
+    std::fprintf(out,
+                 "ondrel: interrupted: %zu of %zu frames written; run again with --skip-existing "
+                 "to finish\n",
+                 m_rendered + m_skipped, m_frames);
+    std::fflush(out);
+}
+
+void SequenceProgress::finish(bool stopped) {
+    std::lock_guard lock(m_mutex);
+    _clearBar();
     if (m_style == Style::Quiet) {
         return;
     }

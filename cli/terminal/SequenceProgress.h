@@ -32,9 +32,13 @@ public:
     void rendered(int frame, const std::filesystem::path& file, double seconds);
     // Ends the bar and prints the summary; `stopped` says the sequence ended early.
     void finish(bool stopped);
+    // Ends the bar, for a signal that ends the sequence, and says on the sequence's standard
+    // error how many frames are whole and how to render the rest.
+    void interrupted();
 
 private:
     void _drawBar(bool force);
+    void _clearBar();
     // Where the bar and notes go.
     std::FILE* _terminal() const;
 

@@ -4,10 +4,13 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <set>
 #include <thread>
+#include <utility>
+#include <vector>
 
 namespace OndrelCli {
 namespace {
@@ -16,6 +19,7 @@ namespace {
 // is released once it has started removing.
 std::mutex heldMutex;
 std::set<const RemovedOnSignal*> held;
+std::vector<std::function<void()>*> sayings; // in the order they were made
 
 constexpr int endingSignals[] = {SIGHUP,  SIGINT,  SIGTERM,   SIGQUIT, SIGALRM,
                                  SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU};
@@ -52,6 +56,9 @@ void endBySignal(int signal) {
     for (const RemovedOnSignal* file : held) {
         ::unlink(file->file().c_str());
     }
+    for (const auto* say : sayings) {
+        (*say)();
+    }
     // The default action of the same signal, delivered to this thread, ends the process.
     ::signal(signal, SIG_DFL);
     sigset_t only;
@@ -85,6 +92,16 @@ void RemovedOnSignal::release(const std::function<void()>& settle) {
     settle();
     held.erase(this);
     m_held = false;
+}
+
+SaidOnSignal::SaidOnSignal(std::function<void()> say) : m_say(std::move(say)) {
+    std::lock_guard lock(heldMutex);
+    sayings.push_back(&m_say);
+}
+
+SaidOnSignal::~SaidOnSignal() {
+    std::lock_guard lock(heldMutex);
+    sayings.erase(std::find(sayings.begin(), sayings.end(), &m_say));
 }
 
 } // namespace OndrelCli

@@ -53,4 +53,19 @@ private:
     bool m_held = true;
 };
 
+// Last words if a signal ends the process while this object lives: `say` runs on the signal
+// thread once the held files are removed (to tell how far a sequence got). It may take a lock of
+// its own, but no lock that is held while a thread makes, reopens or releases a RemovedOnSignal.
+// Standard error may be held by then (QuietLibraries.h): `say` writes where it knows to.
+class SaidOnSignal {
+public:
+    explicit SaidOnSignal(std::function<void()> say);
+    ~SaidOnSignal();
+    SaidOnSignal(const SaidOnSignal&) = delete;
+    SaidOnSignal& operator=(const SaidOnSignal&) = delete;
+
+private:
+    std::function<void()> m_say;
+};
+
 } // namespace OndrelCli
