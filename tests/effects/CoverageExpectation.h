@@ -114,20 +114,6 @@ template <typename Coverage>
     return ::testing::AssertionSuccess();
 }
 
-// The parameter indices pre-render checked out, in order, and how many it checked in.
-inline std::vector<int> checkedOutIndices(const EffectInstance& effect, int& checkins) {
-    std::vector<int> indices;
-    checkins = 0;
-    for (const auto& call : effect.diagnostics().calls()) {
-        if (call.name == "checkout_param") {
-            const auto at = call.detail.find("index=");
-            indices.push_back(std::stoi(call.detail.substr(at + 6)));
-        }
-        checkins += call.name == "checkin_param" ? 1 : 0;
-    }
-    return indices;
-}
-
 // An effect applied through the built module, rendered over a painted layer, with the record its
 // pre-render fills.
 template <typename Record>

@@ -5,6 +5,7 @@
 #include "host/instance/EffectInstance.h"
 #include "host/module/Module.h"
 #include "host/pixels/World.h"
+#include "tests/support/CallLog.h"
 
 #include <gtest/gtest.h>
 
@@ -21,6 +22,8 @@ using OfflineHost::EffectInstance;
 using OfflineHost::Frame;
 using OfflineHost::PixelDepth;
 using OfflineHost::World;
+using TestSupport::callCount;
+using TestSupport::paramIndices;
 
 inline std::shared_ptr<const OfflineHost::Module> shapesModule() {
     static const auto module = std::make_shared<const OfflineHost::Module>(ONDREL_MODULE_PATH);
@@ -198,15 +201,6 @@ inline std::string packedPixels(const World& world) {
         pixels.append(reinterpret_cast<const char*>(w.data) + y * w.rowbytes, row);
     }
     return pixels;
-}
-
-// Whether any call of this name is in the instance's call log.
-inline int callCount(const EffectInstance& effect, std::string_view name) {
-    int n = 0;
-    for (const auto& call : effect.diagnostics().calls()) {
-        n += call.name == name ? 1 : 0;
-    }
-    return n;
 }
 
 } // namespace EffectsTest

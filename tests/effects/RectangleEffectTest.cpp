@@ -226,10 +226,9 @@ TEST_F(RectangleRecord, PreRenderReadsEachValueOnceInAscendingOrder) {
     World input(640, 480, PixelDepth::Bits8);
     World output(640, 480, PixelDepth::Bits8);
     ASSERT_EQ(m_effect->smartRender(frameAt(PixelDepth::Bits8), input, output), PF_Err_NONE);
-    int checkins = 0;
-    EXPECT_EQ(checkedOutIndices(*m_effect, checkins),
+    EXPECT_EQ(paramIndices(*m_effect, "checkout_param"),
               (std::vector<int>{1, 2, 3, 4, 5, 6, 8, 9, 10, 11, 13, 14, 15, 16, 17, 18}));
-    EXPECT_EQ(checkins, 16);
+    EXPECT_EQ(callCount(*m_effect, "checkin_param"), 16);
 }
 
 } // namespace

@@ -155,19 +155,9 @@ TEST_F(CircleFlow, PreRenderConvertsAnglesPercentagesColoursAndPopups) {
 TEST_F(CircleFlow, PreRenderReadsEachValueOnceInAscendingOrderAndChecksItIn) {
     World output(640, 480, PixelDepth::Bits8);
     ASSERT_EQ(renderOnce(output), PF_Err_NONE);
-    std::vector<std::string> checkouts;
-    int checkins = 0;
-    for (const auto& call : m_circle->diagnostics().calls()) {
-        if (call.name == "checkout_param") {
-            checkouts.push_back(call.detail.substr(0, call.detail.find(' ')));
-        }
-        checkins += call.name == "checkin_param" ? 1 : 0;
-    }
-    const std::vector<std::string> expected{"index=1",  "index=2",  "index=4",  "index=5",
-                                            "index=6",  "index=7",  "index=9",  "index=10",
-                                            "index=11", "index=12", "index=13", "index=14"};
-    EXPECT_EQ(checkouts, expected);
-    EXPECT_EQ(checkins, 12);
+    EXPECT_EQ(paramIndices(*m_circle, "checkout_param"),
+              (std::vector<int>{1, 2, 4, 5, 6, 7, 9, 10, 11, 12, 13, 14}));
+    EXPECT_EQ(callCount(*m_circle, "checkin_param"), 12);
 }
 
 TEST_F(CircleFlow, ARenderedFrameLeavesNoHandleNoParameterNoWorldNoSuite) {

@@ -1,15 +1,15 @@
-// An offline host instance with an open command context for running drawers directly, the
-// per-depth facts the filter tests compute their expected pixels from, the pixel a fill and a
-// stroke coverage must make, and a fixture that renders a drawer over a source world of any size
-// and origin and compares every pixel of its scratch layer with an expectation.
+// The host fixture for running drawers directly, the per-depth facts the filter tests compute their
+// expected pixels from, the pixel a fill and a stroke coverage must make, and a fixture that
+// renders a drawer over a source world of any size and origin and compares every pixel of its
+// scratch layer with an expectation.
 #pragma once
 
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 #include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelLayer.h"
-#include "host/instance/EffectInstance.h"
 #include "host/pixels/World.h"
+#include "tests/support/HostFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -80,25 +80,7 @@ template <typename Pixel>
            << +expected.green << ", " << +expected.blue << ")";
 }
 
-class HostFixture {
-protected:
-    OfflineHost::EffectInstance m_host{nullptr};
-    OfflineHost::EffectInstance::Context m_context = m_host.context();
-
-    PF_InData* in() { return m_context.in(); }
-    PF_OutData* out() { return m_context.out(); }
-
-    // Region, then a cleared scratch layer of its size at the source's depth, then the drawer's
-    // "draw" pass through the host's iterate suite.
-    template <typename Drawer>
-    Ondrel::Layer render(Drawer& drawer, Ondrel::Layer& source, Ondrel::Rect& region) {
-        region = drawer.calcRegion(source);
-        Ondrel::Layer scratch(in(), out(), region.getWidth(), region.getHeight(), source.getBPC());
-        EXPECT_EQ(scratch.getError(), PF_Err_NONE);
-        EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", source, scratch, drawer), PF_Err_NONE);
-        return scratch;
-    }
-};
+using TestSupport::HostFixture;
 
 // A drawer's parameters at scale 1 and full opacity, in the colours every drawer test expects;
 // the fill's alpha is 0, which must not matter. mode is the "Mode" popup's number.
@@ -193,7 +175,13 @@ protected:
                         originY);
         Ondrel::Layer source(in(), out(), &m_world->effectWorld(), D::bpc);
         Drawer drawer(p);
-        return render(drawer, source, region);
+        // Region, then a cleared scratch layer of its size at the source's depth, then the
+        // drawer's "draw" pass through the host's iterate suite.
+        region = drawer.calcRegion(source);
+        Ondrel::Layer scratch(in(), out(), region.getWidth(), region.getHeight(), source.getBPC());
+        EXPECT_EQ(scratch.getError(), PF_Err_NONE);
+        EXPECT_EQ(Ondrel::IterateFilter(in(), "draw", source, scratch, drawer), PF_Err_NONE);
+        return scratch;
     }
 
     Ondrel::Rect regionOnly(const typename Drawer::Parameter& p, A_long width = 64,

@@ -1,9 +1,10 @@
-#include "LayerHost.h"
-
 #include "AE_EffectCB.h"
 #include "Ondrel/OndrelBlend.h"
 #include "Ondrel/OndrelLayer.h"
 #include "host/pixels/World.h"
+#include "tests/support/CallLog.h"
+#include "tests/support/HostFixture.h"
+#include "tests/support/ThrownCode.h"
 
 #include <gtest/gtest.h>
 
@@ -20,6 +21,9 @@ using Ondrel::ColorFloat;
 using Ondrel::Layer;
 using Ondrel::Rect;
 using Ondrel::Vector;
+using TestSupport::callCount;
+using TestSupport::HostFixture;
+using TestSupport::thrownCode;
 
 template <typename Pixel>
 struct Depth;
@@ -61,7 +65,7 @@ Pixel patternPixel(int x, int y) {
 }
 
 template <typename Pixel>
-class LayerDepthTest : public ::testing::Test, protected LayerTests::HostFixture {
+class LayerDepthTest : public ::testing::Test, protected HostFixture {
 protected:
     using D = Depth<Pixel>;
 };
@@ -111,8 +115,8 @@ TYPED_TEST(LayerDepthTest, CreatesClearedWorldAndDisposesOfItWithTheLastCopy) {
     EXPECT_EQ(live[0].height, 3);
     EXPECT_EQ(live[0].depth, TestFixture::D::host);
     const bool floatWorld = TestFixture::D::bpc == Ondrel::bpc32;
-    EXPECT_EQ(this->callCount("new_world"), floatWorld ? 0 : 1);
-    EXPECT_EQ(this->callCount("PF_NewWorld"), floatWorld ? 1 : 0);
+    EXPECT_EQ(callCount(this->m_host, "new_world"), floatWorld ? 0 : 1);
+    EXPECT_EQ(callCount(this->m_host, "PF_NewWorld"), floatWorld ? 1 : 0);
 
     const Ondrel::PixelView<Pixel> view = layer->getPixels<Pixel>();
     ASSERT_NE(view.base, nullptr);
@@ -129,7 +133,7 @@ TYPED_TEST(LayerDepthTest, CreatesClearedWorldAndDisposesOfItWithTheLastCopy) {
     copy.reset();
     EXPECT_TRUE(this->m_host.diagnostics().account().liveWorlds.empty());
     EXPECT_TRUE(this->m_host.diagnostics().account().unreleasedSuites.empty());
-    EXPECT_EQ(this->callCount(floatWorld ? "PF_DisposeWorld" : "dispose_world"), 1);
+    EXPECT_EQ(callCount(this->m_host, floatWorld ? "PF_DisposeWorld" : "dispose_world"), 1);
 }
 
 TYPED_TEST(LayerDepthTest, FillsTheWholeWorldWithTheConvertedColour) {
@@ -221,7 +225,7 @@ PF_Err recordTransfer(PF_ProgPtr, PF_Quality quality, PF_ModeFlags flags, PF_Fie
     return t.result;
 }
 
-class BlendToTest : public ::testing::Test, protected LayerTests::HostFixture {
+class BlendToTest : public ::testing::Test, protected HostFixture {
 protected:
     using Utils = std::remove_pointer_t<decltype(PF_InData::utils)>;
 
@@ -296,7 +300,7 @@ TEST_F(BlendToTest, KeepsTheHostsErrorAndThenDoesNothing) {
 // ---------------------------------------------------------------------------------------------
 // Errors
 
-class LayerErrorTest : public ::testing::Test, protected LayerTests::HostFixture {};
+class LayerErrorTest : public ::testing::Test, protected HostFixture {};
 
 TEST_F(LayerErrorTest, AFailedCopyStopsLaterOperations) {
     World a(2, 2, PixelDepth::Bits8);
@@ -332,21 +336,19 @@ TEST_F(LayerErrorTest, AFailedCreationKeepsItsCodeAndDisposesOfNothing) {
         layer.fill(ColorFloat<float>());
         EXPECT_EQ(layer.getError(), 9);
     }
-    EXPECT_EQ(callCount("dispose_world"), 0);
-    EXPECT_EQ(callCount("fill16"), 0);
+    EXPECT_EQ(callCount(m_host, "dispose_world"), 0);
+    EXPECT_EQ(callCount(m_host, "fill16"), 0);
 }
 
 TEST_F(LayerErrorTest, SuitesTheHandlerCannotSupplyAreThrown) {
     World world(2, 2, PixelDepth::Bits8);
     Layer wrapped(in(), out(), &world.effectWorld(), Ondrel::bpc8);
     m_host.diagnostics().hideSuite("PF Fill Matte Suite", 2);
-    EXPECT_EQ(LayerTests::thrownCode([&] { wrapped.fill(ColorFloat<float>()); }),
-              PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(thrownCode([&] { wrapped.fill(ColorFloat<float>()); }), PF_Err_BAD_CALLBACK_PARAM);
 
     m_host.diagnostics().hideSuite("PF World Suite", 1);
     for (const int bpc : {Ondrel::bpc8, Ondrel::bpc16}) {
-        EXPECT_EQ(LayerTests::thrownCode([&] { Layer(in(), out(), 2, 2, bpc); }),
-                  PF_Err_BAD_CALLBACK_PARAM);
+        EXPECT_EQ(thrownCode([&] { Layer(in(), out(), 2, 2, bpc); }), PF_Err_BAD_CALLBACK_PARAM);
     }
     EXPECT_TRUE(m_host.diagnostics().account().unreleasedSuites.empty());
 }
@@ -357,8 +359,8 @@ TEST_F(LayerErrorTest, AMissingFloatWorldSuiteIsReportedToTheUser) {
     EXPECT_EQ(layer.getError(), PF_Err_BAD_CALLBACK_PARAM);
     EXPECT_NE(out()->out_flags & PF_OutFlag_DISPLAY_ERROR_MESSAGE, 0);
     EXPECT_STREQ(out()->return_msg, "Couldn't load suite.");
-    EXPECT_EQ(callCount("PF_NewWorld"), 0);
-    EXPECT_EQ(callCount("ReleaseSuite"), 0);
+    EXPECT_EQ(callCount(m_host, "PF_NewWorld"), 0);
+    EXPECT_EQ(callCount(m_host, "ReleaseSuite"), 0);
 }
 
 // A world without pixels is never handed to the host: the operation that needs it reports

@@ -1,23 +1,23 @@
-#include "LayerHost.h"
-
 #include "AE_EffectPixelFormat.h"
 #include "Ondrel/OndrelLayer.h"
 #include "Ondrel/OndrelSourceInfo.h"
 #include "SPBasic.h"
 #include "host/pixels/World.h"
+#include "tests/support/CallLog.h"
+#include "tests/support/ThrownCode.h"
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string_view>
 
 namespace {
 
 using OfflineHost::PixelDepth;
 using OfflineHost::World;
 using Ondrel::SourceInfo;
+using TestSupport::callCount;
+using TestSupport::thrownCode;
 
 class SourceInfoTest : public ::testing::Test {
 protected:
@@ -44,11 +44,6 @@ protected:
         SourceInfo sourceInfo() {
             return SourceInfo(context.in(), context.out(), context.smartRenderExtra(input, output));
         }
-        long count(std::string_view name) const {
-            const auto calls = host.diagnostics().calls();
-            return std::count_if(calls.begin(), calls.end(),
-                                 [name](const auto& c) { return c.name == name; });
-        }
     };
 };
 
@@ -67,7 +62,7 @@ TEST_F(SourceInfoTest, ChecksOutBothWorldsAndFindsTheDepthTheHostReports) {
             EXPECT_EQ(info.getBPC(), c.bpc);
             EXPECT_EQ(info.getInputWorld()->data, render.input.effectWorld().data);
             EXPECT_EQ(info.getOutputWorld()->data, render.output.effectWorld().data);
-            EXPECT_EQ(render.count("checkin_layer_pixels"), 0);
+            EXPECT_EQ(callCount(render.host, "checkin_layer_pixels"), 0);
         }
         EXPECT_TRUE(render.host.diagnostics().account().unreleasedSuites.empty());
     }
@@ -166,8 +161,8 @@ TEST_F(SourceInfoTest, AFailedInputCheckoutStopsEverythingElse) {
     const SourceInfo info = render.sourceInfo();
     EXPECT_EQ(info.getError(), 5);
     EXPECT_EQ(info.getBPC(), 0);
-    EXPECT_EQ(render.count("checkout_output"), 0);
-    EXPECT_EQ(render.count("AcquireSuite"), 0);
+    EXPECT_EQ(callCount(render.host, "checkout_output"), 0);
+    EXPECT_EQ(callCount(render.host, "AcquireSuite"), 0);
 }
 
 TEST_F(SourceInfoTest, AFailedOutputCheckoutStopsTheDepthQuery) {
@@ -176,9 +171,9 @@ TEST_F(SourceInfoTest, AFailedOutputCheckoutStopsTheDepthQuery) {
     render.host.diagnostics().clearCalls();
     const SourceInfo info = render.sourceInfo();
     EXPECT_EQ(info.getError(), 6);
-    EXPECT_EQ(render.count("checkout_layer_pixels"), 1);
-    EXPECT_EQ(render.count("AcquireSuite"), 0);
-    EXPECT_EQ(render.count("PF_GetPixelFormat"), 0);
+    EXPECT_EQ(callCount(render.host, "checkout_layer_pixels"), 1);
+    EXPECT_EQ(callCount(render.host, "AcquireSuite"), 0);
+    EXPECT_EQ(callCount(render.host, "PF_GetPixelFormat"), 0);
 }
 
 // A checkout that succeeds without a world is reported at once instead of being queried.
@@ -189,7 +184,7 @@ TEST_F(SourceInfoTest, ACheckoutWithoutAWorldIsABadCallbackParameter) {
         render.host.diagnostics().clearCalls();
         const SourceInfo info = render.sourceInfo();
         EXPECT_EQ(info.getError(), PF_Err_BAD_CALLBACK_PARAM) << call;
-        EXPECT_EQ(render.count("PF_GetPixelFormat"), 0) << call;
+        EXPECT_EQ(callCount(render.host, "PF_GetPixelFormat"), 0) << call;
     }
 }
 
@@ -206,7 +201,7 @@ TEST_F(SourceInfoTest, ANullBasicSuiteIsThrown) {
     Render render(PixelDepth::Bits8);
     SPBasicSuite* basic = render.context.in()->pica_basicP;
     render.context.in()->pica_basicP = nullptr;
-    EXPECT_EQ(LayerTests::thrownCode([&] { render.sourceInfo(); }), PF_Err_BAD_CALLBACK_PARAM);
+    EXPECT_EQ(thrownCode([&] { render.sourceInfo(); }), PF_Err_BAD_CALLBACK_PARAM);
     render.context.in()->pica_basicP = basic;
 }
 

@@ -3,6 +3,7 @@
 
 #include "EffectFixture.h"
 #include "Shapes/OndrelRegistration.h"
+#include "tests/support/CallLog.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <iterator>
 
 namespace {
+
+using TestSupport::callCount;
 
 // Every effect the module registers.
 constexpr auto effectNames = [] {
@@ -22,14 +25,6 @@ constexpr auto effectNames = [] {
 
 std::unique_ptr<OfflineHost::EffectInstance> loadedEffect(const char* name) {
     return strictEffect(name);
-}
-
-int callCount(const OfflineHost::EffectInstance& instance, const std::string& name) {
-    int n = 0;
-    for (const auto& call : instance.diagnostics().calls()) {
-        n += call.name == name;
-    }
-    return n;
 }
 
 void expectVersionAndFlags(const PF_OutData& out) {

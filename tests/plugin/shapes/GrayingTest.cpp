@@ -3,11 +3,11 @@
 
 #include "DocumentedParams.h"
 #include "EffectFixture.h"
+#include "tests/support/CallLog.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <regex>
 
 namespace {
 
@@ -16,15 +16,7 @@ constexpr A_long disabled = 0x20;
 
 // The indices the module handed to PF_UpdateParamUI, in call order.
 std::vector<int> updatedIndices(const OfflineHost::EffectInstance& instance) {
-    static const std::regex index(R"(index=(-?\d+))");
-    std::vector<int> out;
-    for (const auto& call : instance.diagnostics().calls()) {
-        std::smatch m;
-        if (call.name == "PF_UpdateParamUI" && std::regex_search(call.detail, m, index)) {
-            out.push_back(std::stoi(m[1]));
-        }
-    }
-    return out;
+    return TestSupport::paramIndices(instance, "PF_UpdateParamUI");
 }
 
 bool isGrayed(const OfflineHost::EffectInstance& instance, int index) {

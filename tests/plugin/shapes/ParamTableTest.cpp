@@ -3,6 +3,7 @@
 
 #include "DocumentedParams.h"
 #include "EffectFixture.h"
+#include "tests/support/CallLog.h"
 
 #include <gtest/gtest.h>
 
@@ -101,11 +102,7 @@ TEST(ParamTables, FailingAddParamStopsTheSetupWithItsCode) {
     ASSERT_EQ(instance->globalSetup(), PF_Err_NONE);
     instance->diagnostics().failCall("add_param", 7, 3);
     EXPECT_EQ(instance->paramsSetup(), 7);
-    int added = 0;
-    for (const auto& call : instance->diagnostics().calls()) {
-        added += call.name == "add_param";
-    }
-    EXPECT_EQ(added, 3);
+    EXPECT_EQ(TestSupport::callCount(*instance, "add_param"), 3);
     EXPECT_EQ(instance->outData().num_params, 0) << "the count is written only on success";
 }
 

@@ -1,6 +1,7 @@
 #include "Util/AEGP_SuiteHandler.h"
 
 #include "FakeBasicSuite.h"
+#include "tests/support/ThrownCode.h"
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,8 @@
 #include <string>
 
 namespace {
+
+using TestSupport::thrownCode;
 
 struct SuiteCase {
     const char* name;
@@ -26,15 +29,6 @@ const SuiteCase suiteCases[] = {
     {"AEGP Utility Suite", 7, [](const AEGP_SuiteHandler& h) { return h.UtilitySuite3(); }},
     {"PF Param Utils Suite", 2, [](const AEGP_SuiteHandler& h) { return h.ParamUtilsSuite1(); }},
 };
-
-int thrownCode(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (int code) {
-        return code;
-    }
-    return 0;
-}
 
 TEST(AEGP_SuiteHandler, NullBasicSuiteThrows516) {
     EXPECT_EQ(thrownCode([] { AEGP_SuiteHandler handler(nullptr); }), 516);
