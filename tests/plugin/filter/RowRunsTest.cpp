@@ -1,7 +1,10 @@
 // The searches that find where a row's runs end, against worked values and against scanning every
 // pixel.
 
+#include "Ondrel/Filter/OndrelGridZones.h"
+#include "Ondrel/Filter/OndrelRowCuts.h"
 #include "Ondrel/Filter/OndrelRowRuns.h"
+#include "Ondrel/Filter/OndrelValleyZones.h"
 
 #include <gtest/gtest.h>
 
