@@ -1,9 +1,12 @@
 #include "cli/render/ExistingFrames.h"
 
 #include "cli/image/ImageFiles.h"
+#include "cli/render/FrameRecord.h"
+#include "cli/terminal/TemporaryFile.h"
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <thread>
 
 namespace OndrelCli {
@@ -20,6 +23,14 @@ std::vector<ExistingFrame> existingFrames(const Shot& shot, int threads) {
     } else if (!shot.input->isSequence()) {
         const InputImage input(shot.input->path());
         layer.emplace(input.width(), input.height());
+    }
+    // Read before the threads start, one record for each folder the frames lie in.
+    std::map<fs::path, FrameRecord> records;
+    for (const int n : shot.frames) {
+        const fs::path folder = folderOf(linkedFile(shot.output->frame(n)));
+        if (!records.contains(folder)) {
+            records.emplace(folder, FrameRecord(folder));
+        }
     }
     std::atomic<std::size_t> next = 0;
     const auto check = [&] {
@@ -38,6 +49,11 @@ std::vector<ExistingFrame> existingFrames(const Shot& shot, int threads) {
                 }();
             } catch (const std::exception&) {
                 continue; // rendering it says what is wrong with its input
+            }
+            const FrameRecord& record = records.at(folderOf(linkedFile(file)));
+            if (record.vouchesFor(file, frame.scaledWidth(), frame.scaledHeight(), shot.depth)) {
+                found[i] = ExistingFrame{State::Whole, {}};
+                continue;
             }
             const auto why =
                 whyNotWhole(file, frame.scaledWidth(), frame.scaledHeight(), shot.depth);

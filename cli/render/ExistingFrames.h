@@ -1,8 +1,9 @@
 #pragma once
 
 // The frames of a sequence that --skip-existing leaves alone: those whose file is there and
-// whole, read to its last pixel, of the size and channel depth the shot renders it at (from its
-// input frame's size). The files are read on several threads at once.
+// whole, of the size and channel depth the shot renders it at (from its input frame's size). A
+// frame that ondrel finished and recorded (FrameRecord.h) is known so from the record; any other
+// is read to its last pixel, on several threads at once.
 
 #include "cli/shot/Shot.h"
 

@@ -7,6 +7,7 @@
 #include "cli/image/ImageFiles.h"
 #include "cli/render/ExistingFrames.h"
 #include "cli/render/FileRoles.h"
+#include "cli/render/FrameRecord.h"
 #include "cli/shot/RenderLimits.h"
 #include "cli/terminal/Progress.h"
 #include "cli/terminal/SequenceProgress.h"
@@ -206,8 +207,13 @@ private:
         writer.hand([this, &task, output, rendering] {
             _failingStops(task, [&] {
                 const auto writing = Clock::now();
-                m_timings.time(Timings::writing,
-                               [&] { writeImage(*output, task.output, m_shot.compression); });
+                m_timings.time(Timings::writing, [&] {
+                    writeImage(*output, task.output, m_shot.compression);
+                    if (m_shot.isSequence()) {
+                        recordFinishedFrame(task.output, output->width(), output->height(),
+                                            m_shot.depth);
+                    }
+                });
                 ++m_written;
                 if (m_progress != nullptr) {
                     // The frame's own time, not the time it waited for the writer.
@@ -254,9 +260,11 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
         return;
     }
     checkWritable(shot.output->frame(shot.frames.front()), shot.depth);
+    const auto checking = std::chrono::steady_clock::now();
     const std::vector<ExistingFrame> existing =
         control.skipExisting ? existingFrames(shot, OfflineHost::usableProcessors())
                              : std::vector<ExistingFrame>(shot.frames.size());
+    const std::chrono::duration<double> checked = std::chrono::steady_clock::now() - checking;
     std::vector<fs::path> files;
     for (std::size_t i = 0; i < shot.frames.size(); ++i) {
         files.push_back(shot.output->frame(shot.frames[i]));
@@ -268,6 +276,9 @@ void renderShot(const GlobalOptions& global, const Shot& shot, const RenderContr
     removeLeftoverTemporaries(files);
     SequenceProgress progress(shot.frames.size(), SequenceProgress::styleFor(control.quiet));
     const SaidOnSignal interrupted([&progress] { progress.interrupted(); });
+    if (control.skipExisting) {
+        progress.checked(checked.count());
+    }
     std::vector<FrameTask> tasks;
     for (std::size_t i = 0; i < shot.frames.size(); ++i) {
         const int n = shot.frames[i];

@@ -50,6 +50,11 @@ SequenceProgress::Style SequenceProgress::styleFor(bool quiet) {
     return quiet ? Style::Quiet : ::isatty(STDERR_FILENO) != 0 ? Style::Bar : Style::Lines;
 }
 
+void SequenceProgress::checked(double seconds) {
+    std::lock_guard lock(m_mutex);
+    m_checking = seconds;
+}
+
 void SequenceProgress::skipped(int frame, const std::filesystem::path& file) {
     std::lock_guard lock(m_mutex);
     ++m_skipped;
@@ -158,8 +163,11 @@ void SequenceProgress::finish(bool stopped) {
                       m_slowest->second);
         summary += text;
     }
-    if (m_skipped > 0) {
+    if (m_skipped > 0 || m_checking) {
         summary += "; " + std::to_string(m_skipped) + " already there";
+    }
+    if (m_checking) {
+        summary += ", checked in " + duration(*m_checking, true);
     }
     if (stopped) {
         summary += "; " + std::to_string(m_frames - m_rendered - m_skipped) + " not rendered";

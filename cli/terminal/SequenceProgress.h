@@ -25,6 +25,8 @@ public:
     // Bar on a terminal, else lines; quiet when asked.
     static Style styleFor(bool quiet);
 
+    // The time spent finding which frames are there and whole, told apart from rendering's.
+    void checked(double seconds);
     void skipped(int frame, const std::filesystem::path& file);
     // A frame whose file is there but not whole, to be rendered again: one line on stderr that
     // says why, in every style.
@@ -49,6 +51,7 @@ private:
     std::mutex m_mutex;
     std::size_t m_rendered = 0;
     std::size_t m_skipped = 0;
+    std::optional<double> m_checking;                // seconds
     std::optional<std::pair<int, double>> m_slowest; // frame and seconds
     Clock::time_point m_drawn;
     bool m_barShown = false;
