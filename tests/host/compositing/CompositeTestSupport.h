@@ -4,6 +4,7 @@
 // pixels of the three depths.
 
 #include "host/compositing/Composite.h"
+#include "tests/support/PixelDepths.h"
 
 #include <gtest/gtest.h>
 
@@ -16,23 +17,9 @@
 namespace CompositeTest {
 
 using OfflineHost::PixelDepth;
-
-template <typename Pixel>
-constexpr PixelDepth depthOf() {
-    if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
-        return PixelDepth::Bits8;
-    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
-        return PixelDepth::Bits16;
-    } else {
-        return PixelDepth::Float32;
-    }
-}
-
-template <typename Pixel>
-Pixel makePixel(double a, double r, double g, double b) {
-    using C = decltype(Pixel::alpha);
-    return Pixel{static_cast<C>(a), static_cast<C>(r), static_cast<C>(g), static_cast<C>(b)};
-}
+using TestSupport::Depth;
+using TestSupport::makePixel;
+using TestSupport::PixelTypes;
 
 template <typename Pixel>
 std::array<double, 4> argb(const Pixel& p) {
@@ -144,7 +131,7 @@ Pixel compositeOne(const Pixel& backdrop, const Pixel& source, const PF_Composit
     src.at(0, 0) = source;
     dst.at(0, 0) = backdrop;
     EXPECT_EQ(
-        OfflineHost::transferRect(src.world, nullptr, mode, 0, 0, dst.world, depthOf<Pixel>()),
+        OfflineHost::transferRect(src.world, nullptr, mode, 0, 0, dst.world, Depth<Pixel>::host),
         PF_Err_NONE);
     return dst.at(0, 0);
 }

@@ -17,8 +17,7 @@ using OfflineHost::fillRect;
 template <typename Pixel>
 class CopyFill : public ::testing::Test {};
 
-using Depths = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
-TYPED_TEST_SUITE(CopyFill, Depths);
+TYPED_TEST_SUITE(CopyFill, PixelTypes);
 
 constexpr A_long longMax = std::numeric_limits<A_long>::max();
 constexpr A_long longMin = std::numeric_limits<A_long>::min();
@@ -68,7 +67,7 @@ TYPED_TEST(CopyFill, CopiesTheCommonTopLeftPartClippedToBothWorlds) {
         TestWorld<Pixel> dst(5, 4);
         dst.pattern(100);
         ASSERT_EQ(copyRect(src.world, dst.world, c.hasSrcRect ? &c.srcRect : nullptr,
-                           c.hasDstRect ? &c.dstRect : nullptr, depthOf<Pixel>()),
+                           c.hasDstRect ? &c.dstRect : nullptr, Depth<Pixel>::host),
                   PF_Err_NONE)
             << c.name;
         for (A_long y = 0; y < 4; ++y) {
@@ -92,11 +91,12 @@ TYPED_TEST(CopyFill, CopiesWithinOneWorldInBothDirections) {
 
     TestWorld<Pixel> down(5, 4);
     down.pattern(0);
-    ASSERT_EQ(copyRect(down.world, down.world, &upperLeft, &lowerRight, depthOf<Pixel>()),
+    ASSERT_EQ(copyRect(down.world, down.world, &upperLeft, &lowerRight, Depth<Pixel>::host),
               PF_Err_NONE);
     TestWorld<Pixel> up(5, 4);
     up.pattern(0);
-    ASSERT_EQ(copyRect(up.world, up.world, &lowerRight, &upperLeft, depthOf<Pixel>()), PF_Err_NONE);
+    ASSERT_EQ(copyRect(up.world, up.world, &lowerRight, &upperLeft, Depth<Pixel>::host),
+              PF_Err_NONE);
     for (A_long y = 0; y < 3; ++y) {
         for (A_long x = 0; x < 3; ++x) {
             EXPECT_EQ(argb(down.at(x + 1, y + 1)), argb(original.at(x, y)));
@@ -114,7 +114,7 @@ TYPED_TEST(CopyFill, FillsTheRectangleInsideTheWorld) {
     TestWorld<Pixel> part(5, 4);
     part.pattern(0);
     const PF_LRect rect{-2, 1, 2, 9};
-    ASSERT_EQ(fillRect(part.world, &rect, &value, depthOf<Pixel>()), PF_Err_NONE);
+    ASSERT_EQ(fillRect(part.world, &rect, &value, Depth<Pixel>::host), PF_Err_NONE);
     for (A_long y = 0; y < 4; ++y) {
         for (A_long x = 0; x < 5; ++x) {
             const bool inside = x < 2 && y >= 1;
@@ -126,7 +126,7 @@ TYPED_TEST(CopyFill, FillsTheRectangleInsideTheWorld) {
 
     TestWorld<Pixel> whole(5, 4);
     whole.pattern(0);
-    ASSERT_EQ(fillRect(whole.world, nullptr, &value, depthOf<Pixel>()), PF_Err_NONE);
+    ASSERT_EQ(fillRect(whole.world, nullptr, &value, Depth<Pixel>::host), PF_Err_NONE);
     for (A_long y = 0; y < 4; ++y) {
         for (A_long x = 0; x < 5; ++x) {
             EXPECT_EQ(argb(whole.at(x, y)), argb(value));
@@ -135,7 +135,7 @@ TYPED_TEST(CopyFill, FillsTheRectangleInsideTheWorld) {
     EXPECT_TRUE(whole.paddingIntact());
 
     const PF_LRect outside{5, 0, longMax, 4};
-    ASSERT_EQ(fillRect(part.world, &outside, &value, depthOf<Pixel>()), PF_Err_NONE);
+    ASSERT_EQ(fillRect(part.world, &outside, &value, Depth<Pixel>::host), PF_Err_NONE);
     EXPECT_TRUE(part.paddingIntact());
 }
 
@@ -143,7 +143,7 @@ TYPED_TEST(CopyFill, FillsTheRectangleInsideTheWorld) {
 // with memset. Both ways, with and without padding, must give every pixel and nothing more.
 TYPED_TEST(CopyFill, WholeBlocksAndRepeatedBytesGiveTheSamePixels) {
     using Pixel = TypeParam;
-    const PixelDepth depth = depthOf<Pixel>();
+    const PixelDepth depth = Depth<Pixel>::host;
     for (const A_long padding : {0, 3}) {
         TestWorld<Pixel> src(5, 4, padding);
         src.pattern(0);
@@ -191,7 +191,7 @@ TEST(CopyFillFloat, FillKeepsOverbrightValues) {
 
 TYPED_TEST(CopyFill, RefusesMissingPixelsWithoutWriting) {
     using Pixel = TypeParam;
-    const PixelDepth depth = depthOf<Pixel>();
+    const PixelDepth depth = Depth<Pixel>::host;
     TestWorld<Pixel> src(4, 3);
     src.pattern(0);
     TestWorld<Pixel> dst(4, 3);

@@ -188,7 +188,7 @@ template <typename Pixel>
     const PF_EffectWorld& fromExpected = ontoItself ? expected.world : src.world;
     const PF_LRect* rect = withRect ? &srcRect : nullptr;
     const PF_Err err =
-        OfflineHost::transferRect(from, rect, mode, dstX, dstY, dst.world, depthOf<Pixel>());
+        OfflineHost::transferRect(from, rect, mode, dstX, dstY, dst.world, Depth<Pixel>::host);
     const PF_Err expectedErr =
         referenceTransferRect<Pixel>(fromExpected, rect, mode, dstX, dstY, expected.world);
     std::string where;
@@ -205,8 +205,7 @@ template <typename Pixel>
 template <typename Pixel>
 class TransferEquivalence : public ::testing::Test {};
 
-using Depths = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
-TYPED_TEST_SUITE(TransferEquivalence, Depths);
+TYPED_TEST_SUITE(TransferEquivalence, PixelTypes);
 
 TYPED_TEST(TransferEquivalence, RandomCasesMatchTheStraightforwardEvaluation) {
     const std::uint64_t cases = environmentNumber("ONDREL_EQUIVALENCE_CASES", 1500);
@@ -251,7 +250,7 @@ void expectOpaqueSourceStoredExactly(int sourceValues) {
     }
     const PF_CompositeMode mode = compositeMode(PF_Xfer_IN_FRONT);
     ASSERT_EQ(
-        OfflineHost::transferRect(src.world, nullptr, mode, 0, 0, dst.world, depthOf<Pixel>()),
+        OfflineHost::transferRect(src.world, nullptr, mode, 0, 0, dst.world, Depth<Pixel>::host),
         PF_Err_NONE);
     ASSERT_EQ(referenceTransferRect<Pixel>(src.world, nullptr, mode, 0, 0, expected.world),
               PF_Err_NONE);

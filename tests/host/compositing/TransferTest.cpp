@@ -185,11 +185,11 @@ void expectAddMatchesLinearDodge() {
     for (const A_u_short opacity : std::initializer_list<A_u_short>{32768, 21000, 7}) {
         const A_u_char opacity8 = static_cast<A_u_char>(opacity * 255 / 32768);
         ASSERT_EQ(transferRect(src.world, nullptr, compositeMode(PF_Xfer_ADD, opacity8, opacity), 0,
-                               0, add.world, depthOf<Pixel>()),
+                               0, add.world, Depth<Pixel>::host),
                   PF_Err_NONE);
         ASSERT_EQ(transferRect(src.world, nullptr,
                                compositeMode(PF_Xfer_LINEAR_DODGE, opacity8, opacity), 0, 0,
-                               dodge.world, depthOf<Pixel>()),
+                               dodge.world, Depth<Pixel>::host),
                   PF_Err_NONE);
         for (A_long y = 0; y < size; ++y) {
             for (A_long x = 0; x < size; ++x) {
@@ -208,8 +208,7 @@ TEST(TransferAdd, IntegerDepthsCompositeAsLinearDodge) {
 template <typename Pixel>
 class TransferAtDepth : public ::testing::Test {};
 
-using Depths = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
-TYPED_TEST_SUITE(TransferAtDepth, Depths);
+TYPED_TEST_SUITE(TransferAtDepth, PixelTypes);
 
 TYPED_TEST(TransferAtDepth, ZeroOpacityAndTransparentSourceChangeNothing) {
     using Pixel = TypeParam;
@@ -222,7 +221,7 @@ TYPED_TEST(TransferAtDepth, ZeroOpacityAndTransparentSourceChangeNothing) {
     for (const PF_TransferMode xfer :
          {PF_Xfer_IN_FRONT, PF_Xfer_DISSOLVE, PF_Xfer_ALPHA_ADD, PF_Xfer_MULTIPLY, PF_Xfer_HUE}) {
         ASSERT_EQ(transferRect(src.world, nullptr, compositeMode(xfer, 0, 0), 0, 0, dst.world,
-                               depthOf<Pixel>()),
+                               Depth<Pixel>::host),
                   PF_Err_NONE);
         const std::vector<Pixel> after = dst.pixels();
         for (std::size_t i = 0; i < before.size(); ++i) {
@@ -231,7 +230,7 @@ TYPED_TEST(TransferAtDepth, ZeroOpacityAndTransparentSourceChangeNothing) {
     }
     // a fully transparent source pixel at full opacity leaves its destination pixel as it was
     ASSERT_EQ(transferRect(src.world, nullptr, compositeMode(PF_Xfer_MULTIPLY), 0, 0, dst.world,
-                           depthOf<Pixel>()),
+                           Depth<Pixel>::host),
               PF_Err_NONE);
     EXPECT_EQ(argb(dst.at(1, 1)), argb(unitPixel<Pixel>(.5, .25, .5, .75)));
     EXPECT_NE(argb(dst.at(0, 1)), argb(unitPixel<Pixel>(.5, .25, .5, .75)));
@@ -247,7 +246,7 @@ TYPED_TEST(TransferAtDepth, DissolveIsDeterministicPerSeedAndKeepsWholePixels) {
         dst.fill(backdrop);
         EXPECT_EQ(transferRect(src.world, nullptr,
                                compositeMode(PF_Xfer_DISSOLVE, opacity, opacitySu, false, seed), 0,
-                               0, dst.world, depthOf<Pixel>()),
+                               0, dst.world, Depth<Pixel>::host),
                   PF_Err_NONE);
         std::vector<Array4> out;
         for (const Pixel& p : dst.pixels()) {
@@ -326,7 +325,7 @@ TYPED_TEST(TransferAtDepth, ClipsToBothWorlds) {
         dst.pattern(100);
         ASSERT_EQ(transferRect(src.world, c.hasSrcRect ? &c.srcRect : nullptr,
                                compositeMode(PF_Xfer_IN_FRONT), c.dstX, c.dstY, dst.world,
-                               depthOf<Pixel>()),
+                               Depth<Pixel>::host),
                   PF_Err_NONE)
             << c.name;
         for (A_long y = 0; y < 4; ++y) {
@@ -350,7 +349,7 @@ TYPED_TEST(TransferAtDepth, OntoItselfReadsTheOriginalPixels) {
     original.pattern(0);
     const PF_LRect rect{0, 0, 4, 3};
     ASSERT_EQ(transferRect(world.world, &rect, compositeMode(PF_Xfer_IN_FRONT), 1, 1, world.world,
-                           depthOf<Pixel>()),
+                           Depth<Pixel>::host),
               PF_Err_NONE);
     for (A_long y = 1; y < 4; ++y) {
         for (A_long x = 1; x < 5; ++x) {
@@ -375,7 +374,7 @@ TYPED_TEST(TransferAtDepth, RefusesUnknownModesAndUnusableWorldsWithoutWriting) 
         }
         return true;
     };
-    const PixelDepth depth = depthOf<Pixel>();
+    const PixelDepth depth = Depth<Pixel>::host;
 
     for (const PF_TransferMode xfer : std::initializer_list<PF_TransferMode>{
              PF_Xfer_NONE, PF_Xfer_COPY, PF_Xfer_BEHIND, PF_Xfer_MULTIPLY_ALPHA,

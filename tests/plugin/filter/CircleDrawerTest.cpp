@@ -102,7 +102,7 @@ TYPED_TEST(CircleDrawerTest, APointAQuarterInsideGetsAQuarterCoverage) {
     ASSERT_EQ(region, Rect(5, 5, 15, 15));
     // Pixel (13, 10) of the source lies 3 from the centre.
     const TypeParam pixel = scratch.getPixels<TypeParam>().row(5)[8];
-    EXPECT_EQ(pixel.alpha, TestFixture::D::alpha(0.25));
+    EXPECT_EQ(pixel.alpha, drawnAlpha<TypeParam>(0.25));
     if constexpr (std::is_same_v<TypeParam, PF_Pixel>) {
         EXPECT_EQ(pixel.alpha, 64);
     }

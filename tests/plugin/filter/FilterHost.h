@@ -1,5 +1,5 @@
-// The host fixture for running drawers directly, the per-depth facts the filter tests compute their
-// expected pixels from, the pixel a fill and a stroke coverage must make, and a fixture that
+// What the filter tests compute their expected pixels from: the values a coverage and a colour
+// become at each depth, the pixel a fill and a stroke coverage must make; and a fixture that
 // renders a drawer over a source world of any size and origin and compares every pixel of its
 // scratch layer with an expectation.
 #pragma once
@@ -10,77 +10,63 @@
 #include "Ondrel/OndrelLayer.h"
 #include "host/pixels/World.h"
 #include "tests/support/HostFixture.h"
+#include "tests/support/PixelDepths.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <sstream>
 #include <string>
+#include <type_traits>
 
 namespace FilterTests {
 
 using OfflineHost::PixelDepth;
 
-template <typename Pixel>
-struct Depth;
+using TestSupport::Depth;
+using TestSupport::HostFixture;
+using TestSupport::PixelTypes;
+using TestSupport::samePixel;
 
 // Coverage a and colour channel c as the drawers must write them: a * M + 0.5 in double, c * M +
-// 0.5 in float, each clamped to 0..M and truncated; float pixels take both as they are.
-template <>
-struct Depth<PF_Pixel> {
-    static constexpr int bpc = Ondrel::bpc8;
-    static constexpr PixelDepth host = PixelDepth::Bits8;
-    static A_u_char alpha(double a) { return static_cast<A_u_char>(clampM(a * 255.0 + 0.5, 255)); }
-    static A_u_char channel(float c) {
-        return static_cast<A_u_char>(clampM(static_cast<double>(c * 255.0f + 0.5f), 255));
+// 0.5 in float, each clamped to 0..M and truncated (M the depth's white); float pixels take both
+// as they are.
+inline double clampM(double v, double m) {
+    return v < 0 ? 0 : (v > m ? m : std::trunc(v));
+}
+
+template <typename Pixel>
+decltype(Pixel::alpha) drawnAlpha(double a) {
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        return static_cast<float>(a);
+    } else {
+        constexpr double m = Depth<Pixel>::white;
+        return static_cast<decltype(Pixel::alpha)>(clampM(a * m + 0.5, m));
     }
-    static double clampM(double v, double m) { return v < 0 ? 0 : (v > m ? m : std::trunc(v)); }
-};
-template <>
-struct Depth<PF_Pixel16> {
-    static constexpr int bpc = Ondrel::bpc16;
-    static constexpr PixelDepth host = PixelDepth::Bits16;
-    static A_u_short alpha(double a) {
-        return static_cast<A_u_short>(Depth<PF_Pixel>::clampM(a * 32768.0 + 0.5, 32768));
+}
+
+template <typename Pixel>
+decltype(Pixel::alpha) drawnChannel(float c) {
+    if constexpr (std::is_same_v<Pixel, PF_PixelFloat>) {
+        return c;
+    } else {
+        constexpr double m = Depth<Pixel>::white;
+        return static_cast<decltype(Pixel::alpha)>(
+            clampM(static_cast<double>(c * static_cast<float>(m) + 0.5f), m));
     }
-    static A_u_short channel(float c) {
-        return static_cast<A_u_short>(
-            Depth<PF_Pixel>::clampM(static_cast<double>(c * 32768.0f + 0.5f), 32768));
-    }
-};
-template <>
-struct Depth<PF_PixelFloat> {
-    static constexpr int bpc = Ondrel::bpc32;
-    static constexpr PixelDepth host = PixelDepth::Float32;
-    static float alpha(double a) { return static_cast<float>(a); }
-    static float channel(float c) { return c; }
-};
+}
 
 // A pixel of colour (red, green, blue) with the given coverage as alpha.
 template <typename Pixel>
 Pixel coveredPixel(double coverage, float red, float green, float blue) {
     Pixel p{};
-    p.alpha = Depth<Pixel>::alpha(coverage);
-    p.red = Depth<Pixel>::channel(red);
-    p.green = Depth<Pixel>::channel(green);
-    p.blue = Depth<Pixel>::channel(blue);
+    p.alpha = drawnAlpha<Pixel>(coverage);
+    p.red = drawnChannel<Pixel>(red);
+    p.green = drawnChannel<Pixel>(green);
+    p.blue = drawnChannel<Pixel>(blue);
     return p;
 }
-
-template <typename Pixel>
-::testing::AssertionResult samePixel(const Pixel& actual, const Pixel& expected) {
-    if (std::memcmp(&actual, &expected, sizeof(Pixel)) == 0) {
-        return ::testing::AssertionSuccess();
-    }
-    return ::testing::AssertionFailure()
-           << "got (" << +actual.alpha << ", " << +actual.red << ", " << +actual.green << ", "
-           << +actual.blue << "), expected (" << +expected.alpha << ", " << +expected.red << ", "
-           << +expected.green << ", " << +expected.blue << ")";
-}
-
-using TestSupport::HostFixture;
 
 // A drawer's parameters at scale 1 and full opacity, in the colours every drawer test expects;
 // the fill's alpha is 0, which must not matter. mode is the "Mode" popup's number.
@@ -218,7 +204,5 @@ protected:
 
     std::optional<OfflineHost::World> m_world;
 };
-
-using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
 
 } // namespace FilterTests

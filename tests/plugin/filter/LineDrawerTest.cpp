@@ -252,7 +252,7 @@ TYPED_TEST(LineDrawerTest, StrokeLiesOverTheFill) {
         // n 2: full fill, stroke 1 * (1 - 0.25) = 0.75, alpha 191; over the fill k = 64 * 255 /
         // 255 and each channel is (fill * 64 + stroke * 191) / 255.
         const auto mix = [](float f, float s) {
-            return (TestFixture::D::channel(f) * 64 + TestFixture::D::channel(s) * 191) / 255;
+            return (drawnChannel<TypeParam>(f) * 64 + drawnChannel<TypeParam>(s) * 191) / 255;
         };
         const PF_Pixel mixed = this->at(scratch, region, 25, 22);
         EXPECT_EQ(mixed.alpha, 255);

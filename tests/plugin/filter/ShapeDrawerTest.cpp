@@ -15,6 +15,7 @@ namespace {
 
 using FilterTests::coveredPixel;
 using FilterTests::Depth;
+using FilterTests::PixelTypes;
 using FilterTests::samePixel;
 using Ondrel::ColorFloat;
 using Ondrel::Coverage;
@@ -62,7 +63,6 @@ protected:
     }
 };
 
-using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
 TYPED_TEST_SUITE(ShapeDrawerTest, PixelTypes);
 
 // Fill coverages become alpha by the depth's conversion, colours by theirs; coverage exactly

@@ -1,4 +1,5 @@
 #include "Ondrel/OndrelBlend.h"
+#include "tests/support/PixelDepths.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,8 @@
 #include <vector>
 
 namespace {
+
+using TestSupport::makePixel;
 
 std::vector<std::string> popupItems() {
     std::vector<std::string> items;
@@ -96,17 +99,6 @@ TEST(BlendModeCatalogue, PopupItemsNumbersAndTransferModes) {
 
 // ---------------------------------------------------------------------------------------------
 // Independent references for the integer depths, in signed 64-bit arithmetic.
-
-template <typename P>
-P makePixel(std::int64_t a, std::int64_t r, std::int64_t g, std::int64_t b) {
-    using C = decltype(P{}.alpha);
-    P p{};
-    p.alpha = static_cast<C>(a);
-    p.red = static_cast<C>(r);
-    p.green = static_cast<C>(g);
-    p.blue = static_cast<C>(b);
-    return p;
-}
 
 template <typename P>
 P referenceOver(const P& bd, const P& src, std::int64_t full) {

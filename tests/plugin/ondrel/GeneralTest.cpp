@@ -1,4 +1,5 @@
 #include "Ondrel/OndrelGeneral.h"
+#include "tests/support/PixelDepths.h"
 
 #include <gtest/gtest.h>
 
@@ -13,6 +14,7 @@ namespace {
 using Ondrel::ColorFloat;
 using Ondrel::Rect;
 using Ondrel::Vector;
+using TestSupport::makePixel;
 
 // Used per pixel and copied into host-owned memory: they must stay plain values.
 static_assert(std::is_trivially_copyable_v<Rect>);
@@ -26,24 +28,6 @@ static_assert(offsetof(ColorFloat<float>, red) == offsetof(PF_PixelFloat, red));
 static_assert(offsetof(ColorFloat<float>, green) == offsetof(PF_PixelFloat, green));
 static_assert(offsetof(ColorFloat<float>, blue) == offsetof(PF_PixelFloat, blue));
 static_assert(sizeof(Rect) == sizeof(PF_LRect));
-
-PF_Pixel pixel8(int a, int r, int g, int b) {
-    PF_Pixel p{};
-    p.alpha = static_cast<A_u_char>(a);
-    p.red = static_cast<A_u_char>(r);
-    p.green = static_cast<A_u_char>(g);
-    p.blue = static_cast<A_u_char>(b);
-    return p;
-}
-
-PF_Pixel16 pixel16(int a, int r, int g, int b) {
-    PF_Pixel16 p{};
-    p.alpha = static_cast<A_u_short>(a);
-    p.red = static_cast<A_u_short>(r);
-    p.green = static_cast<A_u_short>(g);
-    p.blue = static_cast<A_u_short>(b);
-    return p;
-}
 
 template <typename P>
 void expectPixel(const P& p, int a, int r, int g, int b) {
@@ -61,7 +45,7 @@ TYPED_TEST_SUITE(ColorRoundTrip, Precisions);
 // Different values in each channel, so a swapped channel shows up.
 TYPED_TEST(ColorRoundTrip, Every8BitValueSurvives) {
     for (int p = 0; p <= 255; ++p) {
-        const PF_Pixel in = pixel8(p, 255 - p, (p + 85) % 256, (p * 7) % 256);
+        const PF_Pixel in = makePixel<PF_Pixel>(p, 255 - p, (p + 85) % 256, (p * 7) % 256);
         const ColorFloat<TypeParam> c(in);
         const PF_Pixel viaMember = c;
         const PF_Pixel viaFree = Ondrel::aePixel8(c);
@@ -72,7 +56,8 @@ TYPED_TEST(ColorRoundTrip, Every8BitValueSurvives) {
 
 TYPED_TEST(ColorRoundTrip, Every16BitValueSurvives) {
     for (int p = 0; p <= 32768; ++p) {
-        const PF_Pixel16 in = pixel16(p, 32768 - p, (p + 1000) % 32769, (p * 7) % 32769);
+        const PF_Pixel16 in =
+            makePixel<PF_Pixel16>(p, 32768 - p, (p + 1000) % 32769, (p * 7) % 32769);
         const ColorFloat<TypeParam> c(in);
         const PF_Pixel16 viaMember = c;
         const PF_Pixel16 viaFree = Ondrel::aePixel16(c);
@@ -86,15 +71,15 @@ TYPED_TEST(ColorRoundTrip, Every16BitValueSurvives) {
 TYPED_TEST(ColorRoundTrip, ReadingScalesByDivision) {
     using T = TypeParam;
     for (int p = 0; p <= 255; ++p) {
-        const ColorFloat<T> c(pixel8(0, p, 0, 0));
+        const ColorFloat<T> c(makePixel<PF_Pixel>(0, p, 0, 0));
         EXPECT_EQ(c.red, static_cast<T>(p) / T(255)) << p;
-        const ColorFloat<T> raw(pixel8(0, p, 0, 0), false);
+        const ColorFloat<T> raw(makePixel<PF_Pixel>(0, p, 0, 0), false);
         EXPECT_EQ(raw.red, static_cast<T>(p));
     }
     for (int p = 0; p <= 32768; p += 7) {
-        const ColorFloat<T> c(pixel16(0, 0, p, 0));
+        const ColorFloat<T> c(makePixel<PF_Pixel16>(0, 0, p, 0));
         EXPECT_EQ(c.green, static_cast<T>(p) / T(32768)) << p;
-        const ColorFloat<T> raw(pixel16(0, 0, p, 0), false);
+        const ColorFloat<T> raw(makePixel<PF_Pixel16>(0, 0, p, 0), false);
         EXPECT_EQ(raw.green, static_cast<T>(p));
     }
 }

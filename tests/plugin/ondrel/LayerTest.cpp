@@ -4,12 +4,12 @@
 #include "host/pixels/World.h"
 #include "tests/support/CallLog.h"
 #include "tests/support/HostFixture.h"
+#include "tests/support/PixelDepths.h"
 #include "tests/support/ThrownCode.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <optional>
 #include <type_traits>
 
@@ -22,46 +22,29 @@ using Ondrel::Layer;
 using Ondrel::Rect;
 using Ondrel::Vector;
 using TestSupport::callCount;
+using TestSupport::Depth;
 using TestSupport::HostFixture;
+using TestSupport::makePixel;
+using TestSupport::PixelTypes;
+using TestSupport::samePixel;
 using TestSupport::thrownCode;
-
-template <typename Pixel>
-struct Depth;
 
 // Fill colour (alpha 0.5, red 1, green 0.25, blue 2) at each depth, by the conversion rules:
 // v * M + 0.5 clamped to 0..M and truncated at 8 and 16 bits, copied unclamped in float.
-template <>
-struct Depth<PF_Pixel> {
-    static constexpr int bpc = Ondrel::bpc8;
-    static constexpr PixelDepth host = PixelDepth::Bits8;
-    static PF_Pixel filled() { return {128, 255, 64, 255}; }
-};
-template <>
-struct Depth<PF_Pixel16> {
-    static constexpr int bpc = Ondrel::bpc16;
-    static constexpr PixelDepth host = PixelDepth::Bits16;
-    static PF_Pixel16 filled() { return {16384, 32768, 8192, 32768}; }
-};
-template <>
-struct Depth<PF_PixelFloat> {
-    static constexpr int bpc = Ondrel::bpc32;
-    static constexpr PixelDepth host = PixelDepth::Float32;
-    static PF_PixelFloat filled() { return {0.5f, 1.0f, 0.25f, 2.0f}; }
-};
-
 template <typename Pixel>
-bool samePixel(const Pixel& a, const Pixel& b) {
-    return std::memcmp(&a, &b, sizeof(Pixel)) == 0;
+Pixel filledPixel() {
+    if constexpr (std::is_same_v<Pixel, PF_Pixel>) {
+        return {128, 255, 64, 255};
+    } else if constexpr (std::is_same_v<Pixel, PF_Pixel16>) {
+        return {16384, 32768, 8192, 32768};
+    } else {
+        return {0.5f, 1.0f, 0.25f, 2.0f};
+    }
 }
 
 template <typename Pixel>
 Pixel patternPixel(int x, int y) {
-    Pixel p{};
-    p.alpha = static_cast<decltype(p.alpha)>(1 + x);
-    p.red = static_cast<decltype(p.red)>(10 + y);
-    p.green = static_cast<decltype(p.green)>(x * y);
-    p.blue = static_cast<decltype(p.blue)>(7);
-    return p;
+    return makePixel<Pixel>(1 + x, 10 + y, x * y, 7);
 }
 
 template <typename Pixel>
@@ -70,7 +53,6 @@ protected:
     using D = Depth<Pixel>;
 };
 
-using PixelTypes = ::testing::Types<PF_Pixel, PF_Pixel16, PF_PixelFloat>;
 TYPED_TEST_SUITE(LayerDepthTest, PixelTypes);
 
 // Padded rows: the stride comes from the row bytes, not the width, and pixel (x, y) of the
@@ -146,8 +128,7 @@ TYPED_TEST(LayerDepthTest, FillsTheWholeWorldWithTheConvertedColour) {
     EXPECT_EQ(layer.getError(), PF_Err_NONE);
     for (int y = 0; y < 2; ++y) {
         for (int x = 0; x < 3; ++x) {
-            EXPECT_TRUE(samePixel(world.at<Pixel>(x, y), TestFixture::D::filled()))
-                << x << "," << y;
+            EXPECT_TRUE(samePixel(world.at<Pixel>(x, y), filledPixel<Pixel>())) << x << "," << y;
         }
     }
     EXPECT_TRUE(this->m_host.diagnostics().account().unreleasedSuites.empty());
@@ -179,8 +160,8 @@ TYPED_TEST(LayerDepthTest, CopiesAndCompositesThroughTheHost) {
     solid.blendTo(copyLayer, solid.getSize(), Vector<int>(1, 1), 1.0, 0, false);
     ASSERT_EQ(solid.getError(), PF_Err_NONE);
     Pixel red{};
-    red.alpha = TestFixture::D::filled().red; // full scale at this depth
-    red.red = TestFixture::D::filled().red;
+    red.alpha = filledPixel<Pixel>().red; // full scale at this depth
+    red.red = filledPixel<Pixel>().red;
     EXPECT_TRUE(samePixel(copy.at<Pixel>(1, 1), red));
     EXPECT_TRUE(samePixel(copy.at<Pixel>(0, 1), patternPixel<Pixel>(0, 1)));
     EXPECT_TRUE(samePixel(copy.at<Pixel>(1, 0), patternPixel<Pixel>(1, 0)));
