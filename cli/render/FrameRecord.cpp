@@ -59,7 +59,7 @@ void recordFinishedFrame(const fs::path& frame, A_long width, A_long height,
          << nanoseconds(written.st_mtim) << '\t' << written.st_ino << '\t' << width << '\t'
          << height << '\t' << OfflineHost::bitsPerChannel(depth) << '\n';
     const fs::path record = folderOf(file) / frameRecordName;
-    const int fd = ::open(record.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int fd = ::open(record.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (fd < 0) {
         return;
     }

@@ -152,7 +152,7 @@ std::unique_ptr<OfflineHost::EffectInstance> Shot::applyEffect(const GlobalOptio
         if (effectOnCommandLine) {
             throw;
         }
-        throw CliError(e.what()); // the command line was right; the recipe named the effect
+        throw CliError(effectOrigin + ": " + e.what()); // the command line itself was right
     }
 }
 
@@ -181,6 +181,7 @@ Shot resolveShot(const Recipe& recipe, const std::filesystem::path& module) {
     shot.module = module;
     settings.read("effect", [&](const std::string& t) { shot.effect = t; });
     if (const Setting* s = recipe.setting("effect")) {
+        shot.effectOrigin = s->origin;
         shot.effectOnCommandLine = s->onCommandLine;
     }
     if (shot.effect.empty()) {

@@ -20,6 +20,7 @@ namespace OndrelCli {
 
 struct Shot {
     std::string effect;
+    std::string effectOrigin;         // where it was named, for a refusal
     bool effectOnCommandLine = false; // else named by a recipe
     std::filesystem::path module;
     std::optional<FramePattern> input; // none: the built-in layer

@@ -135,7 +135,12 @@ void SequenceProgress::_clearBar() {
 }
 
 void SequenceProgress::interrupted() {
-    std::lock_guard lock(m_mutex);
+    // A thread printing the progress would let go of it in far less; one that holds it while it
+    // waits for the signal thread never will (Signals.h).
+    std::unique_lock lock(m_mutex, std::chrono::seconds(1));
+    if (!lock) {
+        return;
+    }
     _clearBar();
     std::FILE* out = _terminal();
     std::fprintf(out,

@@ -48,7 +48,7 @@ private:
     const std::size_t m_frames;
     const Style m_style;
     const Clock::time_point m_start;
-    std::mutex m_mutex;
+    std::timed_mutex m_mutex;
     std::size_t m_rendered = 0;
     std::size_t m_skipped = 0;
     std::optional<double> m_checking;                // seconds

@@ -24,11 +24,32 @@ std::vector<std::function<void()>*> sayings; // in the order they were made
 constexpr int endingSignals[] = {SIGHUP,  SIGINT,  SIGTERM,   SIGQUIT, SIGALRM,
                                  SIGUSR1, SIGUSR2, SIGVTALRM, SIGPROF, SIGXCPU};
 
+// Removes the held files, says the last words when `speak`, and ends the process by `signal`.
+[[noreturn]] void end(int signal, bool speak) {
+    heldMutex.lock();
+    for (const RemovedOnSignal* file : held) {
+        ::unlink(file->file().c_str());
+    }
+    for (const auto* say : speak ? sayings : decltype(sayings){}) {
+        (*say)();
+    }
+    // The default action of the same signal, delivered to this thread, ends the process.
+    ::signal(signal, SIG_DFL);
+    sigset_t only;
+    sigemptyset(&only);
+    sigaddset(&only, signal);
+    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
+    ::raise(signal);
+    std::_Exit(128 + signal);
+}
+
+// Only a signal sent to the process is told of: endBySignal is called by a thread that may hold
+// what the last words need, for a reader gone away, which ends quietly as other tools do.
 [[noreturn]] void takeSignals(sigset_t signals) {
     int signal = 0;
     while (::sigwait(&signals, &signal) != 0) {
     }
-    endBySignal(signal);
+    end(signal, true);
 }
 
 } // namespace
@@ -52,21 +73,7 @@ void handleTerminationSignals() {
 }
 
 void endBySignal(int signal) {
-    heldMutex.lock();
-    for (const RemovedOnSignal* file : held) {
-        ::unlink(file->file().c_str());
-    }
-    for (const auto* say : sayings) {
-        (*say)();
-    }
-    // The default action of the same signal, delivered to this thread, ends the process.
-    ::signal(signal, SIG_DFL);
-    sigset_t only;
-    sigemptyset(&only);
-    sigaddset(&only, signal);
-    ::pthread_sigmask(SIG_UNBLOCK, &only, nullptr);
-    ::raise(signal);
-    std::_Exit(128 + signal);
+    end(signal, false);
 }
 
 RemovedOnSignal::RemovedOnSignal(const std::function<std::filesystem::path()>& create) {

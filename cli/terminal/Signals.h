@@ -23,7 +23,8 @@ namespace OndrelCli {
 void handleTerminationSignals();
 
 // Removes the files held at this moment and ends the process by `signal`, as the signal thread
-// does: for a failure that ends the command as the signal would, a reader gone away (SIGPIPE).
+// does but without last words (SaidOnSignal): for a failure that ends the command as the signal
+// would, a reader gone away (SIGPIPE).
 [[noreturn]] void endBySignal(int signal);
 
 // A file removed if a signal ends the process while this object holds it.
@@ -53,10 +54,11 @@ private:
     bool m_held = true;
 };
 
-// Last words if a signal ends the process while this object lives: `say` runs on the signal
-// thread once the held files are removed (to tell how far a sequence got). It may take a lock of
-// its own, but no lock that is held while a thread makes, reopens or releases a RemovedOnSignal.
-// Standard error may be held by then (QuietLibraries.h): `say` writes where it knows to.
+// Last words if a signal sent to the process ends it while this object lives: `say` runs on the
+// signal thread once the held files are removed (to tell how far a sequence got). A lock it takes
+// may be held by a thread that waits to make, reopen or release a RemovedOnSignal, which never
+// comes: `say` gives up on a lock it cannot have at once. Standard error may be held by then
+// (QuietLibraries.h): `say` writes where it knows to.
 class SaidOnSignal {
 public:
     explicit SaidOnSignal(std::function<void()> say);

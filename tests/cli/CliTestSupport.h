@@ -3,6 +3,8 @@
 // `ondrel render` run as a user runs it, in a folder of its own per test: the command's outcome,
 // the files it leaves, and images written and read with OpenImageIO.
 
+#include "cli/render/FrameRecord.h"
+
 #include <OpenImageIO/imageio.h>
 #include <gtest/gtest.h>
 
@@ -83,11 +85,14 @@ protected:
     // `ondrel render` with its arguments.
     Outcome ondrel(const std::string& arguments) const { return command("render " + arguments); }
 
-    // The names in the folder, or in one inside it.
+    // The names in the folder, or in one inside it, but for the record a sequence keeps beside
+    // its frames (FrameRecord.h), which has tests of its own.
     std::set<std::string> files(const fs::path& inside = {}) const {
         std::set<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder / inside)) {
-            names.insert(entry.path().filename().string());
+            if (entry.path().filename() != OndrelCli::frameRecordName) {
+                names.insert(entry.path().filename().string());
+            }
         }
         return names;
     }

@@ -99,7 +99,7 @@ TEST_F(RecipeCommand, MistakesNameTheRecipeAndTheLine) {
         {"{\"effect\": \"OndrelCircle\",\n \"input\": \"plate.####.png\"}",
          "ondrel: shot.json:2: the file name numbers frames, so give the frames to render"},
         {"{\"params\": {}}", "ondrel: no effect: name one"},
-        {"{\"effect\": \"OndrelSquare\"}", "ondrel: unknown effect \"OndrelSquare\""},
+        {"{\"effect\": \"OndrelSquare\"}", "ondrel: shot.json:1: unknown effect \"OndrelSquare\""},
         {"{\"effect\": \"OndrelCircle\" \"depth\": 8}",
          "ondrel: shot.json:1: unexpected text \"depth\""},
     };
