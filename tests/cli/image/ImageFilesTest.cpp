@@ -13,6 +13,7 @@
 #include "cli/image/ImageFiles.h"
 
 #include "host/pixels/World.h"
+#include "tests/support/EquivalenceRuns.h"
 
 #include <cstdint>
 #include <cstring>
@@ -32,11 +33,6 @@ using OndrelCli::writeImage;
 using ImageFiles = RenderCommand;
 
 constexpr PixelDepth depths[] = {PixelDepth::Bits8, PixelDepth::Bits16, PixelDepth::Float32};
-
-std::uint64_t environmentNumber(const char* name, std::uint64_t otherwise) {
-    const char* text = std::getenv(name);
-    return text != nullptr ? std::strtoull(text, nullptr, 10) : otherwise;
-}
 
 // A channel value of every kind a world can hold: integers anywhere in their range (16-bit
 // ones above white too), floats in and out of 0..1, zero, negative zero, tiny, huge, infinite
@@ -188,8 +184,8 @@ std::string firstDifference(const StoredPixels& a, const StoredPixels& b) {
 }
 
 TEST_F(ImageFiles, WrittenPixelsAreThoseOfTheStraightforwardEvaluation) {
-    const std::uint64_t cases = environmentNumber("ONDREL_EQUIVALENCE_CASES", 6);
-    const std::uint64_t seed = environmentNumber("ONDREL_EQUIVALENCE_SEED", std::random_device{}());
+    const std::uint64_t cases = TestSupport::equivalenceCases(6);
+    const std::uint64_t seed = TestSupport::equivalenceSeed();
     for (const PixelDepth depth : depths) {
         for (const char* extension : {"png", "tif", "exr"}) {
             for (std::uint64_t i = 0; i <= cases; ++i) {
@@ -259,8 +255,8 @@ void expectReadAsReference(const fs::path& file, const std::vector<Stored>& valu
 }
 
 TEST_F(ImageFiles, ReadPixelsAreThoseOfTheStraightforwardEvaluation) {
-    const std::uint64_t cases = environmentNumber("ONDREL_EQUIVALENCE_CASES", 6);
-    const std::uint64_t seed = environmentNumber("ONDREL_EQUIVALENCE_SEED", std::random_device{}());
+    const std::uint64_t cases = TestSupport::equivalenceCases(6);
+    const std::uint64_t seed = TestSupport::equivalenceSeed();
     for (std::uint64_t i = 0; i < cases; ++i) {
         std::mt19937_64 random(seed + i);
         const int channels = 1 + static_cast<int>(i % 4);
@@ -289,7 +285,7 @@ TEST_F(ImageFiles, ReadPixelsAreThoseOfTheStraightforwardEvaluation) {
 // Compression changes the bytes of a file, never its pixels; and a name the format does not
 // take is refused on one line that lists those it takes.
 TEST_F(ImageFiles, EveryCompressionKeepsThePixels) {
-    const std::uint64_t seed = environmentNumber("ONDREL_EQUIVALENCE_SEED", std::random_device{}());
+    const std::uint64_t seed = TestSupport::equivalenceSeed();
     for (const PixelDepth depth : depths) {
         const World world = smoothWorld(depth, seed);
         for (const char* extension : {"png", "tif", "exr"}) {

@@ -8,6 +8,7 @@
 
 #include "CompositeTestSupport.h"
 #include "ReferenceTransfer.h"
+#include "tests/support/EquivalenceRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -25,11 +26,6 @@
 namespace {
 
 using namespace CompositeTest;
-
-std::uint64_t environmentNumber(const char* name, std::uint64_t otherwise) {
-    const char* text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : otherwise;
-}
 
 class Random {
 public:
@@ -208,8 +204,8 @@ class TransferEquivalence : public ::testing::Test {};
 TYPED_TEST_SUITE(TransferEquivalence, PixelTypes);
 
 TYPED_TEST(TransferEquivalence, RandomCasesMatchTheStraightforwardEvaluation) {
-    const std::uint64_t cases = environmentNumber("ONDREL_EQUIVALENCE_CASES", 1500);
-    const std::uint64_t seed = environmentNumber("ONDREL_EQUIVALENCE_SEED", std::random_device{}());
+    const std::uint64_t cases = TestSupport::equivalenceCases(1500);
+    const std::uint64_t seed = TestSupport::equivalenceSeed();
     for (std::uint64_t i = 0; i < cases; ++i) {
         ASSERT_TRUE(runCase<TypeParam>(seed + i));
     }

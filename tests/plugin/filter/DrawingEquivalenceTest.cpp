@@ -15,6 +15,7 @@
 #include "Ondrel/Filter/OndrelLineDrawer.h"
 #include "Ondrel/Filter/OndrelRectangleDrawer.h"
 #include "Ondrel/Filter/OndrelTriangleDrawer.h"
+#include "tests/support/EquivalenceRuns.h"
 
 #include <gtest/gtest.h>
 
@@ -36,11 +37,6 @@ using Ondrel::ColorFloat;
 using Ondrel::Layer;
 using Ondrel::Rect;
 using Point = Ondrel::Vector<double>;
-
-std::uint64_t environmentNumber(const char* name, std::uint64_t fallback) {
-    const char* text = std::getenv(name);
-    return text != nullptr && *text != '\0' ? std::strtoull(text, nullptr, 10) : fallback;
-}
 
 // Parameter values drawn to reach the edges of what the drawers handle, not just typical ones.
 class RandomShape {
@@ -292,9 +288,8 @@ public:
 
     // Runs the cases; stops at the first one that differs and describes it.
     ::testing::AssertionResult run() {
-        const std::uint64_t cases = environmentNumber("ONDREL_EQUIVALENCE_CASES", 600);
-        const std::uint64_t seed =
-            environmentNumber("ONDREL_EQUIVALENCE_SEED", std::random_device{}());
+        const std::uint64_t cases = TestSupport::equivalenceCases(600);
+        const std::uint64_t seed = TestSupport::equivalenceSeed();
         for (std::uint64_t i = 0; i < cases; ++i) {
             const ::testing::AssertionResult result = _runCase(seed + i);
             if (!result) {
