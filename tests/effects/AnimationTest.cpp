@@ -17,7 +17,7 @@ constexpr int frames = 8; // a second at 8 frames per second
 
 // A triangle that turns, grows and goes from red to blue over the second.
 std::unique_ptr<EffectInstance> animatedTriangle() {
-    auto triangle = applyEffect("OndrelTriangle");
+    auto triangle = appliedEffect("OndrelTriangle");
     const int rotation = param(*triangle, "Rotation");
     const int scale = param(*triangle, "Scale");
     const int fill = param(*triangle, "Fill Color");

@@ -56,7 +56,7 @@ TEST_P(ConcurrentRequests, FramesRenderedAtOnceBesideTheUIThreadAreTheFramesRend
     for (const auto& entry : shapesModule()->effects()) {
         const std::string& name = entry.records().name;
         SCOPED_TRACE(name);
-        const auto effect = applyEffect(name);
+        const auto effect = appliedEffect(name);
         animate(*effect);
         std::vector<std::string> alone(frames);
         for (int n = 0; n < frames; ++n) {

@@ -119,7 +119,7 @@ template <typename Coverage>
 template <typename Record>
 class ShapeEffectTest {
 protected:
-    explicit ShapeEffectTest(std::string_view name) : m_name(name), m_effect(applyEffect(name)) {}
+    explicit ShapeEffectTest(std::string_view name) : m_name(name), m_effect(appliedEffect(name)) {}
 
     void set(std::string_view name, double value) {
         m_effect->setValue(param(*m_effect, name), value);

@@ -3,15 +3,14 @@
 #pragma once
 
 #include "host/instance/EffectInstance.h"
-#include "host/module/Module.h"
 #include "host/pixels/World.h"
 #include "tests/support/CallLog.h"
+#include "tests/support/ShapesModule.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -22,25 +21,10 @@ using OfflineHost::EffectInstance;
 using OfflineHost::Frame;
 using OfflineHost::PixelDepth;
 using OfflineHost::World;
+using TestSupport::appliedEffect;
 using TestSupport::callCount;
 using TestSupport::paramIndices;
-
-inline std::shared_ptr<const OfflineHost::Module> shapesModule() {
-    static const auto module = std::make_shared<const OfflineHost::Module>(ONDREL_MODULE_PATH);
-    return module;
-}
-
-// An instance as the host has it once the user applied the effect, with an empty call log, in
-// strict mode.
-inline std::unique_ptr<EffectInstance> applyEffect(std::string_view name) {
-    auto instance = std::make_unique<EffectInstance>(shapesModule(), name);
-    instance->setStrict(true);
-    if (instance->globalSetup() != PF_Err_NONE || instance->paramsSetup() != PF_Err_NONE) {
-        throw std::runtime_error("cannot apply " + std::string(name));
-    }
-    instance->diagnostics().clearCalls();
-    return instance;
-}
+using TestSupport::shapesModule;
 
 inline int param(const EffectInstance& effect, std::string_view name) {
     const int index = effect.findParam(name);

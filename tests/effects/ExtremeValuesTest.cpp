@@ -205,7 +205,7 @@ class ExtremeValues : public ::testing::TestWithParam<std::tuple<PixelDepth, std
 TEST_P(ExtremeValues, GiveTheWholeLayerOrNothing) {
     const auto [depth, which] = GetParam();
     const Case& c = cases()[which];
-    auto effect = applyEffect(c.effect);
+    auto effect = appliedEffect(c.effect);
     for (const auto& [name, value] : c.values) {
         effect->setValue(param(*effect, name), value);
     }

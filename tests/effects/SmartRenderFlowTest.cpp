@@ -20,7 +20,7 @@ using Record = Ondrel::CircleDrawer::Parameter;
 
 class CircleFlow : public ::testing::Test {
 protected:
-    void SetUp() override { m_circle = applyEffect("OndrelCircle"); }
+    void SetUp() override { m_circle = appliedEffect("OndrelCircle"); }
 
     void set(std::string_view name, double value) {
         m_circle->setValue(param(*m_circle, name), value);
@@ -287,7 +287,7 @@ TEST_F(CircleFlow, AnInterruptedRenderStopsBetweenBandsAndLeavesNothing) {
 
         m_circle->setInterrupt({});
         ASSERT_EQ(m_circle->renderFrame(frameAt(depth), layer, output), PF_Err_NONE);
-        const auto fresh = applyEffect("OndrelCircle");
+        const auto fresh = appliedEffect("OndrelCircle");
         fresh->setValue(param(*fresh, "Radius"), 200);
         World expected(1, 1, depth);
         ASSERT_EQ(fresh->renderFrame(frameAt(depth), layer, expected), PF_Err_NONE);

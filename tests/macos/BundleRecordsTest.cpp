@@ -7,6 +7,7 @@
 
 #include "host/module/Pipl.h"
 #include "plugin/shapes/ResourceFork.h"
+#include "tests/support/Files.h"
 #include "windows/PeImage.h"
 
 #include <gtest/gtest.h>
@@ -51,7 +52,7 @@ TEST(MacBundleRecords, AreTheWindowsRecordsWithTheMacEntryPoints) {
         ASSERT_EQ(r.type, "PIPL");
         windows[r.name] = r.data;
     }
-    const auto fork = MachOTest::readFile(resourceFile);
+    const auto fork = TestSupport::readBytes(resourceFile);
     const auto mac = ResourceFork::resourcesOfType(fork, fourCC("PiPL"));
     ASSERT_EQ(mac.size(), Ondrel::Registration::effects.size());
     ASSERT_EQ(windows.size(), Ondrel::Registration::effects.size());

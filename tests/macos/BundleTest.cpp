@@ -7,6 +7,7 @@
 #include "MachOImage.h"
 #include "Shapes/OndrelRegistration.h"
 #include "TextStub.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 #include <openssl/evp.h>
@@ -41,7 +42,7 @@ protected:
             GTEST_SKIP() << "the macOS bundle was not built: " << binary.string()
                          << " does not exist (make mac builds it)";
         }
-        file = readFile(binary);
+        file = TestSupport::readBytes(binary);
         slices = universalSlices(file);
         ASSERT_FALSE(slices.empty());
     }
@@ -71,7 +72,9 @@ TEST_F(MacBundle, HoldsTheFilesAHostReadsAndNothingElse) {
     // Info.plist and PkgInfo are the files that macos.bundle_info_plist_and_pkginfo checks.
     const std::filesystem::path checked = ONDREL_MAC_CHECKED_BUNDLE_FILES;
     for (const char* name : {"Info.plist", "PkgInfo"}) {
-        EXPECT_EQ(readFile(bundle / "Contents" / name), readFile(checked / name)) << name;
+        EXPECT_EQ(TestSupport::readBytes(bundle / "Contents" / name),
+                  TestSupport::readBytes(checked / name))
+            << name;
     }
 }
 

@@ -1,7 +1,5 @@
 #include "MachOImage.h"
 
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace MachOTest {
@@ -95,14 +93,6 @@ std::vector<Slice> universalSlices(std::span<const std::uint8_t> file) {
         slices.push_back(s);
     }
     return slices;
-}
-
-std::vector<std::uint8_t> readFile(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + file.string());
-    }
-    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 MachOImage::MachOImage(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {

@@ -33,8 +33,6 @@ struct Slice {
 // Throws std::runtime_error when the bytes are not a universal file or a slice lies outside them.
 std::vector<Slice> universalSlices(std::span<const std::uint8_t> file);
 
-std::vector<std::uint8_t> readFile(const std::filesystem::path& file);
-
 struct Dylib {
     std::uint32_t command; // LC_LOAD_DYLIB, LC_LOAD_WEAK_DYLIB, LC_REEXPORT_DYLIB, ...
     std::string name;

@@ -1,8 +1,8 @@
 #include "PeImage.h"
 
+#include "tests/support/Files.h"
+
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <stdexcept>
 
 namespace PeTest {
@@ -49,11 +49,7 @@ PeImage::PeImage(std::vector<std::uint8_t> bytes) : m_bytes(std::move(bytes)) {
 }
 
 PeImage PeImage::read(const std::filesystem::path& file) {
-    std::ifstream in(file, std::ios::binary);
-    if (!in) {
-        throw std::runtime_error("cannot read " + file.string());
-    }
-    return PeImage({std::istreambuf_iterator<char>(in), {}});
+    return PeImage(TestSupport::readBytes(file));
 }
 
 std::uint16_t PeImage::_u16(std::size_t offset) const {

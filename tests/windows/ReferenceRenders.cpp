@@ -143,7 +143,7 @@ std::vector<Digest> renderAll() {
     for (const Render& render : renders()) {
         for (const PixelDepth depth :
              {PixelDepth::Bits8, PixelDepth::Bits16, PixelDepth::Float32}) {
-            auto effect = EffectsTest::applyEffect(render.effect);
+            auto effect = EffectsTest::appliedEffect(render.effect);
             for (const Setting& setting : render.settings) {
                 apply(*effect, setting);
             }

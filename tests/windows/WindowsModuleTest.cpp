@@ -3,7 +3,7 @@
 
 #include "Shapes/OndrelRegistration.h"
 #include "host/module/Module.h"
-#include "host/system/HostError.h"
+#include "tests/support/LoadError.h"
 
 #include <gtest/gtest.h>
 
@@ -15,17 +15,8 @@
 
 namespace {
 
-using OfflineHost::HostError;
 using OfflineHost::Module;
-
-std::string loadError(const std::filesystem::path& library) {
-    try {
-        Module module(library);
-    } catch (const HostError& e) {
-        return e.what();
-    }
-    return "";
-}
+using TestSupport::loadError;
 
 TEST(WindowsModule, ReadsTheRecordsFromThePiplResources) {
     const Module module(ONDREL_MODULE_PATH);

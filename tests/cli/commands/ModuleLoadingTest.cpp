@@ -12,14 +12,7 @@ class ModuleLoading : public RenderCommand {
 protected:
     // `ondrel ARGUMENTS` with no --module of the test's own: the command's default module.
     Outcome plain(const std::string& arguments) const {
-        const std::string line = "cd '" + folder.string() + "' && '" ONDREL_CLI_PATH "' " +
-                                 arguments + " > stdout.txt 2> stderr.txt";
-        const int status = std::system(line.c_str());
-        Outcome outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1,
-                        readFile(folder / "stderr.txt"), readFile(folder / "stdout.txt")};
-        fs::remove(folder / "stdout.txt");
-        fs::remove(folder / "stderr.txt");
-        return outcome;
+        return shell("'" ONDREL_CLI_PATH "' " + arguments);
     }
     bool libraryRan() const { return fs::exists(folder / "library-ran"); }
 };

@@ -6,6 +6,7 @@
 
 #include "host/module/Module.h"
 #include "host/system/HostError.h"
+#include "tests/support/LoadError.h"
 
 #include <filesystem>
 
@@ -13,6 +14,8 @@ using namespace OfflineHost;
 namespace fs = std::filesystem;
 
 namespace {
+
+using TestSupport::loadError;
 
 // A copy of the probe library in a folder of its own, with the records the test writes.
 class ModuleCopy {
@@ -38,16 +41,6 @@ private:
 
 PiplWriter::Effect probeRecords(const std::string& entry) {
     return {16000, "Copy", "Tests", entry, "Copy", Probe::version, 0, 0};
-}
-
-// The message of the HostError that loading throws.
-std::string loadError(const fs::path& library) {
-    try {
-        Module module(library);
-    } catch (const HostError& e) {
-        return e.what();
-    }
-    return "";
 }
 
 } // namespace

@@ -1,9 +1,9 @@
 // About, global set-up and set-down, and commands the effects do not handle, through the
 // offline host.
 
-#include "EffectFixture.h"
 #include "Shapes/OndrelRegistration.h"
 #include "tests/support/CallLog.h"
+#include "tests/support/ShapesModule.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,9 @@
 
 namespace {
 
+using TestSupport::appliedEffect;
 using TestSupport::callCount;
+using TestSupport::strictEffect;
 
 // Every effect the module registers.
 constexpr auto effectNames = [] {

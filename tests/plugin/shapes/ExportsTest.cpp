@@ -3,6 +3,7 @@
 
 #include "ModuleFiles.h"
 #include "Shapes/OndrelRegistration.h"
+#include "tests/support/Files.h"
 
 #include <elf.h>
 #include <gtest/gtest.h>
@@ -59,7 +60,7 @@ TEST(ModuleExports, OnlyTheEntryFunctionsAreDefined) {
         entryFunctions.insert(effect.entryName);
     }
     ASSERT_EQ(entryFunctions.size(), Ondrel::Registration::effects.size());
-    EXPECT_EQ(definedDynamicSymbols(ModuleFiles::readBytes(ModuleFiles::module())), entryFunctions);
+    EXPECT_EQ(definedDynamicSymbols(TestSupport::readBytes(ModuleFiles::module())), entryFunctions);
 }
 
 } // namespace

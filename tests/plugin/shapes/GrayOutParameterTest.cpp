@@ -1,15 +1,16 @@
 // GrayOutParameter called directly inside a host command: it flips only PF_PUI_DISABLED, on the
 // caller's copy, and hands that copy to the host.
 
-#include "EffectFixture.h"
-
 #include "Shapes/OndrelPlugin.h"
+#include "tests/support/ShapesModule.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
 namespace {
+
+using TestSupport::appliedEffect;
 
 TEST(GrayOutParameter, FlipsOnlyTheDisabledBitOfTheCopyAndSendsTheCopy) {
     const auto instance = appliedEffect("OndrelCircle");

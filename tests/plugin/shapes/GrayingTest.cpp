@@ -2,14 +2,17 @@
 // value, against the documented rules.
 
 #include "DocumentedParams.h"
-#include "EffectFixture.h"
 #include "tests/support/CallLog.h"
+#include "tests/support/ShapesModule.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 namespace {
+
+using TestSupport::appliedEffect;
+using TestSupport::shapesModule;
 
 constexpr A_long refreshUI = 0x20000;
 constexpr A_long disabled = 0x20;
@@ -70,7 +73,7 @@ PF_Err updateWithPopupValues(OfflineHost::EffectInstance& instance, std::string_
     for (const auto& [index, value] : values) {
         context.params()[index]->u.pd.value = value;
     }
-    const PF_Err err = loadedModule()->effect(effect).entry(
+    const PF_Err err = shapesModule()->effect(effect).entry(
         PF_Cmd_UPDATE_PARAMS_UI, context.in(), context.out(), context.params(), nullptr, nullptr);
     outFlags = context.out()->out_flags;
     return err;

@@ -2,10 +2,7 @@
 
 // Where the build put the module and the files generated beside it.
 
-#include <cstdint>
 #include <filesystem>
-#include <string>
-#include <vector>
 
 namespace ModuleFiles {
 
@@ -17,8 +14,5 @@ inline std::filesystem::path module() {
 inline std::filesystem::path beside(const char* extension) {
     return std::filesystem::path(module()).replace_extension(extension);
 }
-
-std::vector<std::uint8_t> readBytes(const std::filesystem::path& file);
-std::string readText(const std::filesystem::path& file);
 
 } // namespace ModuleFiles

@@ -2,14 +2,17 @@
 // documented tables.
 
 #include "DocumentedParams.h"
-#include "EffectFixture.h"
 #include "tests/support/CallLog.h"
+#include "tests/support/ShapesModule.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
 namespace {
+
+using TestSupport::appliedEffect;
+using TestSupport::strictEffect;
 
 PF_Fixed fixed(double v) {
     return static_cast<PF_Fixed>(v * 65536.0);

@@ -7,6 +7,7 @@
 #include "host/instance/EffectInstance.h"
 #include "host/module/Module.h"
 #include "host/module/Pipl.h"
+#include "tests/support/Files.h"
 
 #include <gtest/gtest.h>
 
@@ -129,11 +130,11 @@ TEST(RegistrationRecords, PiplFileBesideTheModuleHoldsTheDocumentedRecords) {
 }
 
 TEST(RegistrationRecords, WindowsResourceScriptHoldsTheSameBytesAsThePiplFile) {
-    const auto script = parseResourceScript(ModuleFiles::readText(ModuleFiles::beside(".rc")));
+    const auto script = parseResourceScript(TestSupport::readText(ModuleFiles::beside(".rc")));
     ASSERT_EQ(script.size(), std::size(documented));
 
     // The .pipl file is the resource bytes behind a 16-byte header each.
-    const std::vector<std::uint8_t> pipl = ModuleFiles::readBytes(ModuleFiles::beside(".pipl"));
+    const std::vector<std::uint8_t> pipl = TestSupport::readBytes(ModuleFiles::beside(".pipl"));
     std::map<int, std::vector<std::uint8_t>> piplBytes;
     for (std::size_t at = 0; at + 16 <= pipl.size();) {
         const auto le32 = [&](std::size_t p) {
@@ -155,7 +156,7 @@ TEST(RegistrationRecords, WindowsResourceScriptHoldsTheSameBytesAsThePiplFile) {
 }
 
 TEST(RegistrationRecords, MacResourceFileHoldsTheSameRecordsBigEndianWithMacEntryPoints) {
-    const auto fork = ModuleFiles::readBytes(ModuleFiles::beside(".rsrc"));
+    const auto fork = TestSupport::readBytes(ModuleFiles::beside(".rsrc"));
     const auto resources = ResourceFork::resourcesOfType(fork, fourCC("PiPL"));
     ASSERT_EQ(resources.size(), std::size(documented));
     for (const auto& r : resources) {
