@@ -16,7 +16,10 @@
 
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 #include "Ondrel/OndrelLayer.h"
+#include "Ondrel/OndrelPixelTraits.h"
 #include "host/instance/EffectInstance.h"
+#include "host/pixels/PixelDepth.h"
+#include "host/pixels/PixelTraits.h"
 #include "host/pixels/World.h"
 
 #include <benchmark/benchmark.h>
@@ -30,15 +33,25 @@ namespace {
 
 using OfflineHost::PixelDepth;
 
+// A depth as the host and the module name it, the module's code taken from its pixel type.
 struct Depth {
     int bits;
     int bpc;
     PixelDepth host;
 };
 
-const std::vector<Depth> depths{{8, Ondrel::bpc8, PixelDepth::Bits8},
-                                {16, Ondrel::bpc16, PixelDepth::Bits16},
-                                {32, Ondrel::bpc32, PixelDepth::Float32}};
+const std::vector<Depth> depths = [] {
+    std::vector<Depth> all;
+    for (const PixelDepth depth : OfflineHost::pixelDepths) {
+        int bpc = 0;
+        OfflineHost::withPixelType(depth, [&bpc](auto pixel) {
+            bpc = Ondrel::PixelTraits<decltype(pixel)>::bpc;
+            return PF_Err_NONE;
+        });
+        all.push_back({OfflineHost::bitsPerChannel(depth), bpc, depth});
+    }
+    return all;
+}();
 
 // Calls use(drawer) with the module's drawer for the case.
 template <typename Use>

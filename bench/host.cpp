@@ -23,6 +23,7 @@
 #include "Shapes/OndrelRegistration.h"
 #include "host/compositing/Composite.h"
 #include "host/instance/EffectInstance.h"
+#include "host/pixels/PixelDepth.h"
 #include "host/pixels/World.h"
 #include "host/pixels/WorldRows.h"
 #include "host/system/WorkerPool.h"
@@ -34,7 +35,9 @@
 #include <cstdint>
 #include <cstring>
 #include <memory>
+#include <stdexcept>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -59,8 +62,13 @@ struct Depth {
     PixelDepth host;
 };
 
-const std::vector<Depth> depths{
-    {8, PixelDepth::Bits8}, {16, PixelDepth::Bits16}, {32, PixelDepth::Float32}};
+const std::vector<Depth> depths = [] {
+    std::vector<Depth> all;
+    for (const PixelDepth depth : OfflineHost::pixelDepths) {
+        all.push_back({OfflineHost::bitsPerChannel(depth), depth});
+    }
+    return all;
+}();
 
 // One shape: an effect with some parameters changed from their defaults (popups by item number).
 struct Shape {
@@ -395,6 +403,14 @@ const std::vector<std::string> regionData{"circle", "random"};
 const std::vector<std::pair<const char*, int>> poolCalls{{"large", 1 << 24}, {"small", 1 << 12}};
 
 void registerBenchmarks() {
+    // Every effect of the module is measured: a new one needs its shape above.
+    for (const auto& effect : Registration::effects) {
+        if (std::none_of(shapes.begin(), shapes.end(), [&](const Shape& shape) {
+                return std::string_view(shape.effect) == effect.name;
+            })) {
+            throw std::runtime_error(std::string("no shape above draws ") + effect.name);
+        }
+    }
     const auto add = [](const std::string& name, auto&&... args) {
         return benchmark::RegisterBenchmark(name.c_str(), args...)
             ->Unit(benchmark::kMillisecond)
