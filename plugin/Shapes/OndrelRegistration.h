@@ -37,9 +37,11 @@ constexpr std::uint32_t packVersion(EffectVersion v) {
 
 // Every effect of the module, once, in the order of its records:
 //   X(constant, name, match name, entry function, resource id)
-// The constants and the table below, the entry functions' declarations (OndrelEntryPoints.h), and
-// every list of the effects in the tools, tests, fuzzer and benchmarks come from this list, so an
-// effect is added by a line here and its own files.
+// The constants and the table below, the entry functions' declarations (OndrelEntryPoints.h) and
+// the record generator's output (tools/build/pipl) are made from this list. The tests, the
+// packaging checks and the host benchmark take the module's effects from it too, and fail for an
+// effect whose records, parameters or benchmark shape are not written down beside them: an effect
+// is added by a line here, its own files, and those expectations.
 #define ONDREL_EFFECTS(X)                                                                          \
     X(circle, "OndrelCircle", "OndrelCircle", EntryPointFuncCircle, 16002)                         \
     X(line, "OndrelLine", "OndrelLine", EntryPointFuncLine, 16001)                                 \
