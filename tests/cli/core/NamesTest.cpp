@@ -88,7 +88,8 @@ TEST_F(Names, ControlCharactersAreRefusedWhereverTheyComeIn) {
          "-i \"plate\\x1b.png\": holds a control character (\\x1b)"},
         // Only named, never used: shown escaped, so the message stays one line on a terminal.
         {"about " + shellWord("Ondrel\x1b[31mCircle\n"),
-         "unknown effect \"Ondrel\\x1b[31mCircle\\n\"; the module holds OndrelCircle"},
+         "unknown effect \"Ondrel\\x1b[31mCircle\\n\"; did you mean OndrelCircle? The module "
+         "holds OndrelCircle"},
         {"render " + shellWord("--bogus\n") + " OndrelCircle", "--bogus\\n"},
     };
     for (const auto& c : cases) {
