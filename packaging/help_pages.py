@@ -171,8 +171,15 @@ def man_page(top, subcommands, version, date, installed_module):
                f"(/usr/bin/ondrel loads {example}), with its registration records, "
                f"{os.path.splitext(os.path.basename(example))[0]}.pipl, beside it.") + "\n"
         ".SH EXIT STATUS\n"
-        + roff("0 when the command did what was asked; otherwise non-zero, after one line on "
-               "standard error that names the mistake.") + "\n")
+        + "".join(f".TP\n{status}\n{roff(meaning)}\n" for status, meaning in (
+            ("0", "The command did what was asked."),
+            ("1", "A render, a file or a recipe failed (a bad value read from a recipe "
+                  "included), after one line on standard error that says what failed."),
+            ("2", "A mistake in the command line itself: an unknown option, command, effect, "
+                  "parameter or popup item, a missing argument or a bad value, named in one line "
+                  "on standard error with the nearest name where one was mistyped."),
+            ("128+N", "Signal N ended the command (130 for an interrupt), its unfinished files "
+                      "removed."))))
     return "".join(page)
 
 
