@@ -1,10 +1,12 @@
 // ondrel serve: a page on the loopback interface that shows an effect's controls as the host
-// builds them from the module's answers, and renders a live preview as they move.
+// builds them from the module's answers, and renders a live preview as they move; a page new to
+// the work starts from --recipe.
 
 #include "cli/commands/Commands.h"
 #include "cli/commands/OptionChecks.h"
 #include "cli/serve/PreviewServer.h"
 #include "cli/serve/PreviewService.h"
+#include "cli/shot/Recipe.h"
 
 #include <cstdio>
 
@@ -14,10 +16,20 @@ namespace {
 struct ServeOptions {
     int port = 8000;
     std::optional<std::filesystem::path> input;
+    std::optional<std::filesystem::path> recipe;
 };
 
 void serve(const GlobalOptions& global, const ServeOptions& options) {
-    PreviewService service(global, options.input);
+    std::optional<Recipe> start;
+    if (options.recipe) {
+        start = readRecipe(*options.recipe);
+    }
+    PreviewService service(global, options.input, start);
+    // Said once here as well as on the page: the recipe renders otherwise than the page shows it.
+    if (const Json work = service.startingRecipe()["recipe"];
+        work.is_object() && work["note"].is_string()) {
+        std::fprintf(stderr, "ondrel serve: %s\n", work["note"].get<std::string>().c_str());
+    }
     PreviewServer server(service);
     const int port = server.bind(options.port);
     std::printf("Serving the effects of %s at http://127.0.0.1:%d/ (Ctrl-C stops)\n",
@@ -39,6 +51,9 @@ void addServeCommand(CLI::App& app, const GlobalOptions& global) {
         0, "expected 0 (any free port) to 65535", 65535);
     cmd->add_option("-i,--input", options->input,
                     "Image file to preview over (default: the built-in layer only)");
+    cmd->add_option("--recipe", options->recipe,
+                    "Recipe a new page starts from: its effect, settings, keyframes and frames "
+                    "(the module and the input stay the server's)");
     cmd->callback([&global, options] { serve(global, *options); });
 }
 

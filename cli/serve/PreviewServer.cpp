@@ -97,7 +97,8 @@ Json body(const httplib::ContentReader& read) {
 // What each path answers: GET (and HEAD) for the page and what it reads, POST with JSON for the
 // rest.
 bool isGetPath(const std::string& path) {
-    if (path == "/favicon.ico" || path == "/api/effects" || path == "/api/controls") {
+    if (path == "/favicon.ico" || path == "/api/effects" || path == "/api/controls" ||
+        path == "/api/start") {
         return true;
     }
     const auto& assets = pageAssets();
@@ -106,7 +107,8 @@ bool isGetPath(const std::string& path) {
 }
 
 bool isPostPath(const std::string& path) {
-    return path == "/api/state" || path == "/api/recipe" || path == "/api/preview";
+    return path == "/api/state" || path == "/api/recipe" || path == "/api/preview" ||
+           path == "/api/open";
 }
 
 } // namespace
@@ -166,6 +168,9 @@ struct PreviewServer::Impl {
         server.Get("/api/controls", [this](const httplib::Request& q, httplib::Response& r) {
             sendJson(r, service.controls(q.get_param_value("effect")));
         });
+        server.Get("/api/start", [this](const httplib::Request&, httplib::Response& r) {
+            sendJson(r, service.startingRecipe());
+        });
         // Bodies are read by the routes themselves, with the limit (body()).
         using Reader = httplib::ContentReader;
         server.Post("/api/state",
@@ -175,6 +180,10 @@ struct PreviewServer::Impl {
         server.Post("/api/recipe",
                     [this](const httplib::Request&, httplib::Response& r, const Reader& read) {
                         r.set_content(service.recipe(body(read)), "application/json");
+                    });
+        server.Post("/api/open",
+                    [this](const httplib::Request&, httplib::Response& r, const Reader& read) {
+                        sendJson(r, service.openRecipe(body(read)));
                     });
         server.Post("/api/preview", [this](const httplib::Request&, httplib::Response& r,
                                            const Reader& read) {

@@ -5,6 +5,7 @@
 #include "cli/image/DefaultLayer.h"
 #include "cli/image/ImageFiles.h"
 #include "cli/image/Pixels.h"
+#include "cli/params/ParamAssignment.h"
 #include "cli/params/ParamText.h"
 #include "cli/serve/Controls.h"
 #include "cli/serve/Rgba8.h"
@@ -12,6 +13,7 @@
 #include "cli/shot/RenderLimits.h"
 #include "cli/shot/Shot.h"
 
+#include "host/pixels/PixelDepth.h"
 #include "host/pixels/ScaledLayer.h"
 #include "host/system/HostError.h"
 
@@ -107,9 +109,50 @@ void checkPreviewSize(const Shot& shot) {
            std::to_string(enough) + " or more");
 }
 
+// Whether two paths name one file, or would once it is there.
+bool samePath(const fs::path& a, const fs::path& b) {
+    std::error_code error;
+    return fs::equivalent(a, b, error) ||
+           fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal();
+}
+
+// A frame at the rate, as the page counts key times.
+double keyFrame(const KeyTime& time, const FrameRate& rate) {
+    return time.inSeconds ? time.amount * rate.num / rate.den : time.amount;
+}
+
+// A parameter's track as the page holds it: {"value"}, or keyframes at frames in time order.
+Json trackJson(const ParamTrack& track, const FrameRate& rate) {
+    if (track.keys.size() == 1 && !track.keys.front().time) {
+        return Json{{"value", track.keys.front().value}};
+    }
+    std::vector<Keyframe> keys = track.keys;
+    std::stable_sort(keys.begin(), keys.end(), [&](const Keyframe& a, const Keyframe& b) {
+        return keyFrame(*a.time, rate) < keyFrame(*b.time, rate);
+    });
+    Json work{{"keys", Json::array()}};
+    for (const Keyframe& key : keys) {
+        Json& added = work["keys"].emplace_back(
+            Json{{"time", keyFrame(*key.time, rate)}, {"value", key.value}});
+        if (key.interpolation) {
+            added["interpolation"] = interpolationName(*key.interpolation);
+        }
+    }
+    if (track.interpolation) {
+        work["interpolation"] = interpolationName(*track.interpolation);
+    }
+    return work;
+}
+
+Json settingJson(const Recipe& recipe, const std::string& field) {
+    const Setting* s = recipe.setting(field);
+    return s != nullptr ? Json(s->text) : Json(nullptr);
+}
+
 } // namespace
 
-PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::path> input)
+PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::path> input,
+                               const std::optional<Recipe>& start)
     : m_options(options), m_input(std::move(input)) {
     if (m_input) {
         checkPlainText(m_input->string(), "-i " + quoted(*m_input));
@@ -142,6 +185,9 @@ PreviewService::PreviewService(const GlobalOptions& options, std::optional<fs::p
         m_effects[name] = std::move(instance);
         m_names.push_back(name);
     }
+    if (start) {
+        m_start = _work(*start, start->file ? start->file->string() : "(standard input)");
+    }
 }
 
 PreviewService::~PreviewService() = default;
@@ -156,6 +202,7 @@ Json PreviewService::effects() const {
     }
     return Json{
         {"effects", m_names},
+        {"module", m_options.module.filename().string()},
         {"input", input},
         {"size", std::to_string(defaults.width) + "x" + std::to_string(defaults.height)},
         {"preview", {{"maxPixels", maxPreviewPixels}, {"maxDownsample", maxPreviewDownsample}}}};
@@ -411,7 +458,96 @@ std::string PreviewService::recipe(const Json& json) {
     if (m_options.moduleGiven) {
         recipe.settings["module"] = {fs::absolute(m_options.module).string(), "--module", false};
     }
+    for (const char* field : {"output", "compression"}) {
+        const Json kept = json.value(field, Json(nullptr));
+        if (kept.is_null()) {
+            continue;
+        }
+        if (!kept.is_string()) {
+            refuse(inQuotes(field) + " is the text a recipe the page opened gave");
+        }
+        asRequestError([&] { checkPlainText(kept.get<std::string>(), inQuotes(field)); });
+        recipe.settings[field] = {kept.get<std::string>(), field, false};
+    }
     return recipeText(completeRecipe(recipe, request.shot, effect));
+}
+
+Json PreviewService::startingRecipe() const {
+    return Json{{"recipe", m_start}};
+}
+
+Json PreviewService::openRecipe(const Json& json) {
+    if (!json.is_object() || !json.contains("name") || !json["name"].is_string() ||
+        !json.contains("text") || !json["text"].is_string()) {
+        refuse("a recipe to open is {\"name\": \"shot.json\", \"text\": \"{...}\"}");
+    }
+    const std::string name = json["name"].get<std::string>();
+    return asRequestError([&] {
+        checkPlainText(name, "the recipe's name " + inQuotes(name));
+        std::lock_guard lock(m_hostMutex);
+        return _work(parseRecipe(json["text"].get<std::string>(), name, fs::current_path()), name);
+    });
+}
+
+Json PreviewService::_work(Recipe recipe, const std::string& name) {
+    // What the recipe names that the server does not take, and what it keeps in their place.
+    const auto both = [](const std::vector<std::string>& items) {
+        return items.size() == 2 ? items[0] + " and " + items[1] : items[0];
+    };
+    std::vector<std::string> named;
+    std::vector<std::string> kept;
+    if (const Setting* module = recipe.setting("module")) {
+        if (!samePath(module->text, m_options.module)) {
+            named.push_back("module " + quoted(fs::path(module->text)));
+            kept.push_back("module " + quoted(m_options.module.filename()));
+        }
+        recipe.settings.erase("module");
+    }
+    bool overInput = false;
+    if (const Setting* input = recipe.setting("input")) {
+        overInput = m_input.has_value();
+        if (!m_input || !samePath(input->text, *m_input)) {
+            named.push_back("input " + quoted(fs::path(input->text)));
+            kept.push_back(m_input ? "input " + quoted(m_input->filename())
+                                   : std::string("the built-in layer"));
+        }
+        recipe.settings.erase("input");
+    }
+    const Shot shot = resolveShot(recipe, m_options.module);
+    const auto found = m_effects.find(shot.effect);
+    if (found == m_effects.end()) {
+        throw CliError(recipe.setting("effect")->origin + ": no effect " + inQuotes(shot.effect) +
+                       "; the module holds " + joined(m_names));
+    }
+    EffectInstance& effect = *found->second;
+    if (const PF_Err err = effect.paramsSetup()) {
+        moduleFailed(effect, shot.effect, "failed to set up its parameters", err);
+    }
+    applyParams(effect, shot);
+    effect.diagnostics().clearCalls();
+
+    Json params = Json::object();
+    for (const RecipeParam& param : shot.params) {
+        // By the name the effect gives it: the page finds its control by that.
+        const PF_ParamDef& def = effect.paramDef(settableParam(effect, shot.effect, param.name));
+        params[std::string(def.name, strnlen(def.name, sizeof def.name))] =
+            trackJson(param.track, shot.rate);
+    }
+    const Setting* fps = recipe.setting("fps");
+    return Json{{"effect", shot.effect},
+                {"depth", OfflineHost::bitsPerChannel(shot.depth)},
+                {"fps", fps != nullptr ? fps->text : shot.rate.text()},
+                {"size", std::to_string(shot.width) + "x" + std::to_string(shot.height)},
+                {"background", overInput ? "input" : "built-in"},
+                {"frames", shot.isSequence()
+                               ? Json::array({shot.frames.front(), shot.frames.back()})
+                               : Json(nullptr)},
+                {"params", params},
+                {"output", settingJson(recipe, "output")},
+                {"compression", settingJson(recipe, "compression")},
+                {"note", named.empty() ? Json(nullptr)
+                                       : Json(name + " names " + both(named) +
+                                              "; ondrel serve keeps its own: " + both(kept))}};
 }
 
 } // namespace OndrelCli

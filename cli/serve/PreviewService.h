@@ -14,12 +14,26 @@
 // with what changed since (PreviewDelta.h).
 //
 // Only the server's own files are read: a recipe from the page naming a module, an input or an
-// output is refused.
+// output is refused. An output the page kept from a recipe it opened comes beside the recipe
+// ("output", "compression") to be written into the one it saves, and nowhere else.
+//
+// A recipe file (`ondrel serve --recipe`, or one the page opens) becomes the page's work, as the
+// page holds it (state.js), once checked as `ondrel render --recipe` checks it:
+//
+//   {"effect": "OndrelCircle", "depth": 16, "fps": "24", "size": "1920x1080",
+//    "background": "input" | "built-in", "frames": [1, 48] or null,
+//    "params": {"Radius": {"value": "150"},
+//               "Scale": {"interpolation": "ease", "keys": [{"time": 0, "value": "50"}]}},
+//    "output": path or null, "compression": text or null, "note": one line or null}
+//
+// Key times are frames at the recipe's rate. The module and the input stay the server's: a
+// recipe naming others is read without them, and "note" says so.
 
 #include "cli/core/Effects.h"
 #include "cli/serve/LatestRenderGate.h"
 #include "cli/serve/PreviewDelta.h"
 #include "cli/shot/JsonDocument.h"
+#include "cli/shot/Recipe.h"
 
 #include "host/instance/EffectInstance.h"
 #include "host/pixels/World.h"
@@ -70,14 +84,16 @@ constexpr int maxPreviewDownsample = 64;
 class PreviewService {
 public:
     // Loads the module and applies each of its effects; reads the input (one image file) when
-    // given, once, with the checks a render makes of it. Throws CliError or HostError.
-    PreviewService(const GlobalOptions& options, std::optional<std::filesystem::path> input);
+    // given, once, with the checks a render makes of it; checks the recipe the page starts from,
+    // when given. Throws CliError or HostError.
+    PreviewService(const GlobalOptions& options, std::optional<std::filesystem::path> input,
+                   const std::optional<Recipe>& start = std::nullopt);
     ~PreviewService();
     PreviewService(const PreviewService&) = delete;
     PreviewService& operator=(const PreviewService&) = delete;
 
-    // {"effects": [names], "input": {"name", "width", "height"} or null, "size": "WxH",
-    //  "preview": {"maxPixels", "maxDownsample"}}
+    // {"effects": [names], "module": its file's name, "input": {"name", "width", "height"} or
+    //  null, "size": "WxH", "preview": {"maxPixels", "maxDownsample"}}
     Json effects() const;
     // {"effect", "about", "controls": [...] (Controls.h)}. Throws ServeError.
     Json controls(const std::string& effect);
@@ -91,8 +107,15 @@ public:
     // maxPreviewPixels (before any work).
     std::optional<PreviewImage> preview(const Json& request);
     // The recipe file that renders what the page shows (`ondrel render --recipe`): every
-    // parameter, and the server's input or the built-in layer's size. Throws ServeError.
+    // parameter, the server's input or the built-in layer's size, and the output the request
+    // keeps. Throws ServeError.
     std::string recipe(const Json& request);
+    // {"recipe": the work of the recipe the server started with, or null}.
+    Json startingRecipe() const;
+    // The work of a recipe file's text the page read, {"name": "shot.json", "text": "{...}"},
+    // read as `ondrel render --recipe` reads a file of that name (paths in it from the server's
+    // folder, as for a recipe on standard input). Throws ServeError with the reader's message.
+    Json openRecipe(const Json& request);
 
 private:
     struct Request;
@@ -103,6 +126,7 @@ private:
     OfflineHost::Frame _frame(const Request& request, A_long width, A_long height) const;
     std::optional<PreviewImage> _render(const Request& request,
                                         const std::function<bool()>& superseded);
+    Json _work(Recipe recipe, const std::string& name);
 
     GlobalOptions m_options;
     std::optional<std::filesystem::path> m_input;
@@ -111,6 +135,7 @@ private:
     std::map<std::string, std::unique_ptr<OfflineHost::EffectInstance>> m_effects;
     std::vector<std::string> m_names; // in the module's order
     std::map<std::string, std::string> m_about;
+    Json m_start; // the starting recipe's work, or null
 
     std::mutex m_hostMutex; // the instances and layers serve one request at a time
     // The input as read at start, in float, and at most one other depth made from it.

@@ -214,6 +214,27 @@ TEST_F(PreviewServerTest, CarriesPreviewsAndRefusals) {
     EXPECT_NE(Json::parse(unknown->body)["error"].get<std::string>().find("no effect"),
               std::string::npos);
 
+    // The page's starting recipe (none here), and a recipe file the page opened, read by the
+    // recipe reader: refused with its message, or answered with the work it sets.
+    const auto start = c.Get("/api/start");
+    ASSERT_TRUE(start);
+    EXPECT_EQ(start->status, 200);
+    EXPECT_EQ(Json::parse(start->body), (Json{{"recipe", nullptr}}));
+    const auto open = [&](const std::string& text) {
+        return c.Post("/api/open", Json{{"name", "shot.json"}, {"text", text}}.dump(),
+                      "application/json");
+    };
+    const auto bad = open("{\"effect\": \"OndrelLine\",\n\"fps\": \"fast\"}");
+    ASSERT_TRUE(bad);
+    EXPECT_EQ(bad->status, 400);
+    EXPECT_EQ(Json::parse(bad->body)["error"].get<std::string>().substr(0, 13), "shot.json:2: ");
+    const auto good = open("{\"effect\": \"OndrelLine\", \"params\": {\"Thickness\": 7}}");
+    ASSERT_TRUE(good);
+    EXPECT_EQ(good->status, 200);
+    EXPECT_EQ(Json::parse(good->body)["params"], (Json{{"Thickness", {{"value", "7"}}}}));
+    EXPECT_EQ(c.Get("/api/open")->status, 405);
+    EXPECT_EQ(c.Post("/api/start", "{}", "application/json")->status, 405);
+
     // More than a recipe could ever need is refused before it is read.
     const auto huge = c.Post("/api/state", std::string(2 << 20, ' '), "application/json");
     ASSERT_TRUE(huge);

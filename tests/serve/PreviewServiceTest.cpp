@@ -1,7 +1,9 @@
 // The preview service's answers without HTTP: requests it refuses (each naming what is wrong),
-// files it never opens for the page, the module's graying and failures, and the recipe it saves.
+// files it never opens for the page, the module's graying and failures, the recipe it saves, and
+// recipe files (the server's --recipe, one the page opens) as the page's work.
 
 #include "cli/serve/PreviewService.h"
+#include "cli/shot/Recipe.h"
 
 #include "ProbeProtocol.h"
 
@@ -9,11 +11,15 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -201,6 +207,163 @@ TEST_F(PreviewServiceTest, TheRecipeToSaveHoldsEveryParameterAndNoFileOfThePages
     EXPECT_FALSE(saved.contains("input"));
 }
 
+TEST_F(PreviewServiceTest, TheRecipeToSaveKeepsTheOutputOfARecipeOpened) {
+    Json request = circle({{"Radius", 12}});
+    request["output"] = "/renders/out.####.png";
+    request["compression"] = "zip";
+    const Json saved = Json::parse(service.recipe(request));
+    EXPECT_EQ(saved["output"], "/renders/out.####.png");
+    EXPECT_EQ(saved["compression"], "zip");
+    EXPECT_EQ(saved["params"]["Radius"], 12);
+    request["output"] = 5;
+    const auto [status, what] = refusal([&] { service.recipe(request); });
+    EXPECT_EQ(status, 400);
+    EXPECT_NE(what.find("\"output\" is the text"), std::string::npos) << what;
+}
+
+// A recipe as users write one, a setting or a parameter a line, so that messages name the line:
+// a name in another case, keys out of time order, one in seconds (2 s at 12 fps is frame 24).
+const char* const shotRecipe = R"({
+  "effect": "OndrelCircle",
+  "output": "out.####.png",
+  "size": "480x270", "depth": 16, "fps": "12", "frames": "5-30",
+  "params": {
+    "radius": {"interpolation": "ease", "keys": [
+      {"time": "2s", "value": 90, "interpolation": "hold"},
+      {"time": 5, "value": 40}
+    ]},
+    "Center": [100, 60],
+    "Fill Color": "#00ff00"
+  }
+}
+)";
+
+// shotRecipe as the page holds it, its output where `folder` puts it.
+Json shotWork(const fs::path& folder) {
+    return Json{{"effect", "OndrelCircle"},
+                {"depth", 16},
+                {"fps", "12"},
+                {"size", "480x270"},
+                {"background", "built-in"},
+                {"frames", {5, 30}},
+                {"params",
+                 {{"Radius",
+                   {{"interpolation", "ease"},
+                    {"keys",
+                     {{{"time", 5}, {"value", "40"}},
+                      {{"time", 24}, {"value", "90"}, {"interpolation", "hold"}}}}}},
+                  {"Center", {{"value", "100,60"}}},
+                  {"Fill Color", {{"value", "#00ff00"}}}}},
+                {"output", (folder / "out.####.png").string()},
+                {"compression", nullptr},
+                {"note", nullptr}};
+}
+
+// The same members, in whatever order, with the same values (5 and 5.0 alike).
+bool sameWork(const Json& a, const Json& b) {
+    return nlohmann::json::parse(a.dump()) == nlohmann::json::parse(b.dump());
+}
+
+Json opened(PreviewService& service, const std::string& name, const std::string& text) {
+    return service.openRecipe(Json{{"name", name}, {"text", text}});
+}
+
+TEST_F(PreviewServiceTest, ARecipeOpenedIsTheWorkItSets) {
+    // Its paths are the server's folder's, as a recipe's on standard input.
+    const Json shot = opened(service, "shot.json", shotRecipe);
+    EXPECT_TRUE(sameWork(shot, shotWork(fs::current_path()))) << shot.dump();
+    // Settings it leaves out are the defaults a render takes.
+    const Json line = opened(service, "line.json", R"({"effect": "OndrelLine"})");
+    EXPECT_EQ(line["depth"], 8);
+    EXPECT_EQ(line["fps"], "24");
+    EXPECT_EQ(line["size"], "1920x1080");
+    EXPECT_EQ(line["frames"], nullptr);
+    EXPECT_EQ(line["params"], Json::object());
+    // What it set stays out of the next request's render.
+    const auto image = service.preview(circle({{"Radius", 10}}));
+    ASSERT_TRUE(image);
+    EXPECT_EQ(image->rgba.substr(4 * (18 * 64 + 32), 4), "\xff\x00\x00\xff"s);
+}
+
+TEST_F(PreviewServiceTest, ARecipeOpenedIsRefusedWithTheReadersMessage) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"{\"effect\": \"OndrelCircle\",\n \"params\": {\"Radius\": \"big\"}}",
+         "shot.json:2: \"Radius\" takes a number"},
+        {"{\"effect\": \"OndrelCircle\",\n\n \"colour\": \"red\"}",
+         "shot.json:3: \"colour\" is not a recipe field"},
+        {"{\n\"effect\": \"OndrelSquare\"}",
+         "shot.json:2: no effect \"OndrelSquare\"; the module holds OndrelCircle"},
+        {"{\"effect\": \"OndrelCircle\",\n \"params\": {\"Radius\": {\"keys\": [\n"
+         "  {\"time\": 3, \"value\": 5000}]}}}",
+         "shot.json:3: at 3: outside the valid range of \"Radius\", 0 to 3000"},
+        {"{\"effect\": \"OndrelCircle\",\n \"output\": \"out.####.png\"}",
+         "shot.json:2: the file name numbers frames"},
+        {"{\"effect\": ", "shot.json:1: the text ends before the JSON does"},
+    };
+    for (const auto& [text, expected] : cases) {
+        const auto [status, what] = refusal([&] { opened(service, "shot.json", text); });
+        EXPECT_EQ(status, 400) << text;
+        EXPECT_EQ(what.substr(0, expected.size()), expected) << text;
+    }
+    for (const Json& request :
+         {Json::array(), Json{{"name", "shot.json"}}, Json{{"name", 1}, {"text", "{}"}}}) {
+        const auto [status, what] = refusal([&] { service.openRecipe(request); });
+        EXPECT_EQ(status, 400) << request.dump();
+        EXPECT_NE(what.find("a recipe to open is"), std::string::npos) << what;
+    }
+    const auto [status, what] = refusal([&] { opened(service, "shot\n.json", "{}"); });
+    EXPECT_EQ(status, 400);
+    EXPECT_NE(what.find("a line break"), std::string::npos) << what;
+}
+
+TEST_F(PreviewServiceTest, ARecipesModuleAndInputStayTheServers) {
+    const Json elsewhere = opened(service, "elsewhere.json", R"({"effect": "OndrelLine",
+        "module": "/elsewhere/Other.so", "input": "/elsewhere/plate.png", "size": "64x36"})");
+    EXPECT_EQ(elsewhere["note"],
+              "elsewhere.json names module \"/elsewhere/Other.so\" and input "
+              "\"/elsewhere/plate.png\"; ondrel serve keeps its own: module \"OndrelShapes.so\" "
+              "and the built-in layer");
+    EXPECT_EQ(elsewhere["background"], "built-in");
+    EXPECT_EQ(elsewhere["size"], "64x36");
+    EXPECT_EQ(elsewhere["effect"], "OndrelLine");
+    EXPECT_EQ(opened(service, "module.json",
+                     R"({"effect": "OndrelLine", "module": "/elsewhere/Other.so"})")["note"],
+              "module.json names module \"/elsewhere/Other.so\"; ondrel serve keeps its own: "
+              "module \"OndrelShapes.so\"");
+    // The server's own module, spelt another way, is no other.
+    const fs::path module(ONDREL_MODULE_PATH);
+    const Json own = Json{{"effect", "OndrelLine"},
+                          {"module", (module.parent_path() / "." / module.filename()).string()}};
+    EXPECT_EQ(opened(service, "own.json", own.dump())["note"], nullptr);
+}
+
+// --recipe is read as `ondrel render --recipe` reads it: its paths from its folder; a recipe that
+// does not read stops the server before it serves.
+TEST_F(PreviewServiceTest, TheStartingRecipeIsReadAsARenderReadsIt) {
+    EXPECT_EQ(service.startingRecipe(), (Json{{"recipe", nullptr}}));
+    const fs::path folder =
+        fs::temp_directory_path() / ("ondrel-serve-start-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    std::ofstream(folder / "shot.json") << shotRecipe;
+    const PreviewService started(optionsFor(ONDREL_MODULE_PATH), std::nullopt,
+                                 OndrelCli::readRecipe(folder / "shot.json"));
+    const Json start = started.startingRecipe();
+    EXPECT_TRUE(sameWork(start, Json{{"recipe", shotWork(folder)}})) << start.dump();
+
+    std::ofstream(folder / "bad.json") << "{\"effect\": \"OndrelCircle\",\n \"depth\": 12}\n";
+    const std::string command = std::string(ONDREL_CLI_PATH) + " serve --port 0 --module " +
+                                ONDREL_MODULE_PATH + " --recipe " + (folder / "bad.json").string() +
+                                " 2>" + (folder / "said.txt").string();
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ostringstream said;
+    said << std::ifstream(folder / "said.txt").rdbuf();
+    EXPECT_EQ(said.str(), "ondrel: " + (folder / "bad.json").string() +
+                              ":2: expected 8, 16 or 32 (float) bits per channel\n");
+    fs::remove_all(folder);
+}
+
 class ProbeServiceTest : public ::testing::Test {
 protected:
     static Json probe(Json params) {
@@ -303,6 +466,30 @@ TEST(PreviewServiceInput, TheInputIsReadOnceWhenTheServerStarts) {
             EXPECT_EQ(after->rgba, before->rgba);
         }
     }
+    fs::remove_all(folder);
+}
+
+TEST(PreviewServiceInput, ARecipeNamingTheInputPreviewsOverIt) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ondrel-serve-recipe-input-" + std::to_string(::getpid()));
+    fs::create_directories(folder);
+    const fs::path input = folder / "plate.png";
+    const std::string render = std::string(ONDREL_CLI_PATH) + " render OndrelCircle --module " +
+                               ONDREL_MODULE_PATH + " --size 20x10 -o " + input.string();
+    ASSERT_EQ(std::system(render.c_str()), 0);
+    PreviewService service(optionsFor(ONDREL_MODULE_PATH), input);
+    const auto open = [&](const Json& recipe) {
+        return service.openRecipe(Json{{"name", "shot.json"}, {"text", recipe.dump()}});
+    };
+    const Json same = open({{"effect", "OndrelLine"}, {"input", input.string()}});
+    EXPECT_EQ(same["background"], "input");
+    EXPECT_EQ(same["note"], nullptr);
+    const Json other = open({{"effect", "OndrelLine"}, {"input", "/elsewhere/photo.png"}});
+    EXPECT_EQ(other["background"], "input");
+    EXPECT_EQ(other["note"], "shot.json names input \"/elsewhere/photo.png\"; ondrel serve keeps "
+                             "its own: input \"plate.png\"");
+    // Without an input it is the built-in layer of its size.
+    EXPECT_EQ(open({{"effect", "OndrelLine"}, {"size", "30x30"}})["background"], "built-in");
     fs::remove_all(folder);
 }
 
