@@ -102,6 +102,15 @@ test("a mistake is named by its control, shown once, and the stage keeps its siz
     assert.equal(await page.$$eval("#messages .error", (e) => e.length), 1);
     assert.deepEqual(await page.$$eval(".invalid input", (i) => i.map((e) => e.id)), ["fps"]);
     assert.deepEqual(await page.locator("#stage").boundingBox(), square);
+
+    // However long the status grows (drafts, drops), the header keeps to one line: a taller one
+    // would move the stage from under a drag.
+    const header = await page.locator("header").boundingBox();
+    await page.evaluate(() => {
+      document.getElementById("status").textContent = "30000\u00d730000 at 32 bits (1/64, draft), 12345 ms, 678 dropped";
+    });
+    assert.deepEqual(await page.locator("header").boundingBox(), header);
+    assert.deepEqual(await page.locator("#stage").boundingBox(), square);
   });
 });
 

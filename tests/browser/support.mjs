@@ -25,10 +25,11 @@ process.on("exit", () => {
   }
 });
 
-// Starts `ondrel serve --port 0` (of `command`, another build's for a comparison) and reads the
-// address it prints.
+// Starts `ondrel serve --port 0` (of `command`, another build's for a comparison; at the port
+// `args` name, if any) and reads the address it prints.
 export async function startServer(args = [], module = shapes, command = ondrel) {
-  const child = spawn(command, ["serve", "--port", "0", "--module", module, ...args], {
+  const port = args.includes("--port") ? [] : ["--port", "0"];
+  const child = spawn(command, ["serve", ...port, "--module", module, ...args], {
     stdio: ["ignore", "pipe", "pipe"],
   });
   running.add(child);

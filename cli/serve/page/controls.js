@@ -3,13 +3,14 @@
 // for a point; and what setting a value through any of them does.
 
 import {$, element, clamp, numberText} from "./util.js";
-import {page, setParam, toggleAnimation, toggleKey, setInterpolation} from "./state.js";
+import {page, setParam, toggleAnimation, toggleKey, setInterpolation, commit} from "./state.js";
 import {render} from "./preview.js";
 import {refreshState, updateKeyButtons} from "./values.js";
 import {drawTicks} from "./timeline.js";
 import {goToKey} from "./transport.js";
 
 // A value for all time, or a keyframe at the current frame once the parameter's stopwatch is on.
+// A draft (a slider, dial, colour or handle on its way) is committed by the value it ends at.
 export function setValue(control, text, {draft = false} = {}) {
   const keyed = setParam(control, text);
   if (keyed) {
@@ -19,14 +20,16 @@ export function setValue(control, text, {draft = false} = {}) {
   page.rows.get(control.index).set(text);
   if (control.kind === "popup" || keyed) refreshState();
   render(draft);
+  if (!draft) commit();
 }
 
-// What the stopwatch and the keyframe button change shows everywhere at once.
+// What the stopwatch, the keyframe button and the interpolation change shows everywhere at once.
 function changed() {
   updateKeyButtons();
   drawTicks();
   refreshState();
   render();
+  commit();
 }
 
 function twirly(open, target, openClass) {
@@ -217,8 +220,7 @@ export function buildControls(controls) {
         ...["linear", "ease", "hold"].map((k) => element("option", {value: k}, k)));
       interpolation.addEventListener("change", () => {
         setInterpolation(control, interpolation.value);
-        refreshState();
-        render();
+        changed();
       });
     }
     const value = element("div", {className: "value"}, ...made.widgets, navigator);

@@ -1,50 +1,28 @@
 // The page of `ondrel serve`: it loads the effects, wires the header's and the timeline's fields
-// to the parts that answer them, and shows the first effect.
+// to the parts that answer them, and starts from the work the browser kept or the server's
+// recipe (work.js).
 
 import {$, element} from "./util.js";
-import {page, request, requestedLayer} from "./state.js";
+import {page, commit, request, requestedLayer} from "./state.js";
 import * as server from "./server.js";
 import {say} from "./messages.js";
 import {fitStage, render, stageDownsample} from "./preview.js";
 import {refreshState} from "./values.js";
-import {setFrame, setRange, drawTicks} from "./timeline.js";
+import {setFrame, setRange} from "./timeline.js";
 import {play, pause, togglePlay, goToKey, watchKeys} from "./transport.js";
-import {buildControls} from "./controls.js";
 import {watchHandles} from "./handles.js";
+import {showEffect, startWork, watchWork} from "./work.js";
 
 function changeLayer() {
   $("size-label").hidden = $("background").value === "input";
   refreshState();
   render();
-}
-
-async function loadEffect(name) {
-  pause(false);
-  let session = page.sessions.get(name);
-  try {
-    if (!session) {
-      const answer = await server.controls(name);
-      session = {controls: answer.controls, about: answer.about, params: {}};
-      page.sessions.set(name, session);
-    }
-    say("controls", null);
-  } catch (e) {
-    say("controls", e.message);
-    $("effect").value = page.effect;
-    return;
-  }
-  page.effect = name;
-  page.params = session.params;
-  $("about-text").textContent = session.about.replace(/\r/g, "\n");
-  buildControls(session.controls);
-  drawTicks();
-  await refreshState();
-  render();
+  commit();
 }
 
 async function save() {
   try {
-    const text = await server.recipe(request());
+    const text = await server.recipe({...request(), ...page.output});
     const link = element("a", {href: URL.createObjectURL(new Blob([text], {type: "application/json"})),
       download: `${page.effect}.json`});
     link.click();
@@ -71,8 +49,10 @@ async function start() {
   $("size-label").hidden = $("background").value === "input";
   page.layer = requestedLayer();
 
-  $("effect").addEventListener("change", () => loadEffect($("effect").value));
-  $("depth").addEventListener("change", () => render());
+  $("effect").addEventListener("change", async () => {
+    if (await showEffect($("effect").value)) commit();
+  });
+  $("depth").addEventListener("change", () => { render(); commit(); });
   $("background").addEventListener("change", changeLayer);
   $("size").addEventListener("change", changeLayer);
   $("save").addEventListener("click", save);
@@ -82,15 +62,19 @@ async function start() {
   $("time").addEventListener("input", () => { pause(false); setFrame(Number($("time").value)); render(true); });
   $("time").addEventListener("change", () => render());
   $("frame").addEventListener("change", () => { pause(false); setFrame(Number($("frame").value)); render(); });
-  for (const id of ["start", "end"]) $(id).addEventListener("change", () => { setRange(); setFrame(page.frame); render(); });
+  for (const id of ["start", "end"]) {
+    $(id).addEventListener("change", () => { setRange(); setFrame(page.frame); render(); commit(); });
+  }
   $("fps").addEventListener("change", () => {
     page.fps = $("fps").value.trim();
     if (page.playing) { pause(false); play(); }
     refreshState();
     render();
+    commit();
   });
   watchHandles();
   watchKeys();
+  watchWork();
   // A stage of another size wants the preview at another size, once the resizing rests.
   let resized = 0;
   new ResizeObserver(() => {
@@ -102,7 +86,7 @@ async function start() {
     }, 150);
   }).observe($("viewer"));
   fitStage();
-  await loadEffect(page.info.effects[0]);
+  await startWork();
 }
 
 start().catch((e) => say("start", e.message));

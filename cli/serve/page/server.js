@@ -14,7 +14,7 @@ async function call(path, body) {
   return response;
 }
 
-// The effects, the input, the built-in layer's size and the preview's limits.
+// The effects, the module's name, the input, the built-in layer's size and the preview's limits.
 export async function effects() { return (await call("/api/effects")).json(); }
 
 // An effect's parameter definitions and its about text.
@@ -31,6 +31,12 @@ export function preview(request) { return call("/api/preview", request); }
 
 // The recipe file "Save recipe" writes.
 export async function recipe(request) { return (await call("/api/recipe", request)).text(); }
+
+// The work of the recipe the server started with (`ondrel serve --recipe`), or null.
+export async function start() { return (await call("/api/start")).json(); }
+
+// The work of a recipe file's text ({name, text}), as the server reads a recipe.
+export async function open(file) { return (await call("/api/open", file)).json(); }
 
 // Requests not yet answered, of every kind; tests wait for none.
 let pending = 0;
