@@ -112,8 +112,13 @@ void checkPreviewSize(const Shot& shot) {
 // Whether two paths name one file, or would once it is there.
 bool samePath(const fs::path& a, const fs::path& b) {
     std::error_code error;
-    return fs::equivalent(a, b, error) ||
-           fs::absolute(a).lexically_normal() == fs::absolute(b).lexically_normal();
+    if (fs::equivalent(a, b, error)) {
+        return true;
+    }
+    const fs::path wholeA = fs::absolute(a, error).lexically_normal();
+    const bool known = !error;
+    const fs::path wholeB = fs::absolute(b, error).lexically_normal();
+    return known && !error && wholeA == wholeB;
 }
 
 // A frame at the rate, as the page counts key times.
@@ -496,8 +501,9 @@ Json PreviewService::_work(Recipe recipe, const std::string& name) {
     };
     std::vector<std::string> named;
     std::vector<std::string> kept;
+    // An empty path names no file.
     if (const Setting* module = recipe.setting("module")) {
-        if (!samePath(module->text, m_options.module)) {
+        if (!module->text.empty() && !samePath(module->text, m_options.module)) {
             named.push_back("module " + quoted(fs::path(module->text)));
             kept.push_back("module " + quoted(m_options.module.filename()));
         }
@@ -505,8 +511,8 @@ Json PreviewService::_work(Recipe recipe, const std::string& name) {
     }
     bool overInput = false;
     if (const Setting* input = recipe.setting("input")) {
-        overInput = m_input.has_value();
-        if (!m_input || !samePath(input->text, *m_input)) {
+        overInput = m_input && !input->text.empty();
+        if (!input->text.empty() && (!m_input || !samePath(input->text, *m_input))) {
             named.push_back("input " + quoted(fs::path(input->text)));
             kept.push_back(m_input ? "input " + quoted(m_input->filename())
                                    : std::string("the built-in layer"));

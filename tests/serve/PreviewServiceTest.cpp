@@ -335,6 +335,11 @@ TEST_F(PreviewServiceTest, ARecipesModuleAndInputStayTheServers) {
     const Json own = Json{{"effect", "OndrelLine"},
                           {"module", (module.parent_path() / "." / module.filename()).string()}};
     EXPECT_EQ(opened(service, "own.json", own.dump())["note"], nullptr);
+    // Nor does an empty path name one.
+    const Json none =
+        opened(service, "none.json", R"({"effect": "OndrelLine", "module": "", "input": ""})");
+    EXPECT_EQ(none["note"], nullptr);
+    EXPECT_EQ(none["background"], "built-in");
 }
 
 // --recipe is read as `ondrel render --recipe` reads it: its paths from its folder; a recipe that
