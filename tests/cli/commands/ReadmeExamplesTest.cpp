@@ -65,6 +65,8 @@ const Skip skips[] = {
     {std::regex("^(sudo apt-get install \\./ondrel_|man ondrel$)"),
      "installs and reads the release package: make test-dist does so in a new Debian root"},
     {std::regex("^(cmake|codesign) .*macos"), "builds or signs the macOS bundle, on a Mac"},
+    {std::regex("^xattr .*OndrelShapes\\.plugin$"),
+     "clears a downloaded bundle's quarantine, on a Mac"},
     {std::regex("^ONDREL_EQUIVALENCE_.* build/release/tests/"),
      "the randomised equivalence tests' own long runs"},
     {std::regex("^ondrel submit --(status|resubmit) "),
