@@ -48,17 +48,15 @@ std::string usageMistake(const CLI::App& app, const CLI::Error& error) {
     const std::vector<CLI::App*> chosen = app.get_subcommands();
     for (const std::string& word : app.remaining(true)) {
         if (word.rfind("--", 0) == 0) {
+            // The chosen commands' options and ondrel's own.
+            std::vector<const CLI::App*> owners(chosen.begin(), chosen.end());
+            owners.push_back(&app);
             std::vector<std::string> options;
-            for (const CLI::App* command : chosen) {
-                for (const CLI::Option* option : command->get_options()) {
+            for (const CLI::App* owner : owners) {
+                for (const CLI::Option* option : owner->get_options()) {
                     for (const std::string& name : option->get_lnames()) {
                         options.push_back("--" + name);
                     }
-                }
-            }
-            for (const CLI::Option* option : app.get_options()) {
-                for (const std::string& name : option->get_lnames()) {
-                    options.push_back("--" + name);
                 }
             }
             const std::string typed = word.substr(0, word.find('='));

@@ -22,11 +22,6 @@ long long nanoseconds(const struct timespec& t) {
     return static_cast<long long>(t.tv_sec) * 1000000000LL + t.tv_nsec;
 }
 
-// The file a frame's name leads to, where its line is recorded.
-fs::path recordedFile(const fs::path& frame) {
-    return linkedFile(frame);
-}
-
 template <typename Number>
 bool parsed(const std::string& text, Number& value) {
     const char* end = text.data() + text.size();
@@ -49,7 +44,7 @@ void appendAll(int fd, const std::string& text) {
 
 void recordFinishedFrame(const fs::path& frame, A_long width, A_long height,
                          OfflineHost::PixelDepth depth) {
-    const fs::path file = recordedFile(frame);
+    const fs::path file = linkedFile(frame);
     struct stat written {};
     if (::stat(file.c_str(), &written) != 0) {
         return;
@@ -103,7 +98,7 @@ FrameRecord::FrameRecord(const fs::path& folder) {
 
 bool FrameRecord::vouchesFor(const fs::path& frame, A_long width, A_long height,
                              OfflineHost::PixelDepth depth) const {
-    const fs::path file = recordedFile(frame);
+    const fs::path file = linkedFile(frame);
     const auto found = m_lines.find(file.filename().string());
     struct stat now {};
     if (found == m_lines.end() || ::stat(file.c_str(), &now) != 0) {

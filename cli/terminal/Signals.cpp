@@ -30,8 +30,10 @@ constexpr int endingSignals[] = {SIGHUP,  SIGINT,  SIGTERM,   SIGQUIT, SIGALRM,
     for (const RemovedOnSignal* file : held) {
         ::unlink(file->file().c_str());
     }
-    for (const auto* say : speak ? sayings : decltype(sayings){}) {
-        (*say)();
+    if (speak) {
+        for (const auto* say : sayings) {
+            (*say)();
+        }
     }
     // The default action of the same signal, delivered to this thread, ends the process.
     ::signal(signal, SIG_DFL);

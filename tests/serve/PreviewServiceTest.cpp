@@ -418,14 +418,20 @@ TEST_F(ProbeServiceTest, AnOvertakenRenderIsInterrupted) {
     EXPECT_EQ(newest->width, 8);
 }
 
-TEST(PreviewServiceInput, PreviewsOverTheInputAndSavesItsPath) {
-    const fs::path folder =
-        fs::temp_directory_path() / ("ondrel-serve-test-" + std::to_string(::getpid()));
+// A 20x10 render of the circle, plate.png in `folder`, made with the built command.
+fs::path renderedPlate(const fs::path& folder) {
     fs::create_directories(folder);
     const fs::path input = folder / "plate.png";
     const std::string render = std::string(ONDREL_CLI_PATH) + " render OndrelCircle --module " +
                                ONDREL_MODULE_PATH + " --size 20x10 -o " + input.string();
-    ASSERT_EQ(std::system(render.c_str()), 0);
+    EXPECT_EQ(std::system(render.c_str()), 0);
+    return input;
+}
+
+TEST(PreviewServiceInput, PreviewsOverTheInputAndSavesItsPath) {
+    const fs::path folder =
+        fs::temp_directory_path() / ("ondrel-serve-test-" + std::to_string(::getpid()));
+    const fs::path input = renderedPlate(folder);
     PreviewService service(optionsFor(ONDREL_MODULE_PATH), input);
     EXPECT_EQ(service.effects()["input"],
               (Json{{"name", "plate.png"}, {"width", 20}, {"height", 10}}));
@@ -477,11 +483,7 @@ TEST(PreviewServiceInput, TheInputIsReadOnceWhenTheServerStarts) {
 TEST(PreviewServiceInput, ARecipeNamingTheInputPreviewsOverIt) {
     const fs::path folder =
         fs::temp_directory_path() / ("ondrel-serve-recipe-input-" + std::to_string(::getpid()));
-    fs::create_directories(folder);
-    const fs::path input = folder / "plate.png";
-    const std::string render = std::string(ONDREL_CLI_PATH) + " render OndrelCircle --module " +
-                               ONDREL_MODULE_PATH + " --size 20x10 -o " + input.string();
-    ASSERT_EQ(std::system(render.c_str()), 0);
+    const fs::path input = renderedPlate(folder);
     PreviewService service(optionsFor(ONDREL_MODULE_PATH), input);
     const auto open = [&](const Json& recipe) {
         return service.openRecipe(Json{{"name", "shot.json"}, {"text", recipe.dump()}});
