@@ -8,7 +8,7 @@ import * as server from "./server.js";
 import {say} from "./messages.js";
 import {fitStage, render, stageDownsample} from "./preview.js";
 import {refreshState} from "./values.js";
-import {setFrame, setRange} from "./timeline.js";
+import {setFrame, setRange, watchTimeline} from "./timeline.js";
 import {play, pause, togglePlay, goToKey, watchKeys} from "./transport.js";
 import {watchHandles} from "./handles.js";
 import {showEffect, startWork, watchWork} from "./work.js";
@@ -45,7 +45,7 @@ async function start() {
   $("start").value = page.start;
   $("end").value = page.end;
   setRange();
-  $("frame").value = $("time").value = page.frame;
+  $("frame").value = page.frame;
   $("size-label").hidden = $("background").value === "input";
   page.layer = requestedLayer();
 
@@ -59,8 +59,6 @@ async function start() {
   $("play").addEventListener("click", togglePlay);
   $("previous-key").addEventListener("click", () => goToKey(-1));
   $("next-key").addEventListener("click", () => goToKey(+1));
-  $("time").addEventListener("input", () => { pause(false); setFrame(Number($("time").value)); render(true); });
-  $("time").addEventListener("change", () => render());
   $("frame").addEventListener("change", () => { pause(false); setFrame(Number($("frame").value)); render(); });
   for (const id of ["start", "end"]) {
     $(id).addEventListener("change", () => { setRange(); setFrame(page.frame); render(); commit(); });
@@ -74,6 +72,7 @@ async function start() {
   });
   watchHandles();
   watchKeys();
+  watchTimeline();
   watchWork();
   // A stage of another size wants the preview at another size, once the resizing rests.
   let resized = 0;

@@ -60,7 +60,7 @@ async function restore(w) {
   $("end").value = w.end;
   setRange();
   page.frame = clamp(page.frame, page.start, page.end);
-  $("frame").value = $("time").value = page.frame;
+  $("frame").value = page.frame;
   page.ranged = w.ranged;
   page.output = w.output;
   page.byEffect = structuredClone(w.params);
