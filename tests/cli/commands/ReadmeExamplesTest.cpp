@@ -1,37 +1,45 @@
-// The README's examples, run as written in a folder of their own, so that the README stays true:
-// every command of its ```sh blocks runs with the built command and module, or is skipped by a
-// rule below that says why; the options of a synopsis are the command's own; every ```json block
-// is a recipe the command reads; and each picture of a render is what its example renders.
+// The examples of the README and of the developers' guide, run as written in a folder of their
+// own, so that both stay true: every command of their ```sh blocks runs with the built command and
+// module, or is skipped by a rule below that says why; the options of a synopsis are the
+// command's own; every ```json block is a recipe the command reads; and each picture of a render
+// is what its example renders.
 
 #include "tests/cli/CliTestSupport.h"
 
+#include <algorithm>
 #include <fstream>
+#include <iterator>
 #include <regex>
 
 namespace {
 
 using namespace CliTest;
 
-// A command of the README: lines joined where they end in "\" (or, in a synopsis, where the
+// The documents whose examples run, from the source folder.
+const char* const documents[] = {"README.md", "docs/DEVELOPING.md"};
+
+// A command of a document: lines joined where they end in "\" (or, in a synopsis, where the
 // next is indented), comments (and the outputs shown as comments) left out.
 struct Example {
+    std::string document;
     std::string language; // of its block
     std::string text;
 };
 
-std::vector<Example> readmeExamples() {
-    std::ifstream readme(ONDREL_SOURCE_DIR "/README.md");
+std::vector<Example> examplesOf(const std::string& document) {
+    std::ifstream file(ONDREL_SOURCE_DIR "/" + document);
+    EXPECT_TRUE(file.is_open()) << document;
     std::vector<Example> examples;
     std::string line;
     std::string language; // empty outside a block
     bool inBlock = false;
     std::string pending;
-    while (std::getline(readme, line)) {
+    while (std::getline(file, line)) {
         if (line.starts_with("```")) {
             inBlock = !inBlock;
             language = inBlock ? line.substr(3) : "";
             if (language == "json") {
-                examples.push_back({language, ""});
+                examples.push_back({document, language, ""});
             }
             continue;
         }
@@ -46,14 +54,24 @@ std::vector<Example> readmeExamples() {
                 pending.pop_back();
                 continue;
             }
-            examples.push_back({language, std::regex_replace(pending, std::regex(" +"), " ")});
+            examples.push_back(
+                {document, language, std::regex_replace(pending, std::regex(" +"), " ")});
             pending.clear();
         }
     }
     return examples;
 }
 
-// Commands that cannot run here, and why.
+std::vector<Example> allExamples() {
+    std::vector<Example> examples;
+    for (const char* document : documents) {
+        std::ranges::move(examplesOf(document), std::back_inserter(examples));
+    }
+    return examples;
+}
+
+// Commands that cannot run here, and why. Each rule is needed by some example: one that no
+// longer matches anything would hide the next command that happens to match it.
 struct Skip {
     std::regex pattern;
     const char* why;
@@ -73,17 +91,21 @@ const Skip skips[] = {
      "asks about a job a Slurm cluster ran; tests/cluster does so against one"},
 };
 
-// The README's pictures of renders (those of the page are the browser tests' screenshots),
+// The documents' pictures of renders (those of the page are the browser tests' screenshots),
 // each with the name its example writes: circle-defaults.png, spin.0001.png for spin-0001.png.
+// The README links them as docs/images/NAME.png, the guide beside them as images/NAME.png.
 std::vector<std::pair<std::string, std::string>> pictures() {
-    const std::string readme = readFile(ONDREL_SOURCE_DIR "/README.md");
     std::vector<std::pair<std::string, std::string>> found;
-    const std::regex picture(R"(docs/images/([\w-]+)\.png)");
-    for (std::sregex_iterator i(readme.begin(), readme.end(), picture), end; i != end; ++i) {
-        const std::string name = (*i)[1];
-        if (!name.starts_with("serve-")) {
-            found.emplace_back(name + ".png",
-                               std::regex_replace(name, std::regex("-(\\d+)$"), ".$1") + ".png");
+    const std::regex picture(R"((^|[(/])images/([\w-]+)\.png)");
+    for (const char* document : documents) {
+        const std::string text = readFile(ONDREL_SOURCE_DIR "/" + std::string(document));
+        for (std::sregex_iterator i(text.begin(), text.end(), picture), end; i != end; ++i) {
+            const std::string name = (*i)[2];
+            if (!name.starts_with("serve-")) {
+                found.emplace_back(name + ".png",
+                                   std::regex_replace(name, std::regex("-(\\d+)$"), ".$1") +
+                                       ".png");
+            }
         }
     }
     return found;
@@ -119,7 +141,7 @@ protected:
         }
     }
 
-    // Each picture the example rendered is compared with the README's and then removed, so
+    // Each picture the example rendered is compared with the document's and then removed, so
     // that a later example that writes the same name is compared too.
     void comparePictures(std::set<std::string>& compared) const {
         for (const auto& [picture, written] : pictures()) {
@@ -142,9 +164,10 @@ protected:
 
 TEST_F(Readme, EveryExampleRunsAsWritten) {
     std::set<std::string> compared;
+    std::set<const Skip*> skipped;
     int ran = 0;
-    for (const Example& example : readmeExamples()) {
-        SCOPED_TRACE(example.text);
+    for (const Example& example : allExamples()) {
+        SCOPED_TRACE(example.document + ": " + example.text);
         if (example.language == "json") {
             // A recipe, checked against its effect.
             std::ofstream(folder / "readme.json") << example.text;
@@ -157,7 +180,9 @@ TEST_F(Readme, EveryExampleRunsAsWritten) {
             return std::regex_search(line, s.pattern);
         });
         if (skip != std::end(skips)) {
-            std::printf("skipped (%s): %s\n", skip->why, line.c_str());
+            std::printf("skipped (%s): %s: %s\n", skip->why, example.document.c_str(),
+                        line.c_str());
+            skipped.insert(skip);
             continue;
         }
         ASSERT_TRUE(line.starts_with("ondrel ")) << "no rule says how to run or skip this";
@@ -181,7 +206,11 @@ TEST_F(Readme, EveryExampleRunsAsWritten) {
         comparePictures(compared);
         ++ran;
     }
-    EXPECT_GE(ran, 8) << "the README's examples were not all found";
+    EXPECT_GE(ran, 8) << "the documents' examples were not all found";
+    for (const Skip& skip : skips) {
+        EXPECT_EQ(skipped.count(&skip), 1u)
+            << "the skip rule \"" << skip.why << "\" matches no example";
+    }
     for (const auto& [picture, written] : pictures()) {
         EXPECT_EQ(compared.count(picture), 1u) << "no example renders " << picture;
     }

@@ -100,7 +100,7 @@ TEST_F(OutputPaths, FormatsThatWouldLoseAlphaOrDepthAreRefused) {
 // A file that is there is replaced as its owner left it: its mode, its owner and group (where
 // the process may set them: as root here), and a symbolic link stays a link whose target gets
 // the frame, beside which it is written. Another hard link to it keeps the old bytes: the frame
-// replaces the name, as the README says.
+// replaces the name, as docs/DEVELOPING.md says.
 TEST_F(OutputPaths, AReplacedFileKeepsItsModeOwnerAndLinks) {
     const auto render = [&](const std::string& size, const std::string& output) {
         const Outcome run = ondrel("OndrelCircle --size " + size + " -o " + output);
