@@ -250,6 +250,7 @@ test("keyframes selected by click, Shift-click and a box; deleted; copied and pa
     await page.mouse.up();
     await page.keyboard.up("Shift");
     assert.deepEqual(await selectedKeys(page), ["Opacity@10", "Opacity@30", "Radius@48"]);
+    await page.screenshot({path: screenshotPath("timeline-selected.png")});
     await page.click(keyAt("Opacity", 10), {modifiers: ["Shift"]});
 
     // Delete is a field's own while it is typed in.
@@ -341,6 +342,7 @@ test("the ruler zooms, by the buttons and Ctrl+wheel, with the keyframes, and th
     const wheeled = await ruler(page);
     assert.ok(wheeled.perFrame > zoomed.perFrame);
     assert.ok(Math.abs(wheeled.x(30) - under) < 2, `frame 30 is at ${wheeled.x(30)}, was ${under}`);
+    await page.screenshot({path: screenshotPath("timeline-zoomed.png")});
     // Zoomed out all the way, the range fits again.
     for (let i = 0; i < 12; ++i) await page.click("#zoom-out");
     const out = await ruler(page);
