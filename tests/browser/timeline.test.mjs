@@ -320,15 +320,14 @@ test("the ruler zooms, by the buttons and Ctrl+wheel, with the keyframes, and th
     await animated(page);
     const scrolls = () => page.$eval("#sheet", (s) => s.scrollWidth > s.clientWidth);
     const fit = await ruler(page);
-    assert.equal(await scrolls(page), false, "the range fits the sheet");
+    assert.equal(await scrolls(), false, "the range fits the sheet");
     await page.click("#zoom-in");
     await page.click("#zoom-in");
     const zoomed = await ruler(page);
     assert.ok(zoomed.perFrame > 1.5 * fit.perFrame, `${zoomed.perFrame} pixels a frame, from ${fit.perFrame}`);
-    assert.equal(await scrolls(page), true);
+    assert.equal(await scrolls(), true);
     // The keyframes are where the ruler puts their frames, wherever the rows have scrolled.
     for (const [name, time] of [["Radius", 1], ["Opacity", 10], ["Opacity", 30]]) {
-      if (!(await page.locator(keyAt(name, time)).isVisible())) continue;
       const [cx] = await centerOf(page, keyAt(name, time));
       assert.ok(Math.abs(cx - zoomed.x(time)) < 1.5, `${name} at ${time}: ${cx}, the ruler's ${zoomed.x(time)}`);
     }
@@ -347,6 +346,6 @@ test("the ruler zooms, by the buttons and Ctrl+wheel, with the keyframes, and th
     for (let i = 0; i < 12; ++i) await page.click("#zoom-out");
     const out = await ruler(page);
     assert.ok(Math.abs(out.perFrame - fit.perFrame) < 0.01);
-    assert.equal(await scrolls(page), false);
+    assert.equal(await scrolls(), false);
   });
 });
