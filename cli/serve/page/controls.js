@@ -3,11 +3,15 @@
 // for a point; and what setting a value through any of them does.
 
 import {$, element, clamp, numberText} from "./util.js";
-import {page, setParam, toggleAnimation, toggleKey, setInterpolation, commit} from "./state.js";
+import {page, request, isAnimated, setParam, toggleAnimation, toggleKey, setInterpolation, commit} from "./state.js";
+import * as server from "./server.js";
+import {say} from "./messages.js";
 import {render} from "./preview.js";
 import {refreshState, updateKeyButtons} from "./values.js";
 import {drawTicks} from "./timeline.js";
 import {goToKey} from "./transport.js";
+import {placeHandles, pointRole} from "./handles.js";
+import {scrubbable, fitToText} from "./scrub.js";
 
 // A value for all time, or a keyframe at the current frame once the parameter's stopwatch is on.
 // A draft (a slider, dial, colour or handle on its way) is committed by the value it ends at.
@@ -18,12 +22,14 @@ export function setValue(control, text, {draft = false} = {}) {
     updateKeyButtons();
   }
   page.rows.get(control.index).set(text);
+  placeHandles();
   if (control.kind === "popup" || keyed) refreshState();
   render(draft);
   if (!draft) commit();
 }
 
-// What the stopwatch, the keyframe button and the interpolation change shows everywhere at once.
+// What the stopwatch, the keyframe button, the interpolation and a reset change shows everywhere
+// at once.
 function changed() {
   updateKeyButtons();
   drawTicks();
@@ -60,10 +66,12 @@ function sliderWidgets(control, more) {
   });
   slider.addEventListener("input", () => setValue(control, slider.value, {draft: true}));
   slider.addEventListener("change", () => setValue(control, slider.value));
+  scrubbable(entry, {value: () => page.values[control.index], places, min: control.validMin, max: control.validMax,
+    set: (text, draft) => setValue(control, text, {draft})});
   more.append(slider);
   return {
     widgets: [entry, element("span", {className: "unit"}, control.percent ? "%" : "")],
-    set(text) { entry.value = numberText(Number(text), places); slider.value = text; },
+    set(text) { entry.value = numberText(Number(text), places); slider.value = text; fitToText(entry); },
   };
 }
 
@@ -102,35 +110,56 @@ function angleWidgets(control, more) {
     const v = Number(entry.value);
     if (entry.value !== "" && Number.isFinite(v)) setValue(control, numberText(v, 1));
   });
+  scrubbable(entry, {value: () => page.values[control.index], set: (text, draft) => setValue(control, text, {draft})});
   more.append(d.svg);
   return {
     widgets: [entry, element("span", {className: "unit"}, "\u00b0")],
-    set(text) { entry.value = text; d.show(Number(text)); },
+    set(text) { entry.value = text; d.show(Number(text)); fitToText(entry); },
     // A dial is what an angle is set with: it shows from the start.
     open: true,
   };
 }
 
-function pointWidgets(control) {
-  const x = element("input", {type: "number", step: 0.1, dataset: {role: "x"}});
-  const y = element("input", {type: "number", step: 0.1, dataset: {role: "y"}});
-  const change = () => setValue(control, `${numberText(Number(x.value), 3)},${numberText(Number(y.value), 3)}`);
-  x.addEventListener("change", change);
-  y.addEventListener("change", change);
-  const handle = element("div", {className: "handle", title: control.name,
-    dataset: {name: control.name, index: control.index}});
+// A point's mark on the stage says what it is: a circle with a cross for the shape's own points, a
+// square for the anchor point, a diamond for the position; its name shows while it is pointed at.
+const marks = {
+  shape: '<circle r="6.5"/><path d="M-9 0H9M0 -9V9"/>',
+  anchor: '<rect x="-6" y="-6" width="12" height="12"/><path d="M-9 0H-6M6 0H9M0 -9V-6M0 6V9"/><circle r="1.5"/>',
+  position: '<path d="M0 -8L8 0L0 8L-8 0Z"/><circle r="1.5"/>',
+};
+
+function handleFor(control) {
+  const role = pointRole(control);
+  const handle = element("div", {className: `handle ${role}`, title: control.name,
+    dataset: {name: control.name, index: control.index, role}});
+  const svg = document.createElementNS("http://www.w3.org/2000/svg", "svg");
+  svg.setAttribute("viewBox", "-10 -10 20 20");
+  // Drawn twice, dark under light, so that the mark shows over any picture.
+  svg.innerHTML = `<g class="under">${marks[role]}</g><g class="over">${marks[role]}</g>`;
+  handle.append(svg, element("span", {className: "label"}, control.name));
   // Where handles meet, the shape's own points (declared first) start on top of the transform's.
   handle.style.zIndex = String(1000 - control.index);
   $("handles").append(handle);
+  return handle;
+}
+
+function pointWidgets(control) {
+  const x = element("input", {type: "number", step: 0.1, dataset: {role: "x"}});
+  const y = element("input", {type: "number", step: 0.1, dataset: {role: "y"}});
+  const text = (px, py) => `${numberText(Number(px), 3)},${numberText(Number(py), 3)}`;
+  const change = () => setValue(control, text(x.value, y.value));
+  x.addEventListener("change", change);
+  y.addEventListener("change", change);
+  const now = () => page.values[control.index].split(",").map(Number);
+  scrubbable(x, {value: () => now()[0], set: (v, draft) => setValue(control, text(v, now()[1]), {draft})});
+  scrubbable(y, {value: () => now()[1], set: (v, draft) => setValue(control, text(now()[0], v), {draft})});
   return {
     widgets: [x, y],
-    handle,
-    set(text) {
-      const [px, py] = text.split(",").map(Number);
-      x.value = px; y.value = py;
-      const [w, h] = page.layer;
-      handle.style.left = `${(100 * px) / w}%`;
-      handle.style.top = `${(100 * py) / h}%`;
+    handle: handleFor(control),
+    set(value) {
+      [x.value, y.value] = value.split(",").map(Number);
+      fitToText(x);
+      fitToText(y);
     },
   };
 }
@@ -177,10 +206,49 @@ function button(className, title, onClick) {
   return b;
 }
 
+// Each parameter's default at the current frame, as the module gives it for the layer shown: the
+// values the server answers for the effect with nothing set.
+async function defaults() {
+  const asked = request();
+  asked.recipe.params = {};
+  server.busy(+1);
+  try {
+    const answer = await server.state(asked);
+    say("reset", answer.error);
+    return answer.error ? null : answer.values;
+  } catch (e) {
+    say("reset", e.message);
+    return null;
+  } finally {
+    server.busy(-1);
+  }
+}
+
+// A control back to its default: for all time, or, with its stopwatch on, as the keyframe at the
+// current frame. One step of the history.
+async function resetControl(control) {
+  const values = await defaults();
+  if (!values) return;
+  if (isAnimated(page.params[control.name])) {
+    setValue(control, values[control.index]);
+    return;
+  }
+  delete page.params[control.name];
+  changed();
+}
+
+// Every control of the effect back to its default, keyframes and all: one step of the history.
+function resetEffect() {
+  for (const name of Object.keys(page.params)) delete page.params[name];
+  changed();
+}
+
 export function buildControls(controls) {
   page.controls = controls;
   page.rows.clear();
   $("handles").replaceChildren();
+  $("effect-name").textContent = page.effect;
+  $("reset-effect").onclick = resetEffect;
   const root = $("controls");
   root.replaceChildren();
   const parents = [root];
@@ -226,9 +294,10 @@ export function buildControls(controls) {
     const value = element("div", {className: "value"}, ...made.widgets, navigator);
     if (interpolation) value.append(interpolation);
     const hasMore = more.childElementCount > 0;
+    const reset = button("reset", `Reset ${control.name}`, () => resetControl(control));
     const row = element("div", {className: "param", dataset: {index: control.index, kind: control.kind, name: control.name}},
       hasMore ? twirly(made.open || !control.collapsed, more) : element("span"), stopwatch,
-      element("label", {className: "name"}, control.name), value);
+      element("label", {className: "name"}, control.name), value, reset);
     if (hasMore) row.append(more);
     row.style.setProperty("--depth", depth);
     parent.append(row);

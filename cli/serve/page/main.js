@@ -11,6 +11,7 @@ import {refreshState} from "./values.js";
 import {setFrame, setRange, watchTimeline} from "./timeline.js";
 import {play, pause, togglePlay, goToKey, watchKeys} from "./transport.js";
 import {watchHandles} from "./handles.js";
+import {watchPanel} from "./panel.js";
 import {showEffect, startWork, watchWork} from "./work.js";
 
 function changeLayer() {
@@ -71,6 +72,7 @@ async function start() {
     commit();
   });
   watchHandles();
+  watchPanel();
   watchKeys();
   watchTimeline();
   watchWork();

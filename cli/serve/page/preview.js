@@ -4,6 +4,7 @@ import {$, clamp} from "./util.js";
 import {page, request, requestedLayer} from "./state.js";
 import * as server from "./server.js";
 import {say} from "./messages.js";
+import {placeHandles} from "./handles.js";
 
 // The stage's size in CSS pixels for a layer: as large as the viewer holds, in the layer's shape.
 function stageSize([w, h]) {
@@ -23,9 +24,7 @@ export function accepted(layer) {
   if (layer[0] === page.layer[0] && layer[1] === page.layer[1]) return;
   page.layer = layer;
   fitStage();
-  for (const entry of page.rows.values()) {
-    if (entry.handle && typeof page.values[entry.index] === "string") entry.set(page.values[entry.index]);
-  }
+  placeHandles();
 }
 
 // The preview, at the size the stage shows (its pixels times the device pixel ratio), or a

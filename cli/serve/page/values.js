@@ -6,6 +6,7 @@ import {page, request, requestedLayer, isAnimated, keyTimes, keyTime} from "./st
 import * as server from "./server.js";
 import {say} from "./messages.js";
 import {accepted} from "./preview.js";
+import {placeHandles} from "./handles.js";
 
 // One request at a time: a change while one is out asks again once it is answered, with what is
 // set by then.
@@ -53,6 +54,7 @@ function showState(answer) {
     }
     if (entry.handle) entry.handle.classList.toggle("disabled", grayed || hidden.has(index));
   }
+  placeHandles();
   updateKeyButtons();
 }
 
