@@ -2,7 +2,7 @@
 // the module declared, as the host builds its controls.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { withPage, pickEffect, paramsOf, effectsOf, run, screenshotPath } from "./support.mjs";
+import { withPage, pickEffect, andRender, paramsOf, effectsOf, run, screenshotPath } from "./support.mjs";
 
 const numbers = (text) => (text.match(/-?\d+(?:\.\d+)?/g) ?? []).map(Number);
 
@@ -106,5 +106,159 @@ test("twirlies open and close, and typed values stay within the valid range", as
     }
     // The slider keeps to its own range while the value goes beyond it.
     assert.equal(await page.$eval(`${radius} [data-role="slider"]`, (s) => s.value), "100");
+  });
+});
+
+const param = (name) => `#controls .param[data-name="${name}"]`;
+const entryOf = (name) => `${param(name)} [data-role="entry"]`;
+const entryValue = (page, name) => page.$eval(entryOf(name), (e) => Number(e.value));
+
+async function typeValue(page, selector, value) {
+  await andRender(page, async () => {
+    await page.fill(selector, String(value));
+    await page.press(selector, "Enter");
+  });
+}
+
+// Drags the splitter between the panel and the viewer `dx` pixels sideways.
+async function dragSplitter(page, dx) {
+  const splitter = await page.locator("#splitter").boundingBox();
+  const [x, y] = [splitter.x + splitter.width / 2, splitter.y + 100];
+  await page.mouse.move(x, y);
+  await page.mouse.down();
+  await page.mouse.move(x + dx, y, {steps: 5});
+  await page.mouse.up();
+}
+
+test("labels and numbers keep their room on an animated row, and the panel widens by its edge", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    // As narrow as the panel goes: a row that does not fit scrolls, its label and numbers whole.
+    await dragSplitter(page, -400);
+    assert.ok((await page.locator("#panel").boundingBox()).width < 300);
+    // Every stopwatch on brings each row's keyframe navigator and interpolation; a long number
+    // wants more room still.
+    for (const name of await page.$$eval("#controls .param .stopwatch", (s) => s.map((b) => b.closest(".param").dataset.name))) {
+      if (await page.isEnabled(`${param(name)} .stopwatch`)) await andRender(page, () => page.click(`${param(name)} .stopwatch`));
+    }
+    await typeValue(page, entryOf("Scale"), -123456.7);
+    const cut = await page.evaluate(() => [...document.querySelectorAll("#controls .param:not([hidden])")].flatMap((row) => {
+      const label = row.querySelector(":scope > .name");
+      const value = row.querySelector(":scope > .value").getBoundingClientRect();
+      const found = [];
+      if (label.scrollWidth > label.clientWidth) found.push(`${row.dataset.name}: its label is cut`);
+      if (label.getBoundingClientRect().right > value.left) found.push(`${row.dataset.name}: its label lies under its values`);
+      for (const input of row.querySelectorAll(":scope > .value input[type=number]")) {
+        if (input.scrollWidth > input.clientWidth) found.push(`${row.dataset.name}: ${input.value} is cut`);
+      }
+      return found;
+    }));
+    assert.deepEqual(cut, []);
+    assert.equal(await page.$eval(entryOf("Scale"), (e) => e.value), "-123456.7");
+
+    // The splitter widens the panel and the viewer gives the room; the next page keeps the width.
+    const [panel, viewer] = await Promise.all(["#panel", "#viewer"].map((s) => page.locator(s).boundingBox()));
+    await dragSplitter(page, 150);
+    const widened = await page.locator("#panel").boundingBox();
+    assert.equal(Math.round(widened.width - panel.width), 150);
+    assert.equal(Math.round(viewer.width - (await page.locator("#viewer").boundingBox()).width), 150);
+    await page.reload();
+    await page.waitForSelector(`${param("Radius")}`);
+    assert.equal(Math.round((await page.locator("#panel").boundingBox()).width), Math.round(widened.width));
+  });
+});
+
+// Drags the middle of a number `dx` pixels sideways, with the keys given held down.
+async function scrub(page, selector, dx, keys = []) {
+  const box = await page.locator(selector).boundingBox();
+  const [x, y] = [box.x + box.width / 2, box.y + box.height / 2];
+  await andRender(page, async () => {
+    for (const key of keys) await page.keyboard.down(key);
+    await page.mouse.move(x, y);
+    await page.mouse.down();
+    await page.mouse.move(x + dx, y, {steps: 6});
+    await page.mouse.up();
+    for (const key of keys) await page.keyboard.up(key);
+  });
+}
+
+test("a number dragged sideways follows the pointer, coarse with Shift and fine with Ctrl, as one step", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    const drafts = () => page.evaluate(() => Number(document.body.dataset.drafts ?? 0));
+    const before = await drafts();
+    await scrub(page, entryOf("Radius"), 30);
+    assert.equal(await entryValue(page, "Radius"), 130);
+    assert.ok(await drafts() > before, "the preview follows the drag");
+    // The whole drag is one step of the history.
+    await page.keyboard.press("Control+z");
+    await page.waitForFunction((s) => document.querySelector(s).value === "100", entryOf("Radius"));
+    await page.keyboard.press("Control+Shift+Z");
+    await page.waitForFunction((s) => document.querySelector(s).value === "130", entryOf("Radius"));
+
+    await scrub(page, entryOf("Radius"), 5, ["Shift"]);
+    assert.equal(await entryValue(page, "Radius"), 180);
+    await scrub(page, entryOf("Radius"), -30, ["Control"]);
+    assert.equal(await entryValue(page, "Radius"), 177);
+    // Never beyond the valid range: 0 to 3000 for the radius, 0 to 100 for the opacity.
+    await scrub(page, entryOf("Radius"), -20, ["Shift"]);
+    assert.equal(await entryValue(page, "Radius"), 0);
+    await scrub(page, entryOf("Opacity"), 20);
+    assert.equal(await entryValue(page, "Opacity"), 100);
+    // The position's numbers, one unit a pixel each.
+    const x = `${param("Position")} [data-role="x"]`;
+    await scrub(page, x, -40);
+    assert.equal(await page.$eval(x, (e) => Number(e.value)), 920);
+
+    // A click that does not drag edits the number as text.
+    const box = await page.locator(entryOf("Radius")).boundingBox();
+    await page.mouse.click(box.x + box.width / 2, box.y + box.height / 2);
+    assert.equal(await page.$eval(entryOf("Radius"), (e) => e === document.activeElement), true);
+    await andRender(page, async () => {
+      await page.keyboard.type("42");
+      await page.keyboard.press("Enter");
+    });
+    assert.equal(await entryValue(page, "Radius"), 42);
+  });
+});
+
+test("Reset puts a control's default back, at the current frame once animated, and the effect's every default", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    const defaults = await controlsOnPage(page);
+    const reset = (name) => andRender(page, () => page.click(`${param(name)} .reset`));
+    const goTo = (frame) => typeValue(page, "#frame", frame);
+
+    await typeValue(page, entryOf("Radius"), 250);
+    await reset("Radius");
+    assert.equal(await entryValue(page, "Radius"), 100);
+    await andRender(page, () => page.keyboard.press("Control+z"));
+    assert.equal(await entryValue(page, "Radius"), 250);
+    await andRender(page, () => page.keyboard.press("Control+Shift+Z"));
+    assert.equal(await entryValue(page, "Radius"), 100);
+
+    // Animated, a reset is the default as the key at the current frame; the other keys stay.
+    await andRender(page, () => page.click(`${param("Radius")} .stopwatch`));
+    await typeValue(page, entryOf("Radius"), 250);
+    await goTo(20);
+    await typeValue(page, entryOf("Radius"), 300);
+    await reset("Radius");
+    assert.equal(await entryValue(page, "Radius"), 100);
+    assert.equal(await page.getAttribute(`${param("Radius")} .stopwatch`, "aria-pressed"), "true");
+    assert.equal(await page.$eval(`${param("Radius")} .key`, (k) => k.classList.contains("on")), true);
+    await goTo(1);
+    assert.equal(await entryValue(page, "Radius"), 250);
+
+    // The effect's Reset: every control its default and no keyframes, as one step.
+    await typeValue(page, `${param("Center")} [data-role="x"]`, 100);
+    await andRender(page, () => page.selectOption(`${param("Mode")} [data-role="popup"]`, "2"));
+    await andRender(page, () => page.click("#reset-effect"));
+    assert.deepEqual(await controlsOnPage(page), defaults);
+    assert.deepEqual(await page.$$eval("#controls .stopwatch[aria-pressed=true]", (s) => s.length), 0);
+    await andRender(page, () => page.keyboard.press("Control+z"));
+    assert.equal(await page.getAttribute(`${param("Radius")} .stopwatch`, "aria-pressed"), "true");
+    assert.equal(await entryValue(page, "Radius"), 250);
+    assert.equal(await page.$eval(`${param("Center")} [data-role="x"]`, (e) => Number(e.value)), 100);
+    assert.equal(await page.$eval(`${param("Mode")} [data-role="popup"]`, (s) => s.value), "2");
   });
 });

@@ -3,7 +3,7 @@
 // its size; and the page as it looks in a window of 1280x800 and of 1920x1080.
 import { test } from "node:test";
 import assert from "node:assert/strict";
-import { withPage, pickEffect, andRender, screenshotPath } from "./support.mjs";
+import { withPage, pickEffect, andRender, previewPixels, readPng, screenshotPath } from "./support.mjs";
 
 const row = (name) => `#controls .param[data-name="${name}"]`;
 
@@ -18,10 +18,10 @@ async function pointOf(page, name) {
   return page.$$eval(`${row(name)} .value input[type="number"]`, (i) => i.map((e) => Number(e.value)));
 }
 
-// Where a pixel of the 640x360 layer lies on the screen.
+// Where a point of the 640x360 layer lies on the screen: the middle of its pixel.
 async function onScreen(page, [x, y]) {
   const box = await page.locator("#stage").boundingBox();
-  return [box.x + (x * box.width) / 640, box.y + (y * box.height) / 360];
+  return [box.x + ((x + 0.5) * box.width) / 640, box.y + ((y + 0.5) * box.height) / 360];
 }
 
 async function drag(page, from, to, {alt = false} = {}) {
@@ -37,7 +37,9 @@ async function drag(page, from, to, {alt = false} = {}) {
   });
 }
 
-const near = (a, b) => Math.abs(a[0] - b[0]) <= 1.5 && Math.abs(a[1] - b[1]) <= 1.5;
+const near = (a, b, by = 1.5) => Math.abs(a[0] - b[0]) <= by && Math.abs(a[1] - b[1]) <= by;
+// Within a quarter of a pixel: where the circle's middle is drawn, by the pixels at its edge.
+const onPoint = (a, b) => near(a, b, 0.25);
 
 test("handles on one spot can each be grabbed: the one on top, a picked one, the next with Alt", async () => {
   await withPage([], async (page) => {
@@ -63,12 +65,118 @@ test("handles on one spot can each be grabbed: the one on top, a picked one, the
     assert.ok(near(await pointOf(page, "Position"), [320, 280]));
     assert.deepEqual(await pointOf(page, "Anchor Point"), spot);
 
-    // With the centre back on the anchor point, Alt takes the handle below the top one.
+    // The position moved the shape 100 pixels down, and the anchor point it turns about with it:
+    // with the centre typed back over the anchor point, all three are drawn at 320,280. Alt takes
+    // the handle below the one taken last (the position), then the one below that.
+    const moved = [320, 280];
     await typeInto(page, `${row("Center")} [data-role="x"]`, 320);
-    assert.deepEqual(await pointOf(page, "Center"), spot);
-    await drag(page, spot, [220, 180], {alt: true});
-    assert.ok(near(await pointOf(page, "Anchor Point"), [220, 180]));
-    assert.deepEqual(await pointOf(page, "Center"), spot);
+    await drag(page, moved, [220, 280], {alt: true});
+    assert.ok(near(await pointOf(page, "Center"), [220, 180]));
+    await drag(page, moved, [270, 280], {alt: true});
+    assert.ok(near(await pointOf(page, "Anchor Point"), [270, 180]));
+    assert.deepEqual(await pointOf(page, "Position"), moved);
+  });
+});
+
+async function setPoint(page, name, [x, y]) {
+  await typeInto(page, `${row(name)} [data-role="x"]`, x);
+  await typeInto(page, `${row(name)} [data-role="y"]`, y);
+}
+
+// The layer point a handle's middle shows, on the 640x360 layer: point x,y is the middle of pixel
+// x,y, as the render paints them.
+async function handleAt(page, name) {
+  const box = await page.locator("#stage").boundingBox();
+  const handle = await page.locator(`.handle[data-name="${name}"]`).boundingBox();
+  return [((handle.x + handle.width / 2 - box.x) * 640) / box.width - 0.5,
+    ((handle.y + handle.height / 2 - box.y) * 360) / box.height - 0.5];
+}
+
+// The middle of the preview's pure red pixels (the circle's fill), as a layer point.
+async function redMiddle(page) {
+  const image = await previewPixels(page);
+  assert.deepEqual([image.width, image.height], [640, 360]);
+  let [count, sx, sy] = [0, 0, 0];
+  for (let i = 0; i < image.width * image.height; ++i) {
+    const [r, g, b, a] = image.rgba.subarray(4 * i, 4 * i + 4);
+    if (r === 255 && g === 0 && b === 0 && a === 255) {
+      ++count;
+      sx += i % image.width;
+      sy += Math.floor(i / image.width);
+    }
+  }
+  assert.ok(count > 100, `${count} red pixels`);
+  return [sx / count, sy / count];
+}
+
+test("each handle sits where the render draws its point, through the anchor point, position, rotation and scale", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    await typeInto(page, "#size", "640x360");
+    await typeInto(page, `${row("Radius")} [data-role="entry"]`, 40);
+    await setPoint(page, "Anchor Point", [300, 150]);
+    await setPoint(page, "Position", [400, 220]);
+    await typeInto(page, `${row("Rotation")} [data-role="entry"]`, 30);
+    await typeInto(page, `${row("Scale")} [data-role="entry"]`, 150);
+    // Worked by hand: the centre 320,180 lies 20,30 from the anchor point; turned 30 degrees
+    // clockwise that is 20 cos 30 - 30 sin 30, 20 sin 30 + 30 cos 30 = 2.32,35.98; scaled by 1.5,
+    // 3.48,53.97; about the anchor point, 303.48,203.97; moved by the position's offset from the
+    // layer's middle (80,40): 383.48,243.97.
+    let circle = await redMiddle(page);
+    assert.ok(onPoint(circle, [383.48, 243.97]), `the circle at ${circle}`);
+    assert.ok(onPoint(await handleAt(page, "Center"), circle), `Center at ${await handleAt(page, "Center")}, the circle at ${circle}`);
+    assert.ok(onPoint(await handleAt(page, "Position"), [400, 220]), "the position at its value");
+
+    // The centre dragged: the circle is drawn where it was let go.
+    await drag(page, await handleAt(page, "Center"), [200, 200]);
+    circle = await redMiddle(page);
+    assert.ok(near(circle, [200, 200]), `the circle at ${circle}`);
+    assert.ok(onPoint(await handleAt(page, "Center"), circle));
+
+    // With the anchor point on the centre, the circle is drawn where the shape turns about: the
+    // anchor point's handle.
+    await setPoint(page, "Anchor Point", await pointOf(page, "Center"));
+    circle = await redMiddle(page);
+    assert.ok(onPoint(await handleAt(page, "Anchor Point"), circle), `Anchor Point at ${await handleAt(page, "Anchor Point")}, the circle at ${circle}`);
+    assert.ok(onPoint(await handleAt(page, "Center"), circle));
+  });
+});
+
+test("the centre, the anchor point and the position each have a mark of their own and show their names", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    await typeInto(page, "#size", "640x360");
+    await typeInto(page, `${row("Radius")} [data-role="entry"]`, 0);
+    await setPoint(page, "Center", [500, 250]);
+    await setPoint(page, "Anchor Point", [150, 100]);
+    const names = ["Center", "Anchor Point", "Position"];
+    // Each mark's outline: its dark pixels, as the screen shows them.
+    const marks = [];
+    for (const name of names) {
+      const file = screenshotPath(`handle-${name.replace(" ", "-")}.png`);
+      await page.locator(`.handle[data-name="${name}"]`).screenshot({path: file});
+      const image = readPng(file);
+      const dark = [];
+      for (let i = 0; i < image.width * image.height; ++i) {
+        dark.push(Math.max(...image.rgba.subarray(4 * i, 4 * i + 3)) < 45);
+      }
+      assert.ok(dark.filter(Boolean).length > 20, `${name} has a mark`);
+      marks.push(dark);
+    }
+    for (let a = 0; a < 3; ++a) {
+      for (let b = a + 1; b < 3; ++b) {
+        const differ = marks[a].filter((d, i) => d !== marks[b][i]).length;
+        assert.ok(differ > 20, `${names[a]} and ${names[b]} differ in ${differ} pixels`);
+      }
+    }
+    for (const name of names) {
+      const handle = `.handle[data-name="${name}"]`;
+      assert.equal(await page.getAttribute(handle, "title"), name);
+      assert.equal(await page.isVisible(`${handle} .label`), false);
+      await page.hover(handle);
+      assert.equal(await page.isVisible(`${handle} .label`), true, name);
+      assert.equal(await page.textContent(`${handle} .label`), name);
+    }
   });
 });
 
