@@ -114,7 +114,7 @@ function angleWidgets(control, more) {
   more.append(d.svg);
   return {
     widgets: [entry, element("span", {className: "unit"}, "\u00b0")],
-    set(text) { entry.value = text; d.show(Number(text)); fitToText(entry); },
+    set(text) { entry.value = numberText(Number(text), 1); d.show(Number(text)); fitToText(entry); },
     // A dial is what an angle is set with: it shows from the start.
     open: true,
   };
@@ -124,8 +124,9 @@ function angleWidgets(control, more) {
 // square for the anchor point, a diamond for the position; its name shows while it is pointed at.
 const marks = {
   shape: '<circle r="6.5"/><path d="M-9 0H9M0 -9V9"/>',
-  anchor: '<rect x="-6" y="-6" width="12" height="12"/><path d="M-9 0H-6M6 0H9M0 -9V-6M0 6V9"/><circle r="1.5"/>',
-  position: '<path d="M0 -8L8 0L0 8L-8 0Z"/><circle r="1.5"/>',
+  anchor: '<rect x="-5" y="-5" width="10" height="10"/><path d="M-9 0H-5M5 0H9M0 -9V-5M0 5V9"/><circle r="1"/>',
+  // Larger than the anchor point's square, which it lies around where the two meet.
+  position: '<path d="M0 -11.5L11.5 0L0 11.5L-11.5 0Z"/><circle r="1.5"/>',
 };
 
 function handleFor(control) {
