@@ -12,6 +12,8 @@ if(EXISTS /etc/os-release)
     string(REGEX MATCH "[0-9]+" ONDREL_DEBIAN_RELEASE "${os_version_id}")
 endif()
 set(ONDREL_MAINTAINER "OndrelShapes maintainers <maintainers@ondrel.org>")
+# The team by its name alone: the Windows installer's publisher.
+string(REGEX REPLACE " *<.*" "" ONDREL_PUBLISHER "${ONDREL_MAINTAINER}")
 set(ONDREL_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 set(ONDREL_PACKAGING_OUT ${PROJECT_BINARY_DIR}/packaging)
 
@@ -40,15 +42,22 @@ if(WIN32)
     # Programs. Built on request (`cmake --build --target windows_setup`), as make dist does.
     find_program(ONDREL_MAKENSIS makensis)
     if(ONDREL_MAKENSIS)
+        # The licence page's box wraps lines itself, narrower than LICENSE's: a paragraph a line.
+        string(REGEX REPLACE "([^\n])\n([^\n])" "\\1 \\2" licence_page "${licence}")
+        string(REPLACE "\n" "\r\n" licence_page "${licence_page}")
+        set(licence_page_file ${ONDREL_PACKAGING_OUT}/LICENCE-page.txt)
+        file(WRITE ${licence_page_file} "${licence_page}")
+        set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
         set(setup ${ONDREL_PACKAGING_OUT}/OndrelShapes-${PROJECT_VERSION}-windows-x64-setup.exe)
         add_custom_command(OUTPUT ${setup}
             COMMAND ${CMAKE_COMMAND} -E make_directory ${ONDREL_PACKAGING_OUT}
             COMMAND ${ONDREL_MAKENSIS} -V2 -WX -DVERSION=${PROJECT_VERSION}
                     "-DCOPYRIGHT=${ONDREL_COPYRIGHT}"
-                    -DMODULE=$<TARGET_FILE:OndrelShapes> -DLICENCE=${PROJECT_SOURCE_DIR}/LICENSE
+                    "-DPUBLISHER=${ONDREL_PUBLISHER}"
+                    -DMODULE=$<TARGET_FILE:OndrelShapes> -DLICENCE=${licence_page_file}
                     -DOUTFILE=${setup} ${ONDREL_PACKAGING_DIR}/windows/OndrelShapes.nsi
             DEPENDS OndrelShapes ${ONDREL_PACKAGING_DIR}/windows/OndrelShapes.nsi
-                    ${PROJECT_SOURCE_DIR}/LICENSE
+                    ${licence_page_file}
             COMMENT "Making the Windows installer with NSIS"
             VERBATIM)
         add_custom_target(windows_setup DEPENDS ${setup})

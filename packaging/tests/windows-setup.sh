@@ -6,11 +6,13 @@
 #
 # A plain /S install puts the .aex, byte for byte, into the common plug-in folder and registers
 # the uninstaller in Add/Remove Programs; /D= moves it to another folder (a path with spaces),
-# removing the first copy; a later /S install keeps that folder. A /D= that NSIS would ignore
-# (quoted, relative) and a folder that cannot be written are refused with exit code 2, the
-# installation left as it was; a copy held open, as a running host holds it, is replaced or
-# removed at the next restart, with exit code 3010. The uninstaller, silent, removes the .aex,
-# its registration and itself.
+# removing the first copy and the folders setup made for it (a folder that was there before setup,
+# or that holds another file, stays); a later /S install keeps that folder. Add/Remove Programs
+# names a publisher and an icon. A /D= that NSIS would ignore (quoted, relative) and a folder that
+# cannot be written are refused with exit code 2, the installation left as it was; a copy held
+# open, as a running host holds it, is replaced or removed at the next restart, with exit code
+# 3010. The uninstaller, silent, removes the .aex, its registration, itself and the folders setup
+# made for the plug-in, whose folder it knows from the installation's record.
 set -euo pipefail
 setup=$(realpath "$1")
 aex=$(realpath "$2")
@@ -51,8 +53,14 @@ setup_exits() {
 setup() { setup_exits 0 "$1"; }
 # Windows as it starts again: Wine carries out the renames and deletions left for the restart.
 restart() { wineboot --restart >/dev/null 2>&1; wineserver --wait; }
-# The registry as Wine saves it once its server has stopped.
-key() { grep -A12 -F "[Software\\\\$1]" "$WINEPREFIX/system.reg" || true; }
+# The registry as Wine saves it once its server has stopped: the key's lines up to the blank line
+# that ends it.
+key() {
+    KEY="[Software\\\\$1]" awk 'index($0, ENVIRON["KEY"]) == 1 { found = 1 } found && /^$/ { exit }
+        found' "$WINEPREFIX/system.reg"
+}
+# A value of a key as system.reg writes it, "" when it has none.
+value() { key "$1" | sed -n "s/^\"$2\"=//p"; }
 uninstall_key='Microsoft\\Windows\\CurrentVersion\\Uninstall\\OndrelShapes'
 # Both keys, with the time Wine saves for each key's last change.
 registration() { key OndrelShapes; key "$uninstall_key"; }
@@ -63,16 +71,41 @@ cmp "$aex" "$common" || fail "a /S install did not put the .aex into the common 
 entry=$(key "$uninstall_key")
 for value in '"DisplayName"="OndrelShapes"' "\"DisplayVersion\"=\"$version\"" \
     '"UninstallString"="\"C:\\Program Files\\OndrelShapes\\Uninstall OndrelShapes.exe\""' \
-    '"QuietUninstallString"="\"C:\\Program Files\\OndrelShapes\\Uninstall OndrelShapes.exe\" /S"'; do
+    '"QuietUninstallString"="\"C:\\Program Files\\OndrelShapes\\Uninstall OndrelShapes.exe\" /S"' \
+    '"DisplayIcon"="\"C:\\Program Files\\OndrelShapes\\Uninstall OndrelShapes.exe\",0"'; do
     grep -qF "$value" <<<"$entry" || fail "Add/Remove Programs lacks $value in
 $entry"
 done
+publisher=$(value "$uninstall_key" Publisher)
+[ -n "$publisher" ] && [ "$publisher" != '"OndrelShapes"' ] ||
+    fail "Add/Remove Programs names no publisher but the product: ${publisher:-none}"
+# A new prefix has no Adobe folder: setup made it, and records it.
+[ "$(value OndrelShapes CreatedFolder)" = '"C:\\Program Files\\Adobe"' ] ||
+    fail "setup did not record the folder it made: $(key OndrelShapes)"
 
 setup '/S /D=C:\Host\Support Files\Plug-ins'
 cmp "$aex" "$host" || fail "/D= did not put the .aex into C:\\Host\\Support Files\\Plug-ins"
 [ ! -e "$common" ] || fail "installing into another folder left the first copy behind"
+[ ! -e "$c/Program Files/Adobe" ] || fail "a move left the folders setup made for the first copy"
 setup /S
 [ -f "$host" ] && [ ! -e "$common" ] || fail "a second /S install did not keep the chosen folder"
+[ "$(value OndrelShapes CreatedFolder)" = '"C:\\Host"' ] ||
+    fail "installed again in place, setup forgot the folders it made: $(key OndrelShapes)"
+
+# A move removes the folders setup made, up to one that holds another file; a folder that was
+# there before, empty, stays.
+mkdir "$c/Studio"
+echo 'notes' >"$c/Host/notes.txt"
+setup '/S /D=C:\Studio\Ondrel'
+cmp "$aex" "$c/Studio/Ondrel/OndrelShapes.aex" || fail "/D= did not put the .aex into C:\Studio\Ondrel"
+[ ! -e "$c/Host/Support Files" ] && [ -f "$c/Host/notes.txt" ] ||
+    fail "a move did not remove the folders setup made, or removed one holding a file"
+setup '/S /D=C:\Host\Support Files\Plug-ins'
+[ ! -e "$c/Studio/Ondrel" ] && [ -d "$c/Studio" ] ||
+    fail "a move did not remove the folder setup made, or removed the one that was there"
+[ "$(value OndrelShapes CreatedFolder)" = '"C:\\Host\\Support Files"' ] ||
+    fail "setup did not record the folders it made below C:\\Host: $(key OndrelShapes)"
+rm -r "$c/Studio" "$c/Host/notes.txt"
 
 # Refused: a quoted or relative /D=, a folder under a file, a file as the folder, a folder where
 # the plug-in cannot be written (a folder holds the name it is first written under) and, where a
@@ -125,6 +158,9 @@ cmp "$aex" "$other" && [ ! -e "$other.new" ] ||
 wine "C:\Program Files\OndrelShapes\Uninstall OndrelShapes.exe" /S >/dev/null 2>&1
 wineserver --wait
 [ ! -e "$other" ] || fail "the uninstaller left the .aex"
+# The plug-in's folder is the one the uninstaller knew, from the installation's record: setup made
+# it for the move from a held copy, and kept the record when it installed again in place.
+[ ! -e "$(dirname "$other")" ] || fail "the uninstaller left the folder setup made for the plug-in"
 [ ! -e "$uninstaller" ] && [ ! -e "$(dirname "$uninstaller")" ] ||
     fail "the uninstaller left itself or its folder"
 [ -z "$(key "$uninstall_key")" ] && [ -z "$(key OndrelShapes)" ] ||

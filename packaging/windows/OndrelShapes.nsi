@@ -1,7 +1,8 @@
 ; The OndrelShapes installer for Windows x64: OndrelShapes.aex into the host's plug-in folder, which
 ; the directory page (or /D= with /S, silently) changes, and an uninstaller, registered in
 ; Add/Remove Programs, in Program Files\OndrelShapes. CMake runs makensis with VERSION, COPYRIGHT,
-; MODULE (the .aex), LICENCE and OUTFILE defined (cmake/OndrelPackaging.cmake).
+; PUBLISHER, MODULE (the .aex), LICENCE (the licence as its page shows it, a paragraph a line, for
+; the page's box to wrap) and OUTFILE defined (cmake/OndrelPackaging.cmake).
 ;
 ; Nothing of a previous installation changes until the new one is whole: the plug-in and the
 ; uninstaller are written under other names and checked, then take their names; only then does the
@@ -9,11 +10,16 @@
 ; naming the folder (exit code 2) and removes what was written. A file the host holds open is
 ; replaced or removed when Windows restarts, and setup says so (exit code 3010, as Windows
 ; Installer answers for the same).
+;
+; The folders setup makes for the plug-in (the chosen one and any missing above it) are recorded,
+; and go again, each only while it is empty, when the plug-in moves to another folder or is
+; uninstalled; a folder that was there before setup is never removed.
 
 ; A 64-bit installer, as the plug-in is: 32-bit Windows cannot run either.
 Target amd64-unicode
 !include MUI2.nsh
 !include LogicLib.nsh
+!include FileFunc.nsh
 
 !define PRODUCT OndrelShapes
 !define PRODUCT_KEY "Software\${PRODUCT}"
@@ -25,6 +31,8 @@ Target amd64-unicode
 !define UNINSTALLER_NAME "Uninstall ${PRODUCT}.exe"
 ; What is written before it takes its name: the host reads only names that end in .aex.
 !define STAGED .new
+; The host the plug-in is for, as its users know it.
+!define HOST "Adobe After Effects"
 !define FAILED 2
 !define RESTART_NEEDED 3010
 
@@ -37,6 +45,7 @@ Target amd64-unicode
 !define /math PLUGIN_KB ${PLUGIN_KB_UP} / 1024
 
 Name "${PRODUCT} ${VERSION}"
+BrandingText "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "${COMMON_PLUGIN_FOLDER}"
 RequestExecutionLevel admin
@@ -46,18 +55,23 @@ VIAddVersionKey ProductName "${PRODUCT}"
 VIAddVersionKey ProductVersion "${VERSION}"
 VIAddVersionKey FileVersion "${VERSION}"
 VIAddVersionKey FileDescription "${PRODUCT} ${VERSION} Setup"
-VIAddVersionKey CompanyName "${PRODUCT}"
+VIAddVersionKey CompanyName "${PUBLISHER}"
 VIAddVersionKey LegalCopyright "Copyright ${COPYRIGHT}."
 
 !define MUI_ABORTWARNING
-!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs the ${PRODUCT} plug-in, ${PLUGIN_NAME}, into \
-the host's plug-in folder. The common plug-in folder below serves every version of the host; \
-choose the host's own Plug-ins folder (Support Files\Plug-ins in its installation folder) to \
-install for one version only. Restart the host afterwards: the effects appear under Ondrel."
-!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Plug-in folder"
+!define MUI_PAGE_HEADER_SUBTEXT "Please review the license terms before installing the \
+${PRODUCT} plug-in for ${HOST}."
 !insertmacro MUI_PAGE_LICENSE "${LICENCE}"
+!define MUI_DIRECTORYPAGE_TEXT_TOP "Setup installs the ${PRODUCT} plug-in for ${HOST}, \
+${PLUGIN_NAME}, into its plug-in folder. The common plug-in folder below serves every version of \
+${HOST}; choose its own Plug-ins folder (Support Files\Plug-ins in its installation folder) to \
+install for one version only. Restart ${HOST} afterwards: the effects appear under Ondrel."
+!define MUI_DIRECTORYPAGE_TEXT_DESTINATION "Plug-in folder"
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "The ${PRODUCT} plug-in for ${HOST} will be removed from the \
+plug-in folder below, with its uninstaller and its entry in Add/Remove Programs."
+!define MUI_UNCONFIRMPAGE_TEXT_LOCATION "Plug-in folder:"
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE English
@@ -69,14 +83,43 @@ Var PreviousLocation
 Var PreviousVersion
 ; Why Windows must restart, "" when it need not.
 Var Restart
-; Whether the plug-in folder is this installation's own, to go again if it fails.
-Var NewFolder
+; The first folder setup made for the plug-in, the plug-in folder or one above it ("" when it
+; made none), and the previous installation's.
+Var CreatedFolder
+Var PreviousCreated
 
 ; Shows MESSAGE (only the exit code with /S) and stops; .onInstFailed removes what was written.
 !macro Stop MESSAGE
     MessageBox MB_OK|MB_ICONSTOP "${MESSAGE}" /SD IDOK
     SetErrorLevel ${FAILED}
     Abort "${MESSAGE}"
+!macroend
+
+; Removes FOLDER and the folders above it up to TOP, the first that setup made for it, each while
+; it is empty; nothing when TOP is "" or not FOLDER or a folder above it.
+!macro RemoveCreatedFolders FOLDER TOP
+    StrCpy $R0 "${FOLDER}"
+    StrCpy $R1 "${TOP}"
+    StrLen $R2 $R1
+    StrCpy $R3 $R0 $R2
+    ; What follows TOP in FOLDER: nothing, or a backslash where FOLDER is below it.
+    StrCpy $R4 $R0 1 $R2
+    ${If} $R4 == "\"
+        StrCpy $R4 ""
+    ${EndIf}
+    ${If} $R1 != ""
+    ${AndIf} $R3 == $R1
+    ${AndIf} $R4 == ""
+        ${Do}
+            ClearErrors
+            RMDir $R0
+            ${If} ${Errors}
+            ${OrIf} $R0 == $R1
+                ${Break}
+            ${EndIf}
+            ${GetParent} $R0 $R0
+        ${Loop}
+    ${EndIf}
 !macroend
 
 ; The text after " /D=" on the command line as it was typed, in $0 ("" without one). NSIS takes
@@ -124,15 +167,25 @@ Function .onInit
             StrCpy $INSTDIR $0
         ${EndIf}
     ${EndIf}
+
+    ; Asked, not told: with /S the same version is installed over itself, as a script expects.
+    ReadRegStr $0 HKLM "${UNINSTALL_KEY}" DisplayVersion
+    ${If} $0 == "${VERSION}"
+    ${AndIfNot} ${Silent}
+        ReadRegStr $1 HKLM "${PRODUCT_KEY}" PluginFolder
+        MessageBox MB_YESNO|MB_ICONQUESTION "${PRODUCT} ${VERSION} is already installed, in \
+$1.$\n$\nInstall it again?" IDYES reinstall
+        SetErrorLevel ${FAILED}
+        Abort
+        reinstall:
+    ${EndIf}
 FunctionEnd
 
 Function .onInstFailed
     Delete "$INSTDIR\${PLUGIN_NAME}${STAGED}"
-    ${If} $NewFolder == 1
-        ; Not while it is the working folder, which SetOutPath made it.
-        SetOutPath $TEMP
-        RMDir $INSTDIR
-    ${EndIf}
+    ; Not while it is the working folder, which SetOutPath made it.
+    SetOutPath $TEMP
+    !insertmacro RemoveCreatedFolders $INSTDIR $CreatedFolder
     Delete "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}${STAGED}"
     RMDir "${UNINSTALLER_FOLDER}"
 FunctionEnd
@@ -158,13 +211,28 @@ Section
     ReadRegStr $Previous HKLM "${PRODUCT_KEY}" PluginFolder
     ReadRegStr $PreviousLocation HKLM "${UNINSTALL_KEY}" InstallLocation
     ReadRegStr $PreviousVersion HKLM "${UNINSTALL_KEY}" DisplayVersion
+    ReadRegStr $PreviousCreated HKLM "${PRODUCT_KEY}" CreatedFolder
     StrCpy $Restart ""
 
     ; Without try, a file that cannot be written asks to abort, retry or ignore, and /S ignores.
     SetOverwrite try
-    StrCpy $NewFolder 0
-    ${IfNot} ${FileExists} "$INSTDIR\*.*"
-        StrCpy $NewFolder 1
+    ; The folders SetOutPath is about to make: from the plug-in folder up to the first that is there
+    ; (a drive's root is found only by its contents, a file only by its name).
+    StrCpy $CreatedFolder ""
+    StrCpy $0 $INSTDIR
+    ${Do}
+        ${If} $0 == ""
+        ${OrIf} ${FileExists} "$0\*.*"
+        ${OrIf} ${FileExists} $0
+            ${Break}
+        ${EndIf}
+        StrCpy $CreatedFolder $0
+        ${GetParent} $0 $0
+    ${Loop}
+    ; Installed again in place, the folders the first installation made are still its own.
+    ${If} $CreatedFolder == ""
+    ${AndIf} $Previous == $INSTDIR
+        StrCpy $CreatedFolder $PreviousCreated
     ${EndIf}
     ClearErrors
     SetOutPath $INSTDIR
@@ -202,7 +270,8 @@ was changed."
     ClearErrors
     WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayName "${PRODUCT}"
     WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion "${VERSION}"
-    WriteRegStr HKLM "${UNINSTALL_KEY}" Publisher "${PRODUCT}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" Publisher "${PUBLISHER}"
+    WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayIcon '"${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}",0'
     WriteRegStr HKLM "${UNINSTALL_KEY}" InstallLocation $INSTDIR
     WriteRegStr HKLM "${UNINSTALL_KEY}" UninstallString \
         '"${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}"'
@@ -212,6 +281,7 @@ was changed."
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" NoRepair 1
     WriteRegDWORD HKLM "${UNINSTALL_KEY}" EstimatedSize ${PLUGIN_KB}
     WriteRegStr HKLM "${PRODUCT_KEY}" PluginFolder $INSTDIR
+    WriteRegStr HKLM "${PRODUCT_KEY}" CreatedFolder $CreatedFolder
     ${If} ${Errors}
         ; The new copy goes unless it replaced the previous one in place.
         ${If} $Previous != $INSTDIR
@@ -223,6 +293,7 @@ was changed."
             Delete "${UNINSTALLER_FOLDER}\${UNINSTALLER_NAME}"
         ${Else}
             WriteRegStr HKLM "${PRODUCT_KEY}" PluginFolder $Previous
+            WriteRegStr HKLM "${PRODUCT_KEY}" CreatedFolder $PreviousCreated
             WriteRegStr HKLM "${UNINSTALL_KEY}" InstallLocation $PreviousLocation
             WriteRegStr HKLM "${UNINSTALL_KEY}" DisplayVersion $PreviousVersion
         ${EndIf}
@@ -237,6 +308,8 @@ was changed."
             Delete /REBOOTOK "$Previous\${PLUGIN_NAME}"
             StrCpy $Restart "$Restart${PLUGIN_NAME} in $Previous is in use, by the host if it is \
 running, and is removed when Windows restarts.$\n"
+        ${Else}
+            !insertmacro RemoveCreatedFolders $Previous $PreviousCreated
         ${EndIf}
     ${EndIf}
 
@@ -248,19 +321,34 @@ again." /SD IDOK
     ${EndIf}
 SectionEnd
 
+; The uninstaller's own folder, where it was started; $INSTDIR, which its first page shows, is the
+; plug-in folder the installation recorded.
+Var UninstallerFolder
+Var PluginFolder
+
+Function un.onInit
+    StrCpy $UninstallerFolder $INSTDIR
+    ReadRegStr $PluginFolder HKLM "${PRODUCT_KEY}" PluginFolder
+    ${If} $PluginFolder != ""
+        StrCpy $INSTDIR $PluginFolder
+    ${EndIf}
+FunctionEnd
+
 Section Uninstall
-    ReadRegStr $0 HKLM "${PRODUCT_KEY}" PluginFolder
-    ${If} $0 != ""
-        Delete "$0\${PLUGIN_NAME}"
-        ${If} ${FileExists} "$0\${PLUGIN_NAME}"
-            Delete /REBOOTOK "$0\${PLUGIN_NAME}"
-            MessageBox MB_OK|MB_ICONEXCLAMATION "${PLUGIN_NAME} in $0 is in use, by the host if \
-it is running, and is removed when Windows restarts." /SD IDOK
+    ${If} $PluginFolder != ""
+        Delete "$PluginFolder\${PLUGIN_NAME}"
+        ${If} ${FileExists} "$PluginFolder\${PLUGIN_NAME}"
+            Delete /REBOOTOK "$PluginFolder\${PLUGIN_NAME}"
+            MessageBox MB_OK|MB_ICONEXCLAMATION "${PLUGIN_NAME} in $PluginFolder is in use, by the \
+host if it is running, and is removed when Windows restarts." /SD IDOK
             SetErrorLevel ${RESTART_NEEDED}
+        ${Else}
+            ReadRegStr $0 HKLM "${PRODUCT_KEY}" CreatedFolder
+            !insertmacro RemoveCreatedFolders $PluginFolder $0
         ${EndIf}
     ${EndIf}
     DeleteRegKey HKLM "${UNINSTALL_KEY}"
     DeleteRegKey HKLM "${PRODUCT_KEY}"
-    Delete "$INSTDIR\${UNINSTALLER_NAME}"
-    RMDir $INSTDIR
+    Delete "$UninstallerFolder\${UNINSTALLER_NAME}"
+    RMDir $UninstallerFolder
 SectionEnd
