@@ -175,11 +175,14 @@ fuzz: deps
 # make install, make dist and make test-dist.
 include packaging/dist.mk
 
-# The benchmark programs, then the preview's latency as a user meets it, in chromium
+# The benchmark programs (BLEND2D_DIR=path/to/a/blend2d/install adds Blend2D to the drawing
+# benchmark's yardsticks: ../shared/yardsticks/build-blend2d builds one), then the preview's latency as a user meets it, in chromium
 # (bench/preview-latency.mjs; PREVIEW_BASELINE=path/to/an/older/ondrel compares with another build),
 # then the writing of frames (bench/frames.py; BASELINE=path/to/an/older/ondrel likewise).
 bench: browser
 	@$(MAKE) --no-print-directory deps PACKAGES="$(BENCH_PACKAGES)"
+	@$(MAKE) --no-print-directory configure
+	cmake -B $(BUILD_DIR) -DBLEND2D_DIR=$(BLEND2D_DIR)
 	@$(MAKE) --no-print-directory build
 	@for b in $(BUILD_DIR)/bench/bench_*; do echo "== $$b"; $$b; done
 	@echo "== bench/preview-latency.mjs"

@@ -1,6 +1,7 @@
 // Drawing alone: each case's drawer renders its shape into a scratch layer the size of the shape's
 // region, beside Cairo and AGG drawing the same shape into a surface of that size, at 1920x1080
-// and 3840x2160 and at 8, 16 and 32 bits (Cairo has 8 bits only). Clearing is not timed: each
+// and 3840x2160 and at 8, 16 and 32 bits (Cairo has 8 bits only), and, when the benchmark is built
+// with it, Blend2D drawing it onto the whole frame at 8 bits. Clearing is not timed: each
 // iteration draws over the last one, as an application's surface would be drawn over. Then the
 // drawer through the offline host's iterate suite on 1, 2, 4, ... threads, up to the machine's,
 // and its 16 bands drawn in turn on one thread.
@@ -23,6 +24,10 @@
 #include "host/pixels/World.h"
 
 #include <benchmark/benchmark.h>
+
+#ifdef ONDREL_BENCH_BLEND2D
+#include "bench/drawing/Blend2DCanvas.h"
+#endif
 
 #include <cstring>
 #include <string>
@@ -154,6 +159,19 @@ void drawWithAgg(benchmark::State& state, const Case& c, const FrameSize& frame)
     countPixels(state, region);
 }
 
+#ifdef ONDREL_BENCH_BLEND2D
+// Counted by the same region as the others, so that the ratios compare the same shape.
+void drawWithBlend2D(benchmark::State& state, const Case& c, const FrameSize& frame) {
+    Blend2DCanvas canvas(frame.width, frame.height);
+    const std::vector<Point> outline = outlineIn(c, 0, 0);
+    for (auto _ : state) {
+        canvas.draw(c, outline);
+        benchmark::ClobberMemory();
+    }
+    countPixels(state, regionOf(c, frame));
+}
+#endif
+
 void registerBenchmarks() {
     const auto name = [](const char* drawer, int bits, const FrameSize& frame, const Case& c) {
         return std::string(drawer) + "/" + std::to_string(bits) + "/" + frame.name + "/" + c.id;
@@ -172,6 +190,10 @@ void registerBenchmarks() {
                                          drawWithAgg<agg::pixfmt_argb64>, c, frame);
             benchmark::RegisterBenchmark(name("agg", 32, frame, c).c_str(),
                                          drawWithAgg<agg::pixfmt_argb128>, c, frame);
+#ifdef ONDREL_BENCH_BLEND2D
+            benchmark::RegisterBenchmark(name("blend2d", 8, frame, c).c_str(), drawWithBlend2D, c,
+                                         frame);
+#endif
         }
     }
     // More threads against one, on the 1080p frame; and the 16 bands of a call on 16 threads

@@ -120,6 +120,11 @@ inline std::vector<Case> casesFor(const FrameSize& frame) {
                      .anchor = middle,
                      .position = Point(third, third),
                      .rotation = std::numbers::pi / 6.0});
+    cases.push_back({.id = "e-subpixel",
+                     .description = "rectangle off the grid",
+                     .kind = ShapeKind::rectangle,
+                     .points = {at(0.25, 0.25), at(0.75, 0.75)},
+                     .position = Point(0.37, 0.37)});
     cases.push_back({.id = "f-slanted",
                      .description = "triangle, no level edge",
                      .kind = ShapeKind::triangle,

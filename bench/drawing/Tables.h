@@ -1,9 +1,11 @@
 // Collects the drawing benchmark's runs and prints them as tables: one per depth with the module's
-// drawer beside Cairo and AGG, in ns per pixel of the shape's region and as ratios, and one with
-// the drawer's speed-up from one thread to more. Each figure is the median of the repetitions.
+// drawer beside Cairo and AGG (and Blend2D where the benchmark has it), in ns per pixel of the
+// shape's region and as ratios, and one with the drawer's speed-up from one thread to more. Each
+// figure is the median of the repetitions.
 //
 // Benchmark names are "<drawer>/<depth>/<frame>/<case id>", with drawer "ours", "cairo", "agg",
-// "threads<n>" or "bands16", and depth 8, 16 or 32; every run carries a "pixels" counter.
+// "blend2d", "threads<n>" or "bands16", and depth 8, 16 or 32; every run carries a "pixels"
+// counter.
 #pragma once
 
 #include "bench/common/Run.h"
@@ -69,24 +71,34 @@ private:
         }
         const Samples& cairo = m_results["cairo"][8];
         const Samples& agg = m_results["agg"][depth];
+        const Samples& blend2d = m_results["blend2d"][8];
+        // Blend2D, when the benchmark has it, draws 8 bits only, as Cairo does.
+        const bool withBlend2D = depth == 8 && !blend2d.empty();
         std::printf("\n%d bits per channel, one thread: ns per pixel of the shape's region "
-                    "(Cairo draws 8 bits only)\n",
-                    depth);
-        std::printf("%-12s %-26s %-6s %9s %7s %7s %7s %8s %8s %8s\n", "case", "", "frame", "pixels",
+                    "(Cairo%s draws 8 bits only)\n",
+                    depth, withBlend2D ? " and Blend2D each" : "");
+        std::printf("%-12s %-26s %-6s %9s %7s %7s %7s %8s %8s %8s", "case", "", "frame", "pixels",
                     "ours", "Cairo", "AGG", "/Cairo", "/AGG", "/best");
+        std::printf(withBlend2D ? " %8s %9s\n" : "\n", "Blend2D", "/Blend2D");
         for (const RowKey& key : _rowOrder(ours)) {
             const double mine = BenchCommon::median(ours.at(key));
             const double c = _medianOf(cairo, key);
             const double a = _medianOf(agg, key);
-            // The faster peer that drew this depth: Cairo only at 8 bits.
+            // The faster of Cairo and AGG that drew this depth: Cairo only at 8 bits.
             const double best = depth == 8 ? std::fmin(c, a) : a;
-            std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s %8s\n", key.caseId.c_str(),
+            std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s %8s", key.caseId.c_str(),
                         m_caseNames[key.caseId].c_str(), key.frame.c_str(), m_pixels[key], mine,
                         BenchCommon::number(c, "%.3f").c_str(),
                         BenchCommon::number(a, "%.3f").c_str(),
                         BenchCommon::number(mine / c, "%.2f").c_str(),
                         BenchCommon::number(mine / a, "%.2f").c_str(),
                         BenchCommon::number(mine / best, "%.2f").c_str());
+            if (withBlend2D) {
+                const double b = _medianOf(blend2d, key);
+                std::printf(" %8s %9s", BenchCommon::number(b, "%.3f").c_str(),
+                            BenchCommon::number(mine / b, "%.2f").c_str());
+            }
+            std::printf("\n");
         }
     }
 
