@@ -155,6 +155,9 @@ test("labels and numbers keep their room on an animated row, and the panel widen
     }));
     assert.deepEqual(cut, []);
     assert.equal(await page.$eval(entryOf("Scale"), (e) => e.value), "-123456.7");
+    // Every row's values start at one edge, whatever its label and indent.
+    const starts = await page.$$eval("#controls .param:not([hidden]) > .value", (v) => v.map((e) => Math.round(e.getBoundingClientRect().left)));
+    assert.deepEqual([...new Set(starts)].length, 1, `values start at ${starts}`);
 
     // The splitter widens the panel and the viewer gives the room; the next page keeps the width.
     const [panel, viewer] = await Promise.all(["#panel", "#viewer"].map((s) => page.locator(s).boundingBox()));

@@ -244,6 +244,21 @@ function resetEffect() {
   changed();
 }
 
+// The labels' column is as wide as the widest label with its indent, so that every row's values
+// start at one edge, as the host lays them out; measured from the text, since a closed group's
+// rows have no box.
+function alignValues(root) {
+  const context = document.createElement("canvas").getContext("2d");
+  let widest = 0;
+  for (const label of root.querySelectorAll(".param > .name, .head > .name")) {
+    const style = getComputedStyle(label);
+    context.font = `${style.fontStyle} ${style.fontWeight} ${style.fontSize} ${style.fontFamily}`;
+    const indent = 14 * Number(label.parentElement.style.getPropertyValue("--depth"));
+    widest = Math.max(widest, Math.ceil(context.measureText(label.textContent).width) + indent);
+  }
+  root.style.setProperty("--names", `${widest + 8}px`);
+}
+
 export function buildControls(controls) {
   page.controls = controls;
   page.rows.clear();
@@ -305,5 +320,6 @@ export function buildControls(controls) {
     page.rows.set(control.index, {index: control.index, row, set: made.set, handle: made.handle, stopwatch,
       navigator, previous, key, next, interpolation});
   }
+  alignValues(root);
   updateKeyButtons();
 }
