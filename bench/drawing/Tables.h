@@ -77,8 +77,10 @@ private:
         std::printf("\n%d bits per channel, one thread: ns per pixel of the shape's region "
                     "(Cairo%s draws 8 bits only)\n",
                     depth, withBlend2D ? " and Blend2D each" : "");
-        std::printf("%-12s %-26s %-6s %9s %7s %7s %7s %8s %8s %8s", "case", "", "frame", "pixels",
-                    "ours", "Cairo", "AGG", "/Cairo", "/AGG", "/best");
+        // A call's own time beside the time per pixel: for small shapes the call's fixed cost (its
+        // set-up, zones and rows) is what the pixels' rate hides.
+        std::printf("%-12s %-26s %-6s %9s %7s %8s %7s %7s %8s %8s %8s", "case", "", "frame",
+                    "pixels", "ours", "us/call", "Cairo", "AGG", "/Cairo", "/AGG", "/best");
         std::printf(withBlend2D ? " %8s %9s\n" : "\n", "Blend2D", "/Blend2D");
         for (const RowKey& key : _rowOrder(ours)) {
             const double mine = BenchCommon::median(ours.at(key));
@@ -86,8 +88,9 @@ private:
             const double a = _medianOf(agg, key);
             // The faster of Cairo and AGG that drew this depth: Cairo only at 8 bits.
             const double best = depth == 8 ? std::fmin(c, a) : a;
-            std::printf("%-12s %-26s %-6s %9.0f %7.3f %7s %7s %8s %8s %8s", key.caseId.c_str(),
-                        m_caseNames[key.caseId].c_str(), key.frame.c_str(), m_pixels[key], mine,
+            std::printf("%-12s %-26s %-6s %9.0f %7.3f %8.2f %7s %7s %8s %8s %8s",
+                        key.caseId.c_str(), m_caseNames[key.caseId].c_str(), key.frame.c_str(),
+                        m_pixels[key], mine, mine * m_pixels[key] / 1000.0,
                         BenchCommon::number(c, "%.3f").c_str(),
                         BenchCommon::number(a, "%.3f").c_str(),
                         BenchCommon::number(mine / c, "%.2f").c_str(),
