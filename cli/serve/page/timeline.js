@@ -3,7 +3,7 @@
 // keyframes, which are selected, dragged in time, deleted, copied and pasted (keyframes.js). The
 // rows zoom by Ctrl+wheel or the buttons and scroll under the column of names.
 
-import {$, element, clamp} from "./util.js";
+import {$, element, clamp, takesText} from "./util.js";
 import {page, keyTimes, isAnimated, commit} from "./state.js";
 import {refreshState, updateKeyButtons} from "./values.js";
 import {render} from "./preview.js";
@@ -241,11 +241,9 @@ function pointerUp() {
 }
 
 // Fields that take the keys while they are edited: Delete, Ctrl+C and Ctrl+V are theirs.
-const takesText = (target) => target.matches?.(
-  "input:not([type=range]):not([type=checkbox]):not([type=color]):not([type=button]):not([type=file]), select, textarea, [contenteditable]");
-
 function keyDown(e) {
-  if (e.altKey || takesText(e.target)) return;
+  // A menu with the focus takes the arrow keys, as a text field takes every key.
+  if (e.altKey || takesText(e.target) || e.target.matches?.("select")) return;
   const command = e.ctrlKey || e.metaKey;
   const key = e.key.toLowerCase();
   if (!command && (key === "delete" || key === "backspace")) {

@@ -14,6 +14,10 @@ export function element(tag, props = {}, ...children) {
   return e;
 }
 
+// A field that takes typed text, whose keys (and Ctrl+Z while it is edited) are its own.
+export const takesText = (target) => target.matches?.(
+  "input:not([type=range]):not([type=checkbox]):not([type=color]):not([type=button]):not([type=file]), textarea");
+
 export function clamp(v, lo, hi) { return Math.min(hi, Math.max(lo, v)); }
 
 export function numberText(v, places) { return String(Number(v.toFixed(places))); }

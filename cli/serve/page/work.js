@@ -2,7 +2,7 @@
 // back (a step of the history, what the browser kept, a recipe), where a page starts from, undo
 // and redo by the keys and the buttons, and recipe files opened by the button or dropped.
 
-import {$, clamp} from "./util.js";
+import {$, clamp, takesText} from "./util.js";
 import {page, work, commit, undo, redo, beginHistory, keptWork, isNewRecipe, tookRecipe} from "./state.js";
 import * as server from "./server.js";
 import {say} from "./messages.js";
@@ -119,9 +119,6 @@ async function openRecipe(file) {
     say("recipe", e.message);
   }
 }
-
-const takesText = (target) => target.matches?.(
-  "input:not([type=range]):not([type=checkbox]):not([type=color]):not([type=button]):not([type=file]), textarea");
 
 export function watchWork() {
   // A field being typed in, with its text from before: until the edit is committed (its change)
