@@ -15,6 +15,7 @@
 #include "bench/drawing/Tables.h"
 #include "bench/drawing/Yardsticks.h"
 
+#include "Ondrel/Filter/OndrelDrawTarget.h"
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 #include "Ondrel/OndrelLayer.h"
 #include "Ondrel/OndrelPixelTraits.h"
@@ -29,7 +30,10 @@
 #include "bench/drawing/Blend2DCanvas.h"
 #endif
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -218,6 +222,17 @@ void registerBenchmarks() {
 
 int main(int argc, char** argv) {
     using namespace DrawingBench;
+    // ONDREL_DRAW_TARGET=baseline draws without the AVX2 code where the processor has AVX2.
+    if (const char* target = std::getenv("ONDREL_DRAW_TARGET")) {
+        const std::map<std::string, Ondrel::DrawTarget> targets{
+            {"baseline", Ondrel::DrawTarget::baseline}, {"avx2", Ondrel::DrawTarget::avx2}};
+        const auto found = targets.find(target);
+        if (found == targets.end()) {
+            std::fprintf(stderr, "ONDREL_DRAW_TARGET: no target \"%s\"\n", target);
+            return 2;
+        }
+        Ondrel::limitDrawTarget(found->second);
+    }
     std::vector<std::string> order;
     std::map<std::string, std::string> names;
     for (const Case& c : casesFor(frameSizes.front())) {

@@ -18,6 +18,7 @@
 #pragma once
 
 #include "AE_Effect.h"
+#include "Ondrel/Filter/OndrelDrawTarget.h"
 #include "Ondrel/Filter/OndrelIterateFilter.h"
 #include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelRowRuns.h"
@@ -259,9 +260,31 @@ private:
         if (top >= bottom) {
             return;
         }
-        RowPainter<Shape, Pixel> painter(shape, view.row(top), top);
-        for (int y = top; y < bottom; ++y) {
-            shape.rowRuns(y, left, right, painter);
+        const Rect rows{left, top, right, bottom};
+#if ONDREL_AVX2_DISPATCH
+        if (drawTarget() == DrawTarget::avx2) {
+            _drawRowsAvx2(shape, view, rows);
+            return;
+        }
+#endif
+        _drawRows(shape, view, rows);
+    }
+
+#if ONDREL_AVX2_DISPATCH
+    // The same loop compiled for AVX2 (which has no fused multiply-add, so every operation
+    // rounds as in the baseline code), everything it calls inlined into it.
+    template <typename Pixel>
+    [[gnu::target("avx2"), gnu::flatten]] static void
+    _drawRowsAvx2(const Shape& shape, const PixelView<Pixel>& view, const Rect& rows) {
+        _drawRows(shape, view, rows);
+    }
+#endif
+
+    template <typename Pixel>
+    static void _drawRows(const Shape& shape, const PixelView<Pixel>& view, const Rect& rows) {
+        RowPainter<Shape, Pixel> painter(shape, view.row(rows.top), rows.top);
+        for (int y = rows.top; y < rows.bottom; ++y) {
+            shape.rowRuns(y, rows.left, rows.right, painter);
             painter.nextRow(view.row(y + 1));
         }
     }

@@ -4,14 +4,17 @@
 // to beyond the layer, sub-pixel and whole-pixel positions, every rotation, negative and tiny
 // scales, strokes under a pixel and wider than the shape, every mode, cap and "Controlled By",
 // layers of odd sizes and origins that clip the region, padded rows and any number of bands.
+// Each drawing code the build has and the processor runs draws every shape (each target forced in
+// turn), against the one evaluation of the baseline code.
 //
-// ONDREL_EQUIVALENCE_CASES sets the number of shapes per drawer and depth (default 600), and
-// ONDREL_EQUIVALENCE_SEED the first case's seed (default: a fresh one). Case i uses seed + i; a
+// ONDREL_EQUIVALENCE_CASES sets the number of shapes per drawer, depth and target (default 600),
+// and ONDREL_EQUIVALENCE_SEED the first case's seed (default: a fresh one). Case i uses seed + i; a
 // failure prints the seed that repeats it alone with ONDREL_EQUIVALENCE_CASES=1.
 
 #include "FilterHost.h"
 
 #include "Ondrel/Filter/OndrelCircleDrawer.h"
+#include "Ondrel/Filter/OndrelDrawTarget.h"
 #include "Ondrel/Filter/OndrelLineDrawer.h"
 #include "Ondrel/Filter/OndrelRectangleDrawer.h"
 #include "Ondrel/Filter/OndrelTriangleDrawer.h"
@@ -22,12 +25,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <numbers>
 #include <random>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace FilterTests {
@@ -290,16 +295,35 @@ public:
     ::testing::AssertionResult run() {
         const std::uint64_t cases = TestSupport::equivalenceCases(600);
         const std::uint64_t seed = TestSupport::equivalenceSeed();
-        for (std::uint64_t i = 0; i < cases; ++i) {
-            const ::testing::AssertionResult result = _runCase(seed + i);
-            if (!result) {
-                return result;
+        const DrawTargetCeiling restore;
+        for (const auto& [target, name] : drawTargets) {
+            Ondrel::limitDrawTarget(target);
+            if (Ondrel::drawTarget() != target) {
+                // Not built, or beyond this processor.
+                std::printf("%s code not run: %s\n", name,
+                            Ondrel::drawTargetBuilt(target) ? "the processor lacks it"
+                                                            : "not in this build");
+                continue;
+            }
+            for (std::uint64_t i = 0; i < cases; ++i) {
+                ::testing::AssertionResult result = _runCase(seed + i);
+                if (!result) {
+                    return result << "\n  drawn by the " << name << " code";
+                }
             }
         }
         return ::testing::AssertionSuccess();
     }
 
 private:
+    static constexpr std::pair<Ondrel::DrawTarget, const char*> drawTargets[] = {
+        {Ondrel::DrawTarget::baseline, "baseline"}, {Ondrel::DrawTarget::avx2, "AVX2"}};
+
+    // Lifts the ceiling again however the cases end.
+    struct DrawTargetCeiling {
+        ~DrawTargetCeiling() { Ondrel::limitDrawTarget(Ondrel::DrawTarget::avx2); }
+    };
+
     ::testing::AssertionResult _runCase(std::uint64_t seed) {
         RandomShape random(seed);
         // One layer in twenty is wide, for runs of uniform pixels over a thousand long.
