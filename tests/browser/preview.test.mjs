@@ -78,6 +78,25 @@ test("dragging the centre moves the circle in the preview", async () => {
   });
 });
 
+test("a full frame the server drops for a draft that reached it later is asked for again", async () => {
+  await withPage([], async (page) => {
+    await pickEffect(page, "OndrelCircle");
+    await setSize(page, "640x360");
+    // The server drops a frame when a newer request reaches it, and requests on two connections
+    // can reach it in either order: the next frame asked for is dropped as if overtaken.
+    const asked = [];
+    await page.route("**/api/preview", async (route) => {
+      asked.push(JSON.parse(route.request().postData()).downsample);
+      if (asked.length === 1) await route.fulfill({status: 204});
+      else await route.continue();
+    });
+    await setSize(page, "320x180");
+    assert.deepEqual(asked, [1, 1]);
+    const image = await previewPixels(page);
+    assert.deepEqual([image.width, image.height], [320, 180]);
+  });
+});
+
 test("over an input, transparency shows the checkerboard", async () => {
   const folder = fs.mkdtempSync(path.join(os.tmpdir(), "ondrel-serve-input-"));
   try {

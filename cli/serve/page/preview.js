@@ -75,6 +75,10 @@ async function sendPreview(draft) {
     const response = await server.preview(request({downsample, ...(base ? {base} : {})}));
     if (response.status === 204 || mine < preview.shown) {
       preview.dropped++;
+      // Requests travel on several connections, so the server may take a draft sent before
+      // this frame as the newer one and drop this frame for it: the newest full frame the page
+      // asked for is asked for again, or the draft would stay on the stage.
+      if (response.status === 204 && !draft && mine === preview.seq) render();
       return;
     }
     const header = (name) => response.headers.get(name);
