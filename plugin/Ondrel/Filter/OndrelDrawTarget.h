@@ -7,8 +7,9 @@
 // together, and the rest is painted by copying.
 #pragma once
 
-// Whether this build has the AVX2 code. Not on macOS, whose Intel processors all run the one
-// build of the module.
+// Whether this build has the AVX2 code. Not on macOS: the runtime of the compiler that builds it
+// there keeps no record of the processor's features to ask, and asking CPUID in each call would
+// cost microseconds in a virtual machine.
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(__APPLE__)
 #define ONDREL_AVX2_DISPATCH 1
 #else
