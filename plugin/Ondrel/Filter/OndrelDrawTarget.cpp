@@ -10,12 +10,11 @@ namespace {
 DrawTarget g_ceiling = DrawTarget::avx2;
 
 // The processor is asked through the compiler's runtime, which reads CPUID and XGETBV (whether the
-// system saves the wide registers) once as the module loads. Asking CPUID in each call instead
-// costs microseconds where the system runs in a virtual machine, which traps the instruction:
-// longer than drawing a short line takes.
+// system saves the wide registers) once as the module loads, in a constructor that has run before
+// anything draws. Asking CPUID in each call instead costs microseconds where the system runs in a
+// virtual machine, which traps the instruction: longer than drawing a short line takes.
 DrawTarget processorTarget() {
 #if ONDREL_AVX2_DISPATCH
-    __builtin_cpu_init();
     if (__builtin_cpu_supports("avx2")) {
         return DrawTarget::avx2;
     }
