@@ -20,6 +20,10 @@ PACKAGES := cmake ninja-build g++ make pkg-config libgtest-dev libgmock-dev libb
             clang-format python3 valgrind libssl-dev
 # Debian packages for cross-building the Windows plug-in and running its tests under Wine.
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
+# Debian packages for cross-building the module's suites for Linux on arm64 and running them under
+# qemu-aarch64 (qemu-user; GoogleTest from its sources).
+ARM64_PACKAGES := g++-aarch64-linux-gnu qemu-user googletest
+ARM64_TARGETS := test_plugin_shapes test_plugin_filter test_arm64_matches_gcc
 # Debian packages of the cluster test, which starts a single-node Slurm cluster of its own.
 CLUSTER_PACKAGES := munge slurmctld slurmd slurm-client
 # The browser that the tests of `ondrel serve` drive. Node.js and npm come from Debian too, unless
@@ -63,7 +67,7 @@ FUZZ_SECONDS ?= 60
 FUZZ_CORPUS ?= build/fuzz/corpus
 
 .PHONY: all deps configure build render test test-asan test-tsan fuzz bench format clean windows browser
-.PHONY: mac mac-zip libcxx
+.PHONY: mac mac-zip libcxx arm64
 
 all: build
 
@@ -137,7 +141,14 @@ libcxx: deps
 	    -DCMAKE_CXX_COMPILER=$$($(LLVM_TOOL) clang++ $(LLVM_MIN))
 	cmake --build --preset libcxx -j $(JOBS) --target $(LIBCXX_TARGETS)
 
-test: browser build windows mac libcxx
+# The module's suites and the reference renders' comparison, built for Linux on arm64 into
+# build/arm64; `make test` runs them under qemu-aarch64 (tests/arm64).
+arm64: deps
+	@$(MAKE) --no-print-directory deps PACKAGES="$(ARM64_PACKAGES)"
+	cmake --preset arm64 $(WERROR_FLAG)
+	cmake --build --preset arm64 -j $(JOBS) --target $(ARM64_TARGETS)
+
+test: browser build windows mac libcxx arm64
 	@$(MAKE) --no-print-directory deps PACKAGES="$(CLUSTER_PACKAGES)"
 	ctest --preset $(PRESET) -j $(JOBS)
 
