@@ -130,22 +130,26 @@ private:
         return drawn;
     }
 
-    // Copies of the pixel. Pixels the size of a wide character are filled by the C library's
-    // wmemset, which picks the widest stores the processor has. Others: the first few pixels are
-    // stored one by one, and memcpy, which also picks the widest stores, copies them on in doubling
-    // steps. (Stored by a plain loop, 8-byte pixels take 8-byte stores and every other size at most
+    // Copies of the pixel. Runs shorter than a kilobyte, the most a row of a small or thin shape
+    // has, are stored by an inline loop: calling the C library costs more than storing them.
+    // Longer ones: pixels the size of a wide character are filled by the C library's wmemset,
+    // which picks the widest stores the processor has. Others: the first few pixels are stored one
+    // by one, and memcpy, which also picks the widest stores, copies them on in doubling steps.
+    // (Stored by a plain loop, 8-byte pixels take 8-byte stores and every other size at most
     // 16-byte ones.)
     static void _fill(Pixel* destination, int count, const Pixel& pixel) {
-        if constexpr (sizeof(Pixel) == sizeof(wchar_t)) {
+        constexpr int shortRun = 1024 / static_cast<int>(sizeof(Pixel));
+        if (count < shortRun) {
+            _store(destination, count, pixel);
+        } else if constexpr (sizeof(Pixel) == sizeof(wchar_t)) {
             wchar_t unit;
             std::memcpy(&unit, &pixel, sizeof unit);
             std::wmemset(reinterpret_cast<wchar_t*>(destination), unit,
                          static_cast<std::size_t>(count));
         } else {
             constexpr int seed = 256 / static_cast<int>(sizeof(Pixel));
-            const int stored = std::min(count, seed);
-            _store(destination, stored, pixel);
-            for (int done = stored; done < count;) {
+            _store(destination, seed, pixel);
+            for (int done = seed; done < count;) {
                 const int n = std::min(done, count - done);
                 std::memcpy(destination + done, destination,
                             static_cast<std::size_t>(n) * sizeof(Pixel));
