@@ -47,12 +47,30 @@ public:
         if (_repeatsRowAbove(row.along, row.across, left, right, out)) {
             return;
         }
-        forEachValleyPiece(m_across, row.across, left, right,
-                           [&](int begin, int end, std::size_t c) {
-                               if (!m_acrossEmpty[c]) {
-                                   _emitAlong(row.along, begin, end, c, out);
-                               }
-                           });
+        const ValleyPieces pieces(m_across, row.across, left, right);
+        // Every pixel drawn lies within the outermost across zone that draws anything, and the
+        // along quantity is monotone: where it lies in one zone at both ends of that, it does in
+        // every piece.
+        std::size_t outermost = m_across.count();
+        while (outermost > 0 && m_acrossEmpty[outermost]) {
+            --outermost;
+        }
+        const auto [begin, end] = pieces.upTo(outermost);
+        if (begin >= end) {
+            return;
+        }
+        const std::size_t a = m_along.zoneOf(row.along.value(begin));
+        const bool oneAlongZone = a == m_along.zoneOf(row.along.value(end - 1));
+        pieces.forEach([&](int from, int to, std::size_t c) {
+            if (m_acrossEmpty[c]) {
+                return;
+            }
+            if (oneAlongZone) {
+                emitRun(out, from, to, m_cells[a][c]);
+            } else {
+                _emitAlong(row.along, from, to, c, out);
+            }
+        });
     }
 
 private:

@@ -40,10 +40,10 @@ public:
 
     template <typename Field, typename Out>
     void emitRow(const Field& field, int left, int right, Out& out) const {
-        forEachValleyPiece(m_bounds, field, left, right,
-                           [this, &out](int begin, int end, std::size_t k) {
-                               emitRun(out, begin, end, m_zones[k]);
-                           });
+        ValleyPieces(m_bounds, field, left, right)
+            .forEach([this, &out](int begin, int end, std::size_t k) {
+                emitRun(out, begin, end, m_zones[k]);
+            });
     }
 
 private:

@@ -15,7 +15,7 @@ namespace Ondrel {
 // Quantities that many terms share, along a row
 
 // The absolute value of a LinearRow, as the distance from a line is formed: least where the line
-// crosses the row. A field for forEachValleyPiece.
+// crosses the row. A field for ValleyPieces.
 struct LineDistanceRow {
     LinearRow across;
 
@@ -40,22 +40,39 @@ struct LineDistanceRow {
     }
 };
 
+// A band's origin and its directions along and across, with the reciprocals that its rows'
+// guesses divide by, worked out once for all its rows.
+struct BandAxes {
+    BandAxes() = default;
+    BandAxes(const Vector<double>& o, const Vector<double>& alongDirection,
+             const Vector<double>& acrossDirection)
+        : origin(o), along(alongDirection), across(acrossDirection),
+          inverseAlong(1.0 / alongDirection.x), inverseAcross(1.0 / acrossDirection.x) {}
+
+    Vector<double> origin;
+    Vector<double> along;
+    Vector<double> across;
+    double inverseAlong = 0.0;
+    double inverseAcross = 0.0;
+};
+
 // A band's two quantities along row y, formed as coverageAt forms them from the sample point's
 // offset q from the band's origin: t = q . along, and the distance |q . across| from the centre
 // line.
 struct BandRow {
-    BandRow(const Vector<double>& origin, const Vector<double>& alongDirection,
-            const Vector<double>& acrossDirection, int y)
-        : along(origin.x, alongDirection.x, (static_cast<double>(y) - origin.y) * alongDirection.y),
-          across{LinearRow(origin.x, acrossDirection.x,
-                           (static_cast<double>(y) - origin.y) * acrossDirection.y)} {}
+    BandRow(const BandAxes& axes, int y)
+        : along(axes.origin.x, axes.along.x,
+                (static_cast<double>(y) - axes.origin.y) * axes.along.y, axes.inverseAlong),
+          across{LinearRow(axes.origin.x, axes.across.x,
+                           (static_cast<double>(y) - axes.origin.y) * axes.across.y,
+                           axes.inverseAcross)} {}
 
     LinearRow along;
     LineDistanceRow across;
 };
 
 // The squared distances of the pixels of one row from a point, formed as Vector::length forms them
-// (dx * dx + dy * dy): least at the pixels around the point. A field for forEachValleyPiece.
+// (dx * dx + dy * dy): least at the pixels around the point. A field for ValleyPieces.
 class PointDistanceRow {
 public:
     PointDistanceRow(const Vector<double>& point, double y)
@@ -263,52 +280,69 @@ ZoneBounds(double, PaintedParts, const Lists&...) -> ZoneBounds<(Lists::boundCou
 // ---------------------------------------------------------------------------------------------
 // Pieces of a row by the zones of a quantity that falls and rises along it
 
-// Calls visit(begin, end, k) for the pieces of [left, right) in which a quantity f that falls to a
-// least value and rises again along the row (a squared distance from a point, the distance from a
-// line) lies in zone k of bounds, left to right. The field gives f at pixel x exactly as the
-// coverage computes it (value) and the pixels of a range where f is at most a bound (below, as
-// [first, end)).
-template <std::size_t N, typename Field, typename Visit>
-void forEachValleyPiece(const ZoneBounds<N>& bounds, const Field& field, int left, int right,
-                        Visit&& visit) {
-    if (left >= right) {
-        return;
-    }
-    const std::size_t count = bounds.count();
-    // Each zone's pixels lie within the next one's: search from the outside in.
-    std::array<int, N> first{};
-    std::array<int, N> end{};
-    std::size_t innermost = count;
-    int from = left;
-    int to = right;
-    for (std::size_t k = count; k-- > 0;) {
-        const auto [begin, stop] = field.below(bounds[k], from, to);
-        if (begin >= stop) {
-            break;
+// The pieces of [left, right) in which a quantity f that falls to a least value and rises again
+// along the row (a squared distance from a point, the distance from a line) lies in each zone of
+// bounds. The field gives f at pixel x exactly as the coverage computes it (value) and the pixels
+// of a range where f is at most a bound (below, as [first, end)).
+template <std::size_t N>
+class ValleyPieces {
+public:
+    template <typename Field>
+    ValleyPieces(const ZoneBounds<N>& bounds, const Field& field, int left, int right)
+        : m_left(left), m_right(right), m_count(bounds.count()), m_innermost(m_count) {
+        // Each zone's pixels lie within the next one's: search from the outside in.
+        int from = left;
+        int to = right;
+        for (std::size_t k = m_count; left < right && k-- > 0;) {
+            const auto [begin, stop] = field.below(bounds[k], from, to);
+            if (begin >= stop) {
+                break;
+            }
+            m_first[k] = from = begin;
+            m_end[k] = to = stop;
+            m_innermost = k;
         }
-        first[k] = from = begin;
-        end[k] = to = stop;
-        innermost = k;
     }
-    const auto piece = [&visit](int begin, int stop, std::size_t k) {
-        if (begin < stop) {
-            visit(begin, stop, k);
+
+    // The pixels in zone k or any zone inside it, which lie together.
+    std::pair<int, int> upTo(std::size_t k) const {
+        if (k >= m_count) {
+            return {m_left, m_right};
         }
-    };
-    if (innermost == count) {
-        piece(left, right, count);
-        return;
+        return k < m_innermost ? std::pair{m_left, m_left} : std::pair{m_first[k], m_end[k]};
     }
-    int x = left;
-    for (std::size_t k = count; k-- > innermost;) {
-        piece(x, first[k], k + 1);
-        x = first[k];
+
+    // Calls visit(begin, end, k) for each piece, left to right.
+    template <typename Visit>
+    void forEach(Visit&& visit) const {
+        const auto piece = [&visit](int begin, int stop, std::size_t k) {
+            if (begin < stop) {
+                visit(begin, stop, k);
+            }
+        };
+        if (m_innermost == m_count) {
+            piece(m_left, m_right, m_count);
+            return;
+        }
+        int x = m_left;
+        for (std::size_t k = m_count; k-- > m_innermost;) {
+            piece(x, m_first[k], k + 1);
+            x = m_first[k];
+        }
+        piece(x, m_end[m_innermost], m_innermost);
+        for (std::size_t k = m_innermost + 1; k < m_count; ++k) {
+            piece(m_end[k - 1], m_end[k], k);
+        }
+        piece(m_end[m_count - 1], m_right, m_count);
     }
-    piece(x, end[innermost], innermost);
-    for (std::size_t k = innermost + 1; k < count; ++k) {
-        piece(end[k - 1], end[k], k);
-    }
-    piece(end[count - 1], right, count);
-}
+
+private:
+    int m_left;
+    int m_right;
+    std::size_t m_count;
+    std::size_t m_innermost; // the innermost zone with pixels, when not the outermost
+    std::array<int, N> m_first{};
+    std::array<int, N> m_end{};
+};
 
 } // namespace Ondrel

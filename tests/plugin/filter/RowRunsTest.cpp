@@ -121,21 +121,39 @@ TEST(RowRuns, ValleyPiecesPutEachPixelInTheZoneOfItsValue) {
 
         std::vector<int> zoneAt(values.size(), -1);
         int next = left;
-        Ondrel::forEachValleyPiece(
-            bounds, field, left, left + width, [&](int begin, int end, std::size_t k) {
-                ASSERT_EQ(begin, next) << "a gap or an overlap";
-                ASSERT_LT(begin, end) << "an empty piece";
-                for (int x = begin; x < end; ++x) {
-                    zoneAt[static_cast<std::size_t>(x - left)] = static_cast<int>(k);
-                }
-                next = end;
-            });
+        const Ondrel::ValleyPieces pieces(bounds, field, left, left + width);
+        pieces.forEach([&](int begin, int end, std::size_t k) {
+            ASSERT_EQ(begin, next) << "a gap or an overlap";
+            ASSERT_LT(begin, end) << "an empty piece";
+            for (int x = begin; x < end; ++x) {
+                zoneAt[static_cast<std::size_t>(x - left)] = static_cast<int>(k);
+            }
+            next = end;
+        });
         ASSERT_EQ(next, left + width) << "trial " << trial;
         for (int x = left; x < left + width; ++x) {
             const auto below = std::count_if(distinct.begin(), distinct.end(),
                                              [&](double c) { return field.value(x) > c; });
             ASSERT_EQ(zoneAt[static_cast<std::size_t>(x - left)], static_cast<int>(below))
                 << "trial " << trial << ", pixel " << x << ", value " << field.value(x);
+        }
+        // The pixels of a zone and those inside it lie together.
+        for (std::size_t k = 0; k <= distinct.size(); ++k) {
+            int first = left + width;
+            int end = left;
+            for (int x = left; x < left + width; ++x) {
+                if (zoneAt[static_cast<std::size_t>(x - left)] <= static_cast<int>(k)) {
+                    first = std::min(first, x);
+                    end = x + 1;
+                }
+            }
+            const auto [begin, stop] = pieces.upTo(k);
+            if (first < end) {
+                ASSERT_EQ(std::pair(begin, stop), std::pair(first, end))
+                    << "trial " << trial << ", zone " << k;
+            } else {
+                ASSERT_GE(begin, stop) << "trial " << trial << ", zone " << k;
+            }
         }
     }
 }
