@@ -5,8 +5,8 @@
 // over a zone of t and n (OndrelRowRuns.h), from which drawing finds its runs.
 #pragma once
 
-#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelGridZones.h"
+#include "Ondrel/Filter/OndrelPaintMode.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
 
 #include <array>

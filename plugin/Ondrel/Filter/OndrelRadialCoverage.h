@@ -7,8 +7,8 @@
 #pragma once
 
 #include "Ondrel/Filter/OndrelPaintMode.h"
-#include "Ondrel/Filter/OndrelValleyZones.h"
 #include "Ondrel/Filter/OndrelShapeGeometry.h"
+#include "Ondrel/Filter/OndrelValleyZones.h"
 #include "Ondrel/OndrelGeneral.h"
 
 #include <array>
