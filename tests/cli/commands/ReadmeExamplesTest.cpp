@@ -85,7 +85,8 @@ const Skip skips[] = {
     {std::regex("^(cmake|codesign) .*macos"), "builds or signs the macOS bundle, on a Mac"},
     {std::regex("^xattr .*OndrelShapes\\.plugin$"),
      "clears a downloaded bundle's quarantine, on a Mac"},
-    {std::regex("^ONDREL_EQUIVALENCE_.* (qemu-aarch64 .* )?build/(release|arm64)/tests/"),
+    {std::regex(
+         "^(for .*; do )?ONDREL_EQUIVALENCE_.* (qemu-aarch64 .* )?build/(release|arm64)/tests/"),
      "the randomised equivalence tests' own long runs"},
     {std::regex("^ondrel submit --(status|resubmit) "),
      "asks about a job a Slurm cluster ran; tests/cluster does so against one"},
