@@ -40,6 +40,10 @@ public:
                 m_acrossEmpty[c] = m_acrossEmpty[c] && m_cells[a][c].kind == ZoneKind::empty;
             }
         }
+        m_outermostDrawn = across.count();
+        while (m_outermostDrawn > 0 && m_acrossEmpty[m_outermostDrawn]) {
+            --m_outermostDrawn;
+        }
     }
 
     template <typename Out>
@@ -51,11 +55,7 @@ public:
         // Every pixel drawn lies within the outermost across zone that draws anything, and the
         // along quantity is monotone: where it lies in one zone at both ends of that, it does in
         // every piece.
-        std::size_t outermost = m_across.count();
-        while (outermost > 0 && m_acrossEmpty[outermost]) {
-            --outermost;
-        }
-        const auto [begin, end] = pieces.upTo(outermost);
+        const auto [begin, end] = pieces.upTo(m_outermostDrawn);
         if (begin >= end) {
             return;
         }
@@ -126,8 +126,10 @@ private:
     ZoneBounds<NA> m_along;
     ZoneBounds<NC> m_across;
     std::array<std::array<Zone, NC + 1>, NA + 1> m_cells{};
-    // Across zones in which nothing is drawn whatever the along zone.
+    // Across zones in which nothing is drawn whatever the along zone, and the outermost zone
+    // outside which every zone is such.
     std::array<bool, NC + 1> m_acrossEmpty{};
+    std::size_t m_outermostDrawn = 0;
 };
 
 } // namespace Ondrel

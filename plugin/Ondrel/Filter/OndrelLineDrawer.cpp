@@ -60,7 +60,7 @@ public:
             out.varying(left, right);
             return;
         }
-        const BandRow row(m_axes, y);
+        const BandRow row(point1, direction, perpendicular, y);
         if (cap == capButt) {
             m_buttZones.emitRow(row, left, right, out);
             return;
@@ -100,10 +100,8 @@ private:
 
     // Where each row's pixels are painted alike. Butt caps: by t and distance from the centre
     // line. Round caps: by distance from the segment beside it, by squared distance from an end
-    // beyond it. Both measure t and that distance in the frame m_axes. Set by calcRegion for a
-    // line of finite size and place.
+    // beyond it. Set by calcRegion for a line of finite size and place.
     ButtBandZones m_buttZones;
-    BandAxes m_axes;
     RadialZones m_lineZones;
     RadialZones m_endZones;
     bool m_zonesKnown = false;
@@ -117,7 +115,6 @@ private:
         if (!m_zonesKnown) {
             return;
         }
-        m_axes = BandAxes(point1, direction, perpendicular);
         if (cap == capButt) {
             m_buttZones = _butt().zones();
         } else {

@@ -72,7 +72,7 @@ public:
             out.varying(left, right);
             return;
         }
-        m_zones.emitRow(BandRow(m_axes, y), left, right, out);
+        m_zones.emitRow(BandRow(startPoint, direction, sideDirection, y), left, right, out);
     }
 
     Coverage coverageAt(double x, double y) const {
@@ -94,7 +94,6 @@ private:
     // Where each row's pixels are painted alike, by t and distance from the centre line; set by
     // calcRegion for a rectangle of finite size and place.
     RectangleBandZones m_zones;
-    BandAxes m_axes;
     bool m_zonesKnown = false;
 
     void _findZones() {
@@ -105,7 +104,6 @@ private:
         }
         if (m_zonesKnown) {
             m_zones = _band().zones();
-            m_axes = BandAxes(startPoint, direction, sideDirection);
         }
     }
 

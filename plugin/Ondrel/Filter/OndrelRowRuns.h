@@ -309,10 +309,8 @@ void emitRun(Out& out, int begin, int end, const Zone& zone) {
 // A quantity formed along a row as (x - origin) * slope + offset, the way a dot product with a
 // fixed direction forms it: monotone in x, and the same at every pixel when slope is 0.
 struct LinearRow {
-    LinearRow(double o, double s, double c) : LinearRow(o, s, c, 1.0 / s) {}
-    // With 1 / s worked out beforehand, once for all the rows that share the slope.
-    LinearRow(double o, double s, double c, double inverse)
-        : origin(o), slope(s), offset(c), inverseSlope(inverse) {}
+    LinearRow(double o, double s, double c)
+        : origin(o), slope(s), offset(c), inverseSlope(1.0 / s) {}
 
     double origin;
     double slope;

@@ -131,12 +131,11 @@ private:
     }
 
     // Copies of the pixel. Runs shorter than a kilobyte, the most a row of a small or thin shape
-    // has, are stored by an inline loop: calling the C library costs more than storing them.
-    // Longer ones: pixels the size of a wide character are filled by the C library's wmemset,
-    // which picks the widest stores the processor has. Others: the first few pixels are stored one
+    // has, are stored by the plain loop: calling the C library costs more than storing them.
+    // Longer ones go to the library, since the plain loop stores 8-byte pixels 8 bytes at a time
+    // and every other size at most 16: pixels the size of a wide character are filled by wmemset,
+    // which picks the widest stores the processor has; others have the first few pixels stored one
     // by one, and memcpy, which also picks the widest stores, copies them on in doubling steps.
-    // (Stored by a plain loop, 8-byte pixels take 8-byte stores and every other size at most
-    // 16-byte ones.)
     static void _fill(Pixel* destination, int count, const Pixel& pixel) {
         constexpr int shortRun = 1024 / static_cast<int>(sizeof(Pixel));
         if (count < shortRun) {

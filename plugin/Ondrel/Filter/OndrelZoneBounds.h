@@ -40,32 +40,15 @@ struct LineDistanceRow {
     }
 };
 
-// A band's origin and its directions along and across, with the reciprocals that its rows'
-// guesses divide by, worked out once for all its rows.
-struct BandAxes {
-    BandAxes() = default;
-    BandAxes(const Vector<double>& o, const Vector<double>& alongDirection,
-             const Vector<double>& acrossDirection)
-        : origin(o), along(alongDirection), across(acrossDirection),
-          inverseAlong(1.0 / alongDirection.x), inverseAcross(1.0 / acrossDirection.x) {}
-
-    Vector<double> origin;
-    Vector<double> along;
-    Vector<double> across;
-    double inverseAlong = 0.0;
-    double inverseAcross = 0.0;
-};
-
 // A band's two quantities along row y, formed as coverageAt forms them from the sample point's
 // offset q from the band's origin: t = q . along, and the distance |q . across| from the centre
 // line.
 struct BandRow {
-    BandRow(const BandAxes& axes, int y)
-        : along(axes.origin.x, axes.along.x,
-                (static_cast<double>(y) - axes.origin.y) * axes.along.y, axes.inverseAlong),
-          across{LinearRow(axes.origin.x, axes.across.x,
-                           (static_cast<double>(y) - axes.origin.y) * axes.across.y,
-                           axes.inverseAcross)} {}
+    BandRow(const Vector<double>& origin, const Vector<double>& alongDirection,
+            const Vector<double>& acrossDirection, int y)
+        : along(origin.x, alongDirection.x, (static_cast<double>(y) - origin.y) * alongDirection.y),
+          across{LinearRow(origin.x, acrossDirection.x,
+                           (static_cast<double>(y) - origin.y) * acrossDirection.y)} {}
 
     LinearRow along;
     LineDistanceRow across;
