@@ -72,19 +72,6 @@ inline int clampedPixel(double x, int lo, int hi) {
     return x >= hi ? hi : static_cast<int>(x);
 }
 
-// clampedPixel(std::ceil(x), lo, hi) without the library call: within (lo, hi) the conversion
-// truncates toward zero, which is the ceiling unless it lies below x.
-inline int clampedCeiling(double x, int lo, int hi) {
-    if (!(x > lo)) {
-        return lo;
-    }
-    if (x >= hi) {
-        return hi;
-    }
-    const int truncated = static_cast<int>(x);
-    return truncated < x ? truncated + 1 : truncated;
-}
-
 // firstPixelWhere once the guess, start, has proved wrong: widens from it in doubling steps, then
 // halves.
 template <typename Holds>
@@ -157,7 +144,10 @@ int firstPixelWhere(Holds&& holds, int from, int to, double guess) {
     if (from >= to) {
         return to;
     }
-    const int start = Detail::clampedCeiling(guess, from, to - 1);
+    // The pixel at or just after the guess, where the change lies when the guess is right. Any
+    // start gives the same answer, so it is found by one conversion: the ceiling, except for a
+    // guess within a millionth above a whole number, which starts one pixel before it.
+    const int start = Detail::clampedPixel(guess + 0.999999, from, to - 1);
     const bool holdsAtStart = holds(start);
     if (holdsAtStart ? start == from || !holds(start - 1) : start + 1 == to || holds(start + 1)) {
         return holdsAtStart ? start : start + 1;
