@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstddef>
+#include <cstdint>
 
 namespace Ondrel {
 
@@ -79,12 +81,23 @@ public:
             return {left, left};
         }
         const double reach = std::sqrt(std::max(bound - m_dy2, 0.0));
-        return {firstPixelWhere(within, left, lowest, m_x - reach),
-                firstPixelWhere([&within](int x) { return !within(x); }, lowest + 1, right,
-                                m_x + reach)};
+        const int first = firstPixelWhere(within, left, lowest, m_x - reach);
+        if (first > left && _onHalfPixels(m_x)) {
+            // The pixels within the bound lie from first to its mirror image.
+            const auto mirror = static_cast<std::int64_t>(2.0 * m_x) - first;
+            return {first, static_cast<int>(std::min<std::int64_t>(mirror + 1, right))};
+        }
+        return {first, firstPixelWhere([&within](int x) { return !within(x); }, lowest + 1, right,
+                                       m_x + reach)};
     }
 
 private:
+    // A point on a whole or half pixel, small enough that every pixel's offset from it is exact:
+    // pixels x and 2 * x0 - x then lie at offsets of the same size, and so at the same distance.
+    static bool _onHalfPixels(double x0) {
+        return std::abs(x0) < 0x1p28 && std::floor(2.0 * x0) == 2.0 * x0;
+    }
+
     double m_x;
     double m_dy2;
 };

@@ -185,8 +185,11 @@ TEST(RowRuns, DistanceRowsFindThePixelsWithinABoundLikeAScan) {
         const int right = left + static_cast<int>(uniform(1.0, 60.0));
         const double y = std::round(uniform(-30.0, 30.0));
         const double bound = trial % 7 == 0 ? std::round(uniform(0.0, 40.0)) : uniform(0.0, 400.0);
+        // Points on whole and half pixels too, whose rows are symmetric about them.
+        const double x0 = uniform(-40.0, 80.0);
+        const double placed[] = {x0, std::round(x0), std::round(2.0 * x0) / 2.0};
         const Ondrel::PointDistanceRow point(
-            Ondrel::Vector<double>(uniform(-40.0, 80.0), uniform(-30.0, 30.0)), y);
+            Ondrel::Vector<double>(placed[trial % 3], uniform(-30.0, 30.0)), y);
         ASSERT_EQ(normal(point.below(bound, left, right)), normal(scan(point, bound, left, right)))
             << "trial " << trial;
         // Level, upright and slanted lines, the slope's sign either way.
