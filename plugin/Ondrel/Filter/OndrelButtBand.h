@@ -79,10 +79,7 @@ struct ButtBand {
         const ZoneBounds across(0.0, painted, TermsOf{body, Part::fill, Box::acrossTerms},
                                 TermsOf{*this, Part::stroke, strokeAcrossTerms},
                                 ConditionsOf{*this, Part::stroke, strokeAcrossConditions});
-        return GridZones(
-            along, across,
-            [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
-            painted);
+        return GridZones(*this, along, across, painted);
     }
 
 private:
@@ -168,10 +165,7 @@ struct RectangleBand {
         const ZoneBounds across(0.0, painted, TermsOf{fill, Part::fill, Box::acrossTerms},
                                 TermsOf{outer, Part::stroke, Box::acrossTerms},
                                 TermsOf{inner, Part::stroke, Box::acrossTerms});
-        return GridZones(
-            along, across,
-            [this]<typename Number>(double t, double n) { return evaluate<Number>(t, n); },
-            painted);
+        return GridZones(*this, along, across, painted);
     }
 
 private:

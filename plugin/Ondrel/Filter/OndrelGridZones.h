@@ -12,25 +12,24 @@
 namespace Ondrel {
 
 // Zones of two quantities: one along the row, monotone (a LinearRow), and one across it that falls
-// and rises; each cell of an along zone and an across zone with what its pixels get.
-template <std::size_t NA, std::size_t NC>
+// and rises; each cell of an along zone and an across zone with what its pixels get. The band
+// gives the coverage at along value t and across value n as (fill, stroke) by
+// evaluate<Number>(t, n), as doubles or as what is known of it over their cell.
+template <std::size_t NA, std::size_t NC, typename Band>
 class GridZones {
 public:
     GridZones() = default;
 
-    // evaluate<Number>(t, n) gives the coverage at along value t and across value n as (fill,
-    // stroke), as doubles or as what is known of it over their cell.
-    template <typename Evaluate>
-    GridZones(const ZoneBounds<NA>& along, const ZoneBounds<NC>& across, Evaluate&& evaluate,
+    GridZones(const Band& band, const ZoneBounds<NA>& along, const ZoneBounds<NC>& across,
               PaintedParts painted)
-        : m_along(along), m_across(across) {
+        : m_band(band), m_along(along), m_across(across) {
         // Nothing changes within a cell, so one point of it tells what all its pixels get.
         for (std::size_t a = 0; a <= along.count(); ++a) {
             const double t = along.pointIn(a);
             for (std::size_t c = 0; c <= across.count(); ++c) {
                 const double n = across.pointIn(c);
                 m_cells[a][c] = judgedZone(
-                    [&]<typename Number>() { return evaluate.template operator()<Number>(t, n); },
+                    [&]<typename Number>() { return band.template evaluate<Number>(t, n); },
                     painted);
             }
         }
@@ -52,23 +51,25 @@ public:
             return;
         }
         const ValleyPieces pieces(m_across, row.across, left, right);
-        // Every pixel drawn lies within the outermost across zone that draws anything, and the
-        // along quantity is monotone: where it lies in one zone at both ends of that, it does in
-        // every piece.
+        // Every pixel drawn lies within the outermost across zone that draws anything, along
+        // which the along quantity is monotone: its runs there are found once for every piece.
         const auto [begin, end] = pieces.upTo(m_outermostDrawn);
         if (begin >= end) {
             return;
         }
-        const std::size_t a = m_along.zoneOf(row.along.value(begin));
-        const bool oneAlongZone = a == m_along.zoneOf(row.along.value(end - 1));
+        const AlongRuns along = _alongRuns(row.along, begin, end);
+        std::size_t j = 0;
         pieces.forEach([&](int from, int to, std::size_t c) {
             if (m_acrossEmpty[c]) {
                 return;
             }
-            if (oneAlongZone) {
-                emitRun(out, from, to, m_cells[a][c]);
-            } else {
-                _emitAlong(row.along, from, to, c, out);
+            while (from < to) {
+                while (along.start[j + 1] <= from) {
+                    ++j;
+                }
+                const int stop = std::min(to, along.start[j + 1]);
+                _emitCell(row, from, stop, along.zone[j], c, out);
+                from = stop;
             }
         });
     }
@@ -102,12 +103,45 @@ private:
         return false;
     }
 
+    // A run of cell (a, c). Its pixels' coverage is evaluated from the row's own values of the
+    // two quantities, which are those coverageAt forms; a quantity whose zone is settled takes
+    // any value of it instead, since no term it enters changes there.
+    template <typename Out>
+    void _emitCell(const BandRow& row, int from, int to, std::size_t a, std::size_t c,
+                   Out& out) const {
+        const Zone& zone = m_cells[a][c];
+        if (zone.kind != ZoneKind::varying) {
+            emitRun(out, from, to, zone);
+        } else if (m_along.settled(a)) {
+            const double t = m_along.pointIn(a);
+            out.varying(from, to, [&](int x) { return _coverage(t, row.across.value(x)); });
+        } else if (m_across.settled(c)) {
+            const double n = m_across.pointIn(c);
+            out.varying(from, to, [&](int x) { return _coverage(row.along.value(x), n); });
+        } else {
+            out.varying(from, to,
+                        [&](int x) { return _coverage(row.along.value(x), row.across.value(x)); });
+        }
+    }
+
+    Coverage _coverage(double t, double n) const {
+        const auto [fill, stroke] = m_band.template evaluate<double>(t, n);
+        return {fill, stroke};
+    }
+
+    // The along zones of [begin, end) in order: zone[i] from start[i] up to start[i + 1].
+    struct AlongRuns {
+        std::array<int, NA + 2> start;
+        std::array<std::size_t, NA + 1> zone;
+    };
+
     // Within [begin, end) the along quantity is monotone: its zone changes only at the bounds
     // between its zones at the two ends.
-    template <typename Out>
-    void _emitAlong(const LinearRow& row, int begin, int end, std::size_t c, Out& out) const {
+    AlongRuns _alongRuns(const LinearRow& row, int begin, int end) const {
+        AlongRuns runs;
         std::size_t zone = m_along.zoneOf(row.value(begin));
         const std::size_t last = m_along.zoneOf(row.value(end - 1));
+        std::size_t i = 0;
         int x = begin;
         while (zone != last) {
             const bool rising = zone < last;
@@ -115,14 +149,18 @@ private:
             const auto crossed = [&row, bound, rising](int p) {
                 return rising ? !(row.value(p) <= bound) : row.value(p) <= bound;
             };
-            const int next = firstPixelWhere(crossed, x, end, row.guessAt(bound));
-            emitRun(out, x, next, m_cells[zone][c]);
-            x = next;
+            runs.start[i] = x;
+            runs.zone[i++] = zone;
+            x = firstPixelWhere(crossed, x, end, row.guessAt(bound));
             zone = rising ? zone + 1 : zone - 1;
         }
-        emitRun(out, x, end, m_cells[last][c]);
+        runs.start[i] = x;
+        runs.zone[i++] = last;
+        runs.start[i] = end;
+        return runs;
     }
 
+    Band m_band;
     ZoneBounds<NA> m_along;
     ZoneBounds<NC> m_across;
     std::array<std::array<Zone, NC + 1>, NA + 1> m_cells{};
