@@ -44,8 +44,7 @@ struct RadialCoverage {
         const PaintedParts painted = partsPainted(mode, strokeWidth);
         const ZoneBounds bounds(0.0, painted, TermsOf{*this, Part::fill, fillTerms},
                                 TermsOf{*this, Part::stroke, strokeTerms});
-        return ValleyZones(
-            bounds, [this]<typename Number>(double d) { return evaluate<Number>(d); }, painted);
+        return ValleyZones(*this, bounds, painted);
     }
 
     // The same zones with squared distances as bounds, for rows of squared distances from a point.

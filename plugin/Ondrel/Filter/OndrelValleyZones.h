@@ -10,23 +10,22 @@
 
 namespace Ondrel {
 
-// Zones of one quantity that falls and rises along each row, each with what its pixels get.
-template <std::size_t N>
+// Zones of one quantity that falls and rises along each row, each with what its pixels get. The
+// shape gives the coverage at distance d as (fill, stroke) by evaluate<Number>(d), as doubles or
+// as what is known of it over d's zone; the rows give each pixel's distance (distance(x)) as
+// coverageAt forms it.
+template <std::size_t N, typename Shape>
 class ValleyZones {
 public:
     ValleyZones() = default;
 
-    // evaluate<Number>(v) gives the coverage at the value v of the quantity as (fill, stroke), as
-    // doubles or as what is known of it over v's zone.
-    template <typename Evaluate>
-    ValleyZones(const ZoneBounds<N>& bounds, Evaluate&& evaluate, PaintedParts painted)
-        : m_bounds(bounds) {
+    ValleyZones(const Shape& shape, const ZoneBounds<N>& bounds, PaintedParts painted)
+        : m_shape(shape), m_bounds(bounds) {
         // No term changes within a zone, so one value in it tells what all its pixels get.
         for (std::size_t k = 0; k <= bounds.count(); ++k) {
             const double v = bounds.pointIn(k);
             m_zones[k] = judgedZone(
-                [&]<typename Number>() { return evaluate.template operator()<Number>(v); },
-                painted);
+                [&]<typename Number>() { return shape.template evaluate<Number>(v); }, painted);
         }
     }
 
@@ -41,12 +40,21 @@ public:
     template <typename Field, typename Out>
     void emitRow(const Field& field, int left, int right, Out& out) const {
         ValleyPieces(m_bounds, field, left, right)
-            .forEach([this, &out](int begin, int end, std::size_t k) {
-                emitRun(out, begin, end, m_zones[k]);
+            .forEach([this, &field, &out](int begin, int end, std::size_t k) {
+                if (m_zones[k].kind != ZoneKind::varying) {
+                    emitRun(out, begin, end, m_zones[k]);
+                    return;
+                }
+                out.varying(begin, end, [this, &field](int x) {
+                    const auto [fill, stroke] =
+                        m_shape.template evaluate<double>(field.distance(x));
+                    return Coverage{fill, stroke};
+                });
             });
     }
 
 private:
+    Shape m_shape;
     ZoneBounds<N> m_bounds;
     std::array<Zone, N + 1> m_zones{};
 };

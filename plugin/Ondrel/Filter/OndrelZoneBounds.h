@@ -17,11 +17,12 @@ namespace Ondrel {
 // Quantities that many terms share, along a row
 
 // The absolute value of a LinearRow, as the distance from a line is formed: least where the line
-// crosses the row. A field for ValleyPieces.
+// crosses the row. A field for ValleyPieces, and the distance itself.
 struct LineDistanceRow {
     LinearRow across;
 
     double value(int x) const { return std::abs(across.value(x)); }
+    double distance(int x) const { return value(x); }
 
     // The pixels of [left, right) at most bound from the line, bound being at least 0: those
     // where the signed distance lies between -bound and bound.
@@ -57,7 +58,8 @@ struct BandRow {
 };
 
 // The squared distances of the pixels of one row from a point, formed as Vector::length forms them
-// (dx * dx + dy * dy): least at the pixels around the point. A field for ValleyPieces.
+// (dx * dx + dy * dy): least at the pixels around the point. A field for ValleyPieces, its root
+// the distance.
 class PointDistanceRow {
 public:
     PointDistanceRow(const Vector<double>& point, double y)
@@ -68,6 +70,8 @@ public:
         const double dx = static_cast<double>(x) - m_x;
         return dx * dx + m_dy2;
     }
+    // As Vector::length forms it.
+    double distance(int x) const { return std::sqrt(value(x)); }
 
     // The pixels of [left, right) whose value is at most bound: around the nearest pixels to the
     // point, the two about it, the values fall and then rise.
