@@ -278,6 +278,8 @@ struct RowKey {
 //   void varying(int begin, int end);                    evaluate each pixel
 //   void varying(int begin, int end, coverageOf);        the same, by coverageOf(x)
 //   void uniform(int begin, int end, const Coverage& c); every pixel's coverage is c
+//   void mirrored(int begin, int end, std::int64_t sum); every pixel x painted as pixel sum - x,
+//                                                        which this row has painted already
 //   bool repeatsRowAbove(const RowKey& key, int left, int right);
 //                                                        copies the row above when its key is key
 

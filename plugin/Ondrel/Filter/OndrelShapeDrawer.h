@@ -78,6 +78,13 @@ public:
         }
     }
 
+    // Copies of pixels this row has painted, in mirror image: pixel x from pixel sum - x.
+    void mirrored(int begin, int end, std::int64_t sum) {
+        for (int x = begin; x < end; ++x) {
+            m_row[x] = m_row[sum - x];
+        }
+    }
+
     // A row whose key equals the key of the row above it in this band is painted alike over the
     // same pixels: it is copied. Returns whether it was.
     bool repeatsRowAbove(const RowKey& key, int left, int right) {
@@ -197,6 +204,7 @@ private:
 struct RunSink {
     void varying(int, int) {}
     void uniform(int, int, const Coverage&) {}
+    void mirrored(int, int, std::int64_t) {}
     bool repeatsRowAbove(const RowKey&, int, int) { return false; }
 };
 

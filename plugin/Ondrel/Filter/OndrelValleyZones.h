@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
 
 namespace Ondrel {
 
@@ -40,9 +41,16 @@ public:
     template <typename Field, typename Out>
     void emitRow(const Field& field, int left, int right, Out& out) const {
         ValleyPieces(m_bounds, field, left, right)
-            .forEach([this, &field, &out](int begin, int end, std::size_t k) {
+            .forEach([this, &field, &out, left](int begin, int end, std::size_t k) {
                 if (m_zones[k].kind != ZoneKind::varying) {
                     emitRun(out, begin, end, m_zones[k]);
+                    return;
+                }
+                // Right of a row's axis of symmetry, a pixel whose mirror image lies in the
+                // same range has that pixel's distance, and that pixel was painted first.
+                if (const auto sum = field.mirrorSum();
+                    sum && 2 * std::int64_t{begin} > *sum && *sum - (end - 1) >= left) {
+                    out.mirrored(begin, end, *sum);
                     return;
                 }
                 out.varying(begin, end, [this, &field](int x) {

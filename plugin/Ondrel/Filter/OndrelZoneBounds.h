@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 namespace Ondrel {
 
@@ -23,6 +24,8 @@ struct LineDistanceRow {
 
     double value(int x) const { return std::abs(across.value(x)); }
     double distance(int x) const { return value(x); }
+    // Rows are not taken to be symmetric about the line.
+    std::optional<std::int64_t> mirrorSum() const { return std::nullopt; }
 
     // The pixels of [left, right) at most bound from the line, bound being at least 0: those
     // where the signed distance lies between -bound and bound.
@@ -86,22 +89,25 @@ public:
         }
         const double reach = std::sqrt(std::max(bound - m_dy2, 0.0));
         const int first = firstPixelWhere(within, left, lowest, m_x - reach);
-        if (first > left && _onHalfPixels(m_x)) {
+        if (const auto sum = mirrorSum(); sum && first > left) {
             // The pixels within the bound lie from first to its mirror image.
-            const auto mirror = static_cast<std::int64_t>(2.0 * m_x) - first;
-            return {first, static_cast<int>(std::min<std::int64_t>(mirror + 1, right))};
+            return {first, static_cast<int>(std::min<std::int64_t>(*sum - first + 1, right))};
         }
         return {first, firstPixelWhere([&within](int x) { return !within(x); }, lowest + 1, right,
                                        m_x + reach)};
     }
 
-private:
-    // A point on a whole or half pixel, small enough that every pixel's offset from it is exact:
-    // pixels x and 2 * x0 - x then lie at offsets of the same size, and so at the same distance.
-    static bool _onHalfPixels(double x0) {
-        return std::abs(x0) < 0x1p28 && std::floor(2.0 * x0) == 2.0 * x0;
+    // For a point on a whole or half pixel, small enough that every pixel's offset from it is
+    // exact, twice its x: pixels x and sum - x then lie at offsets of the same size, and so at the
+    // same distance.
+    std::optional<std::int64_t> mirrorSum() const {
+        if (std::abs(m_x) < 0x1p28 && std::floor(2.0 * m_x) == 2.0 * m_x) {
+            return static_cast<std::int64_t>(2.0 * m_x);
+        }
+        return std::nullopt;
     }
 
+private:
     double m_x;
     double m_dy2;
 };
