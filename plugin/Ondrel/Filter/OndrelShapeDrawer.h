@@ -12,9 +12,11 @@
 // already known (OndrelRowRuns.h); drawing by the runs is the same as evaluating every pixel.
 // The stroke is always composited over the fill with Blend::normal.
 //
-// The scratch layer starts cleared and each pixel is painted once, so drawing never reads it: a
-// pixel is painted from transparent black, which is also what compositing the fill over the
-// cleared pixel would give.
+// The scratch layer starts cleared and each pixel is painted once, so drawing never reads what
+// was there: a pixel is painted from transparent black, which is also what compositing the fill
+// over the cleared pixel would give. It reads back only pixels of its own band that it has
+// already passed, painted or still cleared: the row above, which a repeated row copies, and the
+// left half of a symmetric row, which its right half copies in mirror image.
 #pragma once
 
 #include "AE_Effect.h"
