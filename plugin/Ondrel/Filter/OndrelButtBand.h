@@ -141,6 +141,11 @@ struct RectangleBand {
     double strokeWidth;
     PaintMode mode; // the parts not painted are left 0
 
+    Coverage coverageAt(double t, double n) const {
+        const auto [fill, stroke] = evaluate<double>(t, n);
+        return {fill, stroke};
+    }
+
     // The coverage as (fill, stroke).
     template <typename Number>
     std::pair<Number, Number> evaluate(double t, double n) const {

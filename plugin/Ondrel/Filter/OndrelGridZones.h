@@ -14,7 +14,8 @@ namespace Ondrel {
 // Zones of two quantities: one along the row, monotone (a LinearRow), and one across it that falls
 // and rises; each cell of an along zone and an across zone with what its pixels get. The band
 // gives the coverage at along value t and across value n as (fill, stroke) by
-// evaluate<Number>(t, n), as doubles or as what is known of it over their cell.
+// evaluate<Number>(t, n), as doubles or as what is known of it over their cell, and by
+// coverageAt(t, n).
 template <std::size_t NA, std::size_t NC, typename Band>
 class GridZones {
 public:
@@ -114,19 +115,15 @@ private:
             emitRun(out, from, to, zone);
         } else if (m_along.settled(a)) {
             const double t = m_along.pointIn(a);
-            out.varying(from, to, [&](int x) { return _coverage(t, row.across.value(x)); });
+            out.varying(from, to, [&](int x) { return m_band.coverageAt(t, row.across.value(x)); });
         } else if (m_across.settled(c)) {
             const double n = m_across.pointIn(c);
-            out.varying(from, to, [&](int x) { return _coverage(row.along.value(x), n); });
+            out.varying(from, to, [&](int x) { return m_band.coverageAt(row.along.value(x), n); });
         } else {
-            out.varying(from, to,
-                        [&](int x) { return _coverage(row.along.value(x), row.across.value(x)); });
+            out.varying(from, to, [&](int x) {
+                return m_band.coverageAt(row.along.value(x), row.across.value(x));
+            });
         }
-    }
-
-    Coverage _coverage(double t, double n) const {
-        const auto [fill, stroke] = m_band.template evaluate<double>(t, n);
-        return {fill, stroke};
     }
 
     // The along zones of [begin, end) in order: zone[i] from start[i] up to start[i + 1].

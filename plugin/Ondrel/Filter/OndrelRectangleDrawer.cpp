@@ -83,8 +83,7 @@ public:
         q -= startPoint;
         const double t = q.dot(direction);
         const double n = std::abs(q.dot(sideDirection));
-        const auto [fill, stroke] = _band().evaluate<double>(t, n);
-        return {fill, stroke};
+        return _band().coverageAt(t, n);
     }
 
 private:

@@ -13,8 +13,8 @@ namespace Ondrel {
 
 // Zones of one quantity that falls and rises along each row, each with what its pixels get. The
 // shape gives the coverage at distance d as (fill, stroke) by evaluate<Number>(d), as doubles or
-// as what is known of it over d's zone; the rows give each pixel's distance (distance(x)) as
-// coverageAt forms it.
+// as what is known of it over d's zone, and by at(d); the rows give each pixel's distance
+// (distance(x)) as coverageAt forms it.
 template <std::size_t N, typename Shape>
 class ValleyZones {
 public:
@@ -53,11 +53,8 @@ public:
                     out.mirrored(begin, end, *sum);
                     return;
                 }
-                out.varying(begin, end, [this, &field](int x) {
-                    const auto [fill, stroke] =
-                        m_shape.template evaluate<double>(field.distance(x));
-                    return Coverage{fill, stroke};
-                });
+                out.varying(begin, end,
+                            [this, &field](int x) { return m_shape.at(field.distance(x)); });
             });
     }
 
